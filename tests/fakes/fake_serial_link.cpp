@@ -1,0 +1,124 @@
+#include "fakes/fake_serial_link.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace orvik::testing {
+
+void FakeSerialLink::Feed(std::string_view bytes) {
+  std::lock_guard lock(mutex_);
+  line_.insert(line_.end(), bytes.begin(), bytes.end());
+}
+
+void FakeSerialLink::Feed(const std::vector<std::uint8_t>& bytes) {
+  std::lock_guard lock(mutex_);
+  line_.insert(line_.end(), bytes.begin(), bytes.end());
+}
+
+void FakeSerialLink::FailNextOpen() {
+  std::lock_guard lock(mutex_);
+  fail_next_open_ = true;
+}
+
+void FakeSerialLink::OnIdleWait(std::function<void(std::chrono::milliseconds)> hook) {
+  idle_hook_ = std::move(hook);
+}
+
+std::vector<std::string> FakeSerialLink::Operations() const {
+  std::lock_guard lock(mutex_);
+  return operations_;
+}
+
+std::string FakeSerialLink::Written() const {
+  std::lock_guard lock(mutex_);
+  return written_;
+}
+
+int FakeSerialLink::Count(std::string_view op) const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(std::count(operations_.begin(), operations_.end(), op));
+}
+
+std::size_t FakeSerialLink::PendingBytes() const {
+  std::lock_guard lock(mutex_);
+  return line_.size();
+}
+
+void FakeSerialLink::OpenPort(const platform::PortConfig& config) {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("open " + config.device_path + " " + std::to_string(config.baud));
+  if (closed_for_good_) return;
+  open_ = !fail_next_open_;
+  fail_next_open_ = false;
+}
+
+bool FakeSerialLink::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return open_;
+}
+
+platform::ReadOutcome FakeSerialLink::Take(std::span<std::uint8_t> buffer) {
+  if (!open_) return {false, 0};
+  const std::size_t n = std::min(buffer.size(), line_.size());
+  std::copy_n(line_.begin(), n, buffer.begin());
+  line_.erase(line_.begin(), line_.begin() + static_cast<std::ptrdiff_t>(n));
+  return {n == buffer.size(), n};
+}
+
+platform::ReadOutcome FakeSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("read" + std::to_string(buffer.size()));
+  return Take(buffer);
+}
+
+platform::ReadOutcome FakeSerialLink::ReadOne(std::uint8_t& byte) {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("read1");
+  return Take(std::span<std::uint8_t>(&byte, 1));
+}
+
+void FakeSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  std::string hex;
+  for (std::uint8_t b : bytes) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02X", b);
+    hex += two;
+  }
+  operations_.push_back("write " + hex);
+  if (open_) written_.append(bytes.begin(), bytes.end());
+}
+
+void FakeSerialLink::Purge(platform::PurgeKind kind) {
+  std::lock_guard lock(mutex_);
+  operations_.push_back(kind == platform::PurgeKind::kClearQueues ? "purge-clear" : "purge-all");
+  if (open_) line_.clear();
+}
+
+void FakeSerialLink::ClearPortErrors() {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("clear-errors");
+  if (open_) line_.clear();
+}
+
+void FakeSerialLink::PollPortEvents() {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("poll");
+}
+
+void FakeSerialLink::IdleWait(std::chrono::milliseconds duration) {
+  {
+    std::lock_guard lock(mutex_);
+    operations_.push_back("idle " + std::to_string(duration.count()));
+  }
+  if (idle_hook_) idle_hook_(duration);
+}
+
+void FakeSerialLink::ClosePort() {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("close");
+  open_ = false;
+  closed_for_good_ = true;
+}
+
+}  // namespace orvik::testing

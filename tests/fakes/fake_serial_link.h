@@ -1,0 +1,68 @@
+// FakeSerialLink: an in-memory SerialLink for tests of the receive loop.
+//
+// Bytes fed with Feed() are "on the line": reads take them in order; a read
+// that finds too few bytes fails at once with the count it got, as a real
+// read would after its time-out. Purges discard what is pending. Every
+// operation is recorded in order, so a test can check the loop's steps.
+// Thread-safe: a test thread may feed or close while the loop reads.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/serial_link.h"
+
+namespace orvik::testing {
+
+class FakeSerialLink : public platform::SerialLink {
+ public:
+  // Adds bytes to the line.
+  void Feed(std::string_view bytes);
+  void Feed(const std::vector<std::uint8_t>& bytes);
+  // Makes the next OpenPort() fail (the port stays closed).
+  void FailNextOpen();
+  // Called at every IdleWait with its duration, after it is recorded; lets a
+  // test act at the loop's pauses (feed bytes, request a stop).
+  void OnIdleWait(std::function<void(std::chrono::milliseconds)> hook);
+
+  // What happened, in order: "open <path> <baud>", "read1", "read<n>",
+  // "write <hex>", "purge-clear", "purge-all", "clear-errors", "poll",
+  // "idle <ms>", "close".
+  std::vector<std::string> Operations() const;
+  // Bytes written to the port, concatenated.
+  std::string Written() const;
+  // Count of operations equal to `op`.
+  int Count(std::string_view op) const;
+  std::size_t PendingBytes() const;
+
+  void OpenPort(const platform::PortConfig& config) override;
+  bool IsOpen() const override;
+  platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override;
+  platform::ReadOutcome ReadOne(std::uint8_t& byte) override;
+  void WritePort(std::span<const std::uint8_t> bytes) override;
+  void Purge(platform::PurgeKind kind) override;
+  void ClearPortErrors() override;
+  void PollPortEvents() override;
+  void IdleWait(std::chrono::milliseconds duration) override;
+  void ClosePort() override;
+
+ private:
+  platform::ReadOutcome Take(std::span<std::uint8_t> buffer);  // REQUIRES: mutex_ held
+
+  mutable std::mutex mutex_;
+  std::deque<std::uint8_t> line_;           // guarded by mutex_
+  std::vector<std::string> operations_;     // guarded by mutex_
+  std::string written_;                     // guarded by mutex_
+  bool open_ = false;                       // guarded by mutex_
+  bool closed_for_good_ = false;            // guarded by mutex_
+  bool fail_next_open_ = false;             // guarded by mutex_
+  std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use
+};
+
+}  // namespace orvik::testing
