@@ -8,11 +8,18 @@ namespace orvik::testing {
 void FakeSerialLink::Feed(std::string_view bytes) {
   std::lock_guard lock(mutex_);
   line_.insert(line_.end(), bytes.begin(), bytes.end());
+  changed_.notify_all();
 }
 
 void FakeSerialLink::Feed(const std::vector<std::uint8_t>& bytes) {
   std::lock_guard lock(mutex_);
   line_.insert(line_.end(), bytes.begin(), bytes.end());
+  changed_.notify_all();
+}
+
+bool FakeSerialLink::WaitForStarvedReads(int count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return starved_reads_ >= count; });
 }
 
 void FakeSerialLink::FailNextOpen() {
@@ -57,8 +64,18 @@ bool FakeSerialLink::IsOpen() const {
   return open_;
 }
 
-platform::ReadOutcome FakeSerialLink::Take(std::span<std::uint8_t> buffer) {
+platform::ReadOutcome FakeSerialLink::Take(std::span<std::uint8_t> buffer,
+                                           std::unique_lock<std::mutex>& lock) {
   if (!open_) return {false, 0};
+  if (line_.size() < buffer.size()) {
+    changed_.wait_for(lock, kStarvedReadWait,
+                      [&] { return !open_ || line_.size() >= buffer.size(); });
+    if (line_.empty()) {
+      ++starved_reads_;
+      changed_.notify_all();
+    }
+    if (!open_) return {false, 0};
+  }
   const std::size_t n = std::min(buffer.size(), line_.size());
   std::copy_n(line_.begin(), n, buffer.begin());
   line_.erase(line_.begin(), line_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -66,15 +83,15 @@ platform::ReadOutcome FakeSerialLink::Take(std::span<std::uint8_t> buffer) {
 }
 
 platform::ReadOutcome FakeSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   operations_.push_back("read" + std::to_string(buffer.size()));
-  return Take(buffer);
+  return Take(buffer, lock);
 }
 
 platform::ReadOutcome FakeSerialLink::ReadOne(std::uint8_t& byte) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   operations_.push_back("read1");
-  return Take(std::span<std::uint8_t>(&byte, 1));
+  return Take(std::span<std::uint8_t>(&byte, 1), lock);
 }
 
 void FakeSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
@@ -119,6 +136,7 @@ void FakeSerialLink::ClosePort() {
   operations_.push_back("close");
   open_ = false;
   closed_for_good_ = true;
+  changed_.notify_all();
 }
 
 }  // namespace orvik::testing

@@ -1,13 +1,14 @@
 // FakeSerialLink: an in-memory SerialLink for tests of the receive loop.
 //
 // Bytes fed with Feed() are "on the line": reads take them in order; a read
-// that finds too few bytes fails at once with the count it got, as a real
-// read would after its time-out. Purges discard what is pending. Every
+// that finds too few bytes waits a moment (kStarvedReadWait, standing in for
+// the port's time-out) for more, then fails with the count it got. Purges discard what is pending. Every
 // operation is recorded in order, so a test can check the loop's steps.
 // Thread-safe: a test thread may feed or close while the loop reads.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -40,6 +41,11 @@ class FakeSerialLink : public platform::SerialLink {
   // Count of operations equal to `op`.
   int Count(std::string_view op) const;
   std::size_t PendingBytes() const;
+  // Waits until `count` reads have found the line empty since construction,
+  // or until `timeout`; returns whether they did.
+  bool WaitForStarvedReads(int count, std::chrono::milliseconds timeout) const;
+
+  static constexpr std::chrono::milliseconds kStarvedReadWait{2};
 
   void OpenPort(const platform::PortConfig& config) override;
   bool IsOpen() const override;
@@ -53,9 +59,11 @@ class FakeSerialLink : public platform::SerialLink {
   void ClosePort() override;
 
  private:
-  platform::ReadOutcome Take(std::span<std::uint8_t> buffer);  // REQUIRES: mutex_ held
+  platform::ReadOutcome Take(std::span<std::uint8_t> buffer, std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;  // line_, open_ or starved_reads_ changed
+  int starved_reads_ = 0;                   // guarded by mutex_
   std::deque<std::uint8_t> line_;           // guarded by mutex_
   std::vector<std::string> operations_;     // guarded by mutex_
   std::string written_;                     // guarded by mutex_

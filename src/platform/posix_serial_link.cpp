@@ -1,0 +1,296 @@
+#include "platform/posix_serial_link.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <utility>
+
+namespace orvik::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
+using std::chrono::milliseconds;
+
+// A write whose time-outs are both zero would otherwise wait without limit
+// for a stalled line (flow control held off); it gives up after this long.
+constexpr milliseconds kWriteCapWithoutTimeouts{3000};
+
+// Returns the termios speed constant for a baud rate, if it is a standard one.
+std::optional<speed_t> SpeedConstant(std::uint32_t baud) {
+  struct Rate {
+    std::uint32_t baud;
+    speed_t speed;
+  };
+  static constexpr Rate kRates[] = {
+      {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+      {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+      {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+  };
+  for (const Rate& rate : kRates) {
+    if (rate.baud == baud) return rate.speed;
+  }
+  return std::nullopt;
+}
+
+// Raw 8N1: no echo, no line editing, no character translation or signals,
+// receiver on, modem-control lines ignored for open/read. Hardware flow
+// control (CRTSCTS) stays as the port reported it. A break adds no byte to
+// the data; the driver's break counter reports it instead.
+void ConfigureLine(int fd, std::uint32_t baud) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return;
+  ::cfmakeraw(&tio);
+  tio.c_iflag |= IGNBRK;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  // The descriptor is non-blocking and the time-outs are kept by poll().
+  // VMIN 1 (not 0) makes a read with nothing waiting fail with EAGAIN, so a
+  // read() of 0 bytes means only one thing: the device hung up.
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  if (const auto speed = SpeedConstant(baud)) {
+    ::cfsetispeed(&tio, *speed);
+    ::cfsetospeed(&tio, *speed);
+  }
+  ::tcsetattr(fd, TCSANOW, &tio);
+}
+
+// Asks the driver to hand over received bytes at once instead of batching
+// them; drivers without the setting (ptys) refuse, which is fine.
+void RequestLowLatency(int fd) {
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a,
+                                          std::optional<Clock::time_point> b) {
+  if (!a) return b;
+  if (!b) return a;
+  return std::min(*a, *b);
+}
+
+}  // namespace
+
+PosixSerialLink::PosixSerialLink() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PosixSerialLink::~PosixSerialLink() { ClosePort(); }
+
+void PosixSerialLink::OpenPort(const PortConfig& config) {
+  std::lock_guard lock(io_mutex_);
+  if (closed_for_good_.load()) return;
+  ReleasePort();
+  timeouts_ = config.timeouts;
+  last_break_count_.reset();
+
+  UniqueFd fd(::open(config.device_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return;
+  termios probe{};
+  if (::tcgetattr(fd.get(), &probe) != 0) return;  // not a terminal: fd closes here
+
+  // Every configuration step is best effort; a step that fails leaves the
+  // port usable with whatever the driver kept.
+  ::ioctl(fd.get(), TIOCEXCL);
+  ConfigureLine(fd.get(), config.baud);
+  RequestLowLatency(fd.get());
+  const int rts = TIOCM_RTS;
+  ::ioctl(fd.get(), TIOCMBIC, &rts);
+
+  port_fd_ = std::move(fd);
+  last_break_count_ = ReadBreakCount();
+  open_.store(true);
+}
+
+bool PosixSerialLink::IsOpen() const { return open_.load(); }
+
+ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
+  std::lock_guard lock(io_mutex_);
+  if (!Usable()) return {false, 0};
+  const std::size_t n = buffer.size();
+  if (n == 0) return {true, 0};
+
+  // The total limit runs from the start of the read; the interval limit
+  // from the latest byte, and only once a first byte has arrived.
+  std::optional<Clock::time_point> total_deadline;
+  if (timeouts_.read_total_per_byte != 0 || timeouts_.read_total_constant != 0) {
+    total_deadline = Clock::now() + milliseconds(std::int64_t{timeouts_.read_total_per_byte} *
+                                                     static_cast<std::int64_t>(n) +
+                                                 timeouts_.read_total_constant);
+  }
+  std::optional<Clock::time_point> interval_deadline;
+  std::size_t count = 0;
+  while (true) {
+    const ssize_t got = ::read(port_fd_.get(), buffer.data() + count, n - count);
+    if (got > 0) {
+      count += static_cast<std::size_t>(got);
+      if (count == n) return {true, n};
+      if (timeouts_.read_interval != 0) {
+        interval_deadline = Clock::now() + milliseconds(timeouts_.read_interval);
+      }
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      // End of file or an I/O error on a terminal: the device is gone.
+      ReleasePort();
+      return {false, count};
+    }
+    switch (WaitForPort(POLLIN, Earliest(total_deadline, interval_deadline))) {
+      case WaitResult::kReady:
+        break;
+      case WaitResult::kTimedOut:
+      case WaitResult::kWoken:
+        return {false, count};
+      case WaitResult::kHungUp:
+        ReleasePort();
+        return {false, count};
+    }
+  }
+}
+
+ReadOutcome PosixSerialLink::ReadOne(std::uint8_t& byte) {
+  return ReadExact(std::span<std::uint8_t>(&byte, 1));
+}
+
+void PosixSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(io_mutex_);
+  if (!Usable() || bytes.empty()) return;
+  milliseconds limit(std::int64_t{timeouts_.write_total_per_byte} *
+                         static_cast<std::int64_t>(bytes.size()) +
+                     timeouts_.write_total_constant);
+  if (limit.count() == 0) limit = kWriteCapWithoutTimeouts;
+  const Clock::time_point deadline = Clock::now() + limit;
+
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t put = ::write(port_fd_.get(), bytes.data() + written, bytes.size() - written);
+    if (put > 0) {
+      written += static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      if (errno == EIO || errno == ENXIO || errno == ENODEV) ReleasePort();
+      return;
+    }
+    switch (WaitForPort(POLLOUT, deadline)) {
+      case WaitResult::kReady:
+        break;
+      case WaitResult::kTimedOut:
+      case WaitResult::kWoken:
+        return;
+      case WaitResult::kHungUp:
+        ReleasePort();
+        return;
+    }
+  }
+}
+
+void PosixSerialLink::Purge(PurgeKind /*kind*/) {
+  // Writes complete (or give up) before WritePort returns and reads end
+  // before ReadExact returns, so both kinds only discard the queues.
+  std::lock_guard lock(io_mutex_);
+  if (Usable()) FlushQueues();
+}
+
+void PosixSerialLink::ClearPortErrors() {
+  std::lock_guard lock(io_mutex_);
+  if (Usable()) ClearErrorsLocked();
+}
+
+void PosixSerialLink::PollPortEvents() {
+  std::lock_guard lock(io_mutex_);
+  if (!Usable()) return;
+  const std::optional<std::uint32_t> count = ReadBreakCount();
+  if (count && last_break_count_ && *count != *last_break_count_) ClearErrorsLocked();
+  last_break_count_ = count;
+}
+
+void PosixSerialLink::IdleWait(std::chrono::milliseconds duration) {
+  // Only the wake descriptor is watched, so no lock is needed: ClosePort()
+  // ends the pause without waiting for it.
+  const Clock::time_point deadline = Clock::now() + duration;
+  for (int attempt = 0; attempt < 1000 && !closed_for_good_.load(); ++attempt) {
+    const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return;
+    pollfd wake{wake_fd_.get(), POLLIN, 0};
+    const int ready =
+        ::poll(&wake, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
+    if (ready > 0 || (ready < 0 && errno != EINTR)) return;
+  }
+}
+
+void PosixSerialLink::ClosePort() {
+  closed_for_good_.store(true);
+  if (wake_fd_.valid()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wake_fd_.get(), &one, sizeof one);
+  }
+  // The owning thread, woken above, lets go of the mutex at once; only then
+  // is the descriptor closed, so it is never closed under a running call.
+  std::lock_guard lock(io_mutex_);
+  ReleasePort();
+}
+
+PosixSerialLink::WaitResult PosixSerialLink::WaitForPort(
+    short events, std::optional<Clock::time_point> deadline) {
+  pollfd fds[2] = {{port_fd_.get(), events, 0}, {wake_fd_.get(), POLLIN, 0}};
+  while (true) {
+    int timeout_ms = -1;
+    if (deadline) {
+      // Rounded up: poll() must not return before the deadline has passed.
+      const auto left = std::chrono::ceil<milliseconds>(*deadline - Clock::now());
+      if (left.count() <= 0) return WaitResult::kTimedOut;
+      timeout_ms = static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX));
+    }
+    const int ready = ::poll(fds, 2, timeout_ms);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return WaitResult::kTimedOut;
+    }
+    if (fds[1].revents != 0 || closed_for_good_.load()) return WaitResult::kWoken;
+    if ((fds[0].revents & events) != 0) return WaitResult::kReady;
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return WaitResult::kHungUp;
+  }
+}
+
+void PosixSerialLink::ReleasePort() {
+  if (port_fd_.valid()) {
+    // Output still queued would make close() wait for it to drain (up to
+    // the driver's closing wait, 30 s by default); drop it instead.
+    ::tcflush(port_fd_.get(), TCOFLUSH);
+    ::ioctl(port_fd_.get(), TIOCNXCL);
+    port_fd_.reset();
+  }
+  open_.store(false);
+}
+
+bool PosixSerialLink::Usable() const { return port_fd_.valid() && !closed_for_good_.load(); }
+
+void PosixSerialLink::FlushQueues() { ::tcflush(port_fd_.get(), TCIOFLUSH); }
+
+void PosixSerialLink::ClearErrorsLocked() {
+  // Line errors need no clearing on a terminal (they only mark or drop
+  // bytes); what remains is to stop sending a break and drop what the break
+  // left in the queues.
+  ::ioctl(port_fd_.get(), TIOCCBRK);
+  FlushQueues();
+}
+
+std::optional<std::uint32_t> PosixSerialLink::ReadBreakCount() const {
+  serial_icounter_struct counters{};
+  if (::ioctl(port_fd_.get(), TIOCGICOUNT, &counters) != 0) return std::nullopt;
+  return static_cast<std::uint32_t>(counters.brk);
+}
+
+}  // namespace orvik::platform

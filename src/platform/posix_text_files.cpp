@@ -1,0 +1,130 @@
+#include "platform/posix_text_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "platform/unique_fd.h"
+
+namespace orvik::platform {
+namespace {
+
+// Mode of a newly created file when there is no old one to copy it from.
+constexpr mode_t kNewFileMode = 0644;
+
+std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+core::Status IoError(const std::filesystem::path& path, std::string_view action, int error) {
+  std::string message = "Cannot ";
+  message += action;
+  message += " '";
+  message += path.string();
+  message += "': ";
+  message += ErrnoText(error);
+  return core::Status::Error(core::StatusCode::kIoError, std::move(message));
+}
+
+// A name with a NUL byte would be cut short by the system calls.
+bool IsUsableName(std::string_view name) {
+  return !name.empty() && name.find('\0') == std::string_view::npos;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) {  // no progress: treat as a full disk rather than spin
+      errno = ENOSPC;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Removes the temporary file on every path that does not end in the rename.
+class TempFileGuard {
+ public:
+  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TempFileGuard() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  TempFileGuard(const TempFileGuard&) = delete;
+  TempFileGuard& operator=(const TempFileGuard&) = delete;
+  void Dismiss() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+PosixTextFiles::PosixTextFiles(std::filesystem::path directory)
+    : directory_(std::move(directory)) {}
+
+std::optional<std::string> PosixTextFiles::ReadAll(std::string_view name) {
+  if (!IsUsableName(name)) return std::nullopt;
+  const std::filesystem::path path = directory_ / name;
+  // O_NONBLOCK so that a FIFO under that name cannot hang the open; the
+  // descriptor is refused below unless it is a regular file.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+
+  std::string content;
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    content.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  return content;
+}
+
+core::Status PosixTextFiles::ReplaceAtomically(std::string_view name, std::string_view content) {
+  const std::filesystem::path target = directory_ / name;
+  if (!IsUsableName(name)) return IoError(target, "save", EINVAL);
+
+  // The temporary file lives in the target's own directory so that the final
+  // rename stays within one file system and is atomic.
+  const std::filesystem::path parent = target.parent_path();
+  std::string temp_path = (parent / ("." + target.filename().string() + ".XXXXXX")).string();
+  UniqueFd fd(::mkostemp(temp_path.data(), O_CLOEXEC));
+  if (!fd.valid()) return IoError(target, "save", errno);
+  TempFileGuard guard(temp_path);
+
+  // Keep the permissions of the file being replaced (the temporary file starts
+  // as 0600). Best effort: a file system without modes must not stop a save.
+  struct stat old_info {};
+  const mode_t mode =
+      ::stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777) : kNewFileMode;
+  static_cast<void>(::fchmod(fd.get(), mode));
+
+  if (!WriteAll(fd.get(), content)) return IoError(target, "write", errno);
+  if (::fsync(fd.get()) != 0) return IoError(target, "write", errno);
+  if (::close(fd.release()) != 0) return IoError(target, "write", errno);
+  if (::rename(temp_path.c_str(), target.c_str()) != 0) return IoError(target, "replace", errno);
+  guard.Dismiss();
+
+  // Make the rename itself durable; the new content is already in place, so a
+  // failure here is not reported.
+  UniqueFd dir(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) ::fsync(dir.get());
+  return core::Status::Ok();
+}
+
+}  // namespace orvik::platform

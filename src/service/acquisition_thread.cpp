@@ -1,0 +1,206 @@
+#include "service/acquisition_thread.h"
+
+#include <utility>
+
+#include "platform/com_port_path.h"
+
+namespace orvik::service {
+
+namespace {
+using std::chrono::milliseconds;
+
+constexpr milliseconds kStartPause{1000};
+constexpr milliseconds kStartDelay{100};
+constexpr milliseconds kSlowPlatformPause{6};
+}  // namespace
+
+comm_GPS_acq::comm_GPS_acq(AcquisitionContext context, const core::Settings& settings,
+                           const core::TimeoutTable& timeouts,
+                           std::unique_ptr<platform::SerialLink> link, AcquisitionOptions options)
+    : context_(context),
+      settings_(settings),
+      timeouts_(timeouts),
+      link_(std::move(link)),
+      options_(std::move(options)) {
+  // The constructor runs in the main thread, so "Start" is written directly.
+  if (settings_.LoggingEnabled) context_.log.WriteLog("Start");
+  thread_ = std::thread([this] { Execute(); });
+}
+
+comm_GPS_acq::~comm_GPS_acq() {
+  RequestStop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void comm_GPS_acq::RequestStop() {
+  stop_.request_stop();
+  // Ends a read or pause in progress; the loop sees the request at its next pass.
+  link_->ClosePort();
+}
+
+void comm_GPS_acq::ClosePort() { link_->ClosePort(); }
+
+void comm_GPS_acq::LogThroughMainThread(const std::string& line) {
+  context_.bridge.RunInMainThread([this, &line] {
+    if (!StopRequested()) context_.log.WriteLog(line);
+  });
+}
+
+void comm_GPS_acq::Execute() {
+  LoopState_ = LoopState::StartDelay;
+  context_.shared.display.NoSatFlag = false;
+  context_.shared.display.NewDisplayFlag = false;
+  context_.shared.display.DataSeenFlag = false;
+  ComNumber_ = core::ComNumberFromPortNumber(settings_.PortNumber);
+  SpeedCode_ = core::SpeedCodeForProtocol(settings_.Protocol);
+  // A command composed before this thread existed is not for it.
+  context_.shared.command.Clear();
+
+  OpenReceiverPort();
+  ReceiveLoop();
+
+  link_->ClosePort();
+  context_.shared.lifecycle.PortActive = false;
+  context_.shared.lifecycle.AcquisitionRunning = false;
+  // Written from this thread without the hand-over; the writer serialises it.
+  if (settings_.LoggingEnabled) context_.log.WriteLog("Stop");
+  finished_.store(true, std::memory_order_release);
+}
+
+void comm_GPS_acq::OpenReceiverPort() {
+  platform::PortConfig config;
+  // The device is looked up at every open, so a re-pointed COM<n> link is followed.
+  config.device_path = platform::ComDevicePath(ComNumber_, options_.working_dir);
+  config.baud = core::BaudForSpeedCode(SpeedCode_);
+  config.timeouts = timeouts_.ForSpeedCode(SpeedCode_);
+  last_open_attempt_ = std::chrono::steady_clock::now();
+  link_->OpenPort(config);
+}
+
+void comm_GPS_acq::ReopenIfDue() {
+  if (StopRequested()) return;
+  if (std::chrono::steady_clock::now() - last_open_attempt_ < options_.reopen_interval) return;
+  OpenReceiverPort();
+  if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues);
+}
+
+void comm_GPS_acq::ReceiveLoop() {
+  link_->Purge(platform::PurgeKind::kClearQueues);
+  link_->IdleWait(kStartPause);
+  link_->Purge(platform::PurgeKind::kAbortAndClear);
+
+  for (;;) {
+    context_.shared.lifecycle.LoopHeartbeat = false;
+    if (StopRequested()) break;
+    link_->PollPortEvents();
+    switch (LoopState_) {
+      case LoopState::StartDelay:
+        link_->IdleWait(kStartDelay);
+        LoopState_ = LoopState::SendPending;
+        break;
+      case LoopState::SendPending:
+        if (auto command = context_.shared.command.Take()) link_->WritePort(*command);
+        LoopState_ = LoopState::Receive;
+        break;
+      case LoopState::Receive:
+        LoopState_ = ReceiveStep();
+        break;
+      case LoopState::Purge:
+        link_->Purge(platform::PurgeKind::kAbortAndClear);
+        LoopState_ = LoopState::SendPending;
+        break;
+    }
+  }
+}
+
+LoopState comm_GPS_acq::ReceiveStep() {
+  if (!context_.shared.lifecycle.IsWinNT) link_->IdleWait(kSlowPlatformPause);
+  if (!link_->IsOpen()) {
+    ReopenIfDue();
+    // Every read fails at once on a port that is not open: pace the loop.
+    if (!link_->IsOpen()) link_->IdleWait(options_.closed_port_pause);
+  }
+  RxHeader_[0] = 0;
+  RxBody_[0] = 0;
+  return core::IsNmeaProtocol(settings_.Protocol) ? ReceiveNmea() : ReceiveMotorola();
+}
+
+// An NMEA sentence: "$", a five-character address, the body up to and
+// including "*", two checksum characters, CR and LF. Bytes before a "$" are
+// skipped one per pass.
+LoopState comm_GPS_acq::ReceiveNmea() {
+  platform::ReadOutcome header = link_->ReadOne(RxHeader_[0]);
+  if (header.ok && header.count > 0 && RxHeader_[0] == '$') {
+    header = link_->ReadExact(std::span<std::uint8_t>(RxHeader_).subspan(1, 5));
+    RxHeader_[0] = 5;  // the address as a length-prefixed string
+  }
+  MessageHeader_ = RxHeader_;
+  if (!header.ok) return LoopState::Purge;
+  if (header.count <= 3) return LoopState::SendPending;  // a lone stray byte
+
+  std::size_t next = 0;  // index of the next body byte
+  bool star_seen = false;
+  bool body_read_failed = false;
+  while (!star_seen) {
+    if (next == kMaxBodyBeforeStar) {
+      // No "*" among the first 255 body bytes: not a sentence.
+      MessagePayload_ = RxBody_;
+      return LoopState::Purge;
+    }
+    if (!link_->ReadOne(RxBody_[next]).ok) {
+      body_read_failed = true;
+      break;
+    }
+    star_seen = RxBody_[next] == '*';
+    ++next;
+  }
+  // Checksum, CR and LF; read even after a failed body read, as the stream
+  // is purged anyway when the step fails. A sentence ended by LF alone (as
+  // some converters and logs write it) is stored as if CR LF had come:
+  // reading a fourth byte would swallow the "$" of the next sentence.
+  platform::ReadOutcome tail;
+  for (std::size_t i = 0; i < 4; ++i) {
+    tail = link_->ReadOne(RxBody_[next + i]);
+    if (i == 2 && tail.ok && RxBody_[next + i] == '\n') {
+      RxBody_[next + 2] = '\r';
+      RxBody_[next + 3] = '\n';
+      break;
+    }
+  }
+  MessagePayload_ = RxBody_;
+
+  // A body that never reached its "*" is never decoded, whatever the last read did.
+  if (body_read_failed || !tail.ok) return LoopState::Purge;
+  context_.decoders.DecodeNmea(*this, next + 4);
+  return LoopState::SendPending;
+}
+
+// A Motorola message: "@@", two letters, a fixed-length rest. Only "Ea" and
+// "Hb" are read; after any other header the loop pauses and purges, and the
+// next four bytes read are expected to start the next message.
+LoopState comm_GPS_acq::ReceiveMotorola() {
+  const platform::ReadOutcome header =
+      link_->ReadExact(std::span<std::uint8_t>(RxHeader_).first(4));
+  MessageHeader_ = RxHeader_;
+  if (!header.ok) return LoopState::Purge;
+
+  const auto is_header = [this](char a, char b) {
+    return RxHeader_[0] == '@' && RxHeader_[1] == '@' && RxHeader_[2] == a && RxHeader_[3] == b;
+  };
+  std::size_t rest = 0;
+  if (is_header('E', 'a')) {
+    rest = kEaRestLength;
+  } else if (is_header('H', 'b')) {
+    rest = kHbRestLength;
+  } else {
+    link_->IdleWait(milliseconds(10));
+    return LoopState::Purge;
+  }
+  const platform::ReadOutcome body = link_->ReadExact(std::span<std::uint8_t>(RxBody_).first(rest));
+  MessagePayload_ = RxBody_;
+  if (!body.ok) return LoopState::Purge;
+  context_.decoders.DecodeMotorola(*this);
+  return LoopState::SendPending;
+}
+
+}  // namespace orvik::service

@@ -1,0 +1,127 @@
+// comm_GPS_acq: the acquisition thread. It owns the receiver port, sends the
+// pending receiver command, frames the receiver's byte stream into messages
+// and hands each one to the decoders, and keeps the loop heartbeat.
+//
+// Threads: the constructor, RequestStop(), ClosePort(), Finished() and the
+// destructor are for the main thread (ClosePort and RequestStop are safe from
+// any thread). Everything else, and every decoder call, runs in the
+// acquisition thread. Every wait of the thread is bounded and ends early on a
+// stop request, so the thread always ends on its own.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "core/port_settings.h"
+#include "core/settings.h"
+#include "platform/serial_link.h"
+#include "service/event_log_writer.h"
+#include "service/main_thread_bridge.h"
+#include "service/message_decoders.h"
+#include "service/shared_state.h"
+
+namespace orvik::service {
+
+enum class LoopState { StartDelay, SendPending, Receive, Purge };
+
+// The collaborators of an acquisition thread; all must outlive it.
+struct AcquisitionContext {
+  SharedState& shared;
+  MessageDecoders& decoders;
+  EventLogWriter& log;
+  MainThreadBridge& bridge;
+};
+
+struct AcquisitionOptions {
+  // Where "COM<n>" is looked up.
+  std::filesystem::path working_dir = ".";
+  // A port that could not be opened or that hung up is opened again after this.
+  std::chrono::milliseconds reopen_interval{60'000};
+  // Pause per receive step while the port is not open, so the loop does not spin.
+  std::chrono::milliseconds closed_port_pause{100};
+};
+
+class comm_GPS_acq {
+ public:
+  static constexpr std::size_t kHeaderSize = 255;
+  // Four bytes longer than the longest body, so that a sentence whose "*"
+  // stands at the very end still has room for its checksum, CR and LF.
+  static constexpr std::size_t kMaxBodyBeforeStar = 255;
+  static constexpr std::size_t kBodySize = kMaxBodyBeforeStar + 4;
+  static constexpr std::size_t kEaRestLength = 72;  // "@@Ea" is 76 bytes in all
+  static constexpr std::size_t kHbRestLength = 50;  // "@@Hb" is 54 bytes in all
+
+  using HeaderBuffer = std::array<std::uint8_t, kHeaderSize>;
+  using BodyBuffer = std::array<std::uint8_t, kBodySize>;
+
+  // Starts the thread at once. The caller has set AcquisitionRunning and
+  // PortActive; "Start" is logged here when logging is enabled.
+  comm_GPS_acq(AcquisitionContext context, const core::Settings& settings,
+               const core::TimeoutTable& timeouts, std::unique_ptr<platform::SerialLink> link,
+               AcquisitionOptions options = {});
+  // Requests a stop and waits for the thread to end.
+  ~comm_GPS_acq();
+
+  comm_GPS_acq(const comm_GPS_acq&) = delete;
+  comm_GPS_acq& operator=(const comm_GPS_acq&) = delete;
+
+  // Any thread: asks the loop to end; a wait in progress ends at once.
+  void RequestStop();
+  // Any thread: closes the receiver port; a read in progress fails at once.
+  void ClosePort();
+  // True once the thread has left its body.
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+
+  // --- for the decoders, acquisition thread only ---
+  const HeaderBuffer& MessageHeader() const { return MessageHeader_; }
+  BodyBuffer& MessagePayload() { return MessagePayload_; }
+  std::uint8_t& FirstSatCount() { return FirstSatCount_; }
+  std::uint8_t& SecondSatCount() { return SecondSatCount_; }
+  const core::Settings& settings() const { return settings_; }
+  SharedState& shared() { return context_.shared; }
+  MainThreadBridge& bridge() { return context_.bridge; }
+  bool StopRequested() const { return stop_.stop_requested(); }
+  // Writes a log line through the main thread, unless a stop was requested.
+  void LogThroughMainThread(const std::string& line);
+
+ private:
+  void Execute();
+  void ReceiveLoop();
+  LoopState ReceiveStep();
+  LoopState ReceiveNmea();
+  LoopState ReceiveMotorola();
+  void OpenReceiverPort();
+  void ReopenIfDue();
+
+  AcquisitionContext context_;
+  const core::Settings settings_;
+  const core::TimeoutTable timeouts_;
+  const std::unique_ptr<platform::SerialLink> link_;
+  const AcquisitionOptions options_;
+
+  // Acquisition thread only.
+  std::uint8_t ComNumber_ = 0;
+  core::SpeedCode SpeedCode_ = 0;
+  std::uint8_t FirstSatCount_ = 0;
+  std::uint8_t SecondSatCount_ = 0;
+  LoopState LoopState_ = LoopState::StartDelay;
+  HeaderBuffer RxHeader_{};
+  BodyBuffer RxBody_{};
+  HeaderBuffer MessageHeader_{};
+  BodyBuffer MessagePayload_{};
+  std::chrono::steady_clock::time_point last_open_attempt_{};
+
+  std::stop_source stop_;
+  std::atomic<bool> finished_{false};
+  std::thread thread_;  // last: started when everything above is ready
+};
+
+}  // namespace orvik::service

@@ -1,0 +1,42 @@
+#include "service/shared_state.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace orvik::service {
+
+void DisplayState::SetTexts(DisplayTexts texts) {
+  std::lock_guard lock(mutex_);
+  texts_ = std::move(texts);
+}
+
+DisplayTexts DisplayState::Texts() const {
+  std::lock_guard lock(mutex_);
+  return texts_;
+}
+
+bool CommandHandOver::Compose(std::span<const std::uint8_t> command) {
+  if (command.size() > kCapacity) return false;
+  std::lock_guard lock(mutex_);
+  std::copy(command.begin(), command.end(), CommandBuffer_.begin());
+  length_.store(command.size(), std::memory_order_release);
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> CommandHandOver::Take() {
+  if (length_.load(std::memory_order_acquire) == 0) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  const std::size_t length = length_.load(std::memory_order_relaxed);
+  if (length == 0) return std::nullopt;
+  std::vector<std::uint8_t> command(CommandBuffer_.begin(),
+                                    CommandBuffer_.begin() + static_cast<std::ptrdiff_t>(length));
+  length_.store(0, std::memory_order_release);
+  return command;
+}
+
+void CommandHandOver::Clear() {
+  std::lock_guard lock(mutex_);
+  length_.store(0, std::memory_order_release);
+}
+
+}  // namespace orvik::service

@@ -1,0 +1,99 @@
+// SharedState: everything the main thread and the acquisition thread share.
+//
+// One object, owned by the program and passed by reference (no globals).
+// Rules of the hand-over between the two threads:
+//   * flags are std::atomic and written by one side, cleared by the other
+//     only where the comment says so;
+//   * the three display texts are replaced and read whole under one short
+//     lock, so the window never sees a half-written text;
+//   * the receiver command is composed by the main thread and taken by the
+//     acquisition thread whole; its length is the mark that one is pending.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace orvik::service {
+
+struct DisplayTexts {
+  std::string TimeText;
+  std::string DateText;
+  std::string SatText;
+
+  friend bool operator==(const DisplayTexts&, const DisplayTexts&) = default;
+};
+
+// Texts and flags the decoders leave for the status display.
+class DisplayState {
+ public:
+  // Acquisition thread: replaces the three texts at once.
+  void SetTexts(DisplayTexts texts);
+  // Any thread: a copy of the three texts.
+  DisplayTexts Texts() const;
+
+  // Set by the decoders: the texts are new; cleared by the display tick.
+  std::atomic<bool> NewDisplayFlag{false};
+  // Set by the decoders: no satellite tracked in the latest message.
+  std::atomic<bool> NoSatFlag{false};
+  // Set by the decoders on every accepted time message; cleared by the
+  // 3-second communication check.
+  std::atomic<bool> DataSeenFlag{false};
+
+ private:
+  mutable std::mutex mutex_;
+  DisplayTexts texts_;  // guarded by mutex_
+};
+
+// The receiver command waiting to be sent.
+class CommandHandOver {
+ public:
+  static constexpr std::size_t kCapacity = 255;
+
+  // Main thread: leaves a command for the acquisition thread, replacing one
+  // not yet sent. Returns false (nothing stored) when it exceeds kCapacity.
+  bool Compose(std::span<const std::uint8_t> command);
+  // Acquisition thread: takes the pending command, if any, and clears it.
+  std::optional<std::vector<std::uint8_t>> Take();
+  // Acquisition thread at its start: drops a command composed before it ran.
+  void Clear();
+  // Any thread: the length of the pending command (0: none).
+  std::size_t CommandLength() const { return length_.load(std::memory_order_acquire); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::array<std::uint8_t, kCapacity> CommandBuffer_{};  // guarded by mutex_
+  // Release mark: written under mutex_ after the bytes; read lock-free.
+  std::atomic<std::size_t> length_{0};
+};
+
+// Lifecycle flags of the acquisition.
+struct LifecycleFlags {
+  // An acquisition thread was started and has not ended. Set by the start-up
+  // sequence before the thread runs; cleared by the thread at its end.
+  std::atomic<bool> AcquisitionRunning{false};
+  // Cleared by every pass of the receive loop; set by the watchdog.
+  std::atomic<bool> LoopHeartbeat{false};
+  // The receiver port belongs to a running acquisition thread.
+  std::atomic<bool> PortActive{false};
+  // The platform supports the full receive loop timing (always true here;
+  // false would add a 6 ms pause to every receive step).
+  std::atomic<bool> IsWinNT{true};
+};
+
+struct SharedState {
+  DisplayState display;
+  CommandHandOver command;
+  LifecycleFlags lifecycle;
+  // Whole hours added to local time while summer time is in effect. Written
+  // by the main thread, read by the NMEA decoder.
+  std::atomic<std::int32_t> SummerHours{0};
+};
+
+}  // namespace orvik::service

@@ -1,0 +1,38 @@
+#include "fakes/fake_text_files.h"
+
+namespace orvik::testing {
+
+void FakeTextFiles::Set(std::string_view name, std::string_view content) {
+  files_.insert_or_assign(std::string(name), std::string(content));
+}
+
+std::optional<std::string> FakeTextFiles::Get(std::string_view name) const {
+  const auto it = files_.find(name);
+  if (it == files_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool FakeTextFiles::Exists(std::string_view name) const { return files_.contains(name); }
+
+void FakeTextFiles::Remove(std::string_view name) {
+  if (const auto it = files_.find(name); it != files_.end()) files_.erase(it);
+}
+
+void FakeTextFiles::MakeUnreadable(std::string_view name) { unreadable_.emplace(name); }
+
+std::optional<std::string> FakeTextFiles::ReadAll(std::string_view name) {
+  if (unreadable_.contains(name)) return std::nullopt;
+  return Get(name);
+}
+
+core::Status FakeTextFiles::ReplaceAtomically(std::string_view name, std::string_view content) {
+  ++write_count_;
+  if (fail_writes_) {
+    return core::Status::Error(core::StatusCode::kIoError,
+                               "Cannot save '" + std::string(name) + "': Input/output error");
+  }
+  Set(name, content);
+  return core::Status::Ok();
+}
+
+}  // namespace orvik::testing

@@ -1,0 +1,46 @@
+// RecordingDecoders and RecordingLogWriter: test doubles that keep what the
+// receive loop handed over. Thread-safe: the loop records, the test reads.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/event_log_writer.h"
+#include "service/message_decoders.h"
+
+namespace orvik::testing {
+
+class RecordingDecoders : public service::MessageDecoders {
+ public:
+  // Each framed message as text: "GPRMC,123519,A,...*6A\r\n" for NMEA (the
+  // address and body_length bytes of body), "@@Ea" + the rest for Motorola.
+  std::vector<std::string> Frames() const;
+  // Waits until `count` frames were recorded or `timeout` passed.
+  bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  void DecodeNmea(service::comm_GPS_acq& thread, std::size_t body_length) override;
+  void DecodeMotorola(service::comm_GPS_acq& thread) override;
+
+ private:
+  void Record(std::string frame);
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable recorded_;
+  std::vector<std::string> frames_;  // guarded by mutex_
+};
+
+class RecordingLogWriter : public service::EventLogWriter {
+ public:
+  std::vector<std::string> Lines() const;
+  void WriteLog(std::string_view line) override;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;  // guarded by mutex_
+};
+
+}  // namespace orvik::testing

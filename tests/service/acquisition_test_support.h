@@ -1,0 +1,82 @@
+// Shared set-up for tests that run a real acquisition thread over a test
+// double of the serial link.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "core/port_settings.h"
+#include "core/settings.h"
+#include "fakes/fake_serial_link.h"
+#include "fakes/faulty_serial_link.h"
+#include "fakes/service/recording_decoders.h"
+#include "service/acquisition_thread.h"
+#include "service/shared_state.h"
+
+namespace orvik::testing {
+
+// Owns the collaborators of one acquisition thread and the thread itself.
+class AcquisitionHarness {
+ public:
+  explicit AcquisitionHarness(core::Settings settings = {}) : settings_(std::move(settings)) {}
+  ~AcquisitionHarness() { Stop(); }
+
+  core::Settings& settings() { return settings_; }
+  service::AcquisitionOptions& options() { return options_; }
+  service::SharedState& shared() { return shared_; }
+  RecordingDecoders& decoders() { return decoders_; }
+  RecordingLogWriter& log() { return log_; }
+
+  // The line the thread reads; set it up before Start(). It outlives the thread.
+  FakeSerialLink& fake() { return fake_; }
+
+  // Starts the thread on the fake line, through a wrapper whose failures
+  // `configure` may choose.
+  void Start(const std::function<void(FaultySerialLink&)>& configure = {}) {
+    auto link = std::make_unique<FaultySerialLink>(fake_);
+    if (configure) configure(*link);
+    Start(std::unique_ptr<platform::SerialLink>(std::move(link)));
+  }
+
+  // Starts the thread on any link.
+  void Start(std::unique_ptr<platform::SerialLink> link) {
+    shared_.lifecycle.AcquisitionRunning = true;
+    shared_.lifecycle.PortActive = true;
+    thread_ = std::make_unique<service::comm_GPS_acq>(
+        service::AcquisitionContext{shared_, decoders_, log_, bridge_}, settings_,
+        core::DefaultTimeoutTable(), std::move(link), options_);
+    published_.store(thread_.get());
+  }
+
+  // Any thread: the running acquisition thread once Start() has returned.
+  service::comm_GPS_acq* WaitForThread() {
+    for (int i = 0; i < 2000 && published_.load() == nullptr; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return published_.load();
+  }
+
+  // Stops the thread and waits for its end.
+  void Stop() {
+    if (!thread_) return;
+    thread_->RequestStop();
+    published_.store(nullptr);
+    thread_.reset();
+  }
+
+ private:
+  core::Settings settings_;
+  service::AcquisitionOptions options_;
+  service::SharedState shared_;
+  RecordingDecoders decoders_;
+  RecordingLogWriter log_;
+  service::DirectBridge bridge_;
+  FakeSerialLink fake_;  // declared before thread_: destroyed after it
+  std::unique_ptr<service::comm_GPS_acq> thread_;
+  std::atomic<service::comm_GPS_acq*> published_{nullptr};
+};
+
+}  // namespace orvik::testing
