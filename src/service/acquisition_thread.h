@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "core/port_settings.h"
+#include "core/satellite_tracker.h"
 #include "core/settings.h"
 #include "platform/serial_link.h"
 #include "service/event_log_writer.h"
@@ -83,8 +84,8 @@ class comm_GPS_acq {
   // --- for the decoders, acquisition thread only ---
   const HeaderBuffer& MessageHeader() const { return MessageHeader_; }
   BodyBuffer& MessagePayload() { return MessagePayload_; }
-  std::uint8_t& FirstSatCount() { return FirstSatCount_; }
-  std::uint8_t& SecondSatCount() { return SecondSatCount_; }
+  // The satellite counts gathered from GSV sentences; new with every thread.
+  core::SatelliteTracker& Satellites() { return satellites_; }
   const core::Settings& settings() const { return settings_; }
   SharedState& shared() { return context_.shared; }
   MainThreadBridge& bridge() { return context_.bridge; }
@@ -110,8 +111,7 @@ class comm_GPS_acq {
   // Acquisition thread only.
   std::uint8_t ComNumber_ = 0;
   core::SpeedCode SpeedCode_ = 0;
-  std::uint8_t FirstSatCount_ = 0;
-  std::uint8_t SecondSatCount_ = 0;
+  core::SatelliteTracker satellites_;
   LoopState LoopState_ = LoopState::StartDelay;
   HeaderBuffer RxHeader_{};
   BodyBuffer RxBody_{};

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test.
+#   scripts/test.sh              normal build in build/
+#   scripts/test.sh --sanitize   the same tests with ASan+UBSan, in build-asan/
+# No test sets the clock: programs started by tests run without CAP_SYS_TIME.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+build_dir=$root/build
+cmake_args=()
+if [[ ${1:-} == --sanitize ]]; then
+  build_dir=$root/build-asan
+  cmake_args=(-DORVIK_SANITIZE=address,undefined -DORVIK_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+"$root/scripts/build.sh" "$build_dir" "${cmake_args[@]}"
+cd "$build_dir"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300

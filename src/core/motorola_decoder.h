@@ -1,0 +1,43 @@
+// DecodeMotorola: checks and decodes one framed Motorola "@@Ea" (76 bytes)
+// or "@@Hb" (54 bytes) message. Pure; the caller carries out the result.
+//
+// Layout after the four header bytes (multi-byte numbers most significant
+// byte first):
+//   0 month, 1 day, 2-3 year, 4 hour, 5 minute, 6 second,
+//   7-33 the receiver's other data (passed on in the time record untouched),
+//   Ea: 34 satellites visible, 35 tracked;  Hb: 35 visible, 36 tracked;
+//   then one checksum byte (XOR of the two letters and the data bytes), CR, LF
+//   (Ea: data 0-68, checksum at 69; Hb: data 0-46, checksum at 47).
+// The receiver reports local time (it applies the GMT offset it was sent).
+//
+// A message whose checksum, CR or LF is wrong is rejected like an NMEA
+// sentence with a bad checksum: "--------" shown, nothing sent, the clock
+// and the message counter untouched. A message whose date or time fields
+// are out of range is sent and shown but never sets the clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "core/date_time.h"
+#include "core/nmea_decoder.h"
+#include "core/settings.h"
+
+namespace orvik::core {
+
+inline constexpr std::size_t kEaBodyLength = 72;
+inline constexpr std::size_t kHbBodyLength = 50;
+
+// Returns true when the checksum byte, CR and LF of the message are right.
+// `header` holds "@@Ea" or "@@Hb"; `body` at least the message's rest.
+bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const std::uint8_t> body);
+
+// Decodes one message. `header` holds the four header bytes, `body` the
+// bytes after them (at least 72 for "Ea", 50 for "Hb"; body.size() >= 37).
+// `read_pc_now` is called once, just before the clock decision.
+NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
+                           std::span<const std::uint8_t> body, const Settings& settings,
+                           const std::function<DateTime()>& read_pc_now);
+
+}  // namespace orvik::core

@@ -1,0 +1,153 @@
+#include "core/nmea_decoder.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/calendar.h"
+#include "core/checksums.h"
+#include "core/local_time.h"
+#include "core/time_message_builder.h"
+
+namespace orvik::core {
+
+namespace {
+
+int HexDigitValue(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Two decimal digits at `pos`; -1 unless both are digits.
+int TwoDigits(std::span<const std::uint8_t> text, std::size_t pos) {
+  if (pos + 1 >= text.size()) return -1;
+  const std::uint8_t a = text[pos];
+  const std::uint8_t b = text[pos + 1];
+  if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
+  return (a - '0') * 10 + (b - '0');
+}
+
+// Index of the field after the n-th comma (the comma at index 0 is the
+// first), searching the sentence body up to `end`; nullopt if absent.
+std::optional<std::size_t> FieldAfterComma(std::span<const std::uint8_t> body, int n) {
+  int seen = 0;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] == ',' && ++seen == n) return i + 1;
+  }
+  return std::nullopt;
+}
+
+std::string TimeTextOf(const DateTime& t, bool valid_fix) {
+  std::string text = std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+                     std::to_string(t.second);
+  return valid_fix ? text : "?" + text + "?";
+}
+
+std::string DateTextOf(const DateTime& t) {
+  return std::to_string(t.day) + "." + std::to_string(t.month) + "." + std::to_string(t.year);
+}
+
+bool IsType(std::span<const std::uint8_t> address, const char (&type)[4]) {
+  // A talker of two letters, not a proprietary "P..." sentence.
+  return address.size() == 5 && address[0] != 'P' && address[2] == type[0] &&
+         address[3] == type[1] && address[4] == type[2];
+}
+
+}  // namespace
+
+bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
+                         std::span<const std::uint8_t> body, std::size_t body_length) {
+  const std::size_t star = body_length - 5;
+  const std::uint8_t computed = NmeaChecksum(address) ^ NmeaChecksum(body.first(star));
+  const int high = HexDigitValue(body[body_length - 4]);
+  const int low = HexDigitValue(body[body_length - 3]);
+  return high >= 0 && low >= 0 && computed == (high << 4 | low);
+}
+
+NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
+                       std::span<const std::uint8_t> header,
+                       std::span<std::uint8_t> payload, std::size_t body_length,
+                       const Settings& settings, std::int32_t summer_hours,
+                       const std::function<DateTime()>& read_pc_now) {
+  NmeaOutcome outcome;
+  if (header.size() < 6 || header[0] != 5 || body_length < 5 || body_length > payload.size() ||
+      payload.size() < 37) {
+    return outcome;
+  }
+  const std::span<const std::uint8_t> address = header.subspan(1, 5);
+  if (!NmeaChecksumMatches(address, payload, body_length)) {
+    outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
+    return outcome;
+  }
+  // Everything before "*": the fields.
+  const std::span<const std::uint8_t> body = payload.first(body_length - 5);
+
+  if (IsType(address, "GSV")) {
+    satellites.OnGsv({static_cast<char>(address[0]), static_cast<char>(address[1])}, body);
+    return outcome;
+  }
+  if (!IsType(address, "RMC")) return outcome;
+
+  StepMessageCounter(MessageCounter);
+  satellites.OnRmc();
+  if (body.size() < 2 || body[0] != ',' || body[1] == ',') return outcome;
+
+  // Field 1 hhmmss[.sss], field 2 status, field 9 ddmmyy.
+  const int hour = TwoDigits(body, 1);
+  const int minute = TwoDigits(body, 3);
+  const int second = TwoDigits(body, 5);
+  const auto status_field = FieldAfterComma(body, 2);
+  if (!status_field) return outcome;
+  const bool valid_fix = *status_field < body.size() && body[*status_field] == 'A';
+  const auto date_field = FieldAfterComma(body, 9);
+  const int day = date_field ? TwoDigits(body, *date_field) : -1;
+  const int month = date_field ? TwoDigits(body, *date_field + 2) : -1;
+  const int year2 = date_field ? TwoDigits(body, *date_field + 4) : -1;
+  if (!IsValidDate(2000 + year2, month, day) || year2 < 0 ||
+      !IsValidTimeOfDay(hour, minute, second, 0)) {
+    return outcome;  // not a real date and time: counted, nothing else
+  }
+
+  DateTime utc;
+  utc.year = static_cast<std::uint16_t>(2000 + year2);
+  utc.month = static_cast<std::uint16_t>(month);
+  utc.day = static_cast<std::uint16_t>(day);
+  utc.hour = static_cast<std::uint16_t>(hour);
+  utc.minute = static_cast<std::uint16_t>(minute);
+  utc.second = static_cast<std::uint16_t>(second);
+  utc.day_of_week = static_cast<std::uint16_t>(DayOfWeek(utc.year, utc.month, utc.day));
+  const std::int64_t offset_minutes =
+      (static_cast<std::int64_t>(settings.GmtHours) + summer_hours) * 60 + settings.GmtMinutes;
+  const DateTime local = AddMinutes(utc, offset_minutes);
+
+  if (valid_fix) {
+    outcome.pc_now = read_pc_now();
+    const ClockDecision decision =
+        UpdatePcClock(MessageCounter, settings, local, ClockPath::kNmea, outcome.pc_now);
+    if (decision.set_clock) outcome.set_time = decision.SetTime;
+  }
+
+  const std::uint8_t visible = satellites.Visible();
+  const std::uint8_t tracked = satellites.Tracked();
+  std::fill_n(payload.begin(), 36, std::uint8_t{0});
+  payload[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
+  payload[kOffsetDay] = static_cast<std::uint8_t>(local.day);
+  WriteBeU16(payload, kOffsetYear, local.year);
+  payload[kOffsetHour] = static_cast<std::uint8_t>(local.hour);
+  payload[kOffsetMinute] = static_cast<std::uint8_t>(local.minute);
+  payload[kOffsetSecond] = static_cast<std::uint8_t>(local.second);
+  payload[kOffsetVisible] = visible;
+  payload[kOffsetTracked] = valid_fix ? tracked : 0;
+  outcome.time_message = BuildTimeMessage(payload, address[4]);
+
+  DisplayUpdate display;
+  display.TimeText = TimeTextOf(local, valid_fix);
+  display.DateText = DateTextOf(local);
+  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
+  display.accepted = true;
+  display.NoSatFlag = tracked == 0;
+  outcome.display = display;
+  return outcome;
+}
+
+}  // namespace orvik::core

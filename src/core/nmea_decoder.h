@@ -1,0 +1,71 @@
+// DecodeNmea: checks and decodes one framed NMEA 0183 sentence. Pure; the
+// caller (the acquisition thread) carries out what the result asks for.
+//
+// Only two sentence types matter: RMC (UTC time, fix status, date) and GSV
+// (satellites), from any talker (GP, GN, GL, GA, GB, BD, GQ, ...);
+// proprietary sentences (address starting with "P") and every other type
+// are ignored once their checksum is tested.
+//
+// For an RMC sentence the UTC date and time are turned into local time
+// with (GmtHours + SummerHours) hours and GmtMinutes minutes; the payload's
+// first 36 bytes are rewritten in the time record's layout; the clock
+// decision is made for a valid fix ("A"). A sentence whose time or date is
+// not a real date and time (letters, month 13, second 60, an empty date)
+// steps the message counter but is neither sent, shown nor used to set the
+// clock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "core/clock_update.h"
+#include "core/date_time.h"
+#include "core/satellite_tracker.h"
+#include "core/settings.h"
+#include "core/time_message.h"
+
+namespace orvik::core {
+
+// The three status texts shown on a bad checksum.
+inline constexpr const char* kBadChecksumText = "--------";
+
+struct DisplayUpdate {
+  std::string TimeText;
+  std::string DateText;
+  std::string SatText;
+  // False for a bad checksum: only the texts change.
+  bool accepted = false;
+  bool NoSatFlag = false;
+};
+
+struct NmeaOutcome {
+  std::optional<DisplayUpdate> display;     // publish, and set NewDisplayFlag
+  std::optional<TimeMessage> time_message;  // send to the LAN clients
+  std::optional<DateTime> set_time;         // set the PC clock to this
+  DateTime pc_now;                          // the PC reading the decision used
+};
+
+// Returns true when the two characters after "*" match the XOR of the
+// address and the body up to "*". Only upper-case hex digits match.
+// REQUIRES: body_length >= 5 and body.size() >= body_length.
+bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
+                         std::span<const std::uint8_t> body, std::size_t body_length);
+
+// Decodes one sentence. `header` holds the length byte 5 and the address;
+// `payload` the body from the comma after the address through "*", the
+// checksum, CR and LF (`body_length` bytes, payload.size() >= 37); its first
+// 36 bytes are rewritten for an RMC sentence. `read_pc_now` is called once,
+// when a decision about the clock is due.
+// `MessageCounter` counts accepted time messages for the clock decision;
+// `satellites` collects the GSV counts between RMC sentences.
+NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
+                       std::span<const std::uint8_t> header,
+                       std::span<std::uint8_t> payload, std::size_t body_length,
+                       const Settings& settings, std::int32_t summer_hours,
+                       const std::function<DateTime()>& read_pc_now);
+
+}  // namespace orvik::core

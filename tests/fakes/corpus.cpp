@@ -1,0 +1,54 @@
+#include "fakes/corpus.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace orvik::testing {
+
+std::filesystem::path CorpusDir() {
+  if (const char* dir = std::getenv("ORVIK_CORPUS_DIR"); dir != nullptr && *dir != '\0') {
+    return dir;
+  }
+  return ORVIK_DEFAULT_CORPUS_DIR;
+}
+
+std::vector<std::filesystem::path> CorpusFiles(const std::string& extension) {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(CorpusDir(), error)) {
+    if (entry.path().extension() == extension) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string ReadBinaryFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture) {
+  std::vector<ExpectedTimeMessage> rows;
+  std::ifstream in(capture.string() + ".expected.tsv");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    ExpectedTimeMessage row;
+    std::string checksum_ok;
+    std::getline(fields, row.kind, '\t');
+    std::getline(fields, row.date, '\t');
+    std::getline(fields, row.time, '\t');
+    std::getline(fields, row.status, '\t');
+    std::getline(fields, checksum_ok, '\t');
+    std::getline(fields, row.talker, '\t');
+    row.checksum_ok = checksum_ok == "1";
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace orvik::testing

@@ -1,0 +1,166 @@
+#include "service/file_event_log.h"
+
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <latch>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvik::service {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kLog[] = "GPS_log.txt";
+constexpr char kBak[] = "GPS_log.bak";
+
+// A fresh directory per test, removed with everything in it afterwards.
+class FileEventLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "orvik_event_log_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  void WriteFile(const std::string& name, const std::string& content) {
+    std::ofstream(dir_ / name, std::ios::binary) << content;
+  }
+  std::string ReadFile(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool Exists(const std::string& name) const { return fs::exists(dir_ / name); }
+
+  fs::path dir_;
+};
+
+TEST_F(FileEventLogTest, AppendsEachLineWithCrLfCreatingTheFileWhenMissing) {
+  FileEventLog log(dir_);
+  log.WriteLog("Start");
+  EXPECT_EQ(ReadFile(kLog), "Start\r\n");
+
+  log.WriteLog("");
+  log.WriteLog("12:00:01 Set PC time to 01.02.2026 12:00:01 Diff (msec.): -3");
+  EXPECT_EQ(ReadFile(kLog),
+            "Start\r\n\r\n12:00:01 Set PC time to 01.02.2026 12:00:01 Diff (msec.): -3\r\n");
+
+  // A second writer on the same directory appends after what is there.
+  FileEventLog(dir_).WriteLog("Stop");
+  EXPECT_TRUE(ReadFile(kLog).ends_with("-3\r\nStop\r\n"));
+  EXPECT_FALSE(Exists(kBak));
+}
+
+TEST_F(FileEventLogTest, RotatesOnlyFrom128128Bytes) {
+  struct Case {
+    std::size_t size;
+    bool old_backup;
+  };
+  const Case cases[] = {{128127, false}, {128127, true}, {128128, false},
+                        {128128, true},  {200000, true}};
+  const std::string rotation_end = "New file is created\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.size << " bytes, old backup " << c.old_backup);
+    const std::string old_log = std::string(c.size - 2, 'a') + "\r\n";
+    WriteFile(kLog, old_log);
+    fs::remove(dir_ / kBak);
+    if (c.old_backup) WriteFile(kBak, "older generation\r\n");
+
+    FileEventLog log(dir_);
+    log.WriteLog("Start");
+    // EXPECT_TRUE on the comparisons keeps 128 KB strings out of the output.
+    if (c.size < FileEventLog::kRotationSize) {
+      EXPECT_TRUE(ReadFile(kLog) == old_log + "Start\r\n");
+      EXPECT_EQ(Exists(kBak), c.old_backup);
+      if (c.old_backup) {
+        EXPECT_EQ(ReadFile(kBak), "older generation\r\n");
+      }
+      // Now past the limit: the next line rotates.
+      log.WriteLog("Stop");
+      EXPECT_TRUE(ReadFile(kBak) == old_log + "Start\r\n" + rotation_end);
+      EXPECT_EQ(ReadFile(kLog), "Stop\r\n");
+    } else {
+      EXPECT_TRUE(ReadFile(kBak) == old_log + rotation_end);
+      EXPECT_EQ(ReadFile(kLog), "Start\r\n");
+      // The new log is small: the next line is simply appended.
+      log.WriteLog("Stop");
+      EXPECT_EQ(ReadFile(kLog), "Start\r\nStop\r\n");
+      EXPECT_TRUE(ReadFile(kBak) == old_log + rotation_end);
+    }
+  }
+}
+
+TEST_F(FileEventLogTest, LogThatCannotBeMovedKeepsGrowingWithoutLoss) {
+  // A non-empty directory named like the backup can be neither deleted nor
+  // replaced by a file, even by root.
+  fs::create_directory(dir_ / kBak);
+  WriteFile(std::string(kBak) + "/keep", "x");
+  const std::string old_log(FileEventLog::kRotationSize, 'a');
+  WriteFile(kLog, old_log);
+
+  FileEventLog log(dir_);
+  log.WriteLog("one");
+  log.WriteLog("two");
+
+  EXPECT_TRUE(ReadFile(kLog) == old_log + "one\r\ntwo\r\n");
+  EXPECT_TRUE(fs::is_directory(dir_ / kBak));
+  EXPECT_EQ(ReadFile(std::string(kBak) + "/keep"), "x");
+}
+
+TEST_F(FileEventLogTest, TwoThreadsAtOnceKeepEveryLineWhole) {
+  constexpr int kLinesPerThread = 2000;
+  FileEventLog log(dir_);
+  std::latch start(2);
+  const auto writer = [&](char id) {
+    start.arrive_and_wait();
+    for (int i = 0; i < kLinesPerThread; ++i) {
+      log.WriteLog(std::string(1, id) + " line " + std::to_string(i) + " ...............");
+    }
+  };
+  std::thread a(writer, 'A');
+  std::thread b(writer, 'B');
+  a.join();
+  b.join();
+
+  // Short lines: 4,000 of them stay below the rotation size.
+  ASSERT_FALSE(Exists(kBak));
+  std::istringstream in(ReadFile(kLog));
+  std::set<std::string> seen;
+  std::vector<int> next = {0, 0};  // each thread's lines keep their order
+  int count = 0;
+  for (std::string line; count <= 2 * kLinesPerThread && std::getline(in, line); ++count) {
+    ASSERT_TRUE(line.ends_with(" ...............\r")) << line;
+    ASSERT_TRUE(line[0] == 'A' || line[0] == 'B') << line;
+    const std::string expected_start = std::string(1, line[0]) + " line " +
+                                       std::to_string(next[line[0] - 'A']++) + " ";
+    ASSERT_TRUE(line.starts_with(expected_start)) << line;
+    ASSERT_TRUE(seen.insert(line).second) << "twice: " << line;
+  }
+  EXPECT_EQ(count, 2 * kLinesPerThread);
+  EXPECT_EQ(next, (std::vector<int>{kLinesPerThread, kLinesPerThread}));
+}
+
+TEST_F(FileEventLogTest, MissingDirectoryIsSilentAndCreatesNothing) {
+  const fs::path missing = dir_ / "no" / "such" / "dir";
+  FileEventLog log(missing);
+  log.WriteLog("Start");
+  log.WriteLog("Stop");
+  EXPECT_FALSE(fs::exists(dir_ / "no"));
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+}  // namespace
+}  // namespace orvik::service

@@ -1,0 +1,109 @@
+#include "gpstime_sim/live_feed.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/sim_test_util.h"
+
+namespace orvik::tools {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+ReceiverCommand Command(CommandKind kind, int interval, int offset_minutes = 0,
+                        bool checksum_ok = true) {
+  ReceiverCommand command;
+  command.kind = kind;
+  command.interval = interval;
+  command.offset_minutes = offset_minutes;
+  command.checksum_ok = checksum_ok;
+  command.terminator_ok = true;
+  return command;
+}
+
+ReceiverState Nmea() { return ReceiverState{}; }
+
+ReceiverState Motorola() {
+  ReceiverState state;
+  state.nmea = false;
+  state.message = MotorolaMessage::kHb;
+  return state;
+}
+
+TEST(LiveFeedObey, FollowsCommandsMeantForTheReceiverKind) {
+  const struct {
+    std::string legend;
+    ReceiverState before;
+    ReceiverCommand command;
+    std::int64_t interval_ms;
+    MotorolaMessage message;
+    bool polled_once;
+    int offset_minutes;
+    std::string note_starts;
+  } cases[] = {
+      {"nmea interval", Nmea(), Command(CommandKind::kNmeaInterval, 5), 5000,
+       MotorolaMessage::kHb, false, 0, "  obeyed"},
+      {"nmea interval 0", Nmea(), Command(CommandKind::kNmeaInterval, 0), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"nmea interval not a number", Nmea(), Command(CommandKind::kNmeaInterval, -1), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"motorola command to nmea", Nmea(), Command(CommandKind::kIntervalEa, 2), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"nmea command to motorola", Motorola(), Command(CommandKind::kNmeaInterval, 2), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"Ea every 3 s", Motorola(), Command(CommandKind::kIntervalEa, 3), 3000,
+       MotorolaMessage::kEa, false, 0, "  obeyed"},
+      {"Hb once", Motorola(), Command(CommandKind::kIntervalHb, 0), 1000, MotorolaMessage::kHb,
+       true, 0, "  obeyed"},
+      {"Ab offset", Motorola(), Command(CommandKind::kGmtOffsetAb, -1, -240), 1000,
+       MotorolaMessage::kHb, false, -240, "  obeyed"},
+      {"Gb offset", Motorola(), Command(CommandKind::kGmtOffsetGb, -1, 150), 1000,
+       MotorolaMessage::kHb, false, 150, "  obeyed"},
+      {"bad checksum", Motorola(), Command(CommandKind::kIntervalEa, 3, 0, false), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"unknown bytes", Motorola(), Command(CommandKind::kUnknownBytes, -1), 1000,
+       MotorolaMessage::kHb, false, 0, ""},
+  };
+  for (const auto& c : cases) {
+    std::string note;
+    const ReceiverState after = Obey(c.before, c.command, note);
+    EXPECT_EQ(after.interval_ms, c.interval_ms) << c.legend;
+    EXPECT_EQ(after.message, c.message) << c.legend;
+    EXPECT_EQ(after.polled_once, c.polled_once) << c.legend;
+    EXPECT_EQ(after.offset_minutes, c.offset_minutes) << c.legend;
+    EXPECT_TRUE(note.starts_with(c.note_starts)) << c.legend << ": " << note;
+    EXPECT_EQ(note.empty(), c.note_starts.empty()) << c.legend;
+  }
+}
+
+TEST(LiveFeedObey, IntervalCommandEndsSilence) {
+  ReceiverState state = Motorola();
+  state.silent = true;
+  std::string note;
+  EXPECT_FALSE(Obey(state, Command(CommandKind::kIntervalHb, 1), note).silent);
+}
+
+TEST(LiveFeedOutput, NmeaIsUtcAndMotorolaIsShiftedByTheOffset) {
+  SimOptions options;
+  const UnixMillis utc = *ParseStartTime("2026-12-07 23:05:00");
+
+  const Bytes nmea = BuildReceiverOutput(Nmea(), options, utc);
+  const std::string text(nmea.begin(), nmea.end());
+  ASSERT_TRUE(text.starts_with("$GPRMC,230500.000,A,"));
+  EXPECT_EQ(orvik::testing::NmeaFields(text.substr(0, text.find('\n') + 1))[9], "071226");
+
+  ReceiverState motorola = Motorola();
+  motorola.offset_minutes = 120;  // local time crosses midnight
+  const Bytes hb = BuildReceiverOutput(motorola, options, utc);
+  ASSERT_EQ(hb.size(), 54u);
+  const std::uint8_t expected_time[] = {12, 8, 7, 234, 1, 5, 0};
+  for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(hb[4 + i], expected_time[i]) << i;
+
+  motorola.message = MotorolaMessage::kEa;
+  EXPECT_EQ(BuildReceiverOutput(motorola, options, utc).size(), 76u);
+}
+
+}  // namespace
+}  // namespace orvik::tools

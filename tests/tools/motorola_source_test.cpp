@@ -1,0 +1,85 @@
+#include "gpstime_sim/motorola_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace orvik::tools {
+namespace {
+
+// 7 December 2026, 13:05:00.250, 9 visible, 7 tracked.
+MotorolaFix DecemberFix() {
+  MotorolaFix fix;
+  fix.time = {2026, 12, 1, 7, 13, 5, 0, 250};
+  fix.visible = 9;
+  fix.tracked = 7;
+  return fix;
+}
+
+std::uint8_t XorOf(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t end) {
+  std::uint8_t sum = 0;
+  for (std::size_t i = begin; i < end; ++i) sum ^= bytes[i];
+  return sum;
+}
+
+// Positions below count from the first byte after the four header bytes,
+// the way a receiving program reads the messages.
+TEST(MotorolaSource, MessagesHaveLengthHeaderChecksumAndCrLf) {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> message;
+    std::size_t length;
+    char letter1, letter2;
+  } cases[] = {{"Hb", BuildHb(DecemberFix()), 54, 'H', 'b'},
+               {"Ea", BuildEa(DecemberFix()), 76, 'E', 'a'}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::uint8_t>& m = c.message;
+    ASSERT_EQ(m.size(), c.length);
+    EXPECT_EQ(m[0], '@');
+    EXPECT_EQ(m[1], '@');
+    EXPECT_EQ(m[2], c.letter1);
+    EXPECT_EQ(m[3], c.letter2);
+    EXPECT_EQ(m[c.length - 3], XorOf(m, 2, c.length - 3));
+    EXPECT_EQ(m[c.length - 2], '\r');
+    EXPECT_EQ(m[c.length - 1], '\n');
+  }
+}
+
+TEST(MotorolaSource, DateTimeAndSatelliteCountsSitAtTheirPositions) {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> message;
+    std::size_t visible_at, tracked_at;
+  } cases[] = {{"Hb", BuildHb(DecemberFix()), 35, 36}, {"Ea", BuildEa(DecemberFix()), 34, 35}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::uint8_t* data = c.message.data() + 4;
+    const std::uint8_t expected_time[] = {12, 7, 7, 234, 13, 5, 0};  // year 2026 = 7 * 256 + 234
+    for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(data[i], expected_time[i]) << "position " << i;
+    // 250 ms as nanoseconds, big-endian: 250000000 = 0x0EE6B280.
+    EXPECT_EQ(data[7], 0x0E);
+    EXPECT_EQ(data[8], 0xE6);
+    EXPECT_EQ(data[9], 0xB2);
+    EXPECT_EQ(data[10], 0x80);
+    EXPECT_EQ(data[c.visible_at], 9);
+    EXPECT_EQ(data[c.tracked_at], 7);
+  }
+}
+
+TEST(MotorolaSource, EaChannelsShowTrackedSatellitesWithSignal) {
+  MotorolaFix fix = DecemberFix();
+  fix.visible = 5;
+  fix.tracked = 3;
+  const std::vector<std::uint8_t> ea = BuildEa(fix);
+  constexpr std::size_t kChannels = 4 + 36;
+  for (std::size_t channel = 0; channel < 8; ++channel) {
+    const std::uint8_t* block = ea.data() + kChannels + channel * 4;
+    EXPECT_EQ(block[0] != 0, channel < 5) << "channel " << channel;  // satellite number
+    EXPECT_EQ(block[2] != 0, channel < 3) << "channel " << channel;  // signal strength
+  }
+}
+
+}  // namespace
+}  // namespace orvik::tools

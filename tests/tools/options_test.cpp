@@ -1,0 +1,112 @@
+#include "gpstime_sim/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+namespace orvik::tools {
+namespace {
+
+core::Result<SimOptions> Parse(std::vector<std::string_view> args) { return ParseOptions(args); }
+
+TEST(SimOptions, DefaultsAreNmeaOnCom2EverySecond) {
+  const auto parsed = Parse({});
+  ASSERT_TRUE(parsed.ok());
+  const SimOptions& o = parsed.value();
+  EXPECT_EQ(o.dir, ".");
+  EXPECT_EQ(o.port, 2);
+  EXPECT_EQ(o.protocol, SimProtocol::kNmea);
+  EXPECT_EQ(o.interval_ms, 1000);
+  EXPECT_EQ(o.baud, 4800);
+  EXPECT_FALSE(o.start.has_value());
+  EXPECT_FALSE(o.count.has_value());
+  EXPECT_TRUE(o.fix_valid);
+  EXPECT_EQ(o.pace, Pace::kSentence);
+  EXPECT_FALSE(o.quiet);
+}
+
+TEST(SimOptions, ProtocolChoosesMessageAndBaudUnlessGiven) {
+  const struct {
+    std::vector<std::string_view> args;
+    MotorolaMessage message;
+    int baud;
+  } cases[] = {
+      {{"--protocol", "nmea9600"}, MotorolaMessage::kHb, 9600},
+      {{"--protocol", "m12"}, MotorolaMessage::kHb, 9600},
+      {{"--protocol", "oncore"}, MotorolaMessage::kEa, 9600},
+      {{"--message", "hb", "--protocol", "oncore"}, MotorolaMessage::kHb, 9600},
+      {{"--protocol=m12", "--message=ea", "--baud=19200"}, MotorolaMessage::kEa, 19200},
+      {{"--baud", "2400", "--protocol", "oncore"}, MotorolaMessage::kEa, 2400},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = Parse(c.args);
+    ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
+    EXPECT_EQ(parsed.value().message, c.message) << c.args[0];
+    EXPECT_EQ(parsed.value().baud, c.baud) << c.args[0];
+  }
+}
+
+TEST(SimOptions, ReadsValues) {
+  const auto parsed =
+      Parse({"--dir", "/tmp/x", "--port", "7", "--interval", "0.2", "--start",
+             "2024-02-29 23:59:59", "--status", "V", "--visible", "12", "--tracked", "0",
+             "--replay", "cap.nmea", "--pace", "bytes", "--per-sentence-ms", "50", "--count", "3",
+             "--duration", "2.5", "--fraction", "0", "--start-delay", "3", "--quiet"});
+  ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
+  const SimOptions& o = parsed.value();
+  EXPECT_EQ(o.dir, "/tmp/x");
+  EXPECT_EQ(o.port, 7);
+  EXPECT_EQ(o.interval_ms, 200);
+  EXPECT_EQ(o.start, ParseStartTime("2024-02-29 23:59:59"));
+  EXPECT_FALSE(o.fix_valid);
+  EXPECT_EQ(o.visible, 12);
+  EXPECT_EQ(o.tracked, 0);
+  EXPECT_EQ(o.replay_file, "cap.nmea");
+  EXPECT_EQ(o.pace, Pace::kBytes);
+  EXPECT_EQ(o.per_sentence_ms, 50);
+  EXPECT_EQ(o.count, 3);
+  EXPECT_EQ(o.duration_ms, 2500);
+  EXPECT_EQ(o.fraction_digits, 0);
+  EXPECT_EQ(o.start_delay_ms, 3000);
+  EXPECT_TRUE(o.quiet);
+}
+
+TEST(SimOptions, RefusesBadValuesWithTheOptionNamed) {
+  const std::vector<std::vector<std::string_view>> bad = {
+      {"--interval", "0"},       {"--interval", "abc"},   {"--interval", "-1"},
+      {"--interval", "0.0001"},  {"--interval", "1e3"},   {"--interval", ""},
+      {"--interval", "3601"},    {"--port", "256"},       {"--port", "x"},
+      {"--protocol", "binary"},    {"--message", "Hb"},     {"--status", "a"},
+      {"--visible", "33"},       {"--tracked", "-1"},     {"--count", "0"},
+      {"--start", "2026-02-30 00:00:00"},                 {"--start", "2026-01-01T00:00:00"},
+      {"--start", "2026-01-01 24:00:00"},                 {"--pace", "fast"},
+      {"--fraction", "4"},       {"--baud", "0"},         {"--dir", ""},
+  };
+  for (const auto& args : bad) {
+    const auto parsed = Parse(args);
+    ASSERT_FALSE(parsed.ok()) << args[0] << " " << args[1];
+    EXPECT_NE(parsed.status().message().find(args[0]), std::string::npos)
+        << parsed.status().message();
+  }
+}
+
+TEST(SimOptions, RefusesMalformedCommandLines) {
+  EXPECT_FALSE(Parse({"--bogus"}).ok());
+  EXPECT_FALSE(Parse({"--count"}).ok());                          // value missing
+  EXPECT_FALSE(Parse({"--visible", "4", "--tracked", "5"}).ok());  // more tracked than visible
+  EXPECT_TRUE(Parse({"--help"}).value().help);
+}
+
+TEST(SimOptions, HelpNamesEveryOption) {
+  const std::string help = HelpText();
+  for (const char* option :
+       {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
+        "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
+        "--count", "--duration", "--start-delay", "--baud", "--quiet", "--help"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace orvik::tools

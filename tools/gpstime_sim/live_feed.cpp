@@ -1,0 +1,189 @@
+#include "gpstime_sim/live_feed.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "gpstime_sim/motorola_source.h"
+#include "gpstime_sim/nmea_source.h"
+#include "gpstime_sim/sim_line.h"
+
+namespace orvik::tools {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr int kMaxNmeaInterval = 900;
+// How long a silent Motorola receiver sleeps between looks at the line.
+constexpr milliseconds kSilentStep{200};
+// How long the end of a run waits for the reader to take the queued bytes.
+constexpr milliseconds kDrainLimit{5000};
+
+const char* MessageName(MotorolaMessage message) {
+  return message == MotorolaMessage::kHb ? "@@Hb" : "@@Ea";
+}
+
+std::string OffsetText(int offset_minutes) {
+  const int magnitude = std::abs(offset_minutes);
+  char text[32];
+  std::snprintf(text, sizeof text, "%c%d:%02d", offset_minutes < 0 ? '-' : '+', magnitude / 60,
+                magnitude % 60);
+  return text;
+}
+
+}  // namespace
+
+ReceiverState Obey(const ReceiverState& state, const ReceiverCommand& command, std::string& note) {
+  note.clear();
+  ReceiverState next = state;
+  const bool for_nmea = command.kind == CommandKind::kNmeaInterval;
+  const bool for_motorola = command.kind == CommandKind::kGmtOffsetGb ||
+                            command.kind == CommandKind::kGmtOffsetAb ||
+                            command.kind == CommandKind::kIntervalHb ||
+                            command.kind == CommandKind::kIntervalEa;
+  if (!for_nmea && !for_motorola) return next;
+  if (!command.checksum_ok) {
+    note = "  ignored: bad checksum";
+    return next;
+  }
+  if (for_nmea != state.nmea) {
+    note = state.nmea ? "  ignored: an NMEA receiver takes no Motorola commands"
+                      : "  ignored: a Motorola receiver takes no NMEA commands";
+    return next;
+  }
+  switch (command.kind) {
+    case CommandKind::kNmeaInterval:
+      if (command.interval < 1 || command.interval > kMaxNmeaInterval) {
+        note = "  ignored: the interval must be 1.." + std::to_string(kMaxNmeaInterval);
+        return next;
+      }
+      next.interval_ms = command.interval * 1000LL;
+      note = "  obeyed: a group every " + std::to_string(command.interval) + " s";
+      return next;
+    case CommandKind::kIntervalHb:
+    case CommandKind::kIntervalEa:
+      next.message = command.kind == CommandKind::kIntervalHb ? MotorolaMessage::kHb
+                                                               : MotorolaMessage::kEa;
+      next.silent = false;
+      next.polled_once = command.interval == 0;
+      if (command.interval == 0) {
+        note = std::string("  obeyed: one ") + MessageName(next.message) + " message now";
+      } else {
+        next.interval_ms = command.interval * 1000LL;
+        note = std::string("  obeyed: ") + MessageName(next.message) + " every " +
+               std::to_string(command.interval) + " s";
+      }
+      return next;
+    default:
+      next.offset_minutes = command.offset_minutes;
+      note = "  obeyed: Motorola times are now UTC" + OffsetText(command.offset_minutes);
+      return next;
+  }
+}
+
+std::vector<std::uint8_t> BuildReceiverOutput(const ReceiverState& state, const SimOptions& options,
+                                           UnixMillis utc) {
+  if (state.nmea) {
+    const NmeaFix fix{DateTimeFromUnixMillis(utc), options.fix_valid, options.visible,
+                      options.tracked, options.fraction_digits};
+    const std::string group = BuildNmeaGroup(fix);
+    return std::vector<std::uint8_t>(group.begin(), group.end());
+  }
+  const MotorolaFix fix{DateTimeFromUnixMillis(utc + state.offset_minutes * 60'000LL),
+                        options.visible, options.tracked};
+  return state.message == MotorolaMessage::kHb ? BuildHb(fix) : BuildEa(fix);
+}
+
+std::string DescribeReceiverOutput(const ReceiverState& state, const SimOptions& options,
+                                UnixMillis utc) {
+  if (state.nmea) {
+    const NmeaFix fix{DateTimeFromUnixMillis(utc), options.fix_valid, options.visible,
+                      options.tracked, options.fraction_digits};
+    std::string rmc = BuildRmc(fix);
+    return "sent: " + rmc.substr(0, rmc.size() - 2) + " +GGA,GSA," +
+           std::to_string(BuildGsv(fix).size()) + "xGSV";
+  }
+  const core::DateTime t = DateTimeFromUnixMillis(utc + state.offset_minutes * 60'000LL);
+  char text[96];
+  std::snprintf(text, sizeof text, "sent: %s %04d-%02d-%02d %02d:%02d:%02d visible %d tracked %d",
+                MessageName(state.message), t.year, t.month, t.day, t.hour, t.minute, t.second,
+                options.visible, options.tracked);
+  return text;
+}
+
+std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
+  using Clock = SimLine::Clock;
+  ReceiverState state;
+  state.nmea = options.IsNmea();
+  state.message = options.message;
+  state.interval_ms = options.interval_ms;
+
+  const auto end_at = options.duration_ms ? Clock::now() + milliseconds(*options.duration_ms)
+                                          : Clock::time_point::max();
+  // The simulated UTC of a message is utc0 plus the time elapsed since mono0
+  // at its scheduled moment; the first is due after --start-delay. Without
+  // --start it then waits for the next whole second, as a receiver's output
+  // does. Commands are obeyed during the delay too: the loop below waits.
+  Clock::time_point mono0 = Clock::now() + milliseconds(options.start_delay_ms);
+  UnixMillis utc0 = 0;
+  if (options.start) {
+    utc0 = *options.start;
+  } else {
+    const UnixMillis first = ReadUtcNow() + options.start_delay_ms;
+    const UnixMillis wait = (1000 - first % 1000) % 1000;
+    utc0 = first + wait;
+    mono0 += milliseconds(wait);
+  }
+  const auto interval = [&state] { return milliseconds(state.interval_ms); };
+  Clock::time_point next = mono0;
+  std::optional<Clock::time_point> last_sent;
+  std::int64_t sent = 0;
+  bool ended_early = false;  // --duration, a stop request or a write error
+  // The handler refers to this frame's state; it is removed before returning.
+  line.SetCommandHandler([&](const ReceiverCommand& command) {
+    std::string note;
+    const ReceiverState before = state;
+    state = Obey(state, command, note);
+    if (!note.empty()) line.Note(note);
+    if (state.polled_once) {
+      next = Clock::now();
+    } else if (state.interval_ms != before.interval_ms || before.silent != state.silent) {
+      next = std::max(Clock::now(), last_sent ? *last_sent + interval() : next);
+    }
+  });
+  while (!options.count || sent < *options.count) {
+    const auto deadline = std::min(end_at, state.silent ? Clock::now() + kSilentStep : next);
+    if (!line.WaitUntil(deadline)) {
+      ended_early = true;
+      break;
+    }
+    if (Clock::now() >= end_at) {
+      ended_early = true;
+      break;
+    }
+    // A command read meanwhile may have silenced the receiver or moved `next`.
+    if (state.silent || Clock::now() < next) continue;
+    const UnixMillis utc = utc0 + std::chrono::duration_cast<milliseconds>(next - mono0).count();
+    if (!line.Write(BuildReceiverOutput(state, options, utc))) {
+      ended_early = true;
+      break;
+    }
+    ++sent;
+    line.Note(DescribeReceiverOutput(state, options, utc));
+    last_sent = next;
+    next += interval();
+    // After a long blocked write, go on from now rather than send a burst.
+    next = std::max(next, Clock::now());
+    if (state.polled_once) {
+      state.polled_once = false;
+      state.silent = true;
+    }
+  }
+  if (!ended_early) line.Drain(kDrainLimit);
+  line.SetCommandHandler(nullptr);
+  return sent;
+}
+
+}  // namespace orvik::tools

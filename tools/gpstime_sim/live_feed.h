@@ -1,0 +1,47 @@
+// LiveFeed: sends live time messages (an NMEA group or a Motorola "Hb"/"Ea"
+// message) at the chosen interval and obeys the receiver commands read in
+// between: interval commands set the interval (and, for Motorola, the message
+// kind; 0 there means one message, then silence), GMT offset commands shift
+// the time of Motorola messages. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gpstime_sim/command_printer.h"
+#include "gpstime_sim/options.h"
+#include "gpstime_sim/sim_time.h"
+
+namespace orvik::tools {
+
+class SimLine;
+
+// What the simulated receiver currently does; changed by obeyed commands.
+struct ReceiverState {
+  bool nmea = true;
+  MotorolaMessage message = MotorolaMessage::kHb;
+  std::int64_t interval_ms = 1000;
+  bool polled_once = false;  // Motorola interval 0: one message is due, then silence
+  bool silent = false;       // after that message, until the next interval command
+  int offset_minutes = 0;    // added to UTC in Motorola messages
+};
+
+// Returns the state after `command`, and in `note` what was done with it.
+// Pure: any thread.
+ReceiverState Obey(const ReceiverState& state, const ReceiverCommand& command, std::string& note);
+
+// Returns the bytes of one time message for `state` at UTC `utc`.
+std::vector<std::uint8_t> BuildReceiverOutput(const ReceiverState& state, const SimOptions& options,
+                                           UnixMillis utc);
+
+// Returns the line printed after sending a time message at UTC `utc`.
+std::string DescribeReceiverOutput(const ReceiverState& state, const SimOptions& options,
+                                UnixMillis utc);
+
+// Sends time messages until --count, --duration or a stop request. After the
+// --count-th, waits up to 5 s for the reader to take what is still queued.
+// Returns the number of time messages sent.
+std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line);
+
+}  // namespace orvik::tools

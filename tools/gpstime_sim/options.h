@@ -1,0 +1,53 @@
+// Command-line options of the receiver simulator: what it emits, where, how
+// fast and for how long. Parsing is pure; any thread may call these functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/status.h"
+#include "gpstime_sim/sim_time.h"
+
+namespace orvik::tools {
+
+enum class SimProtocol { kNmea, kNmea9600, kM12, kOncore };
+enum class MotorolaMessage { kHb, kEa };
+enum class Pace { kSentence, kBytes };
+
+struct SimOptions {
+  std::string dir = ".";
+  int port = 2;
+  SimProtocol protocol = SimProtocol::kNmea;
+  MotorolaMessage message = MotorolaMessage::kHb;  // m12: Hb, oncore: Ea, unless --message
+  std::int64_t interval_ms = 1000;
+  std::optional<UnixMillis> start;  // UTC; nullopt = the current time
+  bool fix_valid = true;            // --status A
+  int visible = 8;
+  int tracked = 6;
+  int fraction_digits = 3;  // digits after the seconds of the NMEA time fields
+  std::string replay_file;  // empty = live messages
+  Pace pace = Pace::kSentence;
+  std::optional<std::int64_t> per_sentence_ms;  // replay pacing; default interval_ms
+  std::optional<std::int64_t> count;
+  std::optional<std::int64_t> duration_ms;  // counted from the start-up line
+  std::int64_t start_delay_ms = 0;          // silence before the first message
+  int baud = 4800;  // 4800 for nmea, 9600 otherwise, unless --baud
+  bool quiet = false;
+  bool help = false;
+
+  bool IsNmea() const {
+    return protocol == SimProtocol::kNmea || protocol == SimProtocol::kNmea9600;
+  }
+};
+
+// Parses the arguments after the program name. Returns the options, or
+// kInvalidArgument with a one-line message naming the offending option.
+core::Result<SimOptions> ParseOptions(std::span<const std::string_view> args);
+
+// Returns the text printed by --help.
+std::string HelpText();
+
+}  // namespace orvik::tools

@@ -1,0 +1,177 @@
+#include "gpstime_sim/sim_line.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "gpstime_sim/pty_port.h"
+#include "gpstime_sim/stop_signal.h"
+
+namespace orvik::tools {
+namespace {
+
+using std::chrono::duration_cast;
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+// Byte pacing writes in slices of about this length of line time.
+constexpr milliseconds kPacingSlice{20};
+
+int PollTimeout(milliseconds timeout) {
+  return static_cast<int>(std::clamp<milliseconds::rep>(timeout.count(), 0, 60'000));
+}
+
+// Rounds up, so a wait never ends just short of its deadline.
+milliseconds Until(SimLine::Clock::time_point deadline) {
+  constexpr milliseconds kLongest{60'000};
+  const auto now = SimLine::Clock::now();
+  if (deadline <= now) return milliseconds(0);
+  if (deadline - now > kLongest) return kLongest;
+  return duration_cast<milliseconds>(deadline - now + milliseconds(1) - nanoseconds(1));
+}
+
+}  // namespace
+
+SimLine::SimLine(const PtyPort& port, const StopSignal& stop, LineConfig config)
+    : port_(port), stop_(stop), config_(config) {}
+
+void SimLine::Note(const std::string& line) const {
+  if (config_.quiet) return;
+  std::fputs(line.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void SimLine::Handle(const std::vector<ReceiverCommand>& commands) {
+  for (const ReceiverCommand& command : commands) {
+    Note(DescribeCommand(command));
+    if (handler_) handler_(command);
+  }
+}
+
+void SimLine::ReadCommands() {
+  std::uint8_t buffer[512];
+  for (int reads = 0; reads < 16; ++reads) {
+    const ssize_t count = ::read(port_.master_fd(), buffer, sizeof buffer);
+    if (count <= 0) break;
+    last_command_byte_ = Clock::now();
+    Handle(parser_.Push(std::span(buffer, static_cast<std::size_t>(count))));
+  }
+}
+
+bool SimLine::PollOnce(milliseconds timeout, bool want_write) {
+  if (parser_.has_pending()) {
+    const auto flush_at = last_command_byte_ + kCommandQuietTime;
+    if (Clock::now() >= flush_at) {
+      FlushCommands();
+    } else {
+      timeout = std::min(timeout, Until(flush_at));
+    }
+  }
+  pollfd entries[2] = {
+      {port_.master_fd(), static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0},
+      {stop_.fd(), POLLIN, 0},
+  };
+  const int ready = ::poll(entries, 2, PollTimeout(timeout));
+  if (ready < 0 && errno != EINTR) {
+    std::fprintf(stderr, "gpstime-sim: poll failed: %s\n", std::strerror(errno));
+    return false;
+  }
+  if (stop_.requested()) return false;
+  if (ready > 0 && (entries[0].revents & POLLIN) != 0) ReadCommands();
+  return true;
+}
+
+bool SimLine::WaitUntil(Clock::time_point deadline) {
+  // Bounded: each pass waits until the deadline or handles an event.
+  while (true) {
+    if (!PollOnce(Until(deadline), false)) return false;
+    if (Clock::now() >= deadline) return true;
+  }
+}
+
+bool SimLine::Write(const std::string& text) {
+  return Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void SimLine::DiscardStale() {
+  const auto now = Clock::now();
+  if (port_.QueuedForReader() == 0) {
+    if (reader_absent_ && written_since_discard_ > 0) {
+      reader_absent_ = false;
+      Note("gpstime-sim: " + port_.link_path().string() + " is read again");
+    }
+    queued_since_.reset();
+    return;
+  }
+  if (!queued_since_) queued_since_ = now;
+  if (now - *queued_since_ < kReaderAbsentLimit) return;
+  const std::size_t discarded = port_.DiscardQueued();
+  queued_since_.reset();
+  written_since_discard_ = 0;
+  if (!reader_absent_) {
+    reader_absent_ = true;
+    Note("gpstime-sim: nobody read " + port_.link_path().string() + " for " +
+         std::to_string(kReaderAbsentLimit.count() / 1000) + " s: discarded " +
+         std::to_string(discarded) + " bytes; unread output is discarded until a reader comes");
+  }
+}
+
+bool SimLine::Write(std::span<const std::uint8_t> bytes) {
+  constexpr milliseconds kBlockedStep{100};
+  const double bytes_per_second = config_.baud / 10.0;
+  const std::size_t slice = std::max<std::size_t>(
+      1, static_cast<std::size_t>(bytes_per_second * kPacingSlice.count() / 1000.0));
+  DiscardStale();
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    if (stop_.requested()) return false;
+    std::size_t chunk = bytes.size() - done;
+    if (config_.byte_pacing) {
+      if (!WaitUntil(line_free_at_)) return false;
+      chunk = std::min(chunk, slice);
+    }
+    const ssize_t written = ::write(port_.master_fd(), bytes.data() + done, chunk);
+    if (written > 0) {
+      done += static_cast<std::size_t>(written);
+      written_since_discard_ += static_cast<std::size_t>(written);
+      if (config_.byte_pacing) {
+        const auto line_time = duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(written) / bytes_per_second));
+        line_free_at_ = std::max(line_free_at_, Clock::now()) + line_time;
+      }
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno != EAGAIN) {
+      std::fprintf(stderr, "gpstime-sim: write to the pty failed: %s\n", std::strerror(errno));
+      return false;
+    }
+    // The buffer is full. A reader makes room soon; without one, DiscardStale
+    // frees it within kReaderAbsentLimit, so this loop cannot run forever.
+    if (!PollOnce(kBlockedStep, true)) return false;
+    DiscardStale();
+  }
+  return true;
+}
+
+bool SimLine::Drain(milliseconds limit) {
+  const auto give_up_at = Clock::now() + limit;
+  constexpr milliseconds kStep{50};
+  // Two empty readings in a row: bytes just written may still be on their
+  // way into the reader's queue at the first one.
+  int empty_readings = 0;
+  while (Clock::now() < give_up_at && empty_readings < 2) {
+    empty_readings = port_.QueuedForReader() == 0 ? empty_readings + 1 : 0;
+    if (!WaitUntil(std::min(give_up_at, Clock::now() + kStep))) return false;
+  }
+  return true;
+}
+
+void SimLine::FlushCommands() { Handle(parser_.Flush()); }
+
+}  // namespace orvik::tools

@@ -1,0 +1,89 @@
+// SimLine: the simulator's end of the serial line. It writes messages into
+// the pty master without ever blocking for good, paces them at the line rate
+// when asked, and between writes reads what the program sends, printing each
+// command and handing it to the caller's handler (which may obey it). Every wait is a poll() that
+// also ends on a stop request. Main thread only.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gpstime_sim/command_printer.h"
+
+namespace orvik::tools {
+
+class PtyPort;
+class StopSignal;
+
+struct LineConfig {
+  bool byte_pacing = false;  // write at most baud/10 bytes per second
+  int baud = 4800;
+  bool quiet = false;  // print nothing but errors
+};
+
+class SimLine {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Bytes left unread this long are stale: nobody reads the port.
+  static constexpr std::chrono::milliseconds kReaderAbsentLimit{2000};
+  // Pending bytes of an incomplete command are printed after this quiet time.
+  static constexpr std::chrono::milliseconds kCommandQuietTime{1000};
+
+  // `port` and `stop` must outlive the line.
+  SimLine(const PtyPort& port, const StopSignal& stop, LineConfig config);
+
+  // Waits until `deadline`, reading and printing commands meanwhile.
+  // Returns false when a stop was requested.
+  bool WaitUntil(Clock::time_point deadline);
+
+  // Writes every byte (at the line rate with byte pacing). Bytes that have
+  // waited kReaderAbsentLimit for a reader are discarded first, as a serial
+  // line without a listener loses them; a note says so once per absence.
+  // Returns false on a stop request or a write error (printed).
+  bool Write(std::span<const std::uint8_t> bytes);
+  bool Write(const std::string& text);
+
+  // Waits up to `limit` until the reader has taken every queued byte.
+  // Returns false when a stop was requested.
+  bool Drain(std::chrono::milliseconds limit);
+
+  // Sets what runs for each command read, right after it is printed, e.g.
+  // to obey it. Without one, commands are only printed.
+  using CommandHandler = std::function<void(const ReceiverCommand&)>;
+  void SetCommandHandler(CommandHandler handler) { handler_ = std::move(handler); }
+
+  // Prints the bytes of a command still incomplete, if any.
+  void FlushCommands();
+
+  // Prints `line` and a new line to stdout unless quiet; flushes.
+  void Note(const std::string& line) const;
+
+ private:
+  // One poll for `timeout` on the master (in, and out when `want_write`) and
+  // the stop pipe; reads and prints commands. Returns false on a stop request.
+  bool PollOnce(std::chrono::milliseconds timeout, bool want_write);
+  void ReadCommands();
+  // Discards unread bytes once they have waited kReaderAbsentLimit.
+  void DiscardStale();
+  void Handle(const std::vector<ReceiverCommand>& commands);
+
+  const PtyPort& port_;
+  const StopSignal& stop_;
+  LineConfig config_;
+  CommandParser parser_;
+  CommandHandler handler_;
+  Clock::time_point last_command_byte_ = Clock::now();
+  Clock::time_point line_free_at_ = Clock::now();  // byte pacing: when the line is idle
+  std::optional<Clock::time_point> queued_since_;   // unread bytes seen since then
+  bool reader_absent_ = false;                      // noted; cleared when a reader is back
+  std::size_t written_since_discard_ = 0;
+};
+
+}  // namespace orvik::tools
