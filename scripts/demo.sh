@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and shows the system at work: the receiver simulator feeds
-# NMEA sentences into a pty linked as COM2, and the headless program reads
-# and frames them. Runs for DEMO_SECONDS (default 20) and stops by itself.
+# NMEA sentences into a pty linked as COM2, the headless program decodes them
+# and serves the time on TCP port 1609, and the LAN client prints every
+# record it receives. Runs for DEMO_SECONDS (default 20) and stops by itself.
 # The program runs without CAP_SYS_TIME, so it can never set this clock.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,5 +33,9 @@ pids+=("$daemon")
 sleep 0.5
 "$root/scripts/check-no-clock-privilege.sh" "$daemon"
 
-echo "demo: orvik-gpstimed (pid $daemon) reads COM2 in $work; showing ${seconds}s of framed sentences"
-sleep "$seconds"
+echo "demo: orvik-gpstimed (pid $daemon) reads COM2 in $work; a client prints what it serves"
+sleep 1
+"$bin/gpstime-client" --host 127.0.0.1 --port 1609 --count "$seconds" &
+client=$!
+pids+=("$client")
+wait "$client" || true

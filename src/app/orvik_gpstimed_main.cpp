@@ -1,23 +1,30 @@
 // orvik-gpstimed: the time server without windows, for servers and services.
-// No arguments; works in its current directory ("GPS_parm.txt", "COM<n>").
+// No arguments; works in its current directory ("GPS_parm.txt",
+// "timeouts.txt", "GPS_log.txt", "COM<n>"). Status lines go to stderr; it
+// ends in order on SIGTERM or SIGINT.
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
+#include <string>
 
-#include "core/port_settings.h"
-#include "core/settings.h"
-#include "core/settings_file.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
-#include "service/acquisition_stop.h"
-#include "service/acquisition_thread.h"
+#include "platform/posix_time_privilege.h"
+#include "service/communication_monitor.h"
 #include "service/file_event_log.h"
-#include "service/frame_trace.h"
-#include "service/qt_main_thread_bridge.h"
-#include "service/shared_state.h"
+#include "service/gps_time_service.h"
 #include "service/termination_signals.h"
+
+namespace {
+
+void Say(const std::string& line) {
+  std::fprintf(stderr, "orvik-gpstimed: %s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
@@ -25,34 +32,41 @@ int main(int argc, char* argv[]) {
   // Before any thread exists, so that every thread leaves the signals to it.
   service::TerminationSignals termination;
 
-  const std::filesystem::path working_dir = ".";
   platform::PosixSystemClock clock;
-  platform::PosixTextFiles files(working_dir);
-  core::Settings settings;
-  const core::Status loaded = core::LoadSettings(settings, files, clock.Now(), {});
-  if (!loaded.ok()) {
-    std::fprintf(stderr, "orvik-gpstimed: %s\n", loaded.message().c_str());
-    return 1;
+  platform::PosixTextFiles files(".");
+  platform::PosixTimePrivilege privilege;
+  service::FileEventLog log(".");
+  service::GpsTimeService system(service::ServiceEnvironment{
+      clock, files, privilege, log, ".", [] { return std::make_unique<platform::PosixSerialLink>(); }});
+  QObject::connect(&system, &service::GpsTimeService::startupFailed,
+                   [](const QString& message) { Say(message.toStdString()); });
+
+  // The watchdog also retries a start-up that failed, once a minute.
+  QTimer watchdog;
+  QObject::connect(&watchdog, &QTimer::timeout, [&] { system.WatchdogTick(); });
+  watchdog.start(60'000);
+  QTimer second_tick;
+  QObject::connect(&second_tick, &QTimer::timeout, [&] { system.SummerSwitchTick(); });
+  service::CommunicationMonitor monitor;
+  QTimer communication_tick;
+  QObject::connect(&communication_tick, &QTimer::timeout, [&] {
+    if (auto line = monitor.Tick(system.shared())) Say(*line);
+  });
+  communication_tick.start(3000);
+
+  if (system.FormCreate().ok()) {
+    second_tick.start(1000);
+    Say("serving time on TCP port 1609; receiver on COM" +
+        std::to_string(system.settings().PortNumber & 0xFF));
   }
-
-  service::SharedState shared;
-  service::FrameTraceDecoders decoders(stdout);
-  service::FileEventLog log(working_dir);
-  service::QtMainThreadBridge bridge(&app);
-
-  shared.lifecycle.AcquisitionRunning = true;
-  shared.lifecycle.PortActive = true;
-  auto acquisition = std::make_unique<service::comm_GPS_acq>(
-      service::AcquisitionContext{shared, decoders, log, bridge}, settings,
-      core::DefaultTimeoutTable(), std::make_unique<platform::PosixSerialLink>());
-  std::fprintf(stderr, "orvik-gpstimed: reading COM%u, protocol %d, %u baud\n",
-               core::ComNumberFromPortNumber(settings.PortNumber), settings.Protocol,
-               core::BaudForSpeedCode(core::SpeedCodeForProtocol(settings.Protocol)));
 
   QObject::connect(&termination, &service::TerminationSignals::received, &app,
                    [&](int) { app.quit(); });
-  const int status = app.exec();
-  service::StopAcquisition(acquisition, shared, [] { QCoreApplication::processEvents(); });
-  std::fprintf(stderr, "orvik-gpstimed: stopped\n");
-  return status;
+  app.exec();
+  watchdog.stop();
+  second_tick.stop();
+  communication_tick.stop();
+  system.StopAcquisition();
+  Say("stopped");
+  return 0;
 }

@@ -31,4 +31,19 @@ std::string NmeaSentence(std::string_view body_without_dollar) {
   return sentence;
 }
 
+std::vector<std::uint8_t> MotorolaMessage(char first, char second,
+                                          std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> message;
+  message.reserve(4 + data.size() + 3);
+  for (std::uint8_t b : {std::uint8_t{'@'}, std::uint8_t{'@'}, static_cast<std::uint8_t>(first),
+                         static_cast<std::uint8_t>(second)}) {
+    message.push_back(b);
+  }
+  message.insert(message.end(), data.begin(), data.end());
+  message.push_back(MotorolaChecksum(std::span(message).subspan(2)));
+  message.push_back('\r');
+  message.push_back('\n');
+  return message;
+}
+
 }  // namespace orvik::core

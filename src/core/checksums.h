@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvik::core {
 
@@ -21,5 +22,10 @@ std::uint8_t MotorolaChecksum(std::span<const std::uint8_t> bytes);
 // Returns "$" + body + "*" + the checksum as two upper-case hexadecimal
 // digits + CR LF. `body_without_dollar` is e.g. "GPRMC,120316,V,...".
 std::string NmeaSentence(std::string_view body_without_dollar);
+
+// Returns "@@", the two letters, `data`, the checksum of letters and data,
+// CR and LF: a whole Motorola message or command.
+std::vector<std::uint8_t> MotorolaMessage(char first, char second,
+                                          std::span<const std::uint8_t> data);
 
 }  // namespace orvik::core

@@ -28,6 +28,8 @@ class AcquisitionHarness {
   service::AcquisitionOptions& options() { return options_; }
   service::SharedState& shared() { return shared_; }
   RecordingDecoders& decoders() { return decoders_; }
+  // Runs `decoders` instead of the recording ones; set before Start().
+  void UseDecoders(service::MessageDecoders& decoders) { decoders_in_use_ = &decoders; }
   RecordingLogWriter& log() { return log_; }
 
   // The line the thread reads; set it up before Start(). It outlives the thread.
@@ -46,7 +48,7 @@ class AcquisitionHarness {
     shared_.lifecycle.AcquisitionRunning = true;
     shared_.lifecycle.PortActive = true;
     thread_ = std::make_unique<service::comm_GPS_acq>(
-        service::AcquisitionContext{shared_, decoders_, log_, bridge_}, settings_,
+        service::AcquisitionContext{shared_, *decoders_in_use_, log_, bridge_}, settings_,
         core::DefaultTimeoutTable(), std::move(link), options_);
     published_.store(thread_.get());
   }
@@ -72,6 +74,7 @@ class AcquisitionHarness {
   service::AcquisitionOptions options_;
   service::SharedState shared_;
   RecordingDecoders decoders_;
+  service::MessageDecoders* decoders_in_use_ = &decoders_;  // not owned
   RecordingLogWriter log_;
   service::DirectBridge bridge_;
   FakeSerialLink fake_;  // declared before thread_: destroyed after it

@@ -12,65 +12,13 @@
 #include "fakes/corpus.h"
 #include "fakes/pty_pair.h"
 #include "platform/posix_serial_link.h"
-#include "service/acquisition_test_support.h"
+#include "service/pty_loop.h"
 
 namespace orvik::testing {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "orvik-loop-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-// A receive loop reading "COM2" in a temporary folder, linked to a pty.
-class PtyLoop {
- public:
-  explicit PtyLoop(std::int32_t protocol) {
-    harness_.settings().Protocol = protocol;
-    harness_.options().working_dir = dir_.path();
-    harness_.options().reopen_interval = 200ms;
-    Link(pty_);
-    harness_.Start(std::make_unique<platform::PosixSerialLink>());
-  }
-
-  void Link(const PtyPair& pty) {
-    std::error_code ignored;
-    fs::remove(dir_.path() / "COM2", ignored);
-    fs::create_symlink(pty.SlavePath(), dir_.path() / "COM2");
-  }
-
-  // Sends `probe` until the loop frames it: the loop is then past its
-  // start-up purges and reading. Returns the number of probes framed.
-  bool WaitUntilReading(const std::string& probe) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      pty_.WriteToMaster(probe);
-      if (harness_.decoders().WaitForFrames(1, 50ms)) return true;
-    }
-    return false;
-  }
-
-  PtyPair& pty() { return pty_; }
-  AcquisitionHarness& harness() { return harness_; }
-
- private:
-  TempDir dir_;
-  PtyPair pty_;
-  AcquisitionHarness harness_;
-};
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -116,20 +64,17 @@ TEST(ReceiveLoopOnPty, FramesEveryCaptureSentenceWithoutLossOrExtra) {
     ASSERT_TRUE(loop.WaitUntilReading("$GPTXT,probe*00\r\n"));
     const std::size_t probes = loop.harness().decoders().Frames().size();
 
-    // Every line that holds a sentence, as a receiver would send it: a burst
-    // of sentences, then a short pause, like one second's output.
+    // Every line that holds a sentence, sent in one stream: the pty paces the
+    // writer, so the line never goes quiet in the middle of the capture.
     std::vector<std::string> expected;
-    int in_burst = 0;
+    std::string stream;
     for (const std::string& line : SplitLines(ReadBinaryFile(capture))) {
       if (line.empty()) continue;
       ASSERT_EQ(line[0], '$') << line;
       expected.push_back(line.substr(1) + "\r\n");
-      ASSERT_TRUE(loop.pty().WriteToMaster(line + "\r\n"));
-      if (++in_burst == 8) {
-        in_burst = 0;
-        std::this_thread::sleep_for(5ms);
-      }
+      stream += line + "\r\n";
     }
+    ASSERT_TRUE(loop.pty().WriteToMaster(stream));
     ASSERT_TRUE(loop.harness().decoders().WaitForFrames(probes + expected.size(), 10s));
     std::this_thread::sleep_for(150ms);  // time for an extra frame to show up
     loop.harness().Stop();

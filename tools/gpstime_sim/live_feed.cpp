@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
+#include "gpstime_sim/corruption.h"
 #include "gpstime_sim/motorola_source.h"
 #include "gpstime_sim/nmea_source.h"
 #include "gpstime_sim/sim_line.h"
@@ -166,12 +168,16 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
     // A command read meanwhile may have silenced the receiver or moved `next`.
     if (state.silent || Clock::now() < next) continue;
     const UnixMillis utc = utc0 + std::chrono::duration_cast<milliseconds>(next - mono0).count();
-    if (!line.Write(BuildReceiverOutput(state, options, utc))) {
+    const bool damaged = IsDamaged(options, sent + 1);
+    std::vector<std::uint8_t> output = BuildReceiverOutput(state, options, utc);
+    if (damaged) output = Damage(std::move(output), options.corrupt, state.nmea);
+    if (!line.Write(output)) {
       ended_early = true;
       break;
     }
     ++sent;
-    line.Note(DescribeReceiverOutput(state, options, utc));
+    line.Note(DescribeReceiverOutput(state, options, utc) +
+              (damaged ? " (damaged: " + CorruptionName(options.corrupt) + ")" : ""));
     last_sent = next;
     next += interval();
     // After a long blocked write, go on from now rather than send a burst.

@@ -39,7 +39,8 @@ std::vector<std::uint8_t> BuildReceiverOutput(const ReceiverState& state, const 
 std::string DescribeReceiverOutput(const ReceiverState& state, const SimOptions& options,
                                 UnixMillis utc);
 
-// Sends time messages until --count, --duration or a stop request. After the
+// Sends time messages until --count, --duration or a stop request, every
+// message that --corrupt-every picks damaged as --corrupt says. After the
 // --count-th, waits up to 5 s for the reader to take what is still queued.
 // Returns the number of time messages sent.
 std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line);

@@ -66,17 +66,6 @@ void PutCommonFields(std::span<std::uint8_t> data, const core::DateTime& time) {
   PutBeU32(data, kOffsetHeight, kHeightCm);
 }
 
-// Wraps data bytes into "@@", the letters, the data, checksum, CR LF.
-std::vector<std::uint8_t> Frame(char first, char second, std::span<const std::uint8_t> data) {
-  std::vector<std::uint8_t> message = {'@', '@', static_cast<std::uint8_t>(first),
-                                       static_cast<std::uint8_t>(second)};
-  message.insert(message.end(), data.begin(), data.end());
-  message.push_back(core::MotorolaChecksum(std::span(message).subspan(2)));
-  message.push_back('\r');
-  message.push_back('\n');
-  return message;
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> BuildHb(const MotorolaFix& fix) {
@@ -85,7 +74,7 @@ std::vector<std::uint8_t> BuildHb(const MotorolaFix& fix) {
   PutBeU32(data, kHbOffsetHeightMsl, kHeightMslCm);
   data[kHbOffsetVisible] = CountByte(fix.visible);
   data[kHbOffsetTracked] = CountByte(fix.tracked);
-  return Frame('H', 'b', data);
+  return core::MotorolaMessage('H', 'b', data);
 }
 
 std::vector<std::uint8_t> BuildEa(const MotorolaFix& fix) {
@@ -109,7 +98,7 @@ std::vector<std::uint8_t> BuildEa(const MotorolaFix& fix) {
     }
   }
   data[kEaOffsetStatus] = fix.tracked >= 4 ? 0x00 : 0x20;
-  return Frame('E', 'a', data);
+  return core::MotorolaMessage('E', 'a', data);
 }
 
 }  // namespace orvik::tools

@@ -171,6 +171,19 @@ const std::map<std::string_view, Setter>& ValueOptions() {
          }
          return SetSeconds(n, v, o.start_delay_ms);
        }},
+      {"--corrupt", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         if (v == "checksum") o.corrupt = Corruption::kChecksum;
+         else if (v == "length") o.corrupt = Corruption::kLength;
+         else if (v == "header") o.corrupt = Corruption::kHeader;
+         else return Invalid(n, v, "expected checksum, length or header");
+         return Status::Ok();
+       }},
+      {"--corrupt-every", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         std::int64_t every = 0;
+         Status status = SetRanged(n, v, 1, 1'000'000, every);
+         if (status.ok()) o.corrupt_every = every;
+         return status;
+       }},
       {"--baud", [](auto n, auto v, SimOptions& o, bool& baud_given, bool&) {
          baud_given = true;
          return SetInt(n, v, 10, 4'000'000, o.baud);
@@ -220,6 +233,13 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
     return Status::Error(StatusCode::kInvalidArgument,
                          "--tracked " + std::to_string(options.tracked) +
                              " exceeds --visible " + std::to_string(options.visible));
+  }
+  if (options.corrupt_every && options.corrupt == Corruption::kNone) {
+    return Status::Error(StatusCode::kInvalidArgument, "--corrupt-every needs --corrupt");
+  }
+  if (options.corrupt != Corruption::kNone && !options.replay_file.empty()) {
+    return Status::Error(StatusCode::kInvalidArgument,
+                         "--corrupt damages live messages only, not a --replay");
   }
   if (!baud_given) options.baud = options.protocol == SimProtocol::kNmea ? 4800 : 9600;
   return options;
@@ -274,6 +294,18 @@ Limits:
                      message (default 0); commands are read meanwhile
   --baud B           line rate for --pace bytes: at most B/10 bytes per second
                      (default 4800 for nmea, 9600 otherwise)
+Damage:
+  --corrupt KIND     send some time messages damaged (live messages only):
+                     checksum  a wrong checksum byte (Motorola) or wrong
+                               checksum digits (NMEA);
+                     length    one byte short: the final LF is left out;
+                     header    a wrong header letter, e.g. "@@Ha" for "@@Hb"
+                               or "$GPRMD" for "$GPRMC", under a checksum
+                               that fits it.
+                     For NMEA the GPRMC of the group is damaged, the rest
+                     of the group is sent intact.
+  --corrupt-every N  damage every N-th time message, counted from 1
+                     (default 1: every one)
 Output:
   --quiet            print only the start-up line and errors
   --help             print this text

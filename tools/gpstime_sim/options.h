@@ -16,6 +16,8 @@ namespace orvik::tools {
 enum class SimProtocol { kNmea, kNmea9600, kM12, kOncore };
 enum class MotorolaMessage { kHb, kEa };
 enum class Pace { kSentence, kBytes };
+// How a damaged time message is damaged (--corrupt).
+enum class Corruption { kNone, kChecksum, kLength, kHeader };
 
 struct SimOptions {
   std::string dir = ".";
@@ -35,6 +37,8 @@ struct SimOptions {
   std::optional<std::int64_t> duration_ms;  // counted from the start-up line
   std::int64_t start_delay_ms = 0;          // silence before the first message
   int baud = 4800;  // 4800 for nmea, 9600 otherwise, unless --baud
+  Corruption corrupt = Corruption::kNone;
+  std::optional<std::int64_t> corrupt_every;  // damage every N-th time message; unset: 1
   bool quiet = false;
   bool help = false;
 

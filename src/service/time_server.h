@@ -1,0 +1,140 @@
+// TimeServer: the LAN time service. It listens on a TCP port (1609 in the
+// programs) on every local address, pushes each 39-byte time record to every
+// connected client, and keeps the 32-row client table that the Connections
+// window shows. Clients send nothing that matters: their bytes are read and
+// discarded.
+//
+// Delivery rules:
+//  - A client never receives part of a record. A record goes to a client
+//    only when nothing of an earlier one is still waiting for it; what the
+//    kernel does not take at once is kept and sent, when the connection is
+//    writable, before anything else. A record that cannot go out at all is
+//    dropped whole for that client.
+//  - Every connected client receives every record it can take, however many
+//    are connected; the table lists the first 32, the rest are served
+//    unlisted. A client that stops reading loses records; the others are not
+//    delayed. A send error closes that client only and frees its row.
+//  - Connections beyond a cap (default 4096, and never more than the
+//    descriptor limit leaves room for) are closed at once.
+//  - The reverse host-name lookup runs in the background; delivery never
+//    waits for a name service.
+//
+// Main thread only (the thread that owns the object and runs its event loop).
+// The acquisition thread reaches Retransmit_to_LAN through the main-thread
+// hand-over.
+#pragma once
+
+#include <QHostInfo>
+#include <QObject>
+#include <QTcpServer>
+#include <QTimer>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string_view>
+
+#include "core/status.h"
+#include "core/time_message.h"
+#include "service/client_table.h"
+#include "service/time_message_sender.h"
+
+class QTcpSocket;
+
+namespace orvik::service {
+
+// Told about every change of the client table (the Connections window).
+class ClientViewObserver {
+ public:
+  virtual ~ClientViewObserver() = default;
+  // Main thread: the table changed; `table` is valid only during the call.
+  virtual void ClientTableChanged(const ClientTable& table) = 0;
+};
+
+struct TimeServerOptions {
+  std::uint16_t port = 1609;          // 0: the system chooses (tests)
+  std::size_t connection_cap = 4096;  // lowered to fit the descriptor limit
+  bool look_up_host_names = true;     // reverse lookup of each listed client
+};
+
+// What the server did, for tests and benchmarks.
+struct TimeServerCounters {
+  std::uint64_t records_handed = 0;   // records sent, or begun and kept for completion
+  std::uint64_t records_dropped = 0;  // records lost for one client (earlier one waiting, or full)
+  std::uint64_t records_held_back = 0;    // records the kernel took only in part at first
+  std::uint64_t connections_refused = 0;  // closed at once: over the cap
+  std::uint64_t connections_closed_on_error = 0;
+};
+
+class TimeServer : public QObject, public TimeMessageSender {
+  Q_OBJECT
+
+ public:
+  // A server for `port` with the default cap and host-name lookups. Not listening yet.
+  explicit TimeServer(std::uint16_t port, QObject* parent = nullptr);
+  explicit TimeServer(const TimeServerOptions& options, QObject* parent = nullptr);
+  // Closes the listener and every connection.
+  ~TimeServer() override;
+
+  TimeServer(const TimeServer&) = delete;
+  TimeServer& operator=(const TimeServer&) = delete;
+
+  // Starts listening (backlog 5). Already listening: nothing changes, every
+  // client stays. Failure: kSocketError with "Windows socket error: %s (%d),
+  // on API '%s'" naming the failing call ("socket", "bind" or "listen").
+  core::Status Activate();
+
+  // Whether the listener is active.
+  bool IsActive() const;
+  // The port listened on (the chosen one when constructed with 0); 0 when not listening.
+  std::uint16_t ListeningPort() const;
+  // Connections currently open, listed or not.
+  std::size_t ConnectionCount() const { return connections_.size(); }
+  // Most connections kept open at once.
+  std::size_t ConnectionCap() const { return connection_cap_; }
+  const ClientTable& Clients() const { return table_; }
+  const TimeServerCounters& Counters() const { return counters_; }
+
+  // Sets the observer told about table changes (nullptr: none). Not owned; it
+  // must outlive this server or be removed first.
+  void SetClientViewObserver(ClientViewObserver* observer) { observer_ = observer; }
+
+  // Sends `message` to every connected client under the delivery rules above.
+  // Never blocks; nothing happens while the listener is inactive.
+  void Retransmit_to_LAN(const core::TimeMessage& message) override;
+
+  // Applies the answer of a reverse lookup for connection `connection_id`: the
+  // row's HostName becomes `host_name` cut to 16 characters, but only if the
+  // row still belongs to that same connection. Called when a lookup finishes.
+  void ApplyHostLookup(std::uint32_t connection_id, std::string_view host_name);
+
+ private:
+  struct Connection {
+    QTcpSocket* socket = nullptr;  // owned by the listener object (its Qt parent)
+    int lookup_id = -1;            // the pending host-name lookup, or -1
+  };
+
+  void onNewConnection();
+  Q_SLOT void onHostLookedUp(const QHostInfo& info);
+  void onAcceptError();
+  void ServerSocket1ClientConnect(std::uint32_t id);
+  void ServerSocket1ClientDisconnect(std::uint32_t id);
+  void ServerSocket1ClientError(std::uint32_t id);
+  // Told to the observer after every change of the table.
+  void RefreshClientView();
+  // Forgets connection `id` and closes its socket; no signal of it reaches us again.
+  void ReleaseConnection(std::uint32_t id);
+  std::uint32_t NextConnectionId();
+
+  const TimeServerOptions options_;
+  const std::size_t connection_cap_;
+  QTcpServer server_;                                // objectName "ServerSocket1"
+  QTimer resume_accepting_;                          // after the system refused an accept
+  std::map<std::uint32_t, Connection> connections_;  // by id: accept order
+  std::map<int, std::uint32_t> lookups_;             // pending lookup id -> connection id
+  ClientTable table_;
+  ClientViewObserver* observer_ = nullptr;
+  std::uint32_t last_connection_id_ = 0;
+  TimeServerCounters counters_;
+};
+
+}  // namespace orvik::service

@@ -1,0 +1,202 @@
+// The start-up sequence, stop, restart and watchdog of the running system,
+// on fakes: an in-memory file system and clock, and an in-memory serial line.
+#include "service/gps_time_service.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/fake_serial_link.h"
+#include "fakes/fake_system_clock.h"
+#include "fakes/fake_text_files.h"
+#include "fakes/fake_time_privilege.h"
+#include "fakes/service/recording_decoders.h"
+
+namespace orvik::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr core::DateTime kNow{2026, 12, 2, 8, 12, 0, 0, 0};
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  ServiceTest() { clock_.SetNow(kNow); }
+
+  std::unique_ptr<service::GpsTimeService> MakeService(std::uint16_t port = 0) {
+    service::ServiceEnvironment environment{clock_, files_, privilege_, log_, ".", [this] {
+                                              ++links_made_;
+                                              return std::make_unique<FakeSerialLink>();
+                                            }};
+    service::ServiceOptions options;
+    options.server.port = port;
+    options.server.look_up_host_names = false;
+    options.restart_pause = 10ms;
+    options.stop_check_interval = 5ms;
+    auto service = std::make_unique<service::GpsTimeService>(environment, options);
+    QObject::connect(service.get(), &service::GpsTimeService::startupFailed,
+                     [this](const QString& message) { failures_.push_back(message.toStdString()); });
+    return service;
+  }
+
+  FakeSystemClock clock_;
+  FakeTextFiles files_;
+  FakeTimePrivilege privilege_;
+  RecordingLogWriter log_;
+  int links_made_ = 0;
+  std::vector<std::string> failures_;
+};
+
+TEST_F(ServiceTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  EXPECT_TRUE(service->AcquisitionRunning());
+  EXPECT_TRUE(service->server().IsActive());
+  EXPECT_EQ(privilege_.Requests(), 1);
+  EXPECT_EQ(links_made_, 1);
+  EXPECT_TRUE(failures_.empty());
+  EXPECT_FALSE(files_.Exists("GPS_parm.txt"));
+}
+
+TEST_F(ServiceTest, AFailingStepEndsTheSequenceWithItsMessage) {
+  struct Case { const char* settings; const char* timeouts; std::string message; int privilege; };
+  const Case cases[] = {
+      {"x\r\n", nullptr, "'x' is not a valid integer value", 0},
+      {"2\r\n2\r\n1\r\n60\r\n;\r\n;\r\n;\r\n13\r\n", nullptr, "Invalid argument to date encode", 0},
+      {"2\r\n2\r\n0\r\n", nullptr, "Division by zero", 0},
+      {"2\r\n", "title\r\n100,1.5\r\n", "'1.5' is not a valid integer value", 1},
+  };
+  for (const Case& c : cases) {
+    files_ = FakeTextFiles();
+    const int requests_before = privilege_.Requests();
+    failures_.clear();
+    files_.Set("GPS_parm.txt", c.settings);
+    if (c.timeouts != nullptr) files_.Set("timeouts.txt", c.timeouts);
+    auto service = MakeService();
+    const core::Status status = service->FormCreate();
+    EXPECT_EQ(status.message(), c.message);
+    EXPECT_EQ(failures_, std::vector<std::string>{c.message});
+    EXPECT_FALSE(service->AcquisitionRunning()) << c.message;
+    EXPECT_EQ(privilege_.Requests() - requests_before, c.privilege) << c.message;
+    EXPECT_TRUE(service->server().IsActive()) << "the listener comes first";
+  }
+}
+
+TEST_F(ServiceTest, PortAlreadyInUseIsReportedWithTheFailingCall) {
+  auto first = MakeService();
+  ASSERT_TRUE(first->FormCreate().ok());
+  auto second = MakeService(first->server().ListeningPort());
+  const core::Status status = second->FormCreate();
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(status.message().rfind("Windows socket error: ", 0), 0u) << status.message();
+  EXPECT_NE(status.message().find("on API 'bind'"), std::string::npos) << status.message();
+  EXPECT_FALSE(second->AcquisitionRunning());
+}
+
+TEST_F(ServiceTest, WatchdogRetriesAFailedStartUntilTheFileIsMended) {
+  files_.Set("GPS_parm.txt", "oops\r\n");
+  auto service = MakeService();
+  EXPECT_FALSE(service->FormCreate().ok());
+  service->WatchdogTick();  // first tick: arms the heartbeat only
+  EXPECT_EQ(failures_.size(), 1u);
+  service->WatchdogTick();  // no loop ran for a whole period: restart, fails again
+  EXPECT_EQ(failures_.size(), 2u);
+  files_.Set("GPS_parm.txt", "2\r\n");
+  service->WatchdogTick();
+  EXPECT_TRUE(service->AcquisitionRunning());
+  EXPECT_EQ(failures_.size(), 2u);
+}
+
+TEST_F(ServiceTest, WatchdogLeavesARunningLoopAlone) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  for (int tick = 0; tick < 3; ++tick) {
+    service->WatchdogTick();
+    // The loop clears the heartbeat on every pass.
+    for (int i = 0; i < 200 && service->shared().lifecycle.LoopHeartbeat; ++i) {
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  EXPECT_EQ(links_made_, 1);
+}
+
+TEST_F(ServiceTest, RestartKeepsTheListenerAndEveryClient) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  const std::uint16_t port = service->server().ListeningPort();
+  QTcpSocket client;
+  client.connectToHost("127.0.0.1", port);
+  for (int i = 0; i < 200 && service->server().ConnectionCount() == 0; ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  ASSERT_EQ(service->server().ConnectionCount(), 1u);
+
+  ASSERT_TRUE(service->RestartAcquisition().ok());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(service->server().ListeningPort(), port);
+  EXPECT_EQ(service->server().ConnectionCount(), 1u);
+  EXPECT_EQ(client.state(), QAbstractSocket::ConnectedState);
+  EXPECT_EQ(links_made_, 2);
+  EXPECT_TRUE(service->AcquisitionRunning());
+}
+
+TEST_F(ServiceTest, RunningTheSequenceAgainNeverLeavesTwoThreads) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  ASSERT_TRUE(service->FormCreate().ok());
+  EXPECT_EQ(links_made_, 2);
+  service->StopAcquisition();
+  EXPECT_FALSE(service->AcquisitionRunning());
+}
+
+TEST_F(ServiceTest, AppliedSettingsAreSavedExactlyAndTakeEffectAfterTheRestart) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  core::Settings edited = service->settings();
+  edited.PortNumberText = "5";
+  edited.Protocol = core::kProtocolMotorolaOncore;
+  edited.LoggingEnabled = true;
+  bool menu_enabled = false;
+  QObject::connect(service.get(), &service::GpsTimeService::commandsMenuEnabledChanged,
+                   [&](bool enabled) { menu_enabled = enabled; });
+  ASSERT_TRUE(service->ApplySettings(edited).ok());
+  EXPECT_EQ(files_.Get("GPS_parm.txt"),
+            "5\r\n2\r\n1\r\n60\r\n;ONLY_MIN_SEC\r\n;SOUND_DISABLED\r\n;SUMMER_TIME\r\n3\r\n3\r\n"
+            "10\r\n4\r\n0\r\nMotorola_Oncore\r\nLOGGING_ENABLED\r\n");
+  EXPECT_EQ(service->settings().PortNumber, 5);
+  EXPECT_TRUE(menu_enabled);
+  EXPECT_TRUE(service->AcquisitionRunning());
+  EXPECT_EQ(log_.Lines().back(), "Start");
+}
+
+TEST_F(ServiceTest, FailedSaveIsReportedAndLeavesTheRunningSystemAlone) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  files_.FailWrites(true);
+  core::Settings edited = service->settings();
+  edited.PortNumberText = "7";
+  EXPECT_FALSE(service->ApplySettings(edited).ok());
+  EXPECT_EQ(links_made_, 1);
+  EXPECT_TRUE(service->AcquisitionRunning());
+  EXPECT_EQ(service->settings().PortNumberText, "2");
+}
+
+TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {
+  auto service = MakeService();
+  service->StopAcquisition();
+  EXPECT_FALSE(service->AcquisitionRunning());
+}
+
+}  // namespace
+}  // namespace orvik::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,56 @@
+// LanTestClient: a raw TCP client on 127.0.0.1 for tests of the time server,
+// and PumpUntil, which runs the Qt event loop of the test thread and reads
+// every client until a condition holds. Test thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "core/time_message.h"
+#include "platform/unique_fd.h"
+
+namespace orvik::testing {
+
+class LanTestClient {
+ public:
+  // Starts a non-blocking connection to 127.0.0.1:`port`. A positive
+  // `receive_buffer` sets SO_RCVBUF first (a small one makes a slow reader).
+  LanTestClient(std::uint16_t port, int receive_buffer = 0);
+
+  // Reads everything available now (unless paused). Notes an end of stream.
+  void Drain();
+  // A paused client reads nothing, so its receive window fills up.
+  void set_paused(bool paused) { paused_ = paused; }
+  // Sends as much of `bytes` as the socket takes now; returns how much.
+  std::size_t Send(std::span<const std::uint8_t> bytes);
+  // Closes at once; with `reset`, the peer sees a connection reset.
+  void Close(bool reset = false);
+
+  const std::vector<std::uint8_t>& received() const { return received_; }
+  // Whether the server closed or reset the connection.
+  bool ended() const { return ended_; }
+  // The client's own port, as the server sees it.
+  std::uint16_t local_port() const;
+
+ private:
+  platform::UniqueFd fd_;
+  std::vector<std::uint8_t> received_;
+  bool paused_ = false;
+  bool ended_ = false;
+};
+
+// Processes Qt events and drains `clients` until `done` returns true or
+// `limit` passes. Returns the last value of `done`.
+bool PumpUntil(const std::function<bool()>& done, std::span<LanTestClient* const> clients,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// A valid record whose bytes 7..10 carry `sequence`, most significant first.
+core::TimeMessage NumberedRecord(std::uint32_t sequence);
+// The sequence number NumberedRecord put into `record`.
+std::uint32_t SequenceOf(std::span<const std::uint8_t> record);
+
+}  // namespace orvik::testing

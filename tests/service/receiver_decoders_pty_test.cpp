@@ -1,0 +1,149 @@
+// Real receiver captures through the whole acquisition path: pty, serial
+// link, receive loop and decoders. The time records and clock settings are
+// compared with values derived from the captures by an independent decoder.
+#include "service/receiver_decoders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/calendar.h"
+#include "core/checksums.h"
+#include "fakes/corpus.h"
+#include "fakes/fake_system_clock.h"
+#include "fakes/service/recording_sender.h"
+#include "service/pty_loop.h"
+
+namespace orvik::testing {
+namespace {
+
+constexpr core::DateTime kPcNow{2026, 12, 2, 8, 12, 0, 0, 0};
+
+// The record expected for an RMC row: UTC + 2 hours (the default offset).
+std::vector<int> ExpectedHead(const ExpectedTimeMessage& row) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  std::sscanf(row.date.c_str(), "%d-%d-%d", &year, &month, &day);
+  std::sscanf(row.time.c_str(), "%d:%d:%d", &hour, &minute, &second);
+  hour += 2;
+  if (hour >= 24) {
+    hour -= 24;
+    int y = 0, m = 0, d = 0;
+    core::CivilFromDays(core::DaysFromCivil(year, month, day) + 1, y, m, d);
+    year = y;
+    month = m;
+    day = d;
+  }
+  return {month, day, year >> 8, year & 0xFF, hour, minute, second};
+}
+
+TEST(DecodersOnPty, EveryNmeaCaptureGivesTheIndependentlyDecodedRecordsAndClockSettings) {
+  for (const std::filesystem::path& capture : CorpusFiles(".nmea")) {
+    SCOPED_TRACE(capture.filename().string());
+    FakeSystemClock clock;
+    RecordingSender sender;
+    service::ReceiverDecoders decoders(clock, sender);
+    clock.SetNow(kPcNow);
+    PtyLoop loop(core::kProtocolNmea4800, /*start=*/false);
+    loop.harness().UseDecoders(decoders);
+    loop.Start();
+    ASSERT_TRUE(loop.WaitUntilReading("$GPGGA,probe*00\r\n", [&] {
+      std::this_thread::sleep_for(50ms);
+      return loop.harness().shared().display.NewDisplayFlag.load();
+    }));
+    const std::vector<ExpectedTimeMessage> expected = ReadExpected(capture);
+    // One stream: the pty paces the writer, the line never goes quiet.
+    ASSERT_TRUE(loop.pty().WriteToMaster(ReadBinaryFile(capture)));
+    sender.WaitForRecords(expected.size(), 10s);
+    std::this_thread::sleep_for(200ms);
+    loop.harness().Stop();
+
+    const std::vector<core::TimeMessage> records = sender.Records();
+    ASSERT_EQ(records.size(), expected.size());
+    std::vector<core::DateTime> expected_sets;
+    std::uint32_t counter = UINT32_MAX - 1;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      const core::TimeMessage& r = records[i];
+      const std::vector<int> head = ExpectedHead(expected[i]);
+      EXPECT_EQ(std::vector<int>(r.begin(), r.begin() + 7), head) << "record " << i;
+      for (std::size_t k = 7; k < 34; ++k) EXPECT_EQ(r[k], 0) << "record " << i;
+      if (expected[i].status != "A") {
+        EXPECT_EQ(r[35], 0) << "record " << i;
+      }
+      EXPECT_EQ(r[36], 251);
+      EXPECT_EQ(r[37], 252);
+      EXPECT_EQ(r[38], 253);
+      // Every RMC counts; a valid one sets the clock once more than 60
+      // (the default interval) were counted since the last setting, and the
+      // very first valid one always does.
+      counter = counter == UINT32_MAX ? counter : counter + 1;
+      if (expected[i].status == "A" && counter > 60) {
+        counter = 0;
+        expected_sets.push_back(core::DateTime{
+            static_cast<std::uint16_t>(head[2] * 256 + head[3]), static_cast<std::uint16_t>(head[0]),
+            static_cast<std::uint16_t>(core::DayOfWeek(head[2] * 256 + head[3], head[0], head[1])),
+            static_cast<std::uint16_t>(head[1]), static_cast<std::uint16_t>(head[4]),
+            static_cast<std::uint16_t>(head[5]), static_cast<std::uint16_t>(head[6]), 0});
+      }
+    }
+    EXPECT_EQ(clock.SetCalls(), expected_sets);
+  }
+}
+
+TEST(DecodersOnPty, MotorolaCaptureGivesTheReceiversOwnTimesAndSetsTheClockOnce) {
+  const auto captures = CorpusFiles(".bin");
+  ASSERT_FALSE(captures.empty());
+  for (const std::filesystem::path& capture : captures) {
+    SCOPED_TRACE(capture.filename().string());
+    FakeSystemClock clock;
+    RecordingSender sender;
+    service::ReceiverDecoders decoders(clock, sender);
+    clock.SetNow(kPcNow);
+    PtyLoop loop(core::kProtocolMotorolaOncore, /*start=*/false);
+    loop.harness().UseDecoders(decoders);
+    loop.Start();
+    // A damaged "Ea" (wrong checksum) shows "--------" and changes nothing else.
+    const std::string probe = "@@Ea" + std::string(69, '\x01') + "\x00\r\n";
+    ASSERT_TRUE(loop.WaitUntilReading(std::string(probe.data(), 76), [&] {
+      std::this_thread::sleep_for(50ms);
+      return loop.harness().shared().display.NewDisplayFlag.load();
+    }));
+    std::this_thread::sleep_for(50ms);
+    const std::vector<ExpectedTimeMessage> expected = ReadExpected(capture);
+    const std::string bytes = ReadBinaryFile(capture);
+    // One message at a time, as the receiver sends them.
+    std::size_t start = 0;
+    for (std::size_t i = 2; i + 1 <= bytes.size(); ++i) {
+      const bool next_message = i + 1 < bytes.size() && bytes[i] == '@' && bytes[i + 1] == '@' &&
+                                bytes[i - 2] == '\r' && bytes[i - 1] == '\n';
+      if (!next_message && i + 1 < bytes.size()) continue;
+      const std::size_t end = next_message ? i : bytes.size();
+      ASSERT_TRUE(loop.pty().WriteToMaster(bytes.substr(start, end - start)));
+      std::this_thread::sleep_for(40ms);
+      start = end;
+    }
+    sender.WaitForRecords(expected.size(), 5s);
+    std::this_thread::sleep_for(100ms);
+    loop.harness().Stop();
+
+    const std::vector<core::TimeMessage> records = sender.Records();
+    std::size_t intact = 0;
+    for (const ExpectedTimeMessage& row : expected) intact += row.checksum_ok ? 1 : 0;
+    ASSERT_EQ(records.size(), intact);
+    std::size_t r = 0;
+    for (const ExpectedTimeMessage& row : expected) {
+      if (!row.checksum_ok) continue;
+      char date_time[32];
+      const core::TimeMessage& m = records[r++];
+      std::snprintf(date_time, sizeof date_time, "%04d-%02d-%02d %02d:%02d:%02d",
+                    m[2] * 256 + m[3], m[0], m[1], m[4], m[5], m[6]);
+      EXPECT_EQ(date_time, row.date + " " + row.time);
+    }
+    EXPECT_EQ(clock.SetCalls().size(), records.empty() ? 0u : 1u);
+  }
+}
+
+}  // namespace
+}  // namespace orvik::testing

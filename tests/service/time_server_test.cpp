@@ -1,0 +1,317 @@
+// Integration tests of the LAN time server over real TCP on 127.0.0.1. The
+// server listens on a port the system chooses; every wait is bounded.
+#include "service/time_server.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/lan_test_client.h"
+#include "service/listening_socket.h"
+
+namespace orvik::service {
+namespace {
+
+using testing::LanTestClient;
+using testing::NumberedRecord;
+using testing::SequenceOf;
+
+class CountingObserver : public ClientViewObserver {
+ public:
+  void ClientTableChanged(const ClientTable& table) override {
+    ++calls;
+    last_active = table.ActiveClientCount();
+  }
+  int calls = 0;
+  int last_active = -1;
+};
+
+// The records `first`..`last` back to back, as a client should receive them.
+std::vector<std::uint8_t> Records(std::uint32_t first, std::uint32_t last) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t n = first; n <= last; ++n) {
+    const core::TimeMessage record = NumberedRecord(n);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+  return bytes;
+}
+
+class TimeServerTest : public ::testing::Test {
+ protected:
+  void StartServer(TimeServerOptions options = {.port = 0, .look_up_host_names = false}) {
+    server_ = std::make_unique<TimeServer>(options);
+    server_->SetClientViewObserver(&observer_);
+    const core::Status status = server_->Activate();
+    ASSERT_TRUE(status.ok()) << status.ToString();
+    ASSERT_NE(server_->ListeningPort(), 0);
+  }
+
+  // Connects one more client and waits until the server accepted (or refused) it.
+  LanTestClient& AddClient(int receive_buffer = 0) {
+    const std::size_t seen = server_->ConnectionCount() + server_->Counters().connections_refused;
+    clients_.push_back(std::make_unique<LanTestClient>(server_->ListeningPort(), receive_buffer));
+    pointers_.push_back(clients_.back().get());
+    EXPECT_TRUE(Pump([&] {
+      return server_->ConnectionCount() + server_->Counters().connections_refused > seen;
+    }));
+    return *clients_.back();
+  }
+
+  bool Pump(const std::function<bool()>& done,
+            std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return testing::PumpUntil(done, pointers_, limit);
+  }
+
+  // Sends records `first`..`last`, letting the event loop run after each.
+  void SendRecords(std::uint32_t first, std::uint32_t last) {
+    for (std::uint32_t n = first; n <= last; ++n) {
+      server_->Retransmit_to_LAN(NumberedRecord(n));
+      QCoreApplication::processEvents();
+    }
+  }
+
+  bool AllReceived(std::size_t bytes) {
+    return Pump([&] {
+      for (const auto& client : clients_) {
+        if (client->received().size() < bytes) return false;
+      }
+      return true;
+    });
+  }
+
+  CountingObserver observer_;
+  std::unique_ptr<TimeServer> server_;
+  std::vector<std::unique_ptr<LanTestClient>> clients_;
+  std::vector<LanTestClient*> pointers_;
+};
+
+TEST_F(TimeServerTest, NothingIsSentWithoutClientsOrWithoutListener) {
+  TimeServer idle(TimeServerOptions{.port = 0});
+  idle.Retransmit_to_LAN(NumberedRecord(1));  // never activated
+  EXPECT_FALSE(idle.IsActive());
+  EXPECT_EQ(idle.Counters().records_handed, 0u);
+
+  StartServer();
+  server_->Retransmit_to_LAN(NumberedRecord(1));
+  EXPECT_EQ(server_->Counters().records_handed, 0u);
+  EXPECT_EQ(server_->Counters().records_dropped, 0u);
+}
+
+TEST_F(TimeServerTest, ThreeClientsReceiveEveryRecordWholeAndInOrderAndAreListed) {
+  StartServer();
+  for (int i = 0; i < 3; ++i) AddClient();
+  ASSERT_EQ(server_->Clients().ActiveClientCount(), 3);
+  for (std::uint16_t row = 1; row <= 3; ++row) {
+    const ClientRecord& record = server_->Clients().Row(row);
+    EXPECT_TRUE(record.InUse);
+    EXPECT_EQ(record.Address, "127.0.0.1");
+    EXPECT_EQ(record.Port, clients_[row - 1u]->local_port());
+  }
+  SendRecords(1, 50);
+  ASSERT_TRUE(AllReceived(50 * core::kTimeMessageSize));
+  for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 50));
+}
+
+TEST_F(TimeServerTest, HundredClientsAllReceiveEveryRecordWhileTheTableListsThirtyTwo) {
+  StartServer();
+  for (int i = 0; i < 100; ++i) AddClient();
+  ASSERT_EQ(server_->ConnectionCount(), 100u);
+  EXPECT_EQ(server_->Clients().ClientRowsUsed(), 32);
+  EXPECT_EQ(server_->Clients().ActiveClientCount(), 32);
+  SendRecords(1, 10);
+  ASSERT_TRUE(AllReceived(10 * core::kTimeMessageSize));
+  for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 10));
+}
+
+TEST_F(TimeServerTest, ClientThatStopsReadingLosesWholeRecordsOnlyAndDelaysNoOne) {
+  StartServer();
+  LanTestClient& slow = AddClient(/*receive_buffer=*/1024);
+  AddClient();
+  AddClient();
+  slow.set_paused(true);
+  // Send until the slow client's buffers are full and records get dropped for it.
+  std::uint32_t sent = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (server_->Counters().records_dropped < 20 && sent < 400'000 &&
+         std::chrono::steady_clock::now() < deadline) {
+    server_->Retransmit_to_LAN(NumberedRecord(++sent));
+    QCoreApplication::processEvents();
+    if (sent % 64 == 0) testing::PumpUntil([] { return true; }, pointers_);
+  }
+  ASSERT_GE(server_->Counters().records_dropped, 20u) << "after " << sent << " records";
+
+  // The slow client reads again; a final record shows that it caught up.
+  slow.set_paused(false);
+  const std::uint32_t final_record = sent + 1;
+  std::uint32_t next = final_record;
+  ASSERT_TRUE(Pump(
+      [&] {
+        const auto& bytes = slow.received();
+        if (bytes.size() >= core::kTimeMessageSize && bytes.size() % core::kTimeMessageSize == 0 &&
+            SequenceOf(std::span(bytes).last(core::kTimeMessageSize)) >= final_record) {
+          return true;
+        }
+        server_->Retransmit_to_LAN(NumberedRecord(next++));
+        return false;
+      },
+      std::chrono::seconds(20)));
+
+  const auto& bytes = slow.received();
+  ASSERT_EQ(bytes.size() % core::kTimeMessageSize, 0u);
+  std::uint32_t previous = 0;
+  for (std::size_t at = 0; at < bytes.size(); at += core::kTimeMessageSize) {
+    const auto record = std::span(bytes).subspan(at, core::kTimeMessageSize);
+    const std::uint32_t sequence = SequenceOf(record);
+    ASSERT_EQ(std::vector(record.begin(), record.end()), Records(sequence, sequence))
+        << "record at byte " << at << " is not whole";
+    ASSERT_GT(sequence, previous);
+    previous = sequence;
+  }
+  EXPECT_LT(bytes.size() / core::kTimeMessageSize, next - 1u) << "some records were lost";
+  const std::size_t all = (next - 1u) * core::kTimeMessageSize;
+  ASSERT_TRUE(Pump([&] {
+    return clients_[1]->received().size() >= all && clients_[2]->received().size() >= all;
+  }));
+  EXPECT_EQ(clients_[1]->received(), Records(1, next - 1u));
+  EXPECT_EQ(clients_[2]->received(), Records(1, next - 1u));
+}
+
+TEST_F(TimeServerTest, BytesFromClientsAreDiscardedWithoutEffect) {
+  StartServer();
+  LanTestClient& talker = AddClient();
+  AddClient();
+  const std::vector<std::uint8_t> junk(64 * 1024, 0x5A);
+  std::size_t pushed = 0;
+  for (std::uint32_t n = 1; n <= 40; ++n) {
+    pushed += talker.Send(junk);
+    SendRecords(n, n);
+    testing::PumpUntil([] { return true; }, pointers_);
+  }
+  EXPECT_GT(pushed, junk.size()) << "the server should keep reading what clients send";
+  ASSERT_TRUE(AllReceived(40 * core::kTimeMessageSize));
+  for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 40));
+  EXPECT_EQ(server_->ConnectionCount(), 2u);
+  EXPECT_EQ(server_->Clients().ActiveClientCount(), 2);
+}
+
+TEST_F(TimeServerTest, ClosedOrResetClientFreesItsRowAndTheNextClientTakesIt) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "orderly close");
+    clients_.clear();
+    pointers_.clear();
+    StartServer();
+    for (int i = 0; i < 3; ++i) AddClient();
+    const int calls_before = observer_.calls;
+    clients_[1]->Close(reset);
+    ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == 2; }));
+    EXPECT_GT(observer_.calls, calls_before);
+    EXPECT_EQ(observer_.last_active, 2);
+    EXPECT_EQ(server_->Clients().Row(2), ClientRecord{});
+    EXPECT_EQ(server_->Clients().ActiveClientCount(), 2);
+
+    LanTestClient& fourth = AddClient();
+    EXPECT_EQ(server_->Clients().Row(2).Port, fourth.local_port());
+    EXPECT_EQ(server_->Clients().ClientRowsUsed(), 3);
+    EXPECT_EQ(server_->Clients().ActiveClientCount(), 3);
+
+    SendRecords(1, 3);
+    EXPECT_TRUE(Pump([&] {
+      return clients_[0]->received().size() == 3 * core::kTimeMessageSize &&
+             fourth.received().size() == 3 * core::kTimeMessageSize;
+    }));
+    EXPECT_EQ(fourth.received(), Records(1, 3));
+  }
+}
+
+TEST_F(TimeServerTest, ActivatingAgainKeepsTheListenerAndEveryClient) {
+  StartServer();
+  AddClient();
+  AddClient();
+  const std::uint16_t port = server_->ListeningPort();
+  EXPECT_TRUE(server_->Activate().ok());
+  EXPECT_EQ(server_->ListeningPort(), port);
+  EXPECT_EQ(server_->ConnectionCount(), 2u);
+  EXPECT_EQ(server_->Clients().ActiveClientCount(), 2);
+  SendRecords(1, 2);
+  ASSERT_TRUE(AllReceived(2 * core::kTimeMessageSize));
+  for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 2));
+}
+
+TEST_F(TimeServerTest, PortInUseGivesTheOperatorsMessageNamingBind) {
+  StartServer();
+  TimeServer second(TimeServerOptions{.port = server_->ListeningPort()});
+  const core::Status status = second.Activate();
+  EXPECT_EQ(status.code(), core::StatusCode::kSocketError);
+  EXPECT_EQ(status.message(), "Windows socket error: Address already in use (98), on API 'bind'");
+  EXPECT_FALSE(second.IsActive());
+}
+
+TEST_F(TimeServerTest, ConnectionsOverTheCapAreClosedAtOnce) {
+  StartServer({.port = 0, .connection_cap = 2, .look_up_host_names = false});
+  for (int i = 0; i < 4; ++i) AddClient();
+  EXPECT_EQ(server_->ConnectionCount(), 2u);
+  EXPECT_EQ(server_->Counters().connections_refused, 2u);
+  EXPECT_TRUE(Pump([&] { return clients_[2]->ended() && clients_[3]->ended(); }));
+  SendRecords(1, 1);
+  EXPECT_TRUE(Pump([&] { return clients_[1]->received().size() == core::kTimeMessageSize; }));
+  EXPECT_FALSE(clients_[0]->ended());
+}
+
+TEST_F(TimeServerTest, LateHostNameForARowNowHeldByAnotherConnectionIsIgnored) {
+  StartServer();
+  AddClient();
+  const std::uint32_t first_id = server_->Clients().Row(1).Handle;
+  clients_[0]->Close();
+  ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == 0; }));
+  AddClient();
+  const std::uint32_t second_id = server_->Clients().Row(1).Handle;
+  ASSERT_NE(second_id, first_id);
+
+  server_->ApplyHostLookup(first_id, "stale.example");
+  EXPECT_EQ(server_->Clients().Row(1).HostName, "");
+  server_->ApplyHostLookup(second_id, "a-very-long-host-name.example.org");
+  EXPECT_EQ(server_->Clients().Row(1).HostName, "a-very-long-host");
+}
+
+TEST_F(TimeServerTest, HostNameComesFromTheReverseLookupInTheBackground) {
+  // What the resolver says about 127.0.0.1 on this machine, found independently.
+  sockaddr_in loopback{};
+  loopback.sin_family = AF_INET;
+  loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  char name[NI_MAXHOST] = "";
+  if (::getnameinfo(reinterpret_cast<const sockaddr*>(&loopback), sizeof loopback, name,
+                    sizeof name, nullptr, 0, NI_NAMEREQD) != 0) {
+    GTEST_SKIP() << "127.0.0.1 has no name here";
+  }
+  StartServer({.port = 0});
+  AddClient();
+  EXPECT_TRUE(Pump([&] { return !server_->Clients().Row(1).HostName.empty(); }));
+  EXPECT_EQ(server_->Clients().Row(1).HostName, std::string(name).substr(0, 16));
+}
+
+TEST_F(TimeServerTest, DestructionClosesEveryConnectionEvenWithLookupsUnderWay) {
+  StartServer({.port = 0});
+  AddClient();
+  AddClient();
+  server_.reset();
+  EXPECT_TRUE(
+      testing::PumpUntil([&] { return clients_[0]->ended() && clients_[1]->ended(); }, pointers_));
+}
+
+}  // namespace
+}  // namespace orvik::service
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
