@@ -53,15 +53,8 @@ NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::u
 
   const std::uint8_t visible = (*outcome.time_message)[kOffsetVisible];
   const std::uint8_t tracked = (*outcome.time_message)[kOffsetTracked];
-  DisplayUpdate display;
-  display.TimeText = std::to_string(local.hour) + ":" + std::to_string(local.minute) + ":" +
-                     std::to_string(local.second);
-  display.DateText = std::to_string(local.day) + "." + std::to_string(local.month) + "." +
-                     std::to_string(local.year);
-  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
-  display.accepted = true;
-  display.NoSatFlag = tracked == 0;
-  outcome.display = display;
+  // The receiver's own fix state is not looked at: no "?" marks.
+  outcome.display = AcceptedDisplay(local, /*valid_fix=*/true, tracked, visible);
   return outcome;
 }
 

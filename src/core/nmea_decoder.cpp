@@ -55,6 +55,17 @@ bool IsType(std::span<const std::uint8_t> address, const char (&type)[4]) {
 
 }  // namespace
 
+DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_t tracked,
+                              std::uint8_t visible) {
+  DisplayUpdate display;
+  display.TimeText = TimeTextOf(local, valid_fix);
+  display.DateText = DateTextOf(local);
+  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
+  display.accepted = true;
+  display.NoSatFlag = tracked == 0;
+  return display;
+}
+
 bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
                          std::span<const std::uint8_t> body, std::size_t body_length) {
   const std::size_t star = body_length - 5;
@@ -140,13 +151,7 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   payload[kOffsetTracked] = valid_fix ? tracked : 0;
   outcome.time_message = BuildTimeMessage(payload, address[4]);
 
-  DisplayUpdate display;
-  display.TimeText = TimeTextOf(local, valid_fix);
-  display.DateText = DateTextOf(local);
-  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
-  display.accepted = true;
-  display.NoSatFlag = tracked == 0;
-  outcome.display = display;
+  outcome.display = AcceptedDisplay(local, valid_fix, tracked, visible);
   return outcome;
 }
 

@@ -42,6 +42,12 @@ struct DisplayUpdate {
   bool NoSatFlag = false;
 };
 
+// The texts and flags of an accepted time message: "h:m:s" (framed by "?"
+// while the fix is not valid), "d.m.yyyy" and "tracked / visible", without
+// leading zeros.
+DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_t tracked,
+                              std::uint8_t visible);
+
 struct NmeaOutcome {
   std::optional<DisplayUpdate> display;     // publish, and set NewDisplayFlag
   std::optional<TimeMessage> time_message;  // send to the LAN clients
