@@ -7,12 +7,8 @@
 //   lan_fanout [MAX_CLIENTS, default 4096]
 // The server runs in the main thread; the clients read in a second thread
 // with epoll. Finishes by itself; nothing is asserted.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -24,9 +20,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "core/time_message.h"
 #include "platform/unique_fd.h"
 #include "service/time_server.h"
@@ -34,38 +32,14 @@
 namespace {
 
 using namespace orvik;
-using Clock = std::chrono::steady_clock;
+using bench::CpuSeconds;
+using bench::NowNs;
+using bench::PeakRssKb;
+using Clock = bench::BenchClock;
 
 constexpr int kRecords = 200;
 constexpr auto kSpacing = std::chrono::milliseconds(20);
 constexpr auto kSetupLimit = std::chrono::seconds(40);
-
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-      .count();
-}
-
-core::TimeMessage Numbered(std::uint32_t sequence) {
-  core::TimeMessage record{12, 7, 7, 234, 13, 5, 0};
-  for (int i = 0; i < 4; ++i) record[7 + i] = static_cast<std::uint8_t>(sequence >> (24 - 8 * i));
-  record[core::kOffsetVisible] = 9;
-  record[core::kOffsetTracked] = 7;
-  std::copy(core::kEndMark.begin(), core::kEndMark.end(), record.begin() + core::kOffsetEndMark);
-  return record;
-}
-
-double CpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 // The clients: connects N sockets (never more unaccepted ones than the
 // listener's backlog holds), then reads with epoll and times every record.
@@ -93,11 +67,6 @@ class ClientFleet {
   }
 
  private:
-  struct Partial {
-    std::array<std::uint8_t, core::kTimeMessageSize> bytes{};
-    std::size_t size = 0;
-  };
-
   void Run() {
     epoll_.reset(epoll_create1(EPOLL_CLOEXEC));
     const auto deadline = Clock::now() + kSetupLimit;
@@ -106,14 +75,8 @@ class ClientFleet {
         std::this_thread::sleep_for(std::chrono::microseconds(50));
         continue;
       }
-      platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_port = htons(port_);
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      if (!fd.valid() ||
-          (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-           errno != EINPROGRESS)) {
+      platform::UniqueFd fd = bench::ConnectLoopback(port_);
+      if (!fd.valid()) {
         connect_failed = true;
         return;
       }
@@ -142,21 +105,18 @@ class ClientFleet {
   }
 
   void Consume(std::uint32_t client, std::span<const std::uint8_t> bytes) {
-    Partial& part = parts_[client];
-    for (const std::uint8_t byte : bytes) {
-      part.bytes[part.size++] = byte;
-      if (part.size < core::kTimeMessageSize) continue;
-      part.size = 0;
-      std::uint32_t sequence = 0;
-      for (int k = 0; k < 4; ++k) sequence = sequence << 8 | part.bytes[7 + k];
-      if (sequence < sent_ns_.size()) latencies_ns_.push_back(NowNs() - sent_ns_[sequence]);
+    for (const core::TimeMessage& record : parts_[client].Push(bytes)) {
+      const std::optional<std::uint32_t> sequence = bench::CheckNumberedRecord(record);
+      if (sequence && *sequence < sent_ns_.size()) {
+        latencies_ns_.push_back(NowNs() - sent_ns_[*sequence]);
+      }
     }
   }
 
   const std::uint16_t port_;
   const int count_;
   const std::vector<std::atomic<std::int64_t>>& sent_ns_;
-  std::vector<Partial> parts_;
+  std::vector<bench::RecordCutter> parts_;
   std::vector<platform::UniqueFd> fds_;
   platform::UniqueFd epoll_;
   std::vector<std::int64_t> latencies_ns_;
@@ -203,7 +163,7 @@ void RunOnce(int clients) {
   sender.setTimerType(Qt::PreciseTimer);
   QObject::connect(&sender, &QTimer::timeout, &loop, [&] {
     sent_ns[next] = NowNs();
-    server.Retransmit_to_LAN(Numbered(static_cast<std::uint32_t>(next)));
+    server.Retransmit_to_LAN(bench::NumberedRecord(static_cast<std::uint32_t>(next)));
     if (++next == kRecords) {
       sender.stop();
       QTimer::singleShot(500, &loop, &QEventLoop::quit);
@@ -236,26 +196,22 @@ void RunOnce(int clients) {
 
 int main(int argc, char** argv) {
   const int max_clients = argc > 1 ? std::atoi(argv[1]) : 4096;
-  rlimit limit{};
-  getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
-  getrlimit(RLIMIT_NOFILE, &limit);
+  const rlim_t file_limit = bench::RaiseOpenFileLimit();
   QCoreApplication app(argc, argv);
 
   std::printf("lan_fanout: %d records %lld ms apart per run; open-file limit %llu\n", kRecords,
               static_cast<long long>(kSpacing.count()),
-              static_cast<unsigned long long>(limit.rlim_cur));
+              static_cast<unsigned long long>(file_limit));
   std::printf("%6s  %9s %9s %9s  %7s  %8s %6s  %7s %7s  %8s  %6s\n", "client", "median_us",
               "p99_us", "max_us", "lost", "dropped", "held", "srv_cpu", "all_cpu", "rss_mb",
               "conn_s");
   for (const int clients : {1, 32, 256, 1000, 4096}) {
     if (clients > max_clients) break;
     // Each client costs two descriptors here (both ends) plus the server's reserve.
-    if (limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<unsigned long long>(2 * clients + 128) > limit.rlim_cur) {
+    if (file_limit != RLIM_INFINITY &&
+        static_cast<unsigned long long>(2 * clients + 128) > file_limit) {
       std::printf("%6d  skipped: open-file limit %llu too low\n", clients,
-                  static_cast<unsigned long long>(limit.rlim_cur));
+                  static_cast<unsigned long long>(file_limit));
       continue;
     }
     RunOnce(clients);

@@ -1,5 +1,7 @@
 #include "platform/posix_text_files.h"
 
+#include "fakes/temp_dir.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,18 +21,10 @@ namespace fs = std::filesystem;
 // A fresh directory per test, removed with everything in it afterwards.
 class PosixTextFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvik_text_files_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { ASSERT_TRUE(temp_.Ok()); }
 
   void WriteFile(const std::string& name, const std::string& content) {
-    std::ofstream(dir_ / name, std::ios::binary) << content;
+    temp_.WriteFile(name, content);
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
@@ -41,7 +35,8 @@ class PosixTextFilesTest : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(PosixTextFilesTest, ReplaceThenReadGivesTheSameBytes) {

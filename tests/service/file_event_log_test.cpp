@@ -1,5 +1,7 @@
 #include "service/file_event_log.h"
 
+#include "fakes/temp_dir.h"
+
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
@@ -26,26 +28,16 @@ constexpr char kBak[] = "GPS_log.bak";
 // A fresh directory per test, removed with everything in it afterwards.
 class FileEventLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvik_event_log_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { ASSERT_TRUE(temp_.Ok()); }
 
   void WriteFile(const std::string& name, const std::string& content) {
-    std::ofstream(dir_ / name, std::ios::binary) << content;
+    temp_.WriteFile(name, content);
   }
-  std::string ReadFile(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string ReadFile(const std::string& name) const { return temp_.ReadFile(name); }
   bool Exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(FileEventLogTest, AppendsEachLineWithCrLfCreatingTheFileWhenMissing) {

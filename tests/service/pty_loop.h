@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "fakes/pty_pair.h"
+#include "fakes/temp_dir.h"
 #include "platform/posix_serial_link.h"
 #include "service/acquisition_test_support.h"
 
@@ -20,22 +21,6 @@ namespace orvik::testing {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "orvik-loop-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 // A receive loop reading "COM2" in a temporary folder, linked to a pty.
 class PtyLoop {
