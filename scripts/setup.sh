@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat)
+          libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat
+          xauth trayer xdotool x11-utils imagemagick twm)
 
 missing=()
 for package in "${packages[@]}"; do

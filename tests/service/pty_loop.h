@@ -50,10 +50,15 @@ class PtyLoop {
   }
 
   // The same with another sign that the probe arrived; `arrived` may wait a little.
+  // Once it has, a pause lets a probe still on its way be handled too, so
+  // that nothing of the probing mixes with what the test sends next.
   bool WaitUntilReading(const std::string& probe, const std::function<bool()>& arrived) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       pty_.WriteToMaster(probe);
-      if (arrived()) return true;
+      if (arrived()) {
+        std::this_thread::sleep_for(300ms);
+        return true;
+      }
     }
     return false;
   }

@@ -1,0 +1,54 @@
+// orvik-gpstime: the desktop time server. No arguments; works in its current
+// directory ("GPS_parm.txt", "timeouts.txt", "GPS_log.txt", "COM<n>"). After
+// start-up it lives in the notification area ("GPS Time"); "Exit" in the
+// icon's menu, SIGTERM or SIGINT end it in order.
+#include <QApplication>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+
+#include "platform/posix_serial_link.h"
+#include "platform/posix_system_clock.h"
+#include "platform/posix_text_files.h"
+#include "platform/posix_time_privilege.h"
+#include "service/file_event_log.h"
+#include "service/gps_time_service.h"
+#include "service/termination_signals.h"
+#include "ui/desktop_program.h"
+
+int main(int argc, char* argv[]) {
+  using namespace orvik;
+  // Blocked before the GUI starts its own threads, which inherit the mask,
+  // so that only the event loop receives them (through TerminationSignals).
+  sigset_t termination_set;
+  sigemptyset(&termination_set);
+  sigaddset(&termination_set, SIGTERM);
+  sigaddset(&termination_set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &termination_set, nullptr);
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("orvik-gpstime"));
+  // The program lives on in the notification area with every window closed.
+  QApplication::setQuitOnLastWindowClosed(false);
+  service::TerminationSignals termination;
+
+  const std::filesystem::path working_dir = ".";
+  platform::PosixSystemClock clock;
+  platform::PosixTextFiles files(working_dir);
+  platform::PosixTimePrivilege privilege;
+  service::FileEventLog log(working_dir);
+  service::GpsTimeService service(service::ServiceEnvironment{
+      .clock = clock,
+      .files = files,
+      .privilege = privilege,
+      .log = log,
+      .working_dir = working_dir,
+      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
+  });
+
+  ui::DesktopProgram program(service);
+  program.ShowAtStart();
+  QObject::connect(&termination, &service::TerminationSignals::received, &app,
+                   [&program](int) { program.trayOwner().Exit1Click(); });
+  return QApplication::exec();
+}

@@ -1,0 +1,22 @@
+#include "ui/about_window.h"
+
+#include "ui/form_helpers.h"
+
+namespace orvik::ui {
+
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, CloseBoxOnlyFlags()) {
+  setObjectName(QStringLiteral("TForm3"));
+  setWindowTitle(QStringLiteral("About"));
+  setFont(WindowFont());
+  move(352, 192);
+  setFixedSize(176, 82);
+  const QFont base = font();
+  PlaceLabel(name_, *this, "Label1", 8, 26, QStringLiteral("Orvik - GPS Time"),
+             PixelFont(base, 13, true));
+  PlaceLabel(protocols_, *this, "Label2", 8, 45, QStringLiteral("NMEA and Motorola protocols"),
+             PixelFont(base, 11, true));
+  PlaceLabel(version_, *this, "Label3", 8, 65, QStringLiteral("Ver. 3.5  TCP/IP Server"),
+             PixelFont(base, 13, true));
+}
+
+}  // namespace orvik::ui

@@ -1,0 +1,23 @@
+// AboutWindow: the "About" window: the program's name, its protocols and its
+// version, three bold lines. No behaviour of its own. Main thread only.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+namespace orvik::ui {
+
+class AboutWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window, hidden.
+  explicit AboutWindow(QWidget* parent = nullptr);
+
+ private:
+  QLabel name_;       // "Orvik - GPS Time"
+  QLabel protocols_;  // "NMEA and Motorola protocols"
+  QLabel version_;    // "Ver. 3.5  TCP/IP Server"
+};
+
+}  // namespace orvik::ui

@@ -1,0 +1,40 @@
+// ConnectionsWindow: the "Connections" window, a grid of the LAN clients of
+// the time service: position in the list (" 1.", " 2.", ...), address, port
+// and host name, one row per connected client. The time server tells it
+// about every change of its client table, whether the window is shown or
+// not, so it is current whenever it is opened. Main thread only.
+#pragma once
+
+#include <QTableWidget>
+#include <QWidget>
+
+#include "service/client_table.h"
+#include "service/time_server.h"
+
+namespace orvik::ui {
+
+class ConnectionsWindow : public QWidget, public service::ClientViewObserver {
+  Q_OBJECT
+
+ public:
+  // Builds the hidden window and registers it with `server` as the client
+  // view; the registration ends with the window.
+  explicit ConnectionsWindow(service::TimeServer& server, QWidget* parent = nullptr);
+  ~ConnectionsWindow() override;
+
+  // Refills the grid: as many rows as there are clients (the row count
+  // stays as it was with none), the top row cleared, then every client
+  // row in table order.
+  void ClientTableChanged(const service::ClientTable& table) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void SetCell(int row, int column, const QString& text);
+
+  service::TimeServer& server_;
+  QTableWidget grid_;  // StringGrid1
+};
+
+}  // namespace orvik::ui

@@ -1,0 +1,65 @@
+#include "ui/desktop_program.h"
+
+#include <QApplication>
+#include <utility>
+
+namespace orvik::ui {
+
+namespace {
+
+bool AskForNotificationArea(const std::optional<bool>& given) {
+  return given.has_value() ? *given : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+}  // namespace
+
+DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions options)
+    : notification_area_(AskForNotificationArea(options.notification_area)),
+      options_(std::move(options)),
+      boxes_(options_.report ? nullptr : std::make_unique<MessageBoxReporter>()),
+      tray_(service,
+            TrayOwnerHooks{
+                .notification_area = notification_area_,
+                .quit = options_.quit ? options_.quit : [] { QCoreApplication::quit(); },
+                .after_watchdog = [this] { status_.SyncDisplayTimer(); },
+            }),
+      status_(service,
+              StatusWindowHooks{
+                  .report = Reporter(),
+                  .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
+                  .notification_area = notification_area_,
+                  .hide_main_form = [this] { tray_.HideMainForm(); },
+                  .end_program = [this] { tray_.Exit1Click(); },
+                  .show_setup = [this] { ShowWindow(setup_); },
+                  .show_connections = [this] { ShowWindow(connections_); },
+                  .show_about = [this] { ShowWindow(about_); },
+              }),
+      setup_(service, SetupDialogHooks{
+                          .report = Reporter(),
+                          .after_apply = [this] { status_.SyncDisplayTimer(); },
+                      }),
+      connections_(service.server()) {
+  tray_.SetStatusWindow(&status_);
+}
+
+DesktopProgram::~DesktopProgram() = default;
+
+OperatorReporter DesktopProgram::Reporter() {
+  if (options_.report) return options_.report;
+  MessageBoxReporter* boxes = boxes_.get();
+  return [boxes](const QString& message) { boxes->Report(message); };
+}
+
+void DesktopProgram::ShowAtStart() {
+  tray_.ShowAtStart();
+  // Without a notification area the status window is the program's face.
+  if (!notification_area_) ShowWindow(status_);
+}
+
+void DesktopProgram::ShowWindow(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace orvik::ui

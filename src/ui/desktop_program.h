@@ -1,0 +1,70 @@
+// DesktopProgram: the windows of the desktop program, created in their fixed
+// order and wired together: the hidden main window with the notification-area
+// icon and the watchdog, the status window (whose creation runs the start-up
+// sequence), the setup dialog, the About window and the Connections window.
+// The program's main() makes one and runs the event loop; tests make one on
+// test doubles. Main thread only.
+#pragma once
+
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "service/gps_time_service.h"
+#include "ui/about_window.h"
+#include "ui/connections_window.h"
+#include "ui/message_box_reporter.h"
+#include "ui/setup_dialog.h"
+#include "ui/status_window.h"
+#include "ui/tray_owner.h"
+
+namespace orvik::ui {
+
+struct DesktopOptions {
+  // Whether a notification area exists; unset: ask the desktop.
+  std::optional<bool> notification_area;
+  // Shows an error message; unset: a message box that does not block.
+  OperatorReporter report;
+  // One simple system beep; unset: QApplication::beep().
+  std::function<void()> beep;
+  // Ends the event loop; unset: QCoreApplication::quit().
+  std::function<void()> quit;
+};
+
+class DesktopProgram {
+ public:
+  // Creates the five windows in order (the status window runs the start-up
+  // sequence). `service` must outlive this object.
+  DesktopProgram(service::GpsTimeService& service, DesktopOptions options = {});
+  ~DesktopProgram();
+
+  DesktopProgram(const DesktopProgram&) = delete;
+  DesktopProgram& operator=(const DesktopProgram&) = delete;
+
+  // What is in sight at start: the icon and the small main window, or,
+  // without a notification area, the status window.
+  void ShowAtStart();
+
+  bool HasNotificationArea() const { return notification_area_; }
+  TrayOwner& trayOwner() { return tray_; }
+  StatusWindow& statusWindow() { return status_; }
+  SetupDialog& setupDialog() { return setup_; }
+  AboutWindow& aboutWindow() { return about_; }
+  ConnectionsWindow& connectionsWindow() { return connections_; }
+
+ private:
+  static void ShowWindow(QWidget& window);
+  OperatorReporter Reporter();
+
+  const bool notification_area_;
+  DesktopOptions options_;
+  std::unique_ptr<MessageBoxReporter> boxes_;  // when no reporter was given
+  TrayOwner tray_;                  // TForm5
+  StatusWindow status_;             // TForm2
+  SetupDialog setup_;               // TForm1
+  AboutWindow about_;               // TForm3
+  ConnectionsWindow connections_;   // TForm4
+};
+
+}  // namespace orvik::ui

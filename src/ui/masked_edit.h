@@ -1,0 +1,41 @@
+// MaskedEdit: a fixed-width input field whose every position takes one
+// character of a given kind or stays blank. Blank positions show "_" and the
+// field's value is what it shows with every "_" removed, so a digit typed in
+// the second position of an empty two-position field is read as that digit.
+// A value put into the field is placed at its right end, blanks before it.
+//
+// The masks are the only check on input: what the operator leaves in the
+// field is taken as typed (an empty field gives an empty text).
+// Main thread only.
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+
+namespace orvik::ui {
+
+class MaskedEdit : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  enum class Accepts {
+    kDigits,          // each position: a decimal digit, or blank
+    kDigitsAndSigns,  // each position: a decimal digit, "+" or "-", or blank
+  };
+
+  // A field of `positions` positions named `name`, child of `parent`.
+  MaskedEdit(int positions, Accepts accepts, const char* name, QWidget& parent);
+
+  // Shows `text` right-aligned in the field; characters a position cannot
+  // take are left out, and a text longer than the field keeps its start.
+  void SetFieldText(const QString& text);
+  // The field's text with its blanks removed.
+  QString FieldText() const;
+
+  int positions() const { return positions_; }
+
+ private:
+  const int positions_;
+};
+
+}  // namespace orvik::ui

@@ -1,0 +1,235 @@
+#include "ui/setup_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QWindow>
+#include <string>
+#include <utility>
+
+#include "ui/form_helpers.h"
+
+namespace orvik::ui {
+
+namespace {
+
+constexpr int kClientWidth = 291;
+constexpr int kClientHeight = 369;
+constexpr int kEditHeight = 21;
+
+std::string FromField(const QString& text) { return text.toLatin1().toStdString(); }
+
+QString ToField(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Windows whose focus means nothing to the dialog: popup menus, tooltips and
+// the error box (it reports; the operator has not moved to another window).
+bool IsPassingWindow(const QWindow* window) {
+  if (window->type() == Qt::Popup || window->type() == Qt::ToolTip) return true;
+  for (const QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->windowHandle() == window) return qobject_cast<const QMessageBox*>(widget) != nullptr;
+  }
+  return false;
+}
+
+}  // namespace
+
+SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hooks,
+                         QWidget* parent)
+    : QWidget(parent, CloseBoxOnlyFlags()), service_(service), hooks_(std::move(hooks)) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("Setup parameters"));
+  setFont(WindowFont());
+  setFixedSize(kClientWidth, kClientHeight);
+  BuildControls();
+
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &SetupDialog::onFocusWindowChanged);
+  connect(&service_, &service::GpsTimeService::startupFailed, this, [this] {
+    if (applying_) startup_failed_during_apply_ = true;
+  });
+}
+
+SetupDialog::~SetupDialog() = default;
+
+void SetupDialog::BuildControls() {
+  const QFont normal = font();
+  const QFont bold = PixelFont(normal, 11, true);
+  struct LabelPlace {
+    int x, y;
+    const char* text;
+    bool bold;
+  };
+  // Label1 .. Label12, in name order.
+  static constexpr LabelPlace kLabels[12] = {
+      {16, 132, "Port:", false},
+      {16, 156, "PC clock updating interval [sec]:", false},
+      {16, 23, "GMT time difference [hours]:", false},
+      {18, 5, "GPS", true},
+      {16, 111, "PC computer", true},
+      {16, 49, "Time transmission interval [sec]:", false},
+      {16, 268, "Month of transition to summer time:", false},
+      {16, 292, "Hour of transition to summer time:", false},
+      {16, 316, "Month of transition to zone time:", false},
+      {16, 340, "Hour of transition to zone time:", false},
+      {225, 23, "[min]:", false},
+      {18, 76, "Protocol:", false},
+  };
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    const LabelPlace& place = kLabels[i];
+    const std::string name = "Label" + std::to_string(i + 1);
+    PlaceLabel(labels_[i], *this, name.c_str(), place.x, place.y, QString::fromLatin1(place.text),
+               place.bold ? bold : normal);
+  }
+
+  static constexpr int kPanelTops[3] = {104, 203, 236};
+  for (std::size_t i = 0; i < panels_.size(); ++i) {
+    QFrame& panel = panels_[i];
+    panel.setParent(this);
+    panel.setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+    panel.setFrameShape(QFrame::HLine);
+    panel.setFrameShadow(QFrame::Sunken);
+    panel.setGeometry(0, kPanelTops[i], kClientWidth, 2);
+  }
+
+  const auto make_edit = [this](const char* name, int positions, MaskedEdit::Accepts accepts,
+                                int x, int y) {
+    auto edit = std::make_unique<MaskedEdit>(positions, accepts, name, *this);
+    edit->setGeometry(x, y, 7 * positions + 9, kEditHeight);
+    return edit;
+  };
+  using Accepts = MaskedEdit::Accepts;
+  gmt_hours_ = make_edit("MaskEdit2", 3, Accepts::kDigitsAndSigns, 189, 21);
+  gmt_minutes_ = make_edit("MaskEdit9", 3, Accepts::kDigitsAndSigns, 261, 21);
+  transmit_interval_ = make_edit("MaskEdit4", 3, Accepts::kDigits, 215, 48);
+  port_ = make_edit("MaskEdit1", 2, Accepts::kDigits, 52, 130);
+  clock_interval_ = make_edit("MaskEdit3", 4, Accepts::kDigits, 213, 154);
+  summer_month_ = make_edit("MaskEdit5", 2, Accepts::kDigits, 224, 268);
+  summer_hour_ = make_edit("MaskEdit6", 2, Accepts::kDigits, 224, 292);
+  zone_month_ = make_edit("MaskEdit7", 2, Accepts::kDigits, 224, 316);
+  zone_hour_ = make_edit("MaskEdit8", 2, Accepts::kDigits, 224, 340);
+
+  protocol_.setParent(this);
+  protocol_.setObjectName(QStringLiteral("ComboBox1"));
+  protocol_.setEditable(true);
+  protocol_.setInsertPolicy(QComboBox::NoInsert);
+  protocol_.addItems({QStringLiteral("NMEA_0183"), QStringLiteral("Motorola M12"),
+                      QStringLiteral("Motorola Oncore"), QStringLiteral("NMEA_0183 9600 Bod")});
+  protocol_.setCurrentIndex(-1);
+  protocol_.setEditText(QStringLiteral("Choose the Protocol"));
+  protocol_.setGeometry(78, 73, 171, kEditHeight);
+
+  const auto place_check = [this](QCheckBox& box, const char* name, const char* text, int y) {
+    box.setParent(this);
+    box.setObjectName(QString::fromLatin1(name));
+    box.setText(QString::fromLatin1(text));
+    box.move(16, y);
+    box.adjustSize();
+  };
+  place_check(only_min_sec_, "CheckBox1", "Update only minutes and seconds", 180);
+  place_check(sound_disabled_, "CheckBox2", "Disable sound", 212);
+  place_check(summer_time_, "CheckBox3", "Use summer time", 244);
+}
+
+void SetupDialog::FormActivate() { ShowSettings(unsaved_ ? *unsaved_ : service_.settings()); }
+
+void SetupDialog::ShowSettings(const core::Settings& settings) {
+  port_->SetFieldText(ToField(settings.PortNumberText));
+  gmt_hours_->SetFieldText(ToField(settings.GmtHoursText));
+  gmt_minutes_->SetFieldText(ToField(settings.GmtMinutesText));
+  transmit_interval_->SetFieldText(ToField(settings.TransmitIntervalText));
+  clock_interval_->SetFieldText(ToField(settings.ClockUpdateIntervalText));
+  only_min_sec_.setChecked(settings.OnlyMinSec);
+  sound_disabled_.setChecked(settings.SoundDisabled);
+  summer_time_.setChecked(settings.SummerTime);
+  const bool listed = settings.Protocol >= 0 && settings.Protocol < protocol_.count();
+  protocol_.setCurrentIndex(listed ? settings.Protocol : -1);
+  summer_month_->SetFieldText(ToField(settings.SummerMonthText));
+  summer_hour_->SetFieldText(ToField(settings.SummerHourText));
+  zone_month_->SetFieldText(ToField(settings.ZoneMonthText));
+  zone_hour_->SetFieldText(ToField(settings.ZoneHourText));
+}
+
+int SetupDialog::ProtocolIndex() const {
+  const QString text = protocol_.currentText();
+  const int index = protocol_.currentIndex();
+  if (index >= 0 && protocol_.itemText(index) == text) return index;
+  return protocol_.findText(text, Qt::MatchExactly);
+}
+
+core::Status SetupDialog::FormDeactivate() {
+  core::Settings edited = service_.settings();
+  edited.PortNumberText = FromField(port_->FieldText());
+  edited.GmtHoursText = FromField(gmt_hours_->FieldText());
+  edited.GmtMinutesText = FromField(gmt_minutes_->FieldText());
+  edited.TransmitIntervalText = FromField(transmit_interval_->FieldText());
+  edited.ClockUpdateIntervalText = FromField(clock_interval_->FieldText());
+  edited.OnlyMinSec = only_min_sec_.isChecked();
+  edited.SoundDisabled = sound_disabled_.isChecked();
+  edited.SummerTime = summer_time_.isChecked();
+  edited.SummerMonthText = FromField(summer_month_->FieldText());
+  edited.SummerHourText = FromField(summer_hour_->FieldText());
+  edited.ZoneMonthText = FromField(zone_month_->FieldText());
+  edited.ZoneHourText = FromField(zone_hour_->FieldText());
+  edited.Protocol = ProtocolIndex();
+
+  const bool was_applying = applying_;
+  applying_ = true;
+  startup_failed_during_apply_ = false;
+  const core::Status applied = service_.ApplySettings(edited);
+  applying_ = was_applying;
+  if (!applied.ok() && !startup_failed_during_apply_) {
+    // The save failed and nothing was restarted: keep the edits for the
+    // next showing and tell the operator.
+    unsaved_ = edited;
+    if (hooks_.report) hooks_.report(QString::fromStdString(applied.message()));
+  } else {
+    unsaved_.reset();
+  }
+  if (hooks_.after_apply) hooks_.after_apply();
+  return applied;
+}
+
+bool SetupDialog::IsThisWindow(const QWindow* window) const {
+  return window != nullptr && window == windowHandle();
+}
+
+void SetupDialog::onFocusWindowChanged(QWindow* focused) {
+  // Null: another application has the focus; that neither shows nor applies.
+  if (focused == nullptr || IsPassingWindow(focused)) return;
+  const QWindow* previous = last_focused_;
+  last_focused_ = focused;
+  if (applying_) return;  // settled when the apply ends
+  const bool here = IsThisWindow(focused);
+  const bool was_here = IsThisWindow(previous);
+  if (here && !was_here) {
+    FormActivate();
+  } else if (!here && was_here) {
+    // Outside the focus change: the restart dispatches events while it waits.
+    applying_ = true;
+    QMetaObject::invokeMethod(this, &SetupDialog::ApplyQueued, Qt::QueuedConnection);
+  }
+}
+
+void SetupDialog::ApplyQueued() {
+  (void)FormDeactivate();
+  applying_ = false;
+  // The operator came back to the dialog while it applied: show the result.
+  if (IsThisWindow(QGuiApplication::focusWindow())) {
+    last_focused_ = windowHandle();
+    FormActivate();
+  }
+}
+
+void SetupDialog::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);  // hides; the dialog lives on
+  if (event->isAccepted() && !applying_ && IsThisWindow(last_focused_)) {
+    // Closing the focused dialog hands the focus back; it applies now, and
+    // the focus change that follows finds it no longer focused.
+    last_focused_ = nullptr;
+    applying_ = true;
+    QMetaObject::invokeMethod(this, &SetupDialog::ApplyQueued, Qt::QueuedConnection);
+  }
+}
+
+}  // namespace orvik::ui

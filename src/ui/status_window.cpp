@@ -1,0 +1,218 @@
+#include "ui/status_window.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPalette>
+#include <utility>
+
+#include "ui/form_helpers.h"
+
+namespace orvik::ui {
+
+namespace {
+
+constexpr int kClientWidth = 294;
+constexpr int kClientHeight = 86;
+
+QString Latin1(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QPixmap StatusWindow::NoSatellitePicture() {
+  QPixmap picture(38, 6);
+  picture.fill(QColor(192, 192, 192));
+  QPainter painter(&picture);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(255, 0, 0));
+  painter.drawRect(0, 2, 38, 3);  // rows 2 to 4
+  painter.end();
+  QImage image = picture.toImage();
+  image.setPixelColor(0, 0, QColor(255, 0, 0));
+  return QPixmap::fromImage(image);
+}
+
+StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks hooks,
+                           QWidget* parent)
+    : QMainWindow(parent, CloseBoxOnlyFlags()),
+      service_(service),
+      hooks_(std::move(hooks)),
+      commands_menu_(QStringLiteral("Commands to GPS"), this),
+      setup_menu_(QStringLiteral("Setup"), this),
+      display_timer_(this),
+      communication_timer_(this) {
+  setObjectName(QStringLiteral("TForm2"));
+  setWindowTitle(QStringLiteral("Orvik - GPS Time"));
+  setFont(WindowFont());
+  BuildClientArea();
+  BuildMenu();
+  setCentralWidget(&client_);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(209, 187);
+
+  display_timer_.setObjectName(QStringLiteral("Timer1"));
+  display_timer_.setInterval(1000);
+  connect(&display_timer_, &QTimer::timeout, this, &StatusWindow::onDisplayTick);
+  communication_timer_.setObjectName(QStringLiteral("Timer2"));
+  communication_timer_.setInterval(3000);
+  connect(&communication_timer_, &QTimer::timeout, this, &StatusWindow::onCommunicationTick);
+
+  connect(&service_, &service::GpsTimeService::startupFailed, this,
+          &StatusWindow::onStartupFailed);
+  connect(&service_, &service::GpsTimeService::commandsMenuEnabledChanged, this,
+          &StatusWindow::onCommandsMenuEnabledChanged);
+  onCommandsMenuEnabledChanged(service_.CommandsMenuEnabled());
+
+  communication_timer_.start();
+  // The start-up sequence; its error has reached the operator through
+  // startupFailed, and the display timer then waits for a later start.
+  if (service_.FormCreate().ok()) display_timer_.start();
+}
+
+StatusWindow::~StatusWindow() {
+  display_timer_.stop();
+  communication_timer_.stop();
+}
+
+void StatusWindow::BuildClientArea() {
+  client_.setObjectName(QStringLiteral("ClientArea"));
+  client_.setFixedSize(kClientWidth, kClientHeight);
+  const QFont base = font();
+
+  QFont warning_font = PixelFont(base, 16, true);
+  warning_font.setFamily(QStringLiteral("Arial"));
+  PlaceLabel(no_communication_, client_, "Label3", 4, 5, QStringLiteral("No communication!"),
+             warning_font);
+  QPalette red = no_communication_.palette();
+  red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  no_communication_.setPalette(red);
+  no_communication_.hide();
+
+  PlaceLabel(time_, client_, "Label5", 4, 26, QStringLiteral("Time"), PixelFont(base, 19, true));
+  PlaceLabel(date_, client_, "Label7", 108, 26, QStringLiteral("Date"), PixelFont(base, 19, true));
+  PlaceLabel(satellites_title_, client_, "Label8", 4, 58, QStringLiteral("Tracked satellites:"),
+             PixelFont(base, 16, true));
+  PlaceLabel(satellites_, client_, "Label6", 171, 56, QStringLiteral("0 / 0"),
+             PixelFont(base, 16, true));
+
+  no_satellite_bar_.setParent(&client_);
+  no_satellite_bar_.setObjectName(QStringLiteral("Image1"));
+  no_satellite_bar_.setGeometry(170, 73, 41, 7);
+  no_satellite_bar_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  no_satellite_bar_.setPixmap(NoSatellitePicture());
+  no_satellite_bar_.hide();
+
+  sound_off_.setParent(&client_);
+  sound_off_.setObjectName(QStringLiteral("Button1"));
+  sound_off_.setText(QStringLiteral("Sound Off"));
+  sound_off_.setGeometry(231, 6, 60, 20);
+  connect(&sound_off_, &QPushButton::clicked, this, &StatusWindow::onSoundOffClicked);
+}
+
+void StatusWindow::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+
+  commands_menu_.setObjectName(QStringLiteral("Seadmine1"));
+  QAction* gmt = commands_menu_.addAction(QStringLiteral("GMT difference"));
+  gmt->setObjectName(QStringLiteral("GMT_offset"));
+  connect(gmt, &QAction::triggered, this, &StatusWindow::onGmtDifferenceClicked);
+  QAction* interval = commands_menu_.addAction(QStringLiteral("Time transm. interval"));
+  interval->setObjectName(QStringLiteral("Continuous_1s"));
+  connect(interval, &QAction::triggered, this, &StatusWindow::onTransmitIntervalClicked);
+  bar->addMenu(&commands_menu_);
+
+  setup_menu_.setObjectName(QStringLiteral("Seaded1"));
+  QAction* parameters = setup_menu_.addAction(QStringLiteral("Setup parameters"));
+  parameters->setObjectName(QStringLiteral("Parameetrid1"));
+  connect(parameters, &QAction::triggered, this, [this] {
+    if (hooks_.show_setup) hooks_.show_setup();
+  });
+  bar->addMenu(&setup_menu_);
+
+  QAction* connections = bar->addAction(QStringLiteral("Connections"));
+  connections->setObjectName(QStringLiteral("Programmist1"));
+  connect(connections, &QAction::triggered, this, [this] {
+    if (hooks_.show_connections) hooks_.show_connections();
+  });
+  QAction* about = bar->addAction(QStringLiteral("About"));
+  about->setObjectName(QStringLiteral("About1"));
+  connect(about, &QAction::triggered, this, [this] {
+    if (hooks_.show_about) hooks_.show_about();
+  });
+}
+
+void StatusWindow::SyncDisplayTimer() {
+  if (!display_timer_.isActive() && service_.AcquisitionRunning()) display_timer_.start();
+}
+
+void StatusWindow::closeEvent(QCloseEvent* event) {
+  if (!hooks_.notification_area && hooks_.end_program) {
+    // Without a notification area a hidden status window could never be
+    // shown again, so its close box ends the program instead.
+    event->ignore();
+    hooks_.end_program();
+    return;
+  }
+  QMainWindow::closeEvent(event);  // hides; the program goes on
+}
+
+void StatusWindow::onDisplayTick() {
+  // A summer/zone switch takes the whole tick; the display waits for the next.
+  if (service_.SummerSwitchTick()) return;
+
+  if (hooks_.notification_area && hide_countdown_ > 0) {
+    --hide_countdown_;
+    if (hide_countdown_ == 0) {
+      hide();
+      if (hooks_.hide_main_form) hooks_.hide_main_form();
+    }
+  }
+
+  service::DisplayState& display = service_.shared().display;
+  if (display.NewDisplayFlag.exchange(false)) {
+    const service::DisplayTexts texts = display.Texts();
+    SetAutoSizedText(time_, Latin1(texts.TimeText));
+    SetAutoSizedText(date_, Latin1(texts.DateText));
+    SetAutoSizedText(satellites_, Latin1(texts.SatText));
+  }
+}
+
+void StatusWindow::onCommunicationTick() {
+  service::DisplayState& display = service_.shared().display;
+  // Read and cleared in one step: a message accepted meanwhile counts for
+  // the next period instead of being lost.
+  const bool data_seen = display.DataSeenFlag.exchange(false);
+  const bool no_satellite = display.NoSatFlag.load();
+  no_satellite_bar_.setVisible(no_satellite);
+  no_communication_.setVisible(!data_seen);
+  const bool alarm = no_satellite || !data_seen;
+  if (alarm && sound_on_ && !service_.settings().SoundDisabled && hooks_.beep) hooks_.beep();
+}
+
+void StatusWindow::onSoundOffClicked() { sound_on_ = false; }
+
+void StatusWindow::onGmtDifferenceClicked() {
+  if (const core::Status sent = service_.GMT_offsetClick(); !sent.ok() && hooks_.report) {
+    hooks_.report(QString::fromStdString(sent.message()));
+  }
+}
+
+void StatusWindow::onTransmitIntervalClicked() {
+  if (const core::Status sent = service_.Continuous_1sClick(); !sent.ok() && hooks_.report) {
+    hooks_.report(QString::fromStdString(sent.message()));
+  }
+}
+
+void StatusWindow::onCommandsMenuEnabledChanged(bool enabled) {
+  commands_menu_.menuAction()->setEnabled(enabled);
+}
+
+void StatusWindow::onStartupFailed(const QString& message) {
+  if (hooks_.report) hooks_.report(message);
+}
+
+}  // namespace orvik::ui

@@ -1,0 +1,121 @@
+#include "ui/tray_owner.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <utility>
+
+#include "ui/program_icon.h"
+
+namespace orvik::ui {
+
+namespace {
+
+constexpr int kWatchdogIntervalMs = 60'000;
+
+}  // namespace
+
+TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      service_(service),
+      hooks_(std::move(hooks)),
+      popup_menu_(this),
+      tray_icon_(this),
+      show_(QStringLiteral("&Show"), this),
+      hide_(QStringLiteral("&Hide"), this),
+      separator_(this),
+      exit_(QStringLiteral("Exit"), this),
+      watchdog_(this) {
+  setObjectName(QStringLiteral("TForm5"));
+  setWindowTitle(QStringLiteral("Orvik - GPS Time"));
+  setWindowIcon(ProgramIcon());
+  setFixedSize(120, 1);
+
+  popup_menu_.setObjectName(QStringLiteral("PopupMenu1"));
+  show_.setObjectName(QStringLiteral("Show1"));
+  hide_.setObjectName(QStringLiteral("Hide1"));
+  separator_.setObjectName(QStringLiteral("N1"));
+  separator_.setSeparator(true);
+  exit_.setObjectName(QStringLiteral("Exit1"));
+  // The default item, drawn bold; a double click on the icon does the same.
+  QFont bold = show_.font();
+  bold.setBold(true);
+  show_.setFont(bold);
+  popup_menu_.addAction(&show_);
+  popup_menu_.addAction(&hide_);
+  popup_menu_.addAction(&separator_);
+  popup_menu_.addAction(&exit_);
+  popup_menu_.setDefaultAction(&show_);
+  connect(&show_, &QAction::triggered, this, &TrayOwner::Show1Click);
+  connect(&hide_, &QAction::triggered, this, &TrayOwner::Hide1Click);
+  connect(&exit_, &QAction::triggered, this, &TrayOwner::Exit1Click);
+
+  tray_icon_.setObjectName(QStringLiteral("CoolTrayIcon1"));
+  tray_icon_.setIcon(ProgramIcon());
+  tray_icon_.setToolTip(QStringLiteral("GPS Time"));
+  tray_icon_.setContextMenu(&popup_menu_);
+  connect(&tray_icon_, &QSystemTrayIcon::activated, this, &TrayOwner::onIconActivated);
+
+  watchdog_.setObjectName(QStringLiteral("Timer1"));
+  watchdog_.setInterval(kWatchdogIntervalMs);
+  connect(&watchdog_, &QTimer::timeout, this, &TrayOwner::onWatchdogTick);
+  watchdog_.start();
+}
+
+TrayOwner::~TrayOwner() {
+  watchdog_.stop();
+  tray_icon_.hide();
+}
+
+void TrayOwner::ShowAtStart() {
+  if (!hooks_.notification_area) return;
+  tray_icon_.show();
+  show();
+}
+
+void TrayOwner::HideMainForm() { hide(); }
+
+void TrayOwner::Show1Click() {
+  if (status_window_ == nullptr) return;
+  status_window_->show();
+  status_window_->raise();
+  status_window_->activateWindow();
+}
+
+void TrayOwner::Hide1Click() {
+  if (status_window_ != nullptr) status_window_->hide();
+}
+
+void TrayOwner::Exit1Click() {
+  if (exiting_) return;
+  exiting_ = true;
+  watchdog_.stop();
+  service_.StopAcquisition();
+  tray_icon_.hide();
+  hide();
+  if (hooks_.quit) hooks_.quit();
+}
+
+void TrayOwner::closeEvent(QCloseEvent* event) {
+  // This is the program's main window: closing it ends the program.
+  Exit1Click();
+  event->accept();
+}
+
+void TrayOwner::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    // Minimised: only the icon remains. Hidden after the state change is done.
+    QMetaObject::invokeMethod(this, &TrayOwner::HideMainForm, Qt::QueuedConnection);
+  }
+}
+
+void TrayOwner::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) Show1Click();
+}
+
+void TrayOwner::onWatchdogTick() {
+  service_.WatchdogTick();
+  if (hooks_.after_watchdog) hooks_.after_watchdog();
+}
+
+}  // namespace orvik::ui

@@ -1,0 +1,77 @@
+// TrayOwner: the hidden main window of the desktop program. It owns the
+// notification-area icon ("GPS Time") with its menu "&Show" (the default,
+// drawn bold), "&Hide", a separator and "Exit", and the 60-second watchdog
+// of the acquisition. Double-clicking the icon shows the status window;
+// "Exit" (or closing this window) stops the acquisition and ends the
+// program. The small window itself is visible only for the first seconds,
+// until the status window's auto-hide hides it; minimising it hides it too.
+//
+// Main thread only.
+#pragma once
+
+#include <QAction>
+#include <QFont>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "service/gps_time_service.h"
+
+namespace orvik::ui {
+
+struct TrayOwnerHooks {
+  // Whether the desktop has a notification area; without one the icon is
+  // not shown and this window is never shown either.
+  bool notification_area = true;
+  std::function<void()> quit;            // ends the event loop
+  std::function<void()> after_watchdog;  // runs after every watchdog tick
+};
+
+class TrayOwner : public QWidget {
+  Q_OBJECT
+
+ public:
+  TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent = nullptr);
+  ~TrayOwner() override;
+
+  // The window "&Show" and "&Hide" act on (not owned; may be set later).
+  void SetStatusWindow(QWidget* status_window) { status_window_ = status_window; }
+
+  // Shows this window and the icon as at program start (the window only
+  // where a notification area exists).
+  void ShowAtStart();
+  // Hides this window and with it the program's taskbar entry; the icon stays.
+  void HideMainForm();
+  // "Exit": stops the acquisition and ends the program.
+  void Exit1Click();
+
+  QSystemTrayIcon& trayIcon() { return tray_icon_; }
+  QMenu& popupMenu() { return popup_menu_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void Show1Click();
+  void Hide1Click();
+  void onIconActivated(QSystemTrayIcon::ActivationReason reason);
+  void onWatchdogTick();
+
+  service::GpsTimeService& service_;
+  const TrayOwnerHooks hooks_;
+  QMenu popup_menu_;           // PopupMenu1
+  QSystemTrayIcon tray_icon_;  // CoolTrayIcon1
+  QAction show_;               // Show1
+  QAction hide_;               // Hide1
+  QAction separator_;          // N1
+  QAction exit_;               // Exit1
+  QTimer watchdog_;            // Timer1
+  QPointer<QWidget> status_window_;
+  bool exiting_ = false;
+};
+
+}  // namespace orvik::ui

@@ -1,0 +1,401 @@
+// End-to-end tests of the headless program: the receiver simulator on a pty
+// linked as COM2, orvik-gpstimed in a temporary working directory, and the
+// LAN client on 127.0.0.1:1609. The program runs without CAP_SYS_TIME and
+// with the clock-call recorder preloaded, so what it would set is read from
+// the recorder's file. All waits are bounded; processes are ended by PID.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+
+namespace orvik::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The simulator is silent this long after its start-up line: time to start
+// the program, check its privileges and connect a client before any
+// receiver data flows.
+constexpr auto kSimStartDelay = 6s;
+constexpr const char* kSimStartDelayText = "6";
+constexpr const char* kServingLine =
+    "orvik-gpstimed: serving time on TCP port 1609; receiver on COM2";
+
+ProgramPaths Programs() {
+  return {ORVIK_GPSTIMED_PATH, GPSTIME_SIM_PATH, GPSTIME_CLIENT_PATH, ORVIK_CLOCK_RECORDER_PATH};
+}
+
+// "YYYY-MM-DD HH:MM:SS" of the UTC instant `seconds`.
+std::string UtcText(time_t seconds) {
+  tm fields{};
+  gmtime_r(&seconds, &fields);
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+  return text;
+}
+
+time_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
+  tm fields{};
+  fields.tm_year = year - 1900;
+  fields.tm_mon = month - 1;
+  fields.tm_mday = day;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  return timegm(&fields);
+}
+
+// One line of `gpstime-client --raw`: date, time, satellites, 39 hex bytes.
+struct ClientRecord {
+  std::string date_time;
+  std::vector<unsigned> bytes;
+};
+
+std::optional<ClientRecord> ParseRawRecord(const std::string& line) {
+  std::istringstream in(line);
+  std::string date, time, visible_word, tracked_word;
+  unsigned visible = 0, tracked = 0;
+  if (!(in >> date >> time >> visible_word >> visible >> tracked_word >> tracked)) {
+    return std::nullopt;
+  }
+  ClientRecord record{date + " " + time, {}};
+  for (unsigned byte = 0; in >> std::hex >> byte;) record.bytes.push_back(byte);
+  return record;
+}
+
+// One clock_settime call as the recorder wrote it.
+struct ClockCall {
+  int clock_id = -1;
+  long long seconds = 0;
+  long nanoseconds = -1;
+  std::string local_text;
+};
+
+class HeadlessProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(root_.path().empty());
+    ASSERT_TRUE(fs::create_directory(work_));
+    // Another program on the port would make every result meaningless.
+    ASSERT_TRUE(WaitUntil([] { return PortIsFree(kServerPort); }, 60s))
+        << "TCP port 1609 stays in use by another program";
+  }
+
+  void TearDown() override {
+    if (daemon_ && HasFailure()) {
+      std::cerr << "--- orvik-gpstimed stderr ---\n"
+                << Stderr() << "--- clock calls ---\n"
+                << ReadFileText(clock_log_);
+    }
+  }
+
+  // Starts the simulator with `args` (linked as work_/COM2) and waits for
+  // its start-up line; `device` receives its pty device.
+  std::unique_ptr<ChildProcess> StartSimulator(std::vector<std::string> args, std::string& device) {
+    ProcessOptions options;
+    options.argv = {GPSTIME_SIM_PATH, "--dir", work_.string(), "--port", "2", "--quiet"};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
+    options.capture_stdout = true;
+    auto sim = std::make_unique<ChildProcess>(options);
+    const std::optional<std::string> line = sim->ReadLine(10s);
+    const std::string prefix = "gpstime-sim: ";
+    const std::size_t linked = line ? line->find(" linked as ") : std::string::npos;
+    if (line && line->starts_with(prefix) && linked != std::string::npos) {
+      device = line->substr(prefix.size(), linked - prefix.size());
+    } else {
+      device.clear();
+    }
+    return sim;
+  }
+
+  // Starts the program, waits for its exec and refuses to go on unless it
+  // cannot set the clock; with `expect_serving` also waits for its start.
+  ::testing::AssertionResult StartDaemon(bool expect_serving) {
+    daemon_ = StartHeadless(Programs(), work_, stderr_file_, clock_log_);
+    if (!daemon_->started()) return ::testing::AssertionFailure() << "setpriv did not start";
+    if (auto checked = CannotSetClock(daemon_->pid(), ORVIK_GPSTIMED_PATH, 10s); !checked) {
+      daemon_->Stop(1s);
+      return checked;
+    }
+    if (!MapsLibrary(daemon_->pid(), ORVIK_CLOCK_RECORDER_PATH)) {
+      daemon_->Stop(1s);
+      return ::testing::AssertionFailure() << "the clock-call recorder is not loaded";
+    }
+    if (expect_serving && !WaitForStderrLine(kServingLine, 20s)) {
+      return ::testing::AssertionFailure() << "no start-up line; stderr:\n" << Stderr();
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  std::unique_ptr<ChildProcess> StartClient(std::vector<std::string> args) {
+    ProcessOptions options;
+    options.argv = {GPSTIME_CLIENT_PATH, "--host", "127.0.0.1", "--port", "1609"};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
+    options.capture_stdout = true;
+    return std::make_unique<ChildProcess>(options);
+  }
+
+  std::string Stderr() const { return ReadFileText(stderr_file_); }
+
+  bool StderrHasLine(const std::string& wanted, std::size_t from = 0) const {
+    const std::string text = Stderr();
+    for (const std::string& line : SplitLines(from < text.size() ? text.substr(from) : "")) {
+      if (line == wanted) return true;
+    }
+    return false;
+  }
+
+  bool WaitForStderrLine(const std::string& wanted, std::chrono::milliseconds limit,
+                         std::size_t from = 0) const {
+    return WaitUntil([&] { return StderrHasLine(wanted, from); }, limit);
+  }
+
+  // Every line the recorder wrote; clock_settime lines parsed, others kept
+  // whole in local_text with clock_id -1.
+  std::vector<ClockCall> ClockCalls() const {
+    std::vector<ClockCall> calls;
+    for (const std::string& line : SplitLines(ReadFileText(clock_log_))) {
+      std::istringstream in(line);
+      ClockCall call;
+      std::string date, time;
+      if (in >> call.clock_id >> call.seconds >> call.nanoseconds >> date >> time) {
+        call.local_text = date + " " + time;
+      } else {
+        call = ClockCall{-1, 0, -1, line};
+      }
+      calls.push_back(call);
+    }
+    return calls;
+  }
+
+  // Reads `count` records from `client` within `limit` in all.
+  static std::vector<std::string> ReadRecords(ChildProcess& client, std::size_t count,
+                                              std::chrono::milliseconds limit) {
+    std::vector<std::string> lines;
+    const auto give_up = E2eClock::now() + limit;
+    while (lines.size() < count && E2eClock::now() < give_up) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(give_up - E2eClock::now());
+      const std::optional<std::string> line = client.ReadLine(left);
+      if (!line) break;
+      lines.push_back(*line);
+    }
+    return lines;
+  }
+
+  TempDir root_;
+  const fs::path work_ = root_.path() / "work";
+  const fs::path stderr_file_ = root_.path() / "orvik-gpstimed.stderr";
+  const fs::path clock_log_ = root_.path() / "clock-calls.txt";
+  std::unique_ptr<ChildProcess> daemon_;
+};
+
+// Checks that `lines` are whole records at `first` + n * `step_ms` (UTC
+// seconds of the local time the records carry, whole seconds shown).
+void ExpectRecordTimes(const std::vector<std::string>& lines, time_t first, int step_ms) {
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    SCOPED_TRACE(lines[n]);
+    const std::optional<ClientRecord> record = ParseRawRecord(lines[n]);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->date_time, UtcText(first + static_cast<time_t>(n) * step_ms / 1000));
+    ASSERT_EQ(record->bytes.size(), 39u);
+    EXPECT_EQ(record->bytes[36], 251u);
+    EXPECT_EQ(record->bytes[37], 252u);
+    EXPECT_EQ(record->bytes[38], 253u);
+  }
+}
+
+TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnce) {
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--interval",
+                             "0.5", "--count", "5", "--start-delay", kSimStartDelayText},
+                            device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  const auto sim_started = E2eClock::now();
+  ASSERT_TRUE(StartDaemon(true));
+  auto client = StartClient({"--count", "5", "--raw"});
+  ASSERT_TRUE(client->started());
+  ASSERT_LT(E2eClock::now() - sim_started, kSimStartDelay - 2s)
+      << "the client was not connected before the first message";
+
+  const std::vector<std::string> lines = ReadRecords(*client, 5, kSimStartDelay + 20s);
+  ASSERT_EQ(lines.size(), 5u);
+  // GMT offset 2 h (the default without "GPS_parm.txt"), 0.5 s apart.
+  const time_t first_local = UtcSeconds(2026, 12, 7, 13, 5, 0);
+  ExpectRecordTimes(lines, first_local, 500);
+  const std::optional<int> client_status = client->WaitForExit(10s);
+  ASSERT_TRUE(client_status.has_value());
+  EXPECT_EQ(*client_status, 0);
+
+  const int status = daemon_->Stop(10s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::vector<ClockCall> calls = ClockCalls();
+  ASSERT_EQ(calls.size(), 1u) << ReadFileText(clock_log_);
+  EXPECT_EQ(calls[0].clock_id, CLOCK_REALTIME);
+  EXPECT_EQ(calls[0].seconds, first_local);  // the program runs with TZ=UTC
+  EXPECT_EQ(calls[0].nanoseconds, 0);
+  EXPECT_EQ(calls[0].local_text, "2026-12-07 13:05:00");
+}
+
+TEST_F(HeadlessProgram, MotorolaReceiverTimeIsServedWithoutOffset) {
+  ASSERT_TRUE(
+      WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "Motorola_Oncore", false)));
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "oncore", "--start", "2026-12-07 11:05:00", "--interval",
+                             "1", "--count", "4", "--start-delay", kSimStartDelayText},
+                            device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  const auto sim_started = E2eClock::now();
+  ASSERT_TRUE(StartDaemon(true));
+  auto client = StartClient({"--count", "4", "--raw"});
+  ASSERT_LT(E2eClock::now() - sim_started, kSimStartDelay - 2s)
+      << "the client was not connected before the first message";
+
+  const std::vector<std::string> lines = ReadRecords(*client, 4, kSimStartDelay + 20s);
+  ASSERT_EQ(lines.size(), 4u);
+  // The receiver's own (local) time, one second apart; no GMT offset added.
+  const time_t first = UtcSeconds(2026, 12, 7, 11, 5, 0);
+  ExpectRecordTimes(lines, first, 1000);
+  EXPECT_EQ(client->WaitForExit(10s), std::optional<int>(0));
+
+  const int status = daemon_->Stop(10s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::vector<ClockCall> calls = ClockCalls();
+  ASSERT_EQ(calls.size(), 1u) << ReadFileText(clock_log_);
+  EXPECT_EQ(calls[0].seconds, first);
+  EXPECT_EQ(calls[0].local_text, "2026-12-07 11:05:00");
+}
+
+TEST_F(HeadlessProgram, BadSettingsFileIsReportedAndRetriedUntilMended) {
+  const fs::path parm = work_ / "GPS_parm.txt";
+  ASSERT_TRUE(WriteFileAtomically(parm, SettingsFileText("abc", "NMEA_0183", false)));
+  ASSERT_TRUE(StartDaemon(false));
+  const auto daemon_started = E2eClock::now();
+  ASSERT_TRUE(WaitForStderrLine("orvik-gpstimed: 'abc' is not a valid integer value", 20s))
+      << Stderr();
+  EXPECT_FALSE(StderrHasLine(kServingLine));
+  EXPECT_TRUE(CanConnect(kServerPort)) << "the listener must stay up";
+
+  // The receiver appears only now: a program that had started would open it.
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "nmea"}, device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  EXPECT_FALSE(WaitUntil([&] { return HasOpen(daemon_->pid(), device); }, 3s))
+      << "the port was opened although the start-up failed";
+
+  ASSERT_TRUE(WriteFileAtomically(parm, SettingsFileText("2", "NMEA_0183", false)));
+  auto client = StartClient({"--count", "1"});
+  // The watchdog's second tick (about 120 s after start) restarts.
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(daemon_started + 150s -
+                                                                          E2eClock::now());
+  const std::vector<std::string> lines = ReadRecords(*client, 1, left);
+  ASSERT_EQ(lines.size(), 1u) << "no record within 150 s of the start";
+  EXPECT_TRUE(HasOpen(daemon_->pid(), device));
+  EXPECT_TRUE(daemon_->Running());
+}
+
+TEST_F(HeadlessProgram, TakenServerPortIsReportedAndProgramKeepsRunning) {
+  const platform::UniqueFd listener = ListenOnAllAddresses(kServerPort);
+  ASSERT_TRUE(listener.valid());
+  ASSERT_TRUE(StartDaemon(false));
+  EXPECT_TRUE(WaitForStderrLine(
+      "orvik-gpstimed: Windows socket error: Address already in use (98), on API 'bind'", 20s))
+      << Stderr();
+  EXPECT_FALSE(StderrHasLine(kServingLine));
+  EXPECT_FALSE(WaitUntil([&] { return !daemon_->Running(); }, 3s)) << "the program ended";
+  const int status = daemon_->Stop(10s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(HeadlessProgram, ReceiverPluggedBackInIsReadAgainWithoutAction) {
+  std::string first_device;
+  auto first_sim = StartSimulator(
+      {"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--start-delay", kSimStartDelayText},
+      first_device);
+  ASSERT_FALSE(first_device.empty()) << "simulator did not start";
+  ASSERT_TRUE(StartDaemon(true));
+  auto client = StartClient({});
+  const std::vector<std::string> before = ReadRecords(*client, 1, kSimStartDelay + 20s);
+  ASSERT_EQ(before.size(), 1u);
+  EXPECT_TRUE(before[0].starts_with("2026-12-07 ")) << before[0];
+
+  // Unplugged: the simulator dies and its pty closes.
+  const std::size_t stderr_before = Stderr().size();
+  first_sim->Signal(SIGKILL);
+  ASSERT_TRUE(first_sim->WaitForExit(5s).has_value());
+  const auto unplugged = E2eClock::now();
+  EXPECT_TRUE(WaitForStderrLine("orvik-gpstimed: No communication!", 20s, stderr_before))
+      << Stderr();
+
+  // Plugged back in: a new receiver, recognised by its later date.
+  std::string second_device;
+  auto second_sim =
+      StartSimulator({"--protocol", "nmea", "--start", "2027-01-15 08:00:00"}, second_device);
+  ASSERT_FALSE(second_device.empty()) << "second simulator did not start";
+  bool again = false;
+  while (!again && E2eClock::now() < unplugged + 100s) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(unplugged + 100s - E2eClock::now());
+    const std::optional<std::string> line = client->ReadLine(left);
+    if (!line) break;
+    again = line->starts_with("2027-01-15 ");
+  }
+  EXPECT_TRUE(again) << "no record from the new receiver within 100 s";
+  EXPECT_TRUE(client->Running()) << "the client lost its connection";
+}
+
+TEST_F(HeadlessProgram, SigtermDuringSilentReadEndsPromptlyAndLogsStartStop) {
+  ASSERT_TRUE(
+      WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", true)));
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "nmea", "--start-delay", "1000"}, device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  ASSERT_TRUE(StartDaemon(true));
+  ASSERT_TRUE(WaitUntil([&] { return HasOpen(daemon_->pid(), device); }, 10s));
+  // Past the acquisition's start pause: it now waits in a read.
+  std::this_thread::sleep_for(2s);
+
+  const auto signalled = E2eClock::now();
+  daemon_->Signal(SIGTERM);
+  const std::optional<int> status = daemon_->WaitForExit(10s);
+  const auto took = E2eClock::now() - signalled;
+  ASSERT_TRUE(status.has_value()) << "still running 10 s after SIGTERM";
+  EXPECT_LT(took, 4s);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"), "Start\r\nStop\r\n");
+  EXPECT_TRUE(ClockCalls().empty());
+}
+
+TEST_F(HeadlessProgram, LoggingOffWritesNoEventLog) {
+  ASSERT_TRUE(
+      WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", false)));
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--count", "3",
+                             "--start-delay", kSimStartDelayText},
+                            device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  ASSERT_TRUE(StartDaemon(true));
+  // A start, a clock setting and a stop: each would be logged with logging on.
+  ASSERT_TRUE(WaitUntil([&] { return !ClockCalls().empty(); }, kSimStartDelay + 20s))
+      << "the clock was never set";
+  const int status = daemon_->Stop(10s);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(fs::exists(work_ / "GPS_log.txt"));
+  EXPECT_FALSE(fs::exists(work_ / "GPS_log.bak"));
+}
+
+}  // namespace
+}  // namespace orvik::testing

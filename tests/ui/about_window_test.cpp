@@ -1,0 +1,39 @@
+// The About window: three bold lines exactly.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include "ui/about_window.h"
+#include "ui/desktop_test_harness.h"
+
+namespace orvik::testing {
+namespace {
+
+TEST(AboutWindowTest, ShowsNameProtocolsAndVersion) {
+  ui::AboutWindow about;
+  EXPECT_EQ(about.windowTitle(), "About");
+  EXPECT_EQ(about.pos(), QPoint(352, 192));
+  EXPECT_EQ(about.size(), QSize(176, 82));
+  EXPECT_FALSE(about.isVisible());
+  struct Line {
+    const char* name;
+    int y;
+    const char* text;
+    int pixel_size;
+  };
+  QStringList texts;
+  for (const Line& line : {Line{"Label1", 26, "Orvik - GPS Time", 13},
+                           Line{"Label2", 45, "NMEA and Motorola protocols", 11},
+                           Line{"Label3", 65, "Ver. 3.5  TCP/IP Server", 13}}) {
+    QLabel& label = Child<QLabel>(about, line.name);
+    EXPECT_EQ(label.text(), line.text);
+    EXPECT_EQ(label.pos(), QPoint(8, line.y)) << line.name;
+    EXPECT_TRUE(label.font().bold()) << line.name;
+    EXPECT_EQ(label.font().pixelSize(), line.pixel_size) << line.name;
+    EXPECT_LE(label.geometry().right(), 176) << line.name << " fits the window";
+  }
+  EXPECT_EQ(about.findChildren<QLabel*>().size(), 3);
+}
+
+}  // namespace
+}  // namespace orvik::testing

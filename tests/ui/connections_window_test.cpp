@@ -1,0 +1,134 @@
+// The Connections window: its grid and how it follows the client table.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTableWidget>
+#include <string>
+#include <vector>
+
+#include "service/client_table.h"
+#include "service/time_server.h"
+#include "ui/connections_window.h"
+#include "ui/desktop_test_harness.h"
+
+namespace orvik::testing {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class ConnectionsWindowTest : public ::testing::Test {
+ protected:
+  ConnectionsWindowTest() : server_(LocalServer()), window_(server_) {}
+
+  static service::TimeServerOptions LocalServer() {
+    service::TimeServerOptions options;
+    options.port = 0;
+    options.look_up_host_names = false;
+    return options;
+  }
+
+  QTableWidget& grid() { return Child<QTableWidget>(window_, "StringGrid1"); }
+
+  // Every cell of the grid as text, row by row.
+  Rows Cells() {
+    Rows rows;
+    for (int row = 0; row < grid().rowCount(); ++row) {
+      std::vector<std::string> cells;
+      for (int column = 0; column < grid().columnCount(); ++column) {
+        const QTableWidgetItem* item = grid().item(row, column);
+        cells.push_back(item == nullptr ? std::string() : item->text().toStdString());
+      }
+      rows.push_back(cells);
+    }
+    return rows;
+  }
+
+  void Connect(std::uint32_t handle, const char* address, const char* host, int port) {
+    table_.ClientConnect(handle, address, host, port);
+    window_.ClientTableChanged(table_);
+  }
+  void Disconnect(std::uint32_t handle) {
+    table_.ClientDisconnect(handle);
+    window_.ClientTableChanged(table_);
+  }
+
+  service::TimeServer server_;
+  ui::ConnectionsWindow window_;
+  service::ClientTable table_;
+};
+
+TEST_F(ConnectionsWindowTest, WindowAndGridLookAsSpecified) {
+  EXPECT_EQ(window_.windowTitle(), "Connections");
+  EXPECT_EQ(window_.pos(), QPoint(248, 221));
+  EXPECT_EQ(window_.size(), QSize(352, 128));
+  EXPECT_EQ(grid().geometry(), QRect(5, 8, 342, 113));
+  ASSERT_EQ(grid().columnCount(), 4);
+  EXPECT_EQ(grid().columnWidth(0), 24);
+  EXPECT_EQ(grid().columnWidth(1), 95);
+  EXPECT_EQ(grid().columnWidth(2), 55);
+  EXPECT_EQ(grid().columnWidth(3), 144);
+  EXPECT_EQ(grid().verticalHeader()->defaultSectionSize(), 16);
+  EXPECT_FALSE(grid().horizontalHeader()->isVisible());
+  EXPECT_EQ(grid().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(Cells(), Rows(6, std::vector<std::string>(4)));
+
+  window_.show();
+  window_.resize(352, 228);  // anchored to the bottom: the grid grows with the window
+  EXPECT_EQ(grid().geometry(), QRect(5, 8, 342, 213));
+}
+
+TEST_F(ConnectionsWindowTest, ListsClientsByPositionThroughConnectsDisconnectsAndReuse) {
+  Connect(11, "192.168.1.10", "alpha", 50001);
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.10", "50001", "alpha"}}));
+
+  Connect(12, "192.168.1.11", "", 50002);  // reverse lookup failed
+  Connect(13, "10.0.0.3", "gamma", 0);     // no port known
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.10", "50001", "alpha"},
+                           {" 2.", "192.168.1.11", "50002", ""},
+                           {" 3.", "10.0.0.3", "", "gamma"}}));
+
+  Disconnect(11);  // the others move up, numbered by position
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.11", "50002", ""}, {" 2.", "10.0.0.3", "", "gamma"}}));
+
+  Connect(14, "10.0.0.4", "delta", 50004);  // takes the freed first row of the table
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "10.0.0.4", "50004", "delta"},
+                           {" 2.", "192.168.1.11", "50002", ""},
+                           {" 3.", "10.0.0.3", "", "gamma"}}));
+
+  Disconnect(12);
+  Disconnect(14);
+  Disconnect(13);  // the last one: one row left, cleared
+  EXPECT_EQ(Cells(), Rows(1, std::vector<std::string>(4)));
+}
+
+TEST_F(ConnectionsWindowTest, TenClientsNumberedWithoutPadding) {
+  for (std::uint32_t handle = 1; handle <= 10; ++handle) {
+    Connect(handle, "127.0.0.1", "localhost", static_cast<int>(40000 + handle));
+  }
+  const Rows cells = Cells();
+  ASSERT_EQ(cells.size(), 10u);
+  EXPECT_EQ(cells[8][0], " 9.");
+  EXPECT_EQ(cells[9][0], " 10.");
+  EXPECT_EQ(cells[9][2], "40010");
+}
+
+TEST_F(ConnectionsWindowTest, FollowsTheServerWhetherShownOrNot) {
+  ASSERT_TRUE(server_.Activate().ok());
+  QTcpSocket client;
+  client.connectToHost(QHostAddress::LocalHost, server_.ListeningPort());
+  ASSERT_TRUE(ProcessEventsUntil([&] { return Cells().at(0).at(0) == " 1."; },
+                                 std::chrono::seconds(5)));
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_EQ(Cells().at(0).at(1), "127.0.0.1");
+  EXPECT_EQ(Cells().at(0).at(2), std::to_string(client.localPort()));
+
+  client.disconnectFromHost();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return Cells().at(0).at(0).empty(); },
+                                 std::chrono::seconds(5)));
+  EXPECT_EQ(Cells().size(), 1u);
+}
+
+}  // namespace
+}  // namespace orvik::testing

@@ -1,0 +1,42 @@
+// The operator's message box: shown without blocking, one box for all.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "ui/message_box_reporter.h"
+
+namespace orvik::testing {
+namespace {
+
+QList<QMessageBox*> VisibleBoxes() {
+  QList<QMessageBox*> boxes;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+      boxes << box;
+    }
+  }
+  return boxes;
+}
+
+TEST(MessageBoxReporterTest, ShowsTheTextAtOnceAndReusesOneModelessBox) {
+  ui::MessageBoxReporter reporter;
+  reporter.Report(QStringLiteral("'' is not a valid integer value"));  // returns: no event loop
+  QList<QMessageBox*> boxes = VisibleBoxes();
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_EQ(boxes[0]->text(), "'' is not a valid integer value");
+  EXPECT_EQ(boxes[0]->windowModality(), Qt::NonModal);
+
+  reporter.Report(QStringLiteral("Division by zero"));
+  boxes = VisibleBoxes();
+  ASSERT_EQ(boxes.size(), 1) << "no pile of boxes from repeated restarts";
+  EXPECT_EQ(boxes[0]->text(), "Division by zero");
+
+  boxes[0]->accept();  // the operator's OK
+  EXPECT_TRUE(VisibleBoxes().isEmpty());
+  reporter.Report(QStringLiteral("Invalid argument to date encode"));
+  ASSERT_EQ(VisibleBoxes().size(), 1);
+}
+
+}  // namespace
+}  // namespace orvik::testing

@@ -1,0 +1,312 @@
+// The setup dialog: its controls, showing the settings on activation,
+// applying them (save and restart) on deactivation, the masks, and how a
+// failed save or a failed reload reaches the operator.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <QWindow>
+
+#include "ui/desktop_test_harness.h"
+#include "ui/masked_edit.h"
+#include "ui/setup_dialog.h"
+
+namespace orvik::testing {
+namespace {
+
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  ui::SetupDialog& dialog() { return harness_.program().setupDialog(); }
+  ui::MaskedEdit& edit(const char* name) { return Child<ui::MaskedEdit>(dialog(), name); }
+  QCheckBox& check(const char* name) { return Child<QCheckBox>(dialog(), name); }
+  QComboBox& protocol() { return Child<QComboBox>(dialog(), "ComboBox1"); }
+  std::string SavedFile() { return harness_.files().Get("GPS_parm.txt").value_or("<none>"); }
+
+  DesktopHarness harness_;
+};
+
+TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
+  harness_.Start();
+  EXPECT_EQ(dialog().windowTitle(), "Setup parameters");
+  EXPECT_EQ(dialog().size(), QSize(291, 369));
+
+  struct Field {
+    const char* name;
+    QPoint position;
+    int positions;
+    bool signs;
+  };
+  for (const Field& f : {Field{"MaskEdit2", {189, 21}, 3, true}, Field{"MaskEdit9", {261, 21}, 3, true},
+                         Field{"MaskEdit4", {215, 48}, 3, false}, Field{"MaskEdit1", {52, 130}, 2, false},
+                         Field{"MaskEdit3", {213, 154}, 4, false}, Field{"MaskEdit5", {224, 268}, 2, false},
+                         Field{"MaskEdit6", {224, 292}, 2, false}, Field{"MaskEdit7", {224, 316}, 2, false},
+                         Field{"MaskEdit8", {224, 340}, 2, false}}) {
+    ui::MaskedEdit& field = edit(f.name);
+    EXPECT_EQ(field.pos(), f.position) << f.name;
+    EXPECT_EQ(field.positions(), f.positions) << f.name;
+    // Fill every position with what it may take: digits always, signs only where allowed.
+    field.clear();
+    field.setCursorPosition(0);
+    QTest::keyClicks(&field, QStringLiteral("-+9876"));
+    const QString expected = f.signs ? QStringLiteral("-+9876").left(f.positions)
+                                     : QStringLiteral("9876").left(f.positions);
+    EXPECT_EQ(field.FieldText(), expected) << f.name;
+  }
+
+  struct Caption {
+    const char* name;
+    QPoint position;
+    const char* text;
+  };
+  for (const Caption& c :
+       {Caption{"Label4", {18, 5}, "GPS"}, Caption{"Label3", {16, 23}, "GMT time difference [hours]:"},
+        Caption{"Label11", {225, 23}, "[min]:"},
+        Caption{"Label6", {16, 49}, "Time transmission interval [sec]:"},
+        Caption{"Label12", {18, 76}, "Protocol:"}, Caption{"Label5", {16, 111}, "PC computer"},
+        Caption{"Label1", {16, 132}, "Port:"},
+        Caption{"Label2", {16, 156}, "PC clock updating interval [sec]:"},
+        Caption{"Label7", {16, 268}, "Month of transition to summer time:"},
+        Caption{"Label8", {16, 292}, "Hour of transition to summer time:"},
+        Caption{"Label9", {16, 316}, "Month of transition to zone time:"},
+        Caption{"Label10", {16, 340}, "Hour of transition to zone time:"}}) {
+    QLabel& label = Child<QLabel>(dialog(), c.name);
+    EXPECT_EQ(label.pos(), c.position) << c.name;
+    EXPECT_EQ(label.text(), c.text) << c.name;
+  }
+  // Each caption ends before the field beside it; every field fits the window.
+  for (const auto& [label, field] :
+       {std::pair{"Label3", "MaskEdit2"}, std::pair{"Label11", "MaskEdit9"},
+        std::pair{"Label6", "MaskEdit4"}, std::pair{"Label12", "ComboBox1"},
+        std::pair{"Label1", "MaskEdit1"}, std::pair{"Label2", "MaskEdit3"},
+        std::pair{"Label7", "MaskEdit5"}, std::pair{"Label8", "MaskEdit6"},
+        std::pair{"Label9", "MaskEdit7"}, std::pair{"Label10", "MaskEdit8"}}) {
+    const QWidget& input = Child<QWidget>(dialog(), field);
+    EXPECT_LT(Child<QLabel>(dialog(), label).geometry().right(), input.x()) << label;
+    EXPECT_LT(input.geometry().right(), 291) << field;
+  }
+  EXPECT_TRUE(Child<QLabel>(dialog(), "Label4").font().bold());
+  EXPECT_TRUE(Child<QLabel>(dialog(), "Label5").font().bold());
+
+  EXPECT_EQ(check("CheckBox1").text(), "Update only minutes and seconds");
+  EXPECT_EQ(check("CheckBox2").text(), "Disable sound");
+  EXPECT_EQ(check("CheckBox3").text(), "Use summer time");
+  QStringList items;
+  for (int i = 0; i < protocol().count(); ++i) items << protocol().itemText(i);
+  EXPECT_EQ(items, QStringList({"NMEA_0183", "Motorola M12", "Motorola Oncore",
+                                "NMEA_0183 9600 Bod"}));
+  EXPECT_EQ(protocol().currentText(), "Choose the Protocol");
+  EXPECT_EQ(protocol().geometry().topLeft(), QPoint(78, 73));
+  EXPECT_EQ(protocol().width(), 171);
+}
+
+TEST_F(SetupDialogTest, ActivationShowsTheSettingsRightAligned) {
+  core::Settings settings;
+  settings.PortNumberText = "5";
+  settings.GmtHoursText = "-3";
+  settings.ClockUpdateIntervalText = "120";
+  settings.SummerTime = true;
+  settings.SoundDisabled = true;
+  settings.Protocol = core::kProtocolMotorolaOncore;
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  dialog().FormActivate();
+  EXPECT_EQ(edit("MaskEdit1").displayText(), "_5");
+  EXPECT_EQ(edit("MaskEdit2").displayText(), "_-3");
+  EXPECT_EQ(edit("MaskEdit9").displayText(), "__0");
+  EXPECT_EQ(edit("MaskEdit4").displayText(), "__1");
+  EXPECT_EQ(edit("MaskEdit3").displayText(), "_120");
+  EXPECT_EQ(edit("MaskEdit5").displayText(), "_3");
+  EXPECT_EQ(edit("MaskEdit7").displayText(), "10");
+  EXPECT_FALSE(check("CheckBox1").isChecked());
+  EXPECT_TRUE(check("CheckBox2").isChecked());
+  EXPECT_TRUE(check("CheckBox3").isChecked());
+  EXPECT_EQ(protocol().currentIndex(), 2);
+  EXPECT_EQ(protocol().currentText(), "Motorola Oncore");
+}
+
+TEST_F(SetupDialogTest, ApplySavesTheFourteenLinesAndRestarts) {
+  harness_.Start();
+  dialog().FormActivate();
+  const int links_before = harness_.links_made();
+  edit("MaskEdit1").SetFieldText("3");
+  edit("MaskEdit2").SetFieldText("-5");
+  edit("MaskEdit9").SetFieldText("30");
+  edit("MaskEdit4").SetFieldText("2");
+  edit("MaskEdit3").SetFieldText("120");
+  check("CheckBox1").setChecked(true);
+  check("CheckBox3").setChecked(true);
+  edit("MaskEdit5").SetFieldText("4");
+  edit("MaskEdit6").SetFieldText("2");
+  edit("MaskEdit7").SetFieldText("11");
+  edit("MaskEdit8").SetFieldText("3");
+  protocol().setCurrentIndex(3);
+
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_EQ(SavedFile(),
+            "3\r\n-5\r\n2\r\n120\r\nONLY_MIN_SEC\r\n;SOUND_DISABLED\r\nSUMMER_TIME\r\n4\r\n2\r\n"
+            "11\r\n3\r\n30\r\nNMEA_0183 9600 Bod\r\nLOGGING_DISABLED\r\n");
+  EXPECT_EQ(harness_.links_made(), links_before + 1) << "a new acquisition thread";
+  EXPECT_TRUE(harness_.service().AcquisitionRunning());
+  const core::Settings& reloaded = harness_.service().settings();
+  EXPECT_EQ(reloaded.PortNumber, 3);
+  EXPECT_EQ(reloaded.ClockUpdateInterval, 60) << "120 s at one message every 2 s";
+  EXPECT_TRUE(harness_.reports().empty());
+
+  // The next activation shows what was applied, the seconds included.
+  dialog().FormActivate();
+  EXPECT_EQ(edit("MaskEdit3").FieldText(), "120");
+  EXPECT_EQ(protocol().currentIndex(), 3);
+}
+
+TEST_F(SetupDialogTest, ApplyWithoutChangesStillSavesAndRestarts) {
+  harness_.Start();
+  dialog().FormActivate();
+  const int writes_before = harness_.files().WriteCount();
+  const int links_before = harness_.links_made();
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_EQ(harness_.files().WriteCount(), writes_before + 1);
+  EXPECT_EQ(harness_.links_made(), links_before + 1);
+  EXPECT_EQ(SavedFile(),
+            "2\r\n2\r\n1\r\n60\r\n;ONLY_MIN_SEC\r\n;SOUND_DISABLED\r\n;SUMMER_TIME\r\n3\r\n3\r\n"
+            "10\r\n4\r\n0\r\nNMEA_0183\r\nLOGGING_DISABLED\r\n");
+}
+
+TEST_F(SetupDialogTest, DigitTypedInTheSecondPositionIsSavedAlone) {
+  harness_.Start();
+  dialog().FormActivate();
+  ui::MaskedEdit& port = edit("MaskEdit1");
+  port.clear();
+  port.setCursorPosition(1);
+  QTest::keyClick(&port, Qt::Key_5);
+  EXPECT_EQ(port.displayText(), "_5");
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_EQ(SavedFile().substr(0, 3), "5\r\n");
+  EXPECT_EQ(harness_.service().settings().PortNumber, 5);
+}
+
+TEST_F(SetupDialogTest, ReloadErrorsAreShownAndTheBadTextComesBack) {
+  struct Case {
+    const char* legend;
+    const char* field;
+    const char* text;
+    const char* message;
+  };
+  for (const Case& c :
+       {Case{"emptied port", "MaskEdit1", "", "'' is not a valid integer value"},
+        Case{"lone sign", "MaskEdit2", "-", "'-' is not a valid integer value"},
+        Case{"sign after a digit", "MaskEdit9", "1-", "'1-' is not a valid integer value"},
+        Case{"month 13", "MaskEdit5", "13", "Invalid argument to date encode"},
+        Case{"interval 0", "MaskEdit4", "0", "Division by zero"}}) {
+    SCOPED_TRACE(c.legend);
+    DesktopHarness harness;
+    ui::DesktopProgram& program = harness.Start();
+    ui::SetupDialog& setup = program.setupDialog();
+    setup.FormActivate();
+    ui::MaskedEdit& field = Child<ui::MaskedEdit>(setup, c.field);
+    field.clear();
+    field.SetFieldText(QString::fromLatin1(c.text));
+
+    const core::Status applied = setup.FormDeactivate();
+    EXPECT_EQ(applied.message(), c.message);
+    ASSERT_EQ(harness.reports().size(), 1u) << "told once";
+    EXPECT_EQ(harness.reports()[0].toStdString(), c.message);
+    EXPECT_FALSE(harness.service().AcquisitionRunning());
+
+    field.SetFieldText(QStringLiteral("7"));
+    setup.FormActivate();
+    EXPECT_EQ(field.FieldText(), QString::fromLatin1(c.text));
+  }
+}
+
+TEST_F(SetupDialogTest, FailedSaveIsToldAndTheEditsAreKept) {
+  harness_.Start();
+  dialog().FormActivate();
+  const int links_before = harness_.links_made();
+  harness_.files().FailWrites(true);
+  edit("MaskEdit1").SetFieldText("7");
+
+  const core::Status applied = dialog().FormDeactivate();
+  ASSERT_FALSE(applied.ok());
+  ASSERT_EQ(harness_.reports().size(), 1u);
+  EXPECT_EQ(harness_.reports()[0].toStdString(), applied.message());
+  EXPECT_EQ(harness_.links_made(), links_before) << "nothing restarted";
+  EXPECT_TRUE(harness_.service().AcquisitionRunning());
+
+  edit("MaskEdit1").SetFieldText("2");
+  dialog().FormActivate();
+  EXPECT_EQ(edit("MaskEdit1").FieldText(), "7") << "the edits wait for another try";
+  harness_.files().FailWrites(false);
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_EQ(SavedFile().substr(0, 3), "7\r\n");
+}
+
+TEST_F(SetupDialogTest, ProtocolTextThatIsNoItemSavesTheFirstProtocol) {
+  core::Settings settings;
+  settings.Protocol = core::kProtocolMotorolaM12;
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  dialog().FormActivate();
+  protocol().setEditText(QStringLiteral("Garmin"));
+  EXPECT_EQ(dialog().ProtocolIndex(), -1);
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_NE(SavedFile().find("\r\nNMEA_0183\r\n"), std::string::npos);
+  EXPECT_EQ(harness_.service().settings().Protocol, 0);
+}
+
+// Focus moves between real windows (the offscreen platform activates them).
+TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
+  harness_.Start();
+  ui::StatusWindow& status = harness_.program().statusWindow();
+  status.show();
+  status.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&status, 2000));
+
+  const int writes_before = harness_.files().WriteCount();
+  dialog().show();
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  EXPECT_EQ(edit("MaskEdit1").displayText(), "_2") << "shown on activation";
+  edit("MaskEdit1").SetFieldText("4");
+
+  status.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&status, 2000));
+  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
+                                 std::chrono::seconds(5)));
+  EXPECT_EQ(SavedFile().substr(0, 3), "4\r\n");
+
+  // Back in the dialog it shows the applied values; closing it applies again.
+  edit("MaskEdit1").SetFieldText("9");
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  EXPECT_EQ(edit("MaskEdit1").FieldText(), "4");
+  edit("MaskEdit1").SetFieldText("6");
+  const int writes_open = harness_.files().WriteCount();
+  dialog().close();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_open; },
+                                 std::chrono::seconds(5)));
+  EXPECT_EQ(SavedFile().substr(0, 3), "6\r\n");
+  QTest::qWait(50);
+  EXPECT_EQ(harness_.files().WriteCount(), writes_open + 1) << "applied once";
+}
+
+TEST_F(SetupDialogTest, AnotherApplicationTakingTheFocusDoesNothing) {
+  harness_.Start();
+  dialog().show();
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  edit("MaskEdit1").SetFieldText("8");
+  const int writes_before = harness_.files().WriteCount();
+
+  // The focus leaves the program (no window of it has the focus), then
+  // comes back to the dialog: the notifications the platform gives then.
+  emit qApp->focusWindowChanged(nullptr);
+  emit qApp->focusWindowChanged(dialog().windowHandle());
+  QTest::qWait(20);
+  EXPECT_EQ(harness_.files().WriteCount(), writes_before);
+  EXPECT_EQ(edit("MaskEdit1").FieldText(), "8") << "not refilled";
+}
+
+}  // namespace
+}  // namespace orvik::testing

@@ -1,0 +1,321 @@
+// The status window: its look, the display tick, the communication tick with
+// its warnings and beeps, "Sound Off", the menu and the start-up it runs.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "core/receiver_commands.h"
+#include "ui/desktop_test_harness.h"
+#include "ui/status_window.h"
+
+namespace orvik::testing {
+namespace {
+
+class StatusWindowTest : public ::testing::Test {
+ protected:
+  ui::StatusWindow& window() { return harness_.program().statusWindow(); }
+  QLabel& label(const char* name) { return Child<QLabel>(window(), name); }
+  QTimer& timer(const char* name) { return Child<QTimer>(window(), name); }
+  service::DisplayState& display() { return harness_.service().shared().display; }
+  // Starts the program and takes both timers into the test's hands.
+  void StartDrivenByHand(bool notification_area = false) {
+    harness_.Start(notification_area);
+    timer("Timer1").stop();
+    timer("Timer2").stop();
+  }
+
+  DesktopHarness harness_;
+};
+
+TEST_F(StatusWindowTest, LooksAsSpecifiedBeforeAnyMessage) {
+  harness_.Start();
+  EXPECT_EQ(window().windowTitle(), "Orvik - GPS Time");
+  EXPECT_EQ(window().centralWidget()->size(), QSize(294, 86));
+  EXPECT_EQ(window().pos(), QPoint(209, 187));
+
+  QLabel& warning = label("Label3");
+  EXPECT_EQ(warning.text(), "No communication!");
+  EXPECT_TRUE(warning.isHidden());
+  EXPECT_EQ(warning.font().family(), "Arial");
+  EXPECT_TRUE(warning.font().bold());
+  EXPECT_EQ(warning.font().pixelSize(), 16);
+  EXPECT_EQ(warning.palette().color(QPalette::WindowText), QColor(255, 0, 0));
+
+  struct Expected {
+    const char* name;
+    QPoint position;
+    const char* text;
+    int pixel_size;
+  };
+  for (const Expected& e : {Expected{"Label5", {4, 26}, "Time", 19},
+                            Expected{"Label7", {108, 26}, "Date", 19},
+                            Expected{"Label8", {4, 58}, "Tracked satellites:", 16},
+                            Expected{"Label6", {171, 56}, "0 / 0", 16}}) {
+    QLabel& shown = label(e.name);
+    EXPECT_EQ(shown.pos(), e.position) << e.name;
+    EXPECT_EQ(shown.text(), e.text) << e.name;
+    EXPECT_EQ(shown.font().pixelSize(), e.pixel_size) << e.name;
+    EXPECT_TRUE(shown.font().bold()) << e.name;
+    EXPECT_FALSE(shown.isHidden()) << e.name;
+  }
+
+  QLabel& bar = label("Image1");
+  EXPECT_EQ(bar.geometry(), QRect(170, 73, 41, 7));
+  EXPECT_TRUE(bar.isHidden());
+  const QImage picture = ui::StatusWindow::NoSatellitePicture().toImage();
+  ASSERT_EQ(picture.size(), QSize(38, 6));
+  EXPECT_EQ(picture.pixelColor(0, 0), QColor(255, 0, 0));   // the lone red pixel
+  EXPECT_EQ(picture.pixelColor(1, 0), QColor(192, 192, 192));
+  EXPECT_EQ(picture.pixelColor(37, 1), QColor(192, 192, 192));
+  for (int row = 2; row <= 4; ++row) {
+    EXPECT_EQ(picture.pixelColor(0, row), QColor(255, 0, 0)) << row;
+    EXPECT_EQ(picture.pixelColor(37, row), QColor(255, 0, 0)) << row;
+  }
+  EXPECT_EQ(picture.pixelColor(20, 5), QColor(192, 192, 192));
+
+  QPushButton& button = Child<QPushButton>(window(), "Button1");
+  EXPECT_EQ(button.text(), "Sound Off");
+  EXPECT_EQ(button.geometry(), QRect(231, 6, 60, 20));
+
+  EXPECT_EQ(timer("Timer1").interval(), 1000);
+  EXPECT_EQ(timer("Timer2").interval(), 3000);
+  EXPECT_TRUE(timer("Timer1").isActive());
+  EXPECT_TRUE(timer("Timer2").isActive());
+}
+
+TEST_F(StatusWindowTest, MenuHasTheCommandsSetupConnectionsAndAbout) {
+  harness_.Start();
+  QStringList titles;
+  for (QAction* action : window().menuBar()->actions()) titles << action->text();
+  EXPECT_EQ(titles, QStringList({"Commands to GPS", "Setup", "Connections", "About"}));
+  QStringList commands;
+  for (QAction* action : Child<QMenu>(window(), "Seadmine1").actions()) commands << action->text();
+  EXPECT_EQ(commands, QStringList({"GMT difference", "Time transm. interval"}));
+  QStringList setup;
+  for (QAction* action : Child<QMenu>(window(), "Seaded1").actions()) setup << action->text();
+  EXPECT_EQ(setup, QStringList({"Setup parameters"}));
+}
+
+TEST_F(StatusWindowTest, MenuEntriesShowTheirWindows) {
+  harness_.Start();
+  struct Entry {
+    const char* action;
+    QWidget* window;
+  };
+  for (const Entry& e : {Entry{"Parameetrid1", &harness_.program().setupDialog()},
+                         Entry{"Programmist1", &harness_.program().connectionsWindow()},
+                         Entry{"About1", &harness_.program().aboutWindow()}}) {
+    EXPECT_FALSE(e.window->isVisible()) << e.action;
+    Child<QAction>(window(), e.action).trigger();
+    EXPECT_TRUE(e.window->isVisible()) << e.action;
+  }
+}
+
+TEST_F(StatusWindowTest, TextsAppearOneDisplayTickAfterTheyArePublished) {
+  StartDrivenByHand();
+  display().SetTexts({"12:34:56", "8.12.2026", "5 / 9"});
+  display().NewDisplayFlag = true;
+  EXPECT_EQ(label("Label5").text(), "Time");
+
+  Tick(timer("Timer1"));
+  EXPECT_EQ(label("Label5").text(), "12:34:56");
+  EXPECT_EQ(label("Label7").text(), "8.12.2026");
+  EXPECT_EQ(label("Label6").text(), "5 / 9");
+  EXPECT_FALSE(display().NewDisplayFlag);
+  EXPECT_GE(label("Label7").width(), label("Label7").sizeHint().width());
+
+  // Without the flag, texts replaced meanwhile wait for it.
+  display().SetTexts({"--------", "--------", "0 / 0"});
+  Tick(timer("Timer1"));
+  EXPECT_EQ(label("Label5").text(), "12:34:56");
+}
+
+TEST_F(StatusWindowTest, CommunicationTickFollowsTheFlagsOfItsPeriod) {
+  struct Case {
+    const char* legend;
+    bool data_seen;
+    bool no_satellite;
+    bool sound_disabled;
+    bool sound_off_pressed;
+    bool warning_shown;
+    bool bar_shown;
+    int beeps;
+  };
+  const Case cases[] = {
+      {"receiving, satellites tracked", true, false, false, false, false, false, 0},
+      {"silent receiver", false, false, false, false, true, false, 1},
+      {"no satellite", true, true, false, false, false, true, 1},
+      {"silent, no satellite: one beep", false, true, false, false, true, true, 1},
+      {"sound disabled in the settings", false, true, true, false, true, true, 0},
+      {"sound off pressed", false, false, false, true, true, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.legend);
+    DesktopHarness harness;
+    core::Settings settings;
+    settings.SoundDisabled = c.sound_disabled;
+    harness.SetParameterFile(settings);
+    ui::DesktopProgram& program = harness.Start();
+    QTimer& timer2 = Child<QTimer>(program.statusWindow(), "Timer2");
+    timer2.stop();
+    if (c.sound_off_pressed) Child<QPushButton>(program.statusWindow(), "Button1").click();
+    service::DisplayState& flags = harness.service().shared().display;
+    flags.DataSeenFlag = c.data_seen;
+    flags.NoSatFlag = c.no_satellite;
+
+    Tick(timer2);
+    EXPECT_EQ(!Child<QLabel>(program.statusWindow(), "Label3").isHidden(), c.warning_shown);
+    EXPECT_EQ(!Child<QLabel>(program.statusWindow(), "Image1").isHidden(), c.bar_shown);
+    EXPECT_EQ(harness.beeps(), c.beeps);
+    EXPECT_FALSE(flags.DataSeenFlag) << "cleared for the next period";
+  }
+}
+
+TEST_F(StatusWindowTest, WarningComesAndGoesWithEachPeriod) {
+  StartDrivenByHand();
+  QTimer& timer2 = timer("Timer2");
+  Tick(timer2);  // silent from the start
+  EXPECT_FALSE(label("Label3").isHidden());
+  display().DataSeenFlag = true;
+  Tick(timer2);
+  EXPECT_TRUE(label("Label3").isHidden());
+  Tick(timer2);  // nothing accepted during this period
+  EXPECT_FALSE(label("Label3").isHidden());
+  EXPECT_EQ(harness_.beeps(), 2);
+}
+
+TEST_F(StatusWindowTest, SoundOffHoldsThroughARestart) {
+  StartDrivenByHand();
+  QPushButton& button = Child<QPushButton>(window(), "Button1");
+  button.click();
+  EXPECT_FALSE(window().SoundOn());
+  EXPECT_EQ(button.text(), "Sound Off");
+  EXPECT_TRUE(button.isEnabled());
+
+  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  Tick(timer("Timer2"));
+  Tick(timer("Timer2"));
+  EXPECT_FALSE(label("Label3").isHidden());
+  EXPECT_EQ(harness_.beeps(), 0);
+}
+
+TEST_F(StatusWindowTest, CommandsMenuFollowsTheProtocolOfEachLoad) {
+  core::Settings settings;
+  settings.Protocol = core::kProtocolMotorolaM12;
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  QAction* commands = Child<QMenu>(window(), "Seadmine1").menuAction();
+  EXPECT_TRUE(commands->isEnabled());
+
+  settings.Protocol = core::kProtocolNmea9600;
+  harness_.SetParameterFile(settings);
+  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  EXPECT_FALSE(commands->isEnabled());
+
+  settings.Protocol = core::kProtocolMotorolaOncore;
+  harness_.SetParameterFile(settings);
+  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  EXPECT_TRUE(commands->isEnabled());
+}
+
+TEST_F(StatusWindowTest, CommandTheReceiverCannotTakeIsToldToTheOperator) {
+  core::Settings settings;
+  settings.Protocol = core::kProtocolMotorolaOncore;
+  settings.GmtHoursText = "300";
+  settings.TransmitIntervalText = "300";
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  ASSERT_TRUE(harness_.reports().empty()) << "the start-up drops the offset command silently";
+  const std::string offset_refusal =
+      core::GmtOffsetFieldsFor(harness_.service().settings(), harness_.service().SummerInEffect())
+          .status()
+          .message();
+  const std::string interval_refusal =
+      core::ComposeIntervalCommand(harness_.service().settings()).status().message();
+  ASSERT_FALSE(offset_refusal.empty());
+  ASSERT_FALSE(interval_refusal.empty());
+
+  Child<QAction>(window(), "GMT_offset").trigger();
+  Child<QAction>(window(), "Continuous_1s").trigger();
+  ASSERT_EQ(harness_.reports().size(), 2u);
+  EXPECT_EQ(harness_.reports()[0].toStdString(), offset_refusal);
+  EXPECT_EQ(harness_.reports()[1].toStdString(), interval_refusal);
+  EXPECT_EQ(harness_.service().shared().command.CommandLength(), 0u);
+}
+
+TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes) {
+  core::Settings settings;
+  settings.PortNumberText = "1x";
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  ASSERT_EQ(harness_.reports().size(), 1u);
+  EXPECT_EQ(harness_.reports()[0], "'1x' is not a valid integer value");
+  EXPECT_FALSE(timer("Timer1").isActive());
+  EXPECT_TRUE(timer("Timer2").isActive());
+  EXPECT_FALSE(harness_.service().AcquisitionRunning());
+
+  // The watchdog's restart fails the same way and says so again.
+  harness_.service().shared().lifecycle.LoopHeartbeat = true;
+  Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  ASSERT_EQ(harness_.reports().size(), 2u);
+  EXPECT_FALSE(timer("Timer1").isActive());
+
+  // Once the cause is gone, the next restart completes and the display runs.
+  settings.PortNumberText = "1";
+  harness_.SetParameterFile(settings);
+  harness_.service().shared().lifecycle.LoopHeartbeat = true;
+  Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  EXPECT_EQ(harness_.reports().size(), 2u);
+  EXPECT_TRUE(harness_.service().AcquisitionRunning());
+  EXPECT_TRUE(timer("Timer1").isActive());
+}
+
+TEST_F(StatusWindowTest, AutoHideOnTheSecondTickOnlyWhereANotificationAreaExists) {
+  for (const bool notification_area : {true, false}) {
+    SCOPED_TRACE(notification_area ? "notification area" : "none");
+    DesktopHarness harness;
+    ui::DesktopProgram& program = harness.Start(notification_area);
+    program.ShowAtStart();
+    ui::StatusWindow& status = program.statusWindow();
+    status.show();
+    QTimer& timer1 = Child<QTimer>(status, "Timer1");
+    timer1.stop();
+    Tick(timer1);
+    EXPECT_TRUE(status.isVisible());
+    for (int tick = 0; tick < 5; ++tick) Tick(timer1);
+    EXPECT_EQ(status.isVisible(), !notification_area);
+    EXPECT_FALSE(program.trayOwner().isVisible());
+    // Never re-armed: shown again, it stays.
+    status.show();
+    for (int tick = 0; tick < 3; ++tick) Tick(timer1);
+    EXPECT_TRUE(status.isVisible());
+  }
+}
+
+TEST_F(StatusWindowTest, CloseBoxHidesOrEndsTheProgramWithoutANotificationArea) {
+  {
+    DesktopHarness harness;
+    ui::DesktopProgram& program = harness.Start(true);
+    program.statusWindow().show();
+    program.statusWindow().close();
+    EXPECT_FALSE(program.statusWindow().isVisible());
+    EXPECT_EQ(harness.quits(), 0);
+    EXPECT_TRUE(harness.service().AcquisitionRunning());
+  }
+  {
+    DesktopHarness harness;
+    ui::DesktopProgram& program = harness.Start(false);
+    program.ShowAtStart();
+    EXPECT_TRUE(program.statusWindow().isVisible());
+    program.statusWindow().close();
+    EXPECT_EQ(harness.quits(), 1);
+    EXPECT_FALSE(harness.service().AcquisitionRunning());
+  }
+}
+
+}  // namespace
+}  // namespace orvik::testing

@@ -1,0 +1,96 @@
+// The hidden main window: the notification-area icon and its menu, the
+// double click, "Exit" and the watchdog.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "ui/desktop_test_harness.h"
+#include "ui/tray_owner.h"
+
+namespace orvik::testing {
+namespace {
+
+class TrayOwnerTest : public ::testing::Test {
+ protected:
+  ui::TrayOwner& tray() { return harness_.program().trayOwner(); }
+  QWidget& status() { return harness_.program().statusWindow(); }
+
+  DesktopHarness harness_;
+};
+
+TEST_F(TrayOwnerTest, IconMenuHasShowBoldHideSeparatorExit) {
+  harness_.Start(true);
+  EXPECT_EQ(tray().windowTitle(), "Orvik - GPS Time");
+  EXPECT_EQ(tray().trayIcon().toolTip(), "GPS Time");
+  EXPECT_FALSE(tray().trayIcon().icon().isNull());
+  EXPECT_EQ(tray().trayIcon().icon().pixmap(32, 32).size(), QSize(32, 32));
+  ASSERT_EQ(tray().trayIcon().contextMenu(), &tray().popupMenu());
+
+  const QList<QAction*> items = tray().popupMenu().actions();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->text(), "&Show");
+  EXPECT_EQ(items[1]->text(), "&Hide");
+  EXPECT_TRUE(items[2]->isSeparator());
+  EXPECT_EQ(items[3]->text(), "Exit");
+  EXPECT_EQ(tray().popupMenu().defaultAction(), items[0]);
+  EXPECT_TRUE(items[0]->font().bold());
+  EXPECT_FALSE(items[1]->font().bold());
+}
+
+TEST_F(TrayOwnerTest, ShowHideAndDoubleClickActOnTheStatusWindow) {
+  harness_.Start(true);
+  ASSERT_FALSE(status().isVisible());
+  emit tray().trayIcon().activated(QSystemTrayIcon::Trigger);  // a single click
+  EXPECT_FALSE(status().isVisible());
+  emit tray().trayIcon().activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(status().isVisible());
+  Child<QAction>(tray(), "Hide1").trigger();
+  EXPECT_FALSE(status().isVisible());
+  Child<QAction>(tray(), "Show1").trigger();
+  EXPECT_TRUE(status().isVisible());
+}
+
+TEST_F(TrayOwnerTest, SmallMainWindowShowsAtStartAndHidesWhenMinimised) {
+  harness_.Start(true);
+  harness_.program().ShowAtStart();
+  EXPECT_TRUE(tray().isVisible());
+  EXPECT_EQ(tray().size(), QSize(120, 1));
+  EXPECT_FALSE(status().isVisible()) << "the status window starts hidden";
+  tray().showMinimized();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return !tray().isVisible(); }, std::chrono::seconds(5)));
+}
+
+TEST_F(TrayOwnerTest, ExitStopsTheAcquisitionAndEndsTheProgram) {
+  harness_.Start(true);
+  ASSERT_TRUE(harness_.service().AcquisitionRunning());
+  Child<QAction>(tray(), "Exit1").trigger();
+  EXPECT_FALSE(harness_.service().AcquisitionRunning());
+  EXPECT_EQ(harness_.quits(), 1);
+  Child<QAction>(tray(), "Exit1").trigger();
+  EXPECT_EQ(harness_.quits(), 1) << "once";
+}
+
+TEST_F(TrayOwnerTest, WatchdogRestartsOnlyAfterAWholeSilentPeriod) {
+  harness_.Start(true);
+  QTimer& watchdog = Child<QTimer>(tray(), "Timer1");
+  EXPECT_EQ(watchdog.interval(), 60000);
+  EXPECT_TRUE(watchdog.isActive());
+  watchdog.stop();
+  const int links = harness_.links_made();
+
+  // No loop runs from here on, so nothing clears the mark but the test.
+  harness_.service().StopAcquisition();
+  harness_.service().shared().lifecycle.LoopHeartbeat = false;  // a loop pass in this period
+  Tick(watchdog);
+  EXPECT_EQ(harness_.links_made(), links);
+  EXPECT_FALSE(harness_.service().AcquisitionRunning());
+
+  Tick(watchdog);  // a whole period without a loop pass
+  EXPECT_EQ(harness_.links_made(), links + 1) << "restarted";
+  EXPECT_TRUE(harness_.service().AcquisitionRunning());
+}
+
+}  // namespace
+}  // namespace orvik::testing
