@@ -21,7 +21,7 @@
 #include "service/pty_loop.h"
 #include "service/receiver_command_control.h"
 #include "service/receiver_decoders.h"
-#include "service/sim_process.h"
+#include "fakes/sim_process.h"
 
 namespace orvik::testing {
 namespace {

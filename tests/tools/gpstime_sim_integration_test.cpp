@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/sim_process.h"
 #include "platform/unique_fd.h"
 #include "tools/sim_test_util.h"
 
@@ -29,6 +30,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using platform::UniqueFd;
+using testing::SimProcess;
 
 // A temporary folder, removed with everything in it.
 class TempDir {
@@ -45,80 +47,6 @@ class TempDir {
 
  private:
   std::string path_;
-};
-
-// The simulator as a child process with its stdout on a pipe. The destructor
-// kills it (by PID) if it is still running, so a failed test cannot leave it behind.
-class SimProcess {
- public:
-  explicit SimProcess(const std::vector<std::string>& args) {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return;
-    UniqueFd read_end(ends[0]);
-    UniqueFd write_end(ends[1]);
-    std::vector<char*> argv;
-    std::string program = GPSTIME_SIM_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    stdout_ = std::move(read_end);
-  }
-  ~SimProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
-
-  // Returns the next line of stdout (without LF), or nullopt after `limit`.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds limit) {
-    const auto give_up = Clock::now() + limit;
-    while (true) {
-      if (const std::size_t lf = buffered_.find('\n'); lf != std::string::npos) {
-        std::string line = buffered_.substr(0, lf);
-        buffered_.erase(0, lf + 1);
-        return line;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(give_up - Clock::now());
-      if (left <= 0ms) return std::nullopt;
-      pollfd entry{stdout_.get(), POLLIN, 0};
-      if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
-      char chunk[512];
-      const ssize_t count = ::read(stdout_.get(), chunk, sizeof chunk);
-      if (count <= 0) return std::nullopt;
-      buffered_.append(chunk, static_cast<std::size_t>(count));
-    }
-  }
-
-  // Waits up to `limit` for the process to end; returns its wait status.
-  std::optional<int> WaitForExit(std::chrono::milliseconds limit) {
-    const auto give_up = Clock::now() + limit;
-    while (Clock::now() < give_up) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return status;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return std::nullopt;
-  }
-
- private:
-  pid_t pid_ = -1;
-  UniqueFd stdout_;
-  std::string buffered_;
 };
 
 // Opens the port as a program would: raw, without changing what is queued.
@@ -164,7 +92,7 @@ int MillisOfDay(const std::string& hhmmss_sss) {
 TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  SimProcess sim({"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
+  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
   ASSERT_TRUE(sim.started());
   const std::string link = dir.path() + "/COM2";
 
@@ -203,7 +131,7 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
 TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  SimProcess sim({"--dir", dir.path(), "--port", "4", "--protocol", "oncore"});
+  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--port", "4", "--protocol", "oncore"});
   ASSERT_TRUE(sim.started());
   const std::string link = dir.path() + "/COM4";
   const std::optional<std::string> first = sim.ReadLine(10s);
@@ -239,7 +167,7 @@ TEST(GpstimeSimProgram, RefusesToReplaceARegularFile) {
   ASSERT_FALSE(dir.path().empty());
   const std::string occupied = dir.path() + "/COM2";
   { std::FILE* file = std::fopen(occupied.c_str(), "w"); ASSERT_NE(file, nullptr); std::fclose(file); }
-  SimProcess sim({"--dir", dir.path(), "--quiet"});
+  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--quiet"});
   ASSERT_TRUE(sim.started());
   const std::optional<int> status = sim.WaitForExit(10s);
   ASSERT_TRUE(status.has_value());

@@ -1,6 +1,8 @@
 // SimProcess: the real gpstime-sim program as a child process, its stdout on
-// a pipe. The destructor ends it by its PID (SIGTERM, then SIGKILL after a
-// bounded wait), so a failed test cannot leave it behind. Test thread only.
+// a pipe. Like every real program the tests start, it runs without
+// CAP_SYS_TIME (setpriv --bounding-set -sys_time execs it, keeping the PID).
+// The destructor ends it by its PID (SIGTERM, then SIGKILL after a bounded
+// wait), so a failed test cannot leave it behind. Test thread only.
 #pragma once
 
 #include <fcntl.h>
@@ -25,20 +27,23 @@ namespace orvik::testing {
 
 class SimProcess {
  public:
+  static constexpr const char* kSetpriv = "/usr/bin/setpriv";
+
   // Starts `program` with `args`; check started().
   SimProcess(std::string program, const std::vector<std::string>& args) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return;
     platform::UniqueFd read_end(ends[0]);
     platform::UniqueFd write_end(ends[1]);
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv = {program.data()};
+    std::vector<std::string> copies = {"setpriv", "--bounding-set", "-sys_time", "--", program};
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
     for (std::string& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    if (::posix_spawn(&pid_, kSetpriv, &actions, nullptr, argv.data(), environ) != 0) {
       pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -58,6 +63,21 @@ class SimProcess {
   SimProcess& operator=(const SimProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+
+  // Waits up to `limit` for the process to end; returns its wait status.
+  std::optional<int> WaitForExit(std::chrono::milliseconds limit) {
+    const auto give_up = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < give_up) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return status;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+  }
 
   // Returns the next line of its stdout (without LF), or nullopt after `limit`.
   std::optional<std::string> ReadLine(std::chrono::milliseconds limit) {
