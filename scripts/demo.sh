@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and shows the system at work: the receiver simulator feeds
-# NMEA sentences into a pty linked as COM2, the headless program decodes them
-# and serves the time on TCP port 1609, and the LAN client prints every
-# record it receives. Runs for DEMO_SECONDS (default 20) and stops by itself.
+# NMEA sentences into a pty linked as COM2, the time server decodes them and
+# serves the time on TCP port 1609, and the LAN client prints every record it
+# receives. With a display (DISPLAY set) the server is the desktop program,
+# with its status window and tray icon; without one, the headless program.
+# Runs for DEMO_SECONDS (default 20) and stops by itself.
 # The program runs without CAP_SYS_TIME, so it can never set this clock.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,13 +29,15 @@ trap cleanup EXIT
 pids+=($!)
 for _ in $(seq 50); do [[ -L $work/COM2 ]] && break; sleep 0.1; done
 
-(cd "$work" && exec setpriv --bounding-set -sys_time -- "$bin/orvik-gpstimed") &
+server=orvik-gpstimed
+[[ -n ${DISPLAY:-} ]] && server=orvik-gpstime
+(cd "$work" && exec setpriv --bounding-set -sys_time -- "$bin/$server") &
 daemon=$!
 pids+=("$daemon")
 sleep 0.5
 "$root/scripts/check-no-clock-privilege.sh" "$daemon"
 
-echo "demo: orvik-gpstimed (pid $daemon) reads COM2 in $work; a client prints what it serves"
+echo "demo: $server (pid $daemon) reads COM2 in $work; a client prints what it serves"
 sleep 1
 "$bin/gpstime-client" --host 127.0.0.1 --port 1609 --count "$seconds" &
 client=$!
