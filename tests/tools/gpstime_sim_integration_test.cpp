@@ -1,5 +1,7 @@
 // Runs the real gpstime-sim program on a pty and reads what it sends.
 // Every wait is bounded; the child is killed by its PID if it overstays.
+// The program is started through SimProcess, which runs it under
+// setpriv --bounding-set -sys_time: it never holds CAP_SYS_TIME.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
