@@ -130,7 +130,13 @@ class HeadlessProgram : public ::testing::Test {
       daemon_->Stop(1s);
       return checked;
     }
-    if (!MapsLibrary(daemon_->pid(), ORVIK_CLOCK_RECORDER_PATH)) {
+    // The loader maps the preloaded library just after the exec: allow it a moment.
+    bool recorder_loaded = false;
+    for (int i = 0; i < 100 && !recorder_loaded; ++i) {
+      recorder_loaded = MapsLibrary(daemon_->pid(), ORVIK_CLOCK_RECORDER_PATH);
+      if (!recorder_loaded) std::this_thread::sleep_for(50ms);
+    }
+    if (!recorder_loaded) {
       daemon_->Stop(1s);
       return ::testing::AssertionFailure() << "the clock-call recorder is not loaded";
     }
