@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat
-          xauth trayer xdotool x11-utils imagemagick twm)
+          xauth trayer xdotool x11-utils imagemagick twm ccache)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -43,6 +43,12 @@ struct Settings {
   std::int32_t GmtMinutes = 0;
   std::int32_t Protocol = kProtocolNmea4800;
   bool LoggingEnabled = false;
+  // Milliseconds the receiver's output lags behind the second it names
+  // (line 15; 0 when the file has only the classic 14 lines).
+  std::int32_t ReceiverDelayMs = 0;
+  // Path of a chrony SOCK refclock socket that receives every fresh time
+  // sample (line 16); empty: the program sets the clock itself.
+  std::string ChronySocketPath;
   // Derived at load: the days of the last Sundays of SummerMonth and ZoneMonth.
   std::uint16_t SummerDay = 0;
   std::uint16_t ZoneDay = 0;
@@ -56,6 +62,7 @@ struct Settings {
   std::string ZoneMonthText = "10";
   std::string ZoneHourText = "4";
   std::string GmtMinutesText = "0";
+  std::string ReceiverDelayText = "0";
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -9,7 +9,7 @@
 namespace orvik::core {
 namespace {
 
-constexpr int kLineCount = 14;
+constexpr int kLineCount = 16;
 
 constexpr std::string_view kOnlyMinSecWord = "ONLY_MIN_SEC";
 constexpr std::string_view kSoundDisabledWord = "SOUND_DISABLED";
@@ -94,7 +94,19 @@ bool EqualsIgnoringAsciiCase(std::string_view line, std::string_view upper_word)
   return true;
 }
 
-// Handles line `number` (1..14) of the file.
+Status ReadReceiverDelay(std::string_view line, Settings& s) {
+  if (Status read = ReadInt32Line(line, s.ReceiverDelayText, s.ReceiverDelayMs); !read.ok()) {
+    return read;
+  }
+  if (s.ReceiverDelayMs < 0 || s.ReceiverDelayMs > kMaxReceiverDelayMs) {
+    return Status::Error(StatusCode::kInvalidArgument,
+                         "The receiver delay must be 0 to " + std::to_string(kMaxReceiverDelayMs) +
+                             " ms, not " + s.ReceiverDelayText + ".");
+  }
+  return Status::Ok();
+}
+
+// Handles line `number` (1..16) of the file.
 Status ApplyLine(int number, std::string_view line, Settings& s,
                  const std::function<void(bool)>& enable_commands_menu) {
   switch (number) {
@@ -115,6 +127,8 @@ Status ApplyLine(int number, std::string_view line, Settings& s,
       if (enable_commands_menu) enable_commands_menu(!IsNmeaProtocol(s.Protocol));
       break;
     case 14: s.LoggingEnabled = EqualsIgnoringAsciiCase(line, kLoggingEnabledWord); break;
+    case 15: return ReadReceiverDelay(line, s);
+    case 16: s.ChronySocketPath.assign(line); break;
     default: break;
   }
   return Status::Ok();
@@ -160,7 +174,7 @@ Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now
   // A file that cannot be opened is not an error: the defaults stand.
   if (const std::optional<std::string> content = files.ReadAll(kSettingsFileName)) {
     LineReader lines(*content);
-    // Lines after the 14th have no effect, so reading stops there.
+    // Lines after the 16th have no effect, so reading stops there.
     for (int number = 1; number <= kLineCount && !lines.AtEnd(); ++number) {
       const std::string_view line = lines.Next();
       if (Status status = ApplyLine(number, line, settings, enable_commands_menu); !status.ok()) {
@@ -212,6 +226,8 @@ std::string SettingsFileText(const Settings& s) {
   add_line(s.GmtMinutesText);
   add_line(ProtocolWord(s.Protocol));
   add_line(s.LoggingEnabled ? kLoggingEnabledWord : kLoggingDisabledWord);
+  add_line(s.ReceiverDelayText);
+  add_line(s.ChronySocketPath);
   return text;
 }
 

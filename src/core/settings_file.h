@@ -2,9 +2,13 @@
 // saved as, and the derived switch days. Pure apart from the TextFiles seam;
 // called by the main thread while no acquisition thread runs.
 //
-// The file holds 14 lines, one value each, written with CR LF; a line ends at
-// LF with or without a CR before it. Numeric lines keep their text form, and
-// the number follows the text only here, at load.
+// The file holds one value a line, written with CR LF; a line ends at LF with
+// or without a CR before it. The classic 14 lines come first, so a file
+// written here still reads elsewhere, which ignores what follows them; line 15
+// is the receiver delay in milliseconds (0..kMaxReceiverDelayMs) and line 16
+// the chrony socket path. A file of 14 lines reads as delay 0 and no socket.
+// Numeric lines keep their text form, and the number follows the text only
+// here, at load.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,9 @@ namespace orvik::core {
 // Bare name, resolved against the working directory by the TextFiles given.
 inline constexpr std::string_view kSettingsFileName = "GPS_parm.txt";
 
+// The largest receiver delay accepted, in milliseconds.
+inline constexpr std::int32_t kMaxReceiverDelayMs = 999;
+
 // Sets every field and text form to its default, then SummerDay and ZoneDay to
 // the last Sundays of March and October of pc_now's year.
 void ApplyDefaultSettings(Settings& settings, const DateTime& pc_now);
@@ -34,8 +41,8 @@ void ApplyDefaultSettings(Settings& settings, const DateTime& pc_now);
 Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now,
                     const std::function<void(bool)>& enable_commands_menu);
 
-// Returns the 14 lines of the file for `settings`, each ended by CR LF: text
-// forms as they stand, the switch words and the protocol word.
+// Returns the 16 lines of the file for `settings`, each ended by CR LF: text
+// forms as they stand, the switch words, the protocol word and the socket path.
 std::string SettingsFileText(const Settings& settings);
 
 // Replaces "GPS_parm.txt" by SettingsFileText(settings) as a whole; on failure

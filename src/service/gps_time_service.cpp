@@ -139,6 +139,8 @@ core::Status GpsTimeService::ApplySettings(const core::Settings& edited) {
   next.SummerTime = edited.SummerTime;
   next.LoggingEnabled = edited.LoggingEnabled;
   next.Protocol = edited.Protocol;
+  next.ReceiverDelayText = edited.ReceiverDelayText;
+  next.ChronySocketPath = edited.ChronySocketPath;
   // A failed save keeps the running system and the old file as they were.
   if (core::Status saved = core::SaveSettings(next, env_.files); !saved.ok()) return saved;
   settings_ = next;

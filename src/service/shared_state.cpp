@@ -15,6 +15,18 @@ DisplayTexts DisplayState::Texts() const {
   return texts_;
 }
 
+bool ClockKeepingState::SetProblem(std::string sentence) {
+  std::lock_guard lock(mutex_);
+  if (problem_ == sentence) return false;
+  problem_ = std::move(sentence);
+  return true;
+}
+
+std::string ClockKeepingState::Problem() const {
+  std::lock_guard lock(mutex_);
+  return problem_;
+}
+
 bool CommandHandOver::Compose(std::span<const std::uint8_t> command) {
   if (command.size() > kCapacity) return false;
   std::lock_guard lock(mutex_);

@@ -51,6 +51,23 @@ class DisplayState {
   DisplayTexts texts_;  // guarded by mutex_
 };
 
+// Whether the PC clock is being kept, told to the operator by the status
+// window and the headless status line. Written by the acquisition thread
+// (after each clock setting) and the start-up sequence; read by any thread.
+class ClockKeepingState {
+ public:
+  // Replaces the operator's sentence; empty means the clock is kept (or left
+  // to chrony, as said at start-up). Returns true when the text changed.
+  bool SetProblem(std::string sentence);
+  // The sentence to show, such as "PC clock not set: no time privilege";
+  // empty while the clock is kept.
+  std::string Problem() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::string problem_;  // guarded by mutex_
+};
+
 // The receiver command waiting to be sent.
 class CommandHandOver {
  public:
@@ -91,6 +108,7 @@ struct SharedState {
   DisplayState display;
   CommandHandOver command;
   LifecycleFlags lifecycle;
+  ClockKeepingState clock_keeping;
   // Whole hours added to local time while summer time is in effect. Written
   // by the main thread, read by the NMEA decoder.
   std::atomic<std::int32_t> SummerHours{0};

@@ -23,7 +23,7 @@ constexpr DateTime kNow2026{.year = 2026, .month = 6, .day_of_week = 1, .day = 1
 
 std::vector<std::string> DefaultLines() {
   return {"2",  "2", "1", "60", ";ONLY_MIN_SEC", ";SOUND_DISABLED", ";SUMMER_TIME",
-          "3",  "3", "10", "4", "0", "NMEA_0183", "LOGGING_DISABLED"};
+          "3",  "3", "10", "4", "0", "NMEA_0183", "LOGGING_DISABLED", "0", ""};
 }
 
 std::string Join(const std::vector<std::string>& lines, const std::string& eol = "\r\n") {
@@ -70,7 +70,7 @@ TEST(SettingsFile, MissingOrUnreadableFileGivesDefaultsAndCreatesNothing) {
   }
 }
 
-TEST(SettingsFile, DefaultsAreWrittenAsTheFourteenDefaultLinesAndReadBackEqual) {
+TEST(SettingsFile, DefaultsAreWrittenAsTheDefaultLinesAndReadBackEqual) {
   Settings defaults;
   ApplyDefaultSettings(defaults, kNow2026);
   EXPECT_EQ(defaults, LoadedDefaults());
@@ -330,14 +330,35 @@ TEST(SettingsFile, LinesEndAtLfWithOrWithoutCr) {
   EXPECT_EQ(Load("9\n\n").status.message(), "'' is not a valid integer value");
 }
 
-TEST(SettingsFile, LinesAfterTheFourteenthAreIgnored) {
-  std::vector<std::string> lines = DefaultLines();
-  lines[0] = "4";
-  for (int i = 0; i < 6; ++i) lines.push_back(i % 2 ? "not a number" : "LOGGING_ENABLED");
-  Load load(Join(lines));
-  ASSERT_TRUE(load.status.ok());
-  EXPECT_EQ(load.settings.PortNumber, 4);
-  EXPECT_FALSE(load.settings.LoggingEnabled);
+TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
+  struct Case {
+    std::vector<std::string> extra;  // lines after the 14th
+    std::string error;               // empty: loads
+    std::int32_t delay;
+    std::string socket;
+  };
+  const Case cases[] = {
+      {{}, "", 0, ""},  // a classic 14-line file
+      {{"250"}, "", 250, ""},
+      {{"$10", "/run/chrony/gps.sock", "x", "LOGGING_ENABLED"}, "", 16, "/run/chrony/gps.sock"},
+      {{"999", ""}, "", 999, ""},
+      {{"-1"}, "The receiver delay must be 0 to 999 ms, not -1.", 0, ""},
+      {{"1000"}, "The receiver delay must be 0 to 999 ms, not 1000.", 0, ""},
+      {{"5 ms"}, "'5 ms' is not a valid integer value", 0, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = DefaultLines();
+    lines.resize(14);
+    lines.insert(lines.end(), c.extra.begin(), c.extra.end());
+    Load load(Join(lines));
+    SCOPED_TRACE(Join(c.extra, "|"));
+    EXPECT_EQ(load.status.message(), c.error);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(load.settings.ReceiverDelayMs, c.delay);
+    EXPECT_EQ(load.settings.ChronySocketPath, c.socket);
+    EXPECT_FALSE(load.settings.LoggingEnabled);  // lines after the 16th do nothing
+    EXPECT_EQ(Load(SettingsFileText(load.settings)).settings, load.settings);
+  }
 }
 
 TEST(SettingsFile, AnyBytesLoadWithoutHarm) {

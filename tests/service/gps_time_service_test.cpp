@@ -167,7 +167,7 @@ TEST_F(ServiceTest, AppliedSettingsAreSavedExactlyAndTakeEffectAfterTheRestart) 
   ASSERT_TRUE(service->ApplySettings(edited).ok());
   EXPECT_EQ(files_.Get("GPS_parm.txt"),
             "5\r\n2\r\n1\r\n60\r\n;ONLY_MIN_SEC\r\n;SOUND_DISABLED\r\n;SUMMER_TIME\r\n3\r\n3\r\n"
-            "10\r\n4\r\n0\r\nMotorola_Oncore\r\nLOGGING_ENABLED\r\n");
+            "10\r\n4\r\n0\r\nMotorola_Oncore\r\nLOGGING_ENABLED\r\n0\r\n\r\n");
   EXPECT_EQ(service->settings().PortNumber, 5);
   EXPECT_TRUE(menu_enabled);
   EXPECT_TRUE(service->AcquisitionRunning());

@@ -146,7 +146,7 @@ TEST_F(SetupDialogTest, ApplySavesTheFourteenLinesAndRestarts) {
   ASSERT_TRUE(dialog().FormDeactivate().ok());
   EXPECT_EQ(SavedFile(),
             "3\r\n-5\r\n2\r\n120\r\nONLY_MIN_SEC\r\n;SOUND_DISABLED\r\nSUMMER_TIME\r\n4\r\n2\r\n"
-            "11\r\n3\r\n30\r\nNMEA_0183 9600 Bod\r\nLOGGING_DISABLED\r\n");
+            "11\r\n3\r\n30\r\nNMEA_0183 9600 Bod\r\nLOGGING_DISABLED\r\n0\r\n\r\n");
   EXPECT_EQ(harness_.links_made(), links_before + 1) << "a new acquisition thread";
   EXPECT_TRUE(harness_.service().AcquisitionRunning());
   const core::Settings& reloaded = harness_.service().settings();
@@ -170,7 +170,7 @@ TEST_F(SetupDialogTest, ApplyWithoutChangesStillSavesAndRestarts) {
   EXPECT_EQ(harness_.links_made(), links_before + 1);
   EXPECT_EQ(SavedFile(),
             "2\r\n2\r\n1\r\n60\r\n;ONLY_MIN_SEC\r\n;SOUND_DISABLED\r\n;SUMMER_TIME\r\n3\r\n3\r\n"
-            "10\r\n4\r\n0\r\nNMEA_0183\r\nLOGGING_DISABLED\r\n");
+            "10\r\n4\r\n0\r\nNMEA_0183\r\nLOGGING_DISABLED\r\n0\r\n\r\n");
 }
 
 TEST_F(SetupDialogTest, DigitTypedInTheSecondPositionIsSavedAlone) {
