@@ -13,7 +13,7 @@ bool IsRealDateTime(const DateTime& t) {
 }  // namespace
 
 ClockDecision UpdatePcClock(std::uint32_t& MessageCounter, const Settings& settings,
-                            const DateTime& message_local, ClockPath path, const DateTime& pc_now) {
+                            const DateTime& message_local, const DateTime& pc_now) {
   ClockDecision decision;
   // A garbled time must neither set the clock nor use up the interval.
   if (!IsRealDateTime(message_local)) return decision;
@@ -32,13 +32,12 @@ ClockDecision UpdatePcClock(std::uint32_t& MessageCounter, const Settings& setti
   DateTime& set = decision.SetTime;
   if (settings.OnlyMinSec) {
     set = pc_now;
-    set.millisecond = path == ClockPath::kMotorola ? pc_now.millisecond : 0;
   } else {
     set = message_local;
     set.day_of_week = static_cast<std::uint16_t>(
         DayOfWeek(message_local.year, message_local.month, message_local.day));
-    set.millisecond = 0;
   }
+  set.millisecond = 0;
   set.minute = message_local.minute;
   set.second = message_local.second;
   return decision;

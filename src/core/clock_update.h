@@ -20,6 +20,7 @@
 
 #include "core/date_time.h"
 #include "core/settings.h"
+#include "core/utc_time.h"
 
 namespace orvik::core {
 
@@ -34,15 +35,30 @@ inline void StepMessageCounter(std::uint32_t& MessageCounter) {
   if (MessageCounter != UINT32_MAX) ++MessageCounter;
 }
 
-// The protocol family of the message: it decides the milliseconds of the
-// time set when only minutes and seconds are taken from the receiver.
+// The protocol family of a time message.
 enum class ClockPath { kNmea, kMotorola };
+
+// A decoded time message that may set the clock, as the decoder leaves it
+// for the clock decision (which runs where the message's timing is known).
+struct ClockCandidate {
+  // The message's local date and time, whole seconds.
+  DateTime message_local;
+  // The instant the message names (its second, with any fraction it gives).
+  UtcNanos message_utc = 0;
+  // message_local - UTC, in minutes.
+  std::int64_t local_offset_minutes = 0;
+  ClockPath path = ClockPath::kNmea;
+
+  friend bool operator==(const ClockCandidate&, const ClockCandidate&) = default;
+};
 
 struct ClockDecision {
   // True when the caller must set the PC clock to SetTime now.
   bool set_clock = false;
-  // The time the clock is set to (local time). Composed for every valid
-  // message whatever the decision; all zero for an invalid one.
+  // The local second the clock is set to; the time elapsed since that
+  // second began is added when the clock is set, so the millisecond is 0.
+  // Composed for every valid message whatever the decision; all zero for an
+  // invalid one.
   DateTime SetTime;
 };
 
@@ -51,12 +67,11 @@ struct ClockDecision {
 // (ClockUpdateInterval < MessageCounter) the decision is yes and the counter
 // restarts at 0; with OnlyMinSec the decision turns to no while the PC's
 // minute is 0, 1 or 59, and the counter restarts all the same.
-// SetTime: OnlyMinSec off: date, hour, minute, second of the message,
-// millisecond 0. OnlyMinSec on: year, month, day, hour of `pc_now`, minute and
-// second of the message, millisecond 0 on the NMEA path and pc_now's on the
-// Motorola path. `pc_now` is the caller's reading of the PC clock; on the
-// Motorola path with OnlyMinSec the caller reads it just before this call.
+// SetTime: OnlyMinSec off: date, hour, minute, second of the message.
+// OnlyMinSec on: year, month, day, hour of `pc_now`, minute and second of the
+// message. The millisecond is 0 on both paths. `pc_now` is the caller's
+// reading of the PC clock in the program's local time, taken just before.
 ClockDecision UpdatePcClock(std::uint32_t& MessageCounter, const Settings& settings,
-                            const DateTime& message_local, ClockPath path, const DateTime& pc_now);
+                            const DateTime& message_local, const DateTime& pc_now);
 
 }  // namespace orvik::core

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/calendar.h"
 #include "core/checksums.h"
 #include "core/clock_update.h"
 #include "core/time_message_builder.h"
@@ -27,15 +28,14 @@ bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const s
 }
 
 NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
-                           std::span<const std::uint8_t> body, const Settings& settings,
-                           const std::function<DateTime()>& read_pc_now) {
+                           std::span<const std::uint8_t> body,
+                           std::optional<std::int64_t> receiver_offset_minutes) {
   NmeaOutcome outcome;
   if (header.size() < 4 || body.size() < 37 || !MotorolaFrameIntact(header, body)) {
     outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
     return outcome;
   }
-  const std::uint8_t letter = header[3];
-  outcome.time_message = BuildTimeMessage(body, letter);
+  StepMessageCounter(MessageCounter);
 
   DateTime local;
   local.month = body[kOffsetMonth];
@@ -44,12 +44,26 @@ NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::u
   local.hour = body[kOffsetHour];
   local.minute = body[kOffsetMinute];
   local.second = body[kOffsetSecond];
+  if (local.year < 1 || local.year > 9999) return outcome;
+  if (IsValidDate(local.year, local.month, local.day)) {
+    local.day_of_week = static_cast<std::uint16_t>(DayOfWeek(local.year, local.month, local.day));
+  }
 
-  StepMessageCounter(MessageCounter);
-  outcome.pc_now = read_pc_now();
-  const ClockDecision decision =
-      UpdatePcClock(MessageCounter, settings, local, ClockPath::kMotorola, outcome.pc_now);
-  if (decision.set_clock) outcome.set_time = decision.SetTime;
+  const std::uint8_t letter = header[3];
+  outcome.time_message = BuildTimeMessage(body, letter);
+  if (receiver_offset_minutes) {
+    if (const std::optional<UtcNanos> as_if_utc = UtcNanosOf(local)) {
+      // Data bytes 7-10: the fraction of the second in nanoseconds.
+      const std::uint32_t fraction = static_cast<std::uint32_t>(body[7]) << 24 |
+                                     static_cast<std::uint32_t>(body[8]) << 16 |
+                                     static_cast<std::uint32_t>(body[9]) << 8 | body[10];
+      outcome.clock = ClockCandidate{
+          local,
+          *as_if_utc - *receiver_offset_minutes * kNanosPerMinute +
+              (fraction < kNanosPerSecond ? fraction : 0),
+          *receiver_offset_minutes, ClockPath::kMotorola};
+    }
+  }
 
   const std::uint8_t visible = (*outcome.time_message)[kOffsetVisible];
   const std::uint8_t tracked = (*outcome.time_message)[kOffsetTracked];

@@ -4,6 +4,7 @@
 // Layout after the four header bytes (multi-byte numbers most significant
 // byte first):
 //   0 month, 1 day, 2-3 year, 4 hour, 5 minute, 6 second,
+//   7-10 the fraction of the second in nanoseconds,
 //   7-33 the receiver's other data (passed on in the time record untouched),
 //   Ea: 34 satellites visible, 35 tracked;  Hb: 35 visible, 36 tracked;
 //   then one checksum byte (XOR of the two letters and the data bytes), CR, LF
@@ -13,16 +14,20 @@
 // A message whose checksum, CR or LF is wrong is rejected like an NMEA
 // sentence with a bad checksum: "--------" shown, nothing sent, the clock
 // and the message counter untouched. A message whose date or time fields
-// are out of range is sent and shown but never sets the clock.
+// are out of range is sent and shown but never sets the clock; one dated
+// outside the years 1..9999 is counted but neither sent nor shown.
+//
+// The receiver's local time is UTC plus the offset of the GMT offset command
+// it was last sent; only when that offset is known can the message's UTC be
+// told, and only then is the message offered to the clock decision.
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <span>
 
 #include "core/date_time.h"
 #include "core/nmea_decoder.h"
-#include "core/settings.h"
 
 namespace orvik::core {
 
@@ -35,9 +40,9 @@ bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const s
 
 // Decodes one message. `header` holds the four header bytes, `body` the
 // bytes after them (at least 72 for "Ea", 50 for "Hb"; body.size() >= 37).
-// `read_pc_now` is called once, just before the clock decision.
+// `receiver_offset_minutes`: the offset the receiver applies, when known.
 NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
-                           std::span<const std::uint8_t> body, const Settings& settings,
-                           const std::function<DateTime()>& read_pc_now);
+                           std::span<const std::uint8_t> body,
+                           std::optional<std::int64_t> receiver_offset_minutes);
 
 }  // namespace orvik::core

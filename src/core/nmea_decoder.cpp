@@ -5,7 +5,6 @@
 
 #include "core/calendar.h"
 #include "core/checksums.h"
-#include "core/local_time.h"
 #include "core/time_message_builder.h"
 
 namespace orvik::core {
@@ -35,6 +34,24 @@ std::optional<std::size_t> FieldAfterComma(std::span<const std::uint8_t> body, i
     if (body[i] == ',' && ++seen == n) return i + 1;
   }
   return std::nullopt;
+}
+
+// Milliseconds of the fraction after the seconds of an RMC time field
+// ("hhmmss.sss"; digits beyond the third are dropped), 0 without one, -1 when
+// the field holds anything else after the six digits.
+int FractionMilliseconds(std::span<const std::uint8_t> body) {
+  std::size_t i = 7;  // after ",hhmmss"
+  if (i >= body.size() || body[i] == ',') return 0;
+  if (body[i] != '.') return -1;
+  int millis = 0;
+  int digits = 0;
+  for (++i; i < body.size() && body[i] != ','; ++i) {
+    if (body[i] < '0' || body[i] > '9') return -1;
+    if (digits < 3) millis = millis * 10 + (body[i] - '0');
+    ++digits;
+  }
+  for (; digits < 3; ++digits) millis *= 10;
+  return millis;
 }
 
 std::string TimeTextOf(const DateTime& t, bool valid_fix) {
@@ -76,10 +93,10 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
 }
 
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
+                       std::optional<UtcNanos>& last_rmc_utc,
                        std::span<const std::uint8_t> header,
                        std::span<std::uint8_t> payload, std::size_t body_length,
-                       const Settings& settings, std::int32_t summer_hours,
-                       const std::function<DateTime()>& read_pc_now) {
+                       const Settings& settings, std::int32_t summer_hours) {
   NmeaOutcome outcome;
   if (header.size() < 6 || header[0] != 5 || body_length < 5 || body_length > payload.size() ||
       payload.size() < 37) {
@@ -99,43 +116,51 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   }
   if (!IsType(address, "RMC")) return outcome;
 
-  StepMessageCounter(MessageCounter);
-  satellites.OnRmc();
-  if (body.size() < 2 || body[0] != ',' || body[1] == ',') return outcome;
-
   // Field 1 hhmmss[.sss], field 2 status, field 9 ddmmyy.
-  const int hour = TwoDigits(body, 1);
-  const int minute = TwoDigits(body, 3);
-  const int second = TwoDigits(body, 5);
+  const bool has_time = body.size() >= 2 && body[0] == ',' && body[1] != ',';
+  const int hour = has_time ? TwoDigits(body, 1) : -1;
+  const int minute = has_time ? TwoDigits(body, 3) : -1;
+  const int second = has_time ? TwoDigits(body, 5) : -1;
+  const int millis = has_time ? FractionMilliseconds(body) : -1;
   const auto status_field = FieldAfterComma(body, 2);
-  if (!status_field) return outcome;
-  const bool valid_fix = *status_field < body.size() && body[*status_field] == 'A';
+  const bool valid_fix = status_field && *status_field < body.size() && body[*status_field] == 'A';
   const auto date_field = FieldAfterComma(body, 9);
   const int day = date_field ? TwoDigits(body, *date_field) : -1;
   const int month = date_field ? TwoDigits(body, *date_field + 2) : -1;
   const int year2 = date_field ? TwoDigits(body, *date_field + 4) : -1;
-  if (!IsValidDate(2000 + year2, month, day) || year2 < 0 ||
-      !IsValidTimeOfDay(hour, minute, second, 0)) {
-    return outcome;  // not a real date and time: counted, nothing else
-  }
 
+  std::optional<UtcNanos> message_utc;
   DateTime utc;
-  utc.year = static_cast<std::uint16_t>(2000 + year2);
-  utc.month = static_cast<std::uint16_t>(month);
-  utc.day = static_cast<std::uint16_t>(day);
-  utc.hour = static_cast<std::uint16_t>(hour);
-  utc.minute = static_cast<std::uint16_t>(minute);
-  utc.second = static_cast<std::uint16_t>(second);
-  utc.day_of_week = static_cast<std::uint16_t>(DayOfWeek(utc.year, utc.month, utc.day));
+  if (status_field && year2 >= 0 && IsValidDate(2000 + year2, month, day) && millis >= 0 &&
+      IsValidTimeOfDay(hour, minute, second, millis)) {
+    utc.year = static_cast<std::uint16_t>(2000 + year2);
+    utc.month = static_cast<std::uint16_t>(month);
+    utc.day = static_cast<std::uint16_t>(day);
+    utc.hour = static_cast<std::uint16_t>(hour);
+    utc.minute = static_cast<std::uint16_t>(minute);
+    utc.second = static_cast<std::uint16_t>(second);
+    utc.day_of_week = static_cast<std::uint16_t>(DayOfWeek(utc.year, utc.month, utc.day));
+    utc.millisecond = static_cast<std::uint16_t>(millis);
+    message_utc = UtcNanosOf(utc);
+    utc.millisecond = 0;
+  }
+  // A second talker reporting the same instant adds nothing.
+  if (message_utc && last_rmc_utc == message_utc) return outcome;
+  last_rmc_utc = message_utc;
+
+  StepMessageCounter(MessageCounter);
+  satellites.OnRmc();
+  if (!message_utc) return outcome;  // not a real date and time: counted, nothing else
+
+  // 64-bit: no setting can overflow it; a local date outside 1..9999 is dropped.
   const std::int64_t offset_minutes =
       (static_cast<std::int64_t>(settings.GmtHours) + summer_hours) * 60 + settings.GmtMinutes;
-  const DateTime local = AddMinutes(utc, offset_minutes);
+  const std::optional<DateTime> shifted = ShiftedByMinutes(utc, offset_minutes);
+  if (!shifted) return outcome;
+  const DateTime& local = *shifted;
 
   if (valid_fix) {
-    outcome.pc_now = read_pc_now();
-    const ClockDecision decision =
-        UpdatePcClock(MessageCounter, settings, local, ClockPath::kNmea, outcome.pc_now);
-    if (decision.set_clock) outcome.set_time = decision.SetTime;
+    outcome.clock = ClockCandidate{local, *message_utc, offset_minutes, ClockPath::kNmea};
   }
 
   const std::uint8_t visible = satellites.Visible();

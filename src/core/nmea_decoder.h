@@ -8,16 +8,18 @@
 //
 // For an RMC sentence the UTC date and time are turned into local time
 // with (GmtHours + SummerHours) hours and GmtMinutes minutes; the payload's
-// first 36 bytes are rewritten in the time record's layout; the clock
-// decision is made for a valid fix ("A"). A sentence whose time or date is
-// not a real date and time (letters, month 13, second 60, an empty date)
-// steps the message counter but is neither sent, shown nor used to set the
-// clock.
+// first 36 bytes are rewritten in the time record's layout; a valid fix ("A")
+// is offered to the clock decision. A sentence whose time or date is not a
+// real date and time (letters, month 13, second 60, an empty date), or whose
+// local date falls outside the years 1..9999, steps the message counter but
+// is neither sent, shown nor used to set the clock. An RMC that names the
+// same instant as the RMC before it (a receiver sending GPRMC and GNRMC for
+// each second) is dropped whole: one record, one count and one clock
+// decision per instant.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,6 +29,7 @@
 #include "core/satellite_tracker.h"
 #include "core/settings.h"
 #include "core/time_message.h"
+#include "core/utc_time.h"
 
 namespace orvik::core {
 
@@ -51,8 +54,7 @@ DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_
 struct NmeaOutcome {
   std::optional<DisplayUpdate> display;     // publish, and set NewDisplayFlag
   std::optional<TimeMessage> time_message;  // send to the LAN clients
-  std::optional<DateTime> set_time;         // set the PC clock to this
-  DateTime pc_now;                          // the PC reading the decision used
+  std::optional<ClockCandidate> clock;      // offer to the clock decision
 };
 
 // Returns true when the two characters after "*" match the XOR of the
@@ -64,14 +66,14 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
 // Decodes one sentence. `header` holds the length byte 5 and the address;
 // `payload` the body from the comma after the address through "*", the
 // checksum, CR and LF (`body_length` bytes, payload.size() >= 37); its first
-// 36 bytes are rewritten for an RMC sentence. `read_pc_now` is called once,
-// when a decision about the clock is due.
+// 36 bytes are rewritten for an RMC sentence.
 // `MessageCounter` counts accepted time messages for the clock decision;
-// `satellites` collects the GSV counts between RMC sentences.
+// `satellites` collects the GSV counts between RMC sentences; `last_rmc_utc`
+// holds the instant of the latest RMC, for dropping repeats.
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
+                       std::optional<UtcNanos>& last_rmc_utc,
                        std::span<const std::uint8_t> header,
                        std::span<std::uint8_t> payload, std::size_t body_length,
-                       const Settings& settings, std::int32_t summer_hours,
-                       const std::function<DateTime()>& read_pc_now);
+                       const Settings& settings, std::int32_t summer_hours);
 
 }  // namespace orvik::core

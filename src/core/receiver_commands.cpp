@@ -74,6 +74,25 @@ Result<std::vector<std::uint8_t>> ComposeGmtOffsetCommand(const Settings& settin
   return MotorolaMessage('G', 'b', data);
 }
 
+std::optional<std::int64_t> GmtOffsetMinutesOfCommand(std::span<const std::uint8_t> command) {
+  std::size_t sign_at = 0;
+  if (command.size() == 17 && command[2] == 'G' && command[3] == 'b') {
+    sign_at = 11;
+  } else if (command.size() == 10 && command[2] == 'A' && command[3] == 'b') {
+    sign_at = 4;
+  } else {
+    return std::nullopt;
+  }
+  const std::size_t checksum_at = command.size() - 3;
+  if (command[0] != '@' || command[1] != '@' ||
+      MotorolaChecksum(command.subspan(2, checksum_at - 2)) != command[checksum_at]) {
+    return std::nullopt;
+  }
+  const std::int64_t magnitude =
+      static_cast<std::int64_t>(command[sign_at + 1]) * 60 + command[sign_at + 2];
+  return command[sign_at] == kNegativeSign ? -magnitude : magnitude;
+}
+
 Result<std::vector<std::uint8_t>> ComposeIntervalCommand(const Settings& settings) {
   const std::uint16_t interval = settings.TransmitInterval;
   if (IsNmeaProtocol(settings.Protocol)) {

@@ -21,6 +21,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "core/date_time.h"
@@ -55,6 +57,12 @@ Result<GmtOffsetFields> GmtOffsetFieldsFor(const Settings& settings, bool summer
 Result<std::vector<std::uint8_t>> ComposeGmtOffsetCommand(const Settings& settings,
                                                           bool summer_in_effect,
                                                           const DateTime& pc_now);
+
+// Returns the offset, in minutes ahead of UTC, that a GMT offset command
+// written to the receiver sets ("@@Gb" or "@@Ab" with a good checksum: the
+// sign applies to hours and minutes alike, as the receiver applies it), or
+// nullopt for any other bytes. A Motorola receiver reports UTC plus this.
+std::optional<std::int64_t> GmtOffsetMinutesOfCommand(std::span<const std::uint8_t> command);
 
 // Returns the transmission interval command for settings.Protocol: "$PGRMC1"
 // for the NMEA protocols (TransmitInterval 1..900, written in all its

@@ -73,6 +73,11 @@ void RequestLowLatency(int fd) {
   ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
+core::MonotonicNanos MonotonicNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
 std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a,
                                           std::optional<Clock::time_point> b) {
   if (!a) return b;
@@ -108,6 +113,9 @@ void PosixSerialLink::OpenPort(const PortConfig& config) {
 
   port_fd_ = std::move(fd);
   last_break_count_ = ReadBreakCount();
+  rx_begin_ = rx_end_ = 0;
+  bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
+  bursts_.Restart(MonotonicNow());
   open_.store(true);
 }
 
@@ -117,22 +125,33 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
   std::lock_guard lock(io_mutex_);
   if (!Usable()) return {false, 0};
   const std::size_t n = buffer.size();
-  if (n == 0) return {true, 0};
+  std::size_t count = TakeBuffered(buffer);
+  if (count == n) return {true, n};
 
   // The total limit runs from the start of the read; the interval limit
   // from the latest byte, and only once a first byte has arrived.
+  const Clock::time_point start = Clock::now();
   std::optional<Clock::time_point> total_deadline;
   if (timeouts_.read_total_per_byte != 0 || timeouts_.read_total_constant != 0) {
-    total_deadline = Clock::now() + milliseconds(std::int64_t{timeouts_.read_total_per_byte} *
-                                                     static_cast<std::int64_t>(n) +
-                                                 timeouts_.read_total_constant);
+    total_deadline = start + milliseconds(std::int64_t{timeouts_.read_total_per_byte} *
+                                              static_cast<std::int64_t>(n) +
+                                          timeouts_.read_total_constant);
   }
   std::optional<Clock::time_point> interval_deadline;
-  std::size_t count = 0;
+  if (count > 0 && timeouts_.read_interval != 0) {
+    interval_deadline = start + milliseconds(timeouts_.read_interval);
+  }
+  // True right after a wait for the line: the next chunk is read promptly.
+  bool after_wait = false;
   while (true) {
-    const ssize_t got = ::read(port_fd_.get(), buffer.data() + count, n - count);
+    const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
     if (got > 0) {
-      count += static_cast<std::size_t>(got);
+      const core::MonotonicNanos now = MonotonicNow();
+      bursts_.OnChunk(static_cast<std::size_t>(got), now, after_wait);
+      after_wait = false;
+      rx_begin_ = 0;
+      rx_end_ = static_cast<std::size_t>(got);
+      count += TakeBuffered(buffer.subspan(count));
       if (count == n) return {true, n};
       if (timeouts_.read_interval != 0) {
         interval_deadline = Clock::now() + milliseconds(timeouts_.read_interval);
@@ -147,6 +166,7 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
     }
     switch (WaitForPort(POLLIN, Earliest(total_deadline, interval_deadline))) {
       case WaitResult::kReady:
+        after_wait = true;
         break;
       case WaitResult::kTimedOut:
       case WaitResult::kWoken:
@@ -216,6 +236,18 @@ void PosixSerialLink::PollPortEvents() {
   last_break_count_ = count;
 }
 
+core::ByteTiming PosixSerialLink::LastByteTiming() const {
+  std::lock_guard lock(io_mutex_);
+  return bursts_.Latest();
+}
+
+std::size_t PosixSerialLink::TakeBuffered(std::span<std::uint8_t> out) {
+  const std::size_t taken = std::min(out.size(), rx_end_ - rx_begin_);
+  std::copy_n(rx_.begin() + static_cast<std::ptrdiff_t>(rx_begin_), taken, out.begin());
+  rx_begin_ += taken;
+  return taken;
+}
+
 void PosixSerialLink::IdleWait(std::chrono::milliseconds duration) {
   // Only the wake descriptor is watched, so no lock is needed: ClosePort()
   // ends the pause without waiting for it.
@@ -277,7 +309,17 @@ void PosixSerialLink::ReleasePort() {
 
 bool PosixSerialLink::Usable() const { return port_fd_.valid() && !closed_for_good_.load(); }
 
-void PosixSerialLink::FlushQueues() { ::tcflush(port_fd_.get(), TCIOFLUSH); }
+void PosixSerialLink::FlushQueues() {
+  // What the driver holds is read (and dropped) rather than flushed unseen,
+  // so the burst tracker still knows whether the line was silent.
+  for (int chunk = 0; chunk < 16; ++chunk) {
+    const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
+    if (got <= 0) break;
+    bursts_.OnChunk(static_cast<std::size_t>(got), MonotonicNow(), /*prompt=*/false);
+  }
+  ::tcflush(port_fd_.get(), TCIOFLUSH);
+  rx_begin_ = rx_end_ = 0;
+}
 
 void PosixSerialLink::ClearErrorsLocked() {
   // Line errors need no clearing on a terminal (they only mark or drop

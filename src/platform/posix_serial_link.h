@@ -4,6 +4,11 @@
 // The port is opened non-blocking in raw 8N1 mode; every wait is a poll()
 // against a CLOCK_MONOTONIC deadline computed from the port's time-outs, and
 // it also watches a wake descriptor (an eventfd) that ClosePort() signals.
+// What the line delivers is read into a buffer of the link's own, as much as
+// the driver holds at once, and handed out from there; the time-outs govern
+// only the waits for bytes that have not arrived yet, and a purge empties the
+// buffer too. Every chunk read is reported to a BurstTracker, which keeps the
+// start of the receiver's current burst (LastByteTiming).
 // A hang-up of the device (read() returning 0, EIO, POLLHUP or POLLERR)
 // closes the descriptor; a later OpenPort() may open the port again.
 //
@@ -13,6 +18,7 @@
 // using it: it wakes that thread and waits for it to let go.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -20,6 +26,7 @@
 #include <optional>
 #include <span>
 
+#include "core/burst_tracker.h"
 #include "core/port_settings.h"
 #include "platform/serial_link.h"
 #include "platform/unique_fd.h"
@@ -55,6 +62,8 @@ class PosixSerialLink : public SerialLink {
   // Never blocks: when the driver counts breaks and the count rose since the
   // last poll, runs ClearPortErrors().
   void PollPortEvents() override;
+  // The timing of the byte most recently handed out.
+  core::ByteTiming LastByteTiming() const override;
   // Sleeps for `duration`; returns at once once ClosePort() has been called.
   void IdleWait(std::chrono::milliseconds duration) override;
   // Any thread, any number of times: ends a wait in progress in failure,
@@ -78,6 +87,8 @@ class PosixSerialLink : public SerialLink {
   // Ends a break sent on the line and discards both queues.
   // REQUIRES: io_mutex_ held, port_fd_ valid.
   void ClearErrorsLocked();
+  // Copies buffered bytes into `out`; returns how many. REQUIRES: io_mutex_ held.
+  std::size_t TakeBuffered(std::span<std::uint8_t> out);
   // Reads the driver's break count, if it keeps one. REQUIRES: io_mutex_ held.
   std::optional<std::uint32_t> ReadBreakCount() const;
 
@@ -92,10 +103,15 @@ class PosixSerialLink : public SerialLink {
   // Held by every port operation for its whole duration, and by ClosePort()
   // while it closes the descriptor. Guards port_fd_, timeouts_ and
   // last_break_count_.
-  std::mutex io_mutex_;
+  mutable std::mutex io_mutex_;
   UniqueFd port_fd_;                               // guarded by io_mutex_
   core::SerialTimeouts timeouts_;                  // guarded by io_mutex_
   std::optional<std::uint32_t> last_break_count_;  // guarded by io_mutex_
+  // Received bytes not yet handed out: rx_[rx_begin_, rx_end_).
+  std::array<std::uint8_t, 4096> rx_{};  // guarded by io_mutex_
+  std::size_t rx_begin_ = 0;              // guarded by io_mutex_
+  std::size_t rx_end_ = 0;                // guarded by io_mutex_
+  core::BurstTracker bursts_{0};          // guarded by io_mutex_
 };
 
 }  // namespace orvik::platform

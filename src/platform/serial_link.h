@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "core/burst_tracker.h"
 #include "core/port_settings.h"
 
 namespace orvik::platform {
@@ -68,6 +69,12 @@ class SerialLink {
   // Never blocks: when a break was seen on the line since the last poll,
   // runs ClearPortErrors().
   virtual void PollPortEvents() = 0;
+
+  // How the byte most recently read reached the program: the start of its
+  // burst on the monotonic clock (see core/burst_tracker.h) and when it was
+  // read from the line. A link that cannot tell reports no burst start, and
+  // then no message it delivers sets the clock.
+  virtual core::ByteTiming LastByteTiming() const { return {}; }
 
   // Pauses the calling thread; returns early once ClosePort() has been called.
   virtual void IdleWait(std::chrono::milliseconds duration) = 0;

@@ -1,10 +1,17 @@
-// SystemClock: the only way the program reads and sets the PC's local time.
+// SystemClock: the only way the program reads and sets the PC clock.
+//
+// The clock is read and set in UTC; the program forms its own local time
+// from UTC and the configured offset (core/utc_time.h), so the machine's time
+// zone never shifts what is set. The monotonic clock is the one the serial
+// link stamps arrivals with, so elapsed times can be measured across both.
 // The POSIX implementation is the single file that touches the real clock;
 // tests use a fake.
 #pragma once
 
-#include "core/date_time.h"
+#include <cstdint>
+
 #include "core/status.h"
+#include "core/utc_time.h"
 
 namespace orvik::platform {
 
@@ -12,12 +19,16 @@ class SystemClock {
  public:
   virtual ~SystemClock() = default;
 
-  // Returns the PC's current local date and time.
-  virtual core::DateTime Now() const = 0;
-
-  // Sets the PC clock to a local date and time; the day of week is ignored.
-  // Fails without the time privilege.
-  virtual core::Status SetLocalTime(const core::DateTime& local) = 0;
+  // The current real time (UTC).
+  virtual core::UtcNanos NowUtc() const = 0;
+  // The current monotonic time, on the serial link's clock.
+  virtual core::MonotonicNanos NowMonotonic() const = 0;
+  // Sets the real time. Fails without the time privilege, with a short
+  // reason for the operator ("no time privilege").
+  virtual core::Status SetUtc(core::UtcNanos instant) = 0;
+  // Minutes the machine's own time zone is ahead of UTC at `at`; only told
+  // to the operator, never used for the time the program keeps.
+  virtual std::int64_t MachineZoneOffsetMinutes(core::UtcNanos at) const = 0;
 };
 
 }  // namespace orvik::platform

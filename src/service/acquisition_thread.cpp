@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/receiver_commands.h"
 #include "platform/com_port_path.h"
 
 namespace orvik::service {
@@ -77,11 +78,26 @@ void comm_GPS_acq::OpenReceiverPort() {
   link_->OpenPort(config);
 }
 
+void comm_GPS_acq::SendCommand(std::span<const std::uint8_t> command) {
+  const bool delivered = link_->IsOpen();
+  link_->WritePort(command);
+  // The receiver applies a new offset from its next message on; the time
+  // of the write lets the decoders wait until it surely has.
+  const auto minutes = core::GmtOffsetMinutesOfCommand(command);
+  if (delivered && minutes) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    receiver_offset_ = ReceiverOffset{
+        *minutes, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()};
+  }
+}
+
 void comm_GPS_acq::ReopenIfDue() {
   if (StopRequested()) return;
   if (std::chrono::steady_clock::now() - last_open_attempt_ < options_.reopen_interval) return;
   OpenReceiverPort();
   if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues);
+  // A receiver plugged back in may have lost its offset: command it again.
+  first_command_sent_ = false;
 }
 
 void comm_GPS_acq::ReceiveLoop() {
@@ -99,7 +115,11 @@ void comm_GPS_acq::ReceiveLoop() {
         LoopState_ = LoopState::SendPending;
         break;
       case LoopState::SendPending:
-        if (auto command = context_.shared.command.Take()) link_->WritePort(*command);
+        if (!first_command_sent_ && link_->IsOpen()) {
+          first_command_sent_ = true;
+          if (!options_.first_command.empty()) SendCommand(options_.first_command);
+        }
+        if (auto command = context_.shared.command.Take()) SendCommand(*command);
         LoopState_ = LoopState::Receive;
         break;
       case LoopState::Receive:

@@ -16,10 +16,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "core/burst_tracker.h"
 #include "core/port_settings.h"
 #include "core/satellite_tracker.h"
 #include "core/settings.h"
@@ -48,6 +52,17 @@ struct AcquisitionOptions {
   std::chrono::milliseconds reopen_interval{60'000};
   // Pause per receive step while the port is not open, so the loop does not spin.
   std::chrono::milliseconds closed_port_pause{100};
+  // Written to the receiver at the first send step, before any command from
+  // the hand-over: the GMT offset command of the start-up sequence, so a
+  // Motorola receiver reports the local time the program expects.
+  std::vector<std::uint8_t> first_command;
+};
+
+// The GMT offset a Motorola receiver was last commanded, and when the
+// command left (monotonic clock).
+struct ReceiverOffset {
+  std::int64_t minutes = 0;
+  core::MonotonicNanos written_at = 0;
 };
 
 class comm_GPS_acq {
@@ -90,6 +105,10 @@ class comm_GPS_acq {
   SharedState& shared() { return context_.shared; }
   MainThreadBridge& bridge() { return context_.bridge; }
   bool StopRequested() const { return stop_.stop_requested(); }
+  // How the latest byte of the message being decoded reached the program.
+  core::ByteTiming LastByteTiming() const { return link_->LastByteTiming(); }
+  // The GMT offset command this thread last wrote, if any.
+  const std::optional<ReceiverOffset>& ReceiverOffsetCommanded() const { return receiver_offset_; }
   // Writes a log line through the main thread, unless a stop was requested.
   void LogThroughMainThread(const std::string& line);
 
@@ -100,6 +119,7 @@ class comm_GPS_acq {
   LoopState ReceiveNmea();
   LoopState ReceiveMotorola();
   void OpenReceiverPort();
+  void SendCommand(std::span<const std::uint8_t> command);
   void ReopenIfDue();
 
   AcquisitionContext context_;
@@ -118,6 +138,8 @@ class comm_GPS_acq {
   HeaderBuffer MessageHeader_{};
   BodyBuffer MessagePayload_{};
   std::chrono::steady_clock::time_point last_open_attempt_{};
+  bool first_command_sent_ = false;
+  std::optional<ReceiverOffset> receiver_offset_;
 
   std::stop_source stop_;
   std::atomic<bool> finished_{false};

@@ -7,6 +7,7 @@
 
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
+#include "core/utc_time.h"
 #include "service/acquisition_stop.h"
 #include "service/receiver_command_control.h"
 
@@ -30,7 +31,7 @@ core::Status GpsTimeService::FormCreate() {
   };
   if (core::Status listening = server_.Activate(); !listening.ok()) return fail(listening);
 
-  const core::DateTime load_time = env_.clock.Now();
+  const core::DateTime load_time = LocalNow();
   const core::Status loaded =
       core::LoadSettings(settings_, env_.files, load_time, [this](bool enabled) {
         commands_menu_enabled_ = enabled;
@@ -40,27 +41,83 @@ core::Status GpsTimeService::FormCreate() {
   summer_.days_year = load_time.year;
 
   shared_.lifecycle.IsWinNT = true;
-  env_.privilege.EnableTimePrivileges();
-  PcNow_ = env_.clock.Now();
+  const bool privileged = env_.privilege.EnableTimePrivileges();
+  ReadPcNowWithSummerState();
   if (core::Status timeouts = core::LoadTimeouts(env_.files, timeouts_); !timeouts.ok()) {
     return fail(timeouts);
   }
-  // Sets the summer state and SummerHours; a command composed here is
-  // dropped by the new thread, so a value the receiver cannot take is no
-  // start-up error.
+  // Sets the summer state and SummerHours; for a Motorola receiver the GMT
+  // offset command it composes goes out first of all, so the receiver
+  // reports the local time the program expects. A value the receiver cannot
+  // take is no start-up error: its messages then never set the clock.
+  shared_.command.Clear();
   (void)GMT_offsetClick();
-  StartAcquisitionThread();
+  std::vector<std::uint8_t> first_command = shared_.command.Take().value_or(std::vector<std::uint8_t>{});
+  TellClockKeeping(privileged);
+  StartAcquisitionThread(std::move(first_command));
   summer_.LastMinute = PcNow_.minute;
   return core::Status::Ok();
 }
 
-void GpsTimeService::StartAcquisitionThread() {
+core::DateTime GpsTimeService::LocalNow() const {
+  return core::DateTimeAt(env_.clock.NowUtc(), shared_.LocalOffsetMinutes.load())
+      .value_or(core::DateTime{});
+}
+
+void GpsTimeService::ReadPcNowWithSummerState() {
+  // The summer rule is stated in local time, which itself depends on the
+  // rule: try zone time first, and keep summer time only where the rule,
+  // read in summer time, agrees (the hour after the end of summer time
+  // exists twice in local time).
+  const core::UtcNanos utc = env_.clock.NowUtc();
+  const auto local_at = [&](bool summer) {
+    return core::DateTimeAt(utc, core::LocalOffsetMinutes(settings_, summer))
+        .value_or(core::DateTime{});
+  };
+  PcNow_ = local_at(false);
+  if (core::SummerRule(settings_, PcNow_.month, PcNow_.day, PcNow_.hour)) {
+    const core::DateTime summer = local_at(true);
+    if (core::SummerRule(settings_, summer.month, summer.day, summer.hour)) PcNow_ = summer;
+  }
+}
+
+void GpsTimeService::TellClockKeeping(bool privileged) {
+  const core::UtcNanos now = env_.clock.NowUtc();
+  const std::int64_t configured = shared_.LocalOffsetMinutes.load();
+  const std::int64_t machine = env_.clock.MachineZoneOffsetMinutes(now);
+  std::string zone;
+  if (machine != configured) {
+    zone = "The machine's time zone is " + core::FormatUtcOffset(machine) +
+           ", the configured local time " + core::FormatUtcOffset(configured) +
+           ": the PC clock is kept in UTC, and the times shown and sent are " +
+           core::FormatUtcOffset(configured) + ".";
+  }
+  if (zone != zone_notice_) {
+    zone_notice_ = zone;
+    if (!zone.empty()) Notice(zone);
+  }
+  if (!privileged && settings_.ChronySocketPath.empty()) {
+    shared_.clock_keeping.SetProblem("PC clock not set: no time privilege");
+    if (!privilege_notice_given_) {
+      privilege_notice_given_ = true;
+      Notice("No right to set the PC clock: the time is served, but the PC clock is not kept.");
+    }
+  }
+}
+
+void GpsTimeService::Notice(const std::string& message) {
+  if (settings_.LoggingEnabled) env_.log.WriteLog(message);
+  emit notice(QString::fromStdString(message));
+}
+
+void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
   if (acquisition_) StopAcquisition();  // never two acquisition threads
   shared_.lifecycle.AcquisitionRunning = true;
   shared_.lifecycle.PortActive = true;
   AcquisitionOptions acquisition_options;
   acquisition_options.working_dir = env_.working_dir;
   acquisition_options.reopen_interval = options_.reopen_interval;
+  acquisition_options.first_command = std::move(first_command);
   acquisition_ = std::make_unique<comm_GPS_acq>(
       AcquisitionContext{shared_, decoders_, env_.log, bridge_}, settings_, timeouts_,
       env_.make_link(), acquisition_options);
@@ -102,14 +159,13 @@ void GpsTimeService::WatchdogTick() {
 
 bool GpsTimeService::SummerSwitchTick() {
   if (!settings_.SummerTime || busy_) return false;
-  PcNow_ = env_.clock.Now();
+  PcNow_ = LocalNow();
   if (!core::SummerSwitchDue(settings_, summer_, PcNow_)) return false;
   busy_ = true;
   PauseDispatching(options_.summer_switch_pause);
+  // Only the offset changes (and, for a Motorola receiver, its command): the
+  // clock runs in UTC and is not stepped.
   (void)GMT_offsetClick();
-  // Set from a fresh reading, so the switch never steps the clock back by
-  // the second just waited.
-  (void)env_.clock.SetLocalTime(env_.clock.Now());
   busy_ = false;
   return true;
 }

@@ -6,11 +6,18 @@
 // The start-up sequence (FormCreate), strictly in this order: activate the
 // listener on the TCP port (a second run keeps it and every client), load
 // "GPS_parm.txt", gain the right to set the clock, read the PC clock, load
-// "timeouts.txt", evaluate summer time (GMT_offsetClick with no sender: a
-// command it composes is dropped by the new thread), start the acquisition
-// thread, remember the minute for the summer/zone check. An error in any
-// step ends the sequence there: nothing later runs, startupFailed() carries
-// the message, and the watchdog tries again about once a minute.
+// "timeouts.txt", evaluate summer time (GMT_offsetClick; the GMT offset
+// command it composes for a Motorola receiver is the new thread's first
+// command), start the acquisition thread, remember the minute for the
+// summer/zone check. An error in any step ends the sequence there: nothing
+// later runs, startupFailed() carries the message, and the watchdog tries
+// again about once a minute.
+//
+// The PC clock is read and set in UTC; "the PC's time" here is the program's
+// own local time, UTC plus the configured offset and summer hour. Things
+// the operator should know once (the machine's zone differs from the
+// configured offset; no right to set the clock) are sent as notice() at the
+// start-up that finds them, and logged when logging is on.
 //
 // Main thread only (the thread of its QObject and event loop).
 #pragma once
@@ -22,6 +29,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/date_time.h"
 #include "core/port_settings.h"
@@ -106,12 +115,22 @@ class GpsTimeService : public QObject {
  signals:
   // The start-up sequence failed with `message` (the operator must see it).
   void startupFailed(const QString& message);
+  // Something the operator should know about how the time is kept.
+  void notice(const QString& message);
   // The settings loader read the protocol line: the "Commands to GPS" menu
   // is to be enabled (Motorola) or disabled (NMEA).
   void commandsMenuEnabledChanged(bool enabled);
 
  private:
-  void StartAcquisitionThread();
+  void StartAcquisitionThread(std::vector<std::uint8_t> first_command);
+  // The program's local time now, with the offset last evaluated.
+  core::DateTime LocalNow() const;
+  // Evaluates summer time for the current instant and reads PcNow_ in the
+  // resulting local time.
+  void ReadPcNowWithSummerState();
+  // Says once what the operator should know about the clock after a start-up.
+  void TellClockKeeping(bool privileged);
+  void Notice(const std::string& message);
   void DispatchEvents();
   // Waits `pause` while the main thread's events keep flowing.
   void PauseDispatching(std::chrono::milliseconds pause);
@@ -127,6 +146,9 @@ class GpsTimeService : public QObject {
   core::DateTime PcNow_;  // the main thread's latest reading of the PC clock
   core::SummerSwitchState summer_;
   bool commands_menu_enabled_ = true;
+  // The notices already given, so each is said once.
+  std::string zone_notice_;
+  bool privilege_notice_given_ = false;
   // A restart (or a summer switch) is waiting with events flowing: nested
   // restarts from the watchdog or the dialog are refused meanwhile.
   bool busy_ = false;

@@ -5,6 +5,7 @@
 
 #include "core/receiver_commands.h"
 #include "core/summer_rule.h"
+#include "core/utc_time.h"
 
 namespace orvik::service {
 namespace {
@@ -26,13 +27,17 @@ core::Status GMT_offsetClick(const core::Settings& settings, const core::DateTim
                              platform::SystemClock& clock, SharedState& shared,
                              bool& SummerInEffect) {
   SummerInEffect = core::SummerRule(settings, PcNow.month, PcNow.day, PcNow.hour);
+  const std::int64_t offset = core::LocalOffsetMinutes(settings, SummerInEffect);
+  shared.LocalOffsetMinutes.store(offset);
   if (core::IsNmeaProtocol(settings.Protocol)) {
     // The NMEA conversion adds the summer hour itself; the receiver gets nothing.
     shared.SummerHours.store(core::SummerHoursFor(settings, SummerInEffect));
     return core::Status::Ok();
   }
   // The M12 command carries the PC's date and time: read it just before.
-  const core::DateTime now = settings.Protocol == core::kProtocolMotorolaM12 ? clock.Now() : PcNow;
+  const core::DateTime now = settings.Protocol == core::kProtocolMotorolaM12
+                                 ? core::DateTimeAt(clock.NowUtc(), offset).value_or(PcNow)
+                                 : PcNow;
   return HandOver(core::ComposeGmtOffsetCommand(settings, SummerInEffect, now), shared);
 }
 

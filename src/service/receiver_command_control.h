@@ -18,11 +18,13 @@
 
 namespace orvik::service {
 
-// Evaluates the summer rule on `PcNow` (the main thread's latest clock
-// reading; not read again for the rule) and stores the result in
-// `SummerInEffect`. Then, by protocol: NMEA stores the summer hour in
-// shared.SummerHours and sends nothing; M12 reads `clock` once more and
-// composes "@@Gb" from that reading; Oncore composes "@@Ab". Returns the
+// Evaluates the summer rule on `PcNow` (the main thread's latest reading of
+// the program's local time; not read again for the rule), stores the result
+// in `SummerInEffect` and the program's local offset in
+// shared.LocalOffsetMinutes. Then, by protocol: NMEA stores the summer hour
+// in shared.SummerHours and sends nothing; M12 reads `clock` once more and
+// composes "@@Gb" from that reading (in the new local time); Oncore composes
+// "@@Ab". Returns the
 // reason when the command cannot carry the settings (nothing is composed
 // then, and a pending command stays as it was); ok otherwise.
 core::Status GMT_offsetClick(const core::Settings& settings, const core::DateTime& PcNow,

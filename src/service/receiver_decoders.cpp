@@ -5,36 +5,35 @@
 #include "service/acquisition_thread.h"
 
 namespace orvik::service {
+namespace {
+
+constexpr std::int64_t kFailureReminderNanos = 3600 * core::kNanosPerSecond;
+
+std::int64_t FloorMod(std::int64_t a, std::int64_t b) { return ((a % b) + b) % b; }
+
+}  // namespace
 
 void ReceiverDecoders::DecodeNmea(comm_GPS_acq& thread, std::size_t body_length) {
   const core::NmeaOutcome outcome = core::DecodeNmea(
-      MessageCounter_, thread.Satellites(), thread.MessageHeader(), thread.MessagePayload(),
-      body_length, thread.settings(), thread.shared().SummerHours.load(),
-      [this] { return clock_.Now(); });
-  Apply(thread, outcome, /*log_clock_setting=*/true);
+      MessageCounter_, thread.Satellites(), last_rmc_utc_, thread.MessageHeader(),
+      thread.MessagePayload(), body_length, thread.settings(), thread.shared().SummerHours.load());
+  Apply(thread, outcome);
 }
 
 void ReceiverDecoders::DecodeMotorola(comm_GPS_acq& thread) {
-  const core::NmeaOutcome outcome =
-      core::DecodeMotorola(MessageCounter_, thread.MessageHeader(), thread.MessagePayload(),
-                           thread.settings(), [this] { return clock_.Now(); });
-  Apply(thread, outcome, /*log_clock_setting=*/false);
+  const std::optional<ReceiverOffset>& offset = thread.ReceiverOffsetCommanded();
+  const core::NmeaOutcome outcome = core::DecodeMotorola(
+      MessageCounter_, thread.MessageHeader(), thread.MessagePayload(),
+      offset ? std::optional<std::int64_t>(offset->minutes) : std::nullopt);
+  Apply(thread, outcome);
 }
 
-void ReceiverDecoders::Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome,
-                             bool log_clock_setting) {
+void ReceiverDecoders::Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome) {
   if (outcome.time_message) {
     const core::TimeMessage& record = *outcome.time_message;
     thread.bridge().RunInMainThread([this, &record] { sender_.Retransmit_to_LAN(record); });
   }
-  if (outcome.set_time) {
-    // A failure (no privilege) is not fatal: the next setting tries again.
-    (void)clock_.SetLocalTime(*outcome.set_time);
-    if (log_clock_setting && thread.settings().LoggingEnabled) {
-      thread.LogThroughMainThread(
-          core::LogClockSet("Set PC time to", outcome.pc_now, *outcome.set_time));
-    }
-  }
+  if (outcome.clock) ConsiderClock(thread, *outcome.clock);
   if (outcome.display) {
     DisplayState& display = thread.shared().display;
     display.SetTexts({outcome.display->TimeText, outcome.display->DateText,
@@ -45,6 +44,73 @@ void ReceiverDecoders::Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outc
     }
     display.NewDisplayFlag = true;
   }
+}
+
+void ReceiverDecoders::ConsiderClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate) {
+  const core::Settings& settings = thread.settings();
+  const core::ByteTiming timing = thread.LastByteTiming();
+  const std::optional<core::MonotonicNanos> reference = freshness_.Check(
+      candidate.message_utc, timing,
+      static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli);
+  // Read from a backlog: shown and sent, but the clock and the count stay.
+  if (!reference) return;
+  if (candidate.path == core::ClockPath::kMotorola) {
+    const std::optional<ReceiverOffset>& offset = thread.ReceiverOffsetCommanded();
+    if (!offset || *timing.burst_start < offset->written_at + kOffsetSettleNanos) return;
+  }
+
+  const core::DateTime pc_now =
+      core::DateTimeAt(clock_.NowUtc(), candidate.local_offset_minutes).value_or(core::DateTime{});
+  const core::ClockDecision decision =
+      core::UpdatePcClock(MessageCounter_, settings, candidate.message_local, pc_now);
+  if (!decision.set_clock) return;
+  // The instant the message names, or with OnlyMinSec the PC's date and hour
+  // with the message's minute and second (moved from local time to UTC, the
+  // message's fraction kept); then the time elapsed since that second began.
+  core::UtcNanos second = candidate.message_utc;
+  if (settings.OnlyMinSec) {
+    const std::optional<core::UtcNanos> as_utc = core::UtcNanosOf(decision.SetTime);
+    if (!as_utc) return;
+    second = *as_utc - candidate.local_offset_minutes * core::kNanosPerMinute +
+             FloorMod(candidate.message_utc, core::kNanosPerSecond);
+  }
+  SetClock(thread, candidate, second + (clock_.NowMonotonic() - *reference));
+}
+
+void ReceiverDecoders::SetClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+                                core::UtcNanos target) {
+  if (!settable_.Contains(target)) {
+    ReportFailure(thread, candidate, target, "the date lies outside the years this program sets");
+    return;
+  }
+  const core::UtcNanos before = clock_.NowUtc();
+  if (const core::Status set = clock_.SetUtc(target); !set.ok()) {
+    ReportFailure(thread, candidate, target, set.message());
+    return;
+  }
+  thread.shared().clock_keeping.SetProblem("");
+  logged_failure_.clear();
+  if (candidate.path == core::ClockPath::kNmea && thread.settings().LoggingEnabled) {
+    const auto pc_before = core::DateTimeAt(before, candidate.local_offset_minutes);
+    const auto set_local = core::DateTimeAt(target, candidate.local_offset_minutes);
+    if (pc_before && set_local) {
+      thread.LogThroughMainThread(core::LogClockSet("Set PC time to", *pc_before, *set_local));
+    }
+  }
+}
+
+void ReceiverDecoders::ReportFailure(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+                                     core::UtcNanos target, const std::string& reason) {
+  thread.shared().clock_keeping.SetProblem("PC clock not set: " + reason);
+  const core::MonotonicNanos now = clock_.NowMonotonic();
+  if (reason == logged_failure_ && now - logged_failure_at_ < kFailureReminderNanos) return;
+  logged_failure_ = reason;
+  logged_failure_at_ = now;
+  if (!thread.settings().LoggingEnabled) return;
+  const core::DateTime local =
+      core::DateTimeAt(target, candidate.local_offset_minutes).value_or(candidate.message_local);
+  thread.LogThroughMainThread("Could not set PC time to " + core::FormatShortDate(local) + " " +
+                              core::FormatLongTime(local) + ": " + reason);
 }
 
 }  // namespace orvik::service

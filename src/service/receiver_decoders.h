@@ -1,8 +1,21 @@
 // ReceiverDecoders: the decoders the acquisition thread runs for every
 // framed message. They decode (rules in core), then, in this order, hand the
 // time record to the LAN through the main thread, set the PC clock when the
-// decision says so (logging the setting on the NMEA path when logging is
-// on), and publish the status texts and flags.
+// clock decision says so, and publish the status texts and flags.
+//
+// Setting the clock: a message offered by the decoder sets it only when it
+// is fresh (core/message_freshness.h: its second is tied to the monotonic
+// clock through the start of its burst on the line), and, from a Motorola
+// receiver, only once the receiver has surely applied the GMT offset the
+// program commanded (a message whose burst began at least
+// kOffsetSettleNanos after the command was written). The clock becomes the
+// message's UTC plus the time elapsed since its second began, to the
+// nanosecond, and never an instant outside the span from the build date to
+// twenty years after it. A setting is logged (NMEA path, logging on) as
+// "Set PC time to ..."; a failure as "Could not set PC time to <date>
+// <time>: <reason>" (both paths), once, then again when the reason changes
+// or an hour has passed, and the shared clock-keeping state tells the
+// operator while the clock is not being kept.
 //
 // One object serves the program's whole run, so the message counter that
 // paces the clock settings survives restarts of the acquisition. Used by one
@@ -10,20 +23,29 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "core/clock_update.h"
+#include "core/message_freshness.h"
 #include "core/nmea_decoder.h"
+#include "core/utc_time.h"
 #include "platform/system_clock.h"
 #include "service/message_decoders.h"
 #include "service/time_message_sender.h"
 
 namespace orvik::service {
 
+// A Motorola receiver's messages may carry the old offset until this long
+// after a GMT offset command was written.
+inline constexpr std::int64_t kOffsetSettleNanos = 2 * core::kNanosPerSecond;
+
 class ReceiverDecoders : public MessageDecoders {
  public:
   // REQUIRES: `clock` and `sender` outlive this object.
-  ReceiverDecoders(platform::SystemClock& clock, TimeMessageSender& sender)
-      : clock_(clock), sender_(sender) {}
+  ReceiverDecoders(platform::SystemClock& clock, TimeMessageSender& sender,
+                   core::SettableSpan settable = core::SettableSpanOfThisBuild())
+      : clock_(clock), sender_(sender), settable_(settable) {}
 
   void DecodeNmea(comm_GPS_acq& thread, std::size_t body_length) override;
   void DecodeMotorola(comm_GPS_acq& thread) override;
@@ -32,11 +54,23 @@ class ReceiverDecoders : public MessageDecoders {
   std::uint32_t MessageCounter() const { return MessageCounter_; }
 
  private:
-  void Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome, bool log_clock_setting);
+  void Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome);
+  void ConsiderClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate);
+  // Sets the clock to `target`, logs and tells the outcome.
+  void SetClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+                core::UtcNanos target);
+  void ReportFailure(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+                     core::UtcNanos target, const std::string& reason);
 
   platform::SystemClock& clock_;
   TimeMessageSender& sender_;
+  const core::SettableSpan settable_;
   std::uint32_t MessageCounter_ = core::kInitialMessageCounter;
+  core::FreshnessCheck freshness_;
+  std::optional<core::UtcNanos> last_rmc_utc_;
+  // The failure last logged, and when (monotonic), for the hourly reminder.
+  std::string logged_failure_;
+  core::MonotonicNanos logged_failure_at_ = 0;
 };
 
 }  // namespace orvik::service

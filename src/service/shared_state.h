@@ -112,6 +112,10 @@ struct SharedState {
   // Whole hours added to local time while summer time is in effect. Written
   // by the main thread, read by the NMEA decoder.
   std::atomic<std::int32_t> SummerHours{0};
+  // Minutes the program's local time is ahead of UTC (the configured offset
+  // and the summer hour). Written by the main thread whenever the summer
+  // state is evaluated; read by any thread that shows or composes local time.
+  std::atomic<std::int64_t> LocalOffsetMinutes{120};
 };
 
 }  // namespace orvik::service

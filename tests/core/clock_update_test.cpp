@@ -44,7 +44,7 @@ std::vector<int> ClockSettings(const Settings& settings, int count, bool (*valid
   for (int message = 1; message <= count; ++message) {
     StepMessageCounter(counter);
     if (!valid(message)) continue;
-    if (UpdatePcClock(counter, settings, kMessage, ClockPath::kNmea, kPcNow).set_clock) {
+    if (UpdatePcClock(counter, settings, kMessage, kPcNow).set_clock) {
       set_at.push_back(message);
     }
   }
@@ -83,14 +83,12 @@ TEST(UpdatePcClock, AMessageTimeThatIsNoDateTimeNeverSetsNorUsesTheInterval) {
                               At(2026, 12, 7, 10, 0, 60), At(2026, 12, 7, 10, 0, 0, 1000)};
   for (const DateTime& message : invalid) {
     for (const bool only_min_sec : {false, true}) {
-      for (const ClockPath path : {ClockPath::kNmea, ClockPath::kMotorola}) {
-        std::uint32_t counter = kInitialMessageCounter + 1;
-        const ClockDecision decision =
-            UpdatePcClock(counter, WithInterval(60, only_min_sec), message, path, kPcNow);
-        EXPECT_FALSE(decision.set_clock) << message.month << "/" << message.day;
-        EXPECT_EQ(decision.SetTime, DateTime{});
-        EXPECT_EQ(counter, kInitialMessageCounter + 1) << "counter must be left as it was";
-      }
+      std::uint32_t counter = kInitialMessageCounter + 1;
+      const ClockDecision decision =
+          UpdatePcClock(counter, WithInterval(60, only_min_sec), message, kPcNow);
+      EXPECT_FALSE(decision.set_clock) << message.month << "/" << message.day;
+      EXPECT_EQ(decision.SetTime, DateTime{});
+      EXPECT_EQ(counter, kInitialMessageCounter + 1) << "counter must be left as it was";
     }
   }
 }
@@ -102,7 +100,7 @@ TEST(UpdatePcClock, InvalidMessageInTheMiddleLetsTheNextGoodOneSet) {
   for (int message = 1; message <= 130; ++message) {
     StepMessageCounter(counter);
     const DateTime time = message == 62 ? At(2026, 13, 7, 10, 30) : kMessage;
-    if (UpdatePcClock(counter, settings, time, ClockPath::kMotorola, kPcNow).set_clock) {
+    if (UpdatePcClock(counter, settings, time, kPcNow).set_clock) {
       set_at.push_back(message);
     }
   }
@@ -116,19 +114,15 @@ TEST(UpdatePcClock, OnlyMinSecSkipsTheTopOfTheHourButRestartsTheCount) {
   };
   for (const Case c : {Case{0, false}, Case{1, false}, Case{59, false}, Case{2, true},
                        Case{58, true}, Case{30, true}}) {
-    for (const ClockPath path : {ClockPath::kNmea, ClockPath::kMotorola}) {
-      std::uint32_t counter = 61;
-      const DateTime pc = At(2026, 12, 7, 10, c.pc_minute, 30);
-      const ClockDecision decision =
-          UpdatePcClock(counter, WithInterval(60, true), kMessage, path, pc);
-      EXPECT_EQ(decision.set_clock, c.set) << "PC minute " << c.pc_minute;
-      EXPECT_EQ(counter, 0u) << "PC minute " << c.pc_minute;
-    }
+    std::uint32_t counter = 61;
+    const DateTime pc = At(2026, 12, 7, 10, c.pc_minute, 30);
+    const ClockDecision decision = UpdatePcClock(counter, WithInterval(60, true), kMessage, pc);
+    EXPECT_EQ(decision.set_clock, c.set) << "PC minute " << c.pc_minute;
+    EXPECT_EQ(counter, 0u) << "PC minute " << c.pc_minute;
   }
   // Without OnlyMinSec the PC's minute does not matter.
   std::uint32_t counter = 61;
-  EXPECT_TRUE(UpdatePcClock(counter, WithInterval(60), kMessage, ClockPath::kNmea,
-                            At(2026, 12, 7, 10, 59, 30))
+  EXPECT_TRUE(UpdatePcClock(counter, WithInterval(60), kMessage, At(2026, 12, 7, 10, 59, 30))
                   .set_clock);
 }
 
@@ -136,7 +130,7 @@ TEST(UpdatePcClock, BeforeTheIntervalPassesNothingIsSetAndTheCountGoesOn) {
   for (const bool only_min_sec : {false, true}) {
     std::uint32_t counter = 60;  // equal to the interval: not yet
     EXPECT_FALSE(
-        UpdatePcClock(counter, WithInterval(60, only_min_sec), kMessage, ClockPath::kNmea, kPcNow)
+        UpdatePcClock(counter, WithInterval(60, only_min_sec), kMessage, kPcNow)
             .set_clock);
     EXPECT_EQ(counter, 60u);
   }
@@ -146,29 +140,27 @@ TEST(UpdatePcClock, ComposesTheTimeSetFromMessageOrPcAsConfigured) {
   struct Case {
     const char* what;
     bool only_min_sec;
-    ClockPath path;
     DateTime pc;
     DateTime message;
     DateTime expected;
   };
   const Case cases[] = {
-      {"whole message time, NMEA", false, ClockPath::kNmea, At(2026, 12, 7, 10, 30, 30, 400),
-       At(2026, 12, 7, 10, 31, 0), At(2026, 12, 7, 10, 31, 0, 0)},
-      {"whole message time, Motorola: milliseconds 0", false, ClockPath::kMotorola,
-       At(2026, 12, 7, 10, 30, 30, 400), At(2027, 1, 1, 0, 0, 5, 700), At(2027, 1, 1, 0, 0, 5, 0)},
-      {"minutes and seconds only, NMEA", true, ClockPath::kNmea, At(2026, 12, 7, 10, 30, 30, 400),
-       At(2026, 12, 7, 10, 31, 0), At(2026, 12, 7, 10, 31, 0, 0)},
-      {"minutes and seconds only, Motorola keeps the PC's milliseconds", true, ClockPath::kMotorola,
+      {"whole message time", false, At(2026, 12, 7, 10, 30, 30, 400), At(2026, 12, 7, 10, 31, 0),
+       At(2026, 12, 7, 10, 31, 0, 0)},
+      {"whole message time: the message's milliseconds are not the second's",
+       false, At(2026, 12, 7, 10, 30, 30, 400), At(2027, 1, 1, 0, 0, 5, 700),
+       At(2027, 1, 1, 0, 0, 5, 0)},
+      {"minutes and seconds only: the PC's milliseconds are dropped too", true,
        At(2026, 12, 7, 10, 30, 30, 400), At(2026, 12, 7, 10, 31, 0),
-       At(2026, 12, 7, 10, 31, 0, 400)},
-      {"minutes and seconds only: date and hour stay the PC's", true, ClockPath::kNmea,
+       At(2026, 12, 7, 10, 31, 0, 0)},
+      {"minutes and seconds only: date and hour stay the PC's", true,
        At(2026, 12, 31, 23, 30, 10, 500), At(2027, 1, 1, 2, 29, 50),
        At(2026, 12, 31, 23, 29, 50, 0)},
   };
   for (const Case& c : cases) {
     std::uint32_t counter = kInitialMessageCounter + 1;
     const ClockDecision decision =
-        UpdatePcClock(counter, WithInterval(60, c.only_min_sec), c.message, c.path, c.pc);
+        UpdatePcClock(counter, WithInterval(60, c.only_min_sec), c.message, c.pc);
     EXPECT_TRUE(decision.set_clock) << c.what;
     EXPECT_EQ(decision.SetTime, c.expected) << c.what;
   }

@@ -12,8 +12,6 @@
 namespace orvik::core {
 namespace {
 
-constexpr DateTime kPcNow{2026, 12, 1, 7, 13, 4, 58, 400};
-
 // A whole message after its header: data, checksum, CR, LF.
 std::vector<std::uint8_t> Body(char letter, const std::vector<std::uint8_t>& data_prefix,
                                std::size_t visible_at, std::uint8_t visible,
@@ -37,10 +35,10 @@ const std::vector<std::uint8_t> kDecember7{12, 7, 7, 234, 13, 5, 0};
 
 struct MotorolaRun {
   std::uint32_t counter = kInitialMessageCounter;
-  Settings settings;
+  std::optional<std::int64_t> receiver_offset = 120;
   NmeaOutcome Decode(const char* header, const std::vector<std::uint8_t>& body) {
     const std::span<const std::uint8_t> h(reinterpret_cast<const std::uint8_t*>(header), 4);
-    return DecodeMotorola(counter, h, body, settings, [] { return kPcNow; });
+    return DecodeMotorola(counter, h, body, receiver_offset);
   }
 };
 
@@ -59,9 +57,10 @@ TEST(DecodeMotorola, EaAndHbGiveTheSameTextsFromTheirOwnCountPositions) {
     EXPECT_EQ((*out.time_message)[34], 9);
     EXPECT_EQ((*out.time_message)[35], 7);
     EXPECT_EQ((*out.time_message)[33], 133);  // data passed through untouched
-    // The receiver's time is local time: the clock is set to it as it stands.
-    ASSERT_TRUE(out.set_time.has_value());
-    EXPECT_EQ(*out.set_time, (DateTime{2026, 12, 1, 7, 13, 5, 0, 0}));
+    // The receiver reports local time: UTC plus the offset it was commanded.
+    ASSERT_TRUE(out.clock.has_value());
+    EXPECT_EQ(out.clock->message_local, (DateTime{2026, 12, 1, 7, 13, 5, 0, 0}));
+    EXPECT_EQ(out.clock->message_utc, UtcNanosOf(DateTime{2026, 12, 1, 7, 11, 5, 0, 0}));
   }
 }
 
@@ -83,7 +82,7 @@ TEST(DecodeMotorola, DamagedFramesAreRejectedLikeABadNmeaChecksum) {
     EXPECT_EQ(out.display->TimeText, "--------") << c.what;
     EXPECT_FALSE(out.display->accepted) << c.what;
     EXPECT_FALSE(out.time_message.has_value()) << c.what;
-    EXPECT_FALSE(out.set_time.has_value()) << c.what;
+    EXPECT_FALSE(out.clock.has_value()) << c.what;
     EXPECT_EQ(run.counter, kInitialMessageCounter) << c.what;
   }
 }
@@ -96,16 +95,33 @@ TEST(DecodeMotorola, OutOfRangeDateIsSentAndShownButNeverSetsTheClock) {
     const NmeaOutcome out = run.Decode("@@Hb", Body('b', bad, 35, 9, 7));
     EXPECT_TRUE(out.time_message.has_value());
     EXPECT_TRUE(out.display.has_value() && out.display->accepted);
-    EXPECT_FALSE(out.set_time.has_value());
+    EXPECT_FALSE(out.clock.has_value());
   }
 }
 
-TEST(DecodeMotorola, OnlyMinSecKeepsThePcsMilliseconds) {
-  MotorolaRun run;
-  run.settings.OnlyMinSec = true;
-  const NmeaOutcome out = run.Decode("@@Ea", Body('a', kDecember7, 34, 9, 7));
-  ASSERT_TRUE(out.set_time.has_value());
-  EXPECT_EQ(*out.set_time, (DateTime{2026, 12, 1, 7, 13, 5, 0, 400}));
+TEST(DecodeMotorola, ClockIsOfferedOnlyForAKnownOffsetAndARealYear) {
+  struct Case {
+    std::vector<std::uint8_t> date;
+    std::optional<std::int64_t> offset;
+    bool sent;
+    bool offered;
+  };
+  const Case cases[] = {
+      {kDecember7, std::nullopt, true, false},                 // offset not commanded yet
+      {kDecember7, -330, true, true},                          // any commanded offset
+      {{12, 7, 0, 0, 13, 5, 0}, 120, false, false},            // year 0
+      {{12, 7, 0x27, 0x10, 13, 5, 0}, 120, false, false},      // year 10000
+      {{12, 7, 0x27, 0x0F, 13, 5, 0}, 120, true, false},       // 9999: beyond the clock's range
+      {{12, 7, 0x07, 0x6C, 13, 5, 0}, 120, true, true},        // 1900: offered, refused later
+  };
+  for (const Case& c : cases) {
+    MotorolaRun run;
+    run.receiver_offset = c.offset;
+    const NmeaOutcome out = run.Decode("@@Hb", Body('b', c.date, 35, 9, 7));
+    EXPECT_EQ(out.time_message.has_value(), c.sent) << int(c.date[2]) << "/" << int(c.date[3]);
+    EXPECT_EQ(out.clock.has_value(), c.offered) << int(c.date[2]) << "/" << int(c.date[3]);
+    EXPECT_EQ(run.counter, kInitialMessageCounter + 1);
+  }
 }
 
 TEST(BuildTimeMessage, HbShiftsTheCountsAndEveryRecordEndsWithTheMark) {

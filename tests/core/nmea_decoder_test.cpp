@@ -12,8 +12,6 @@
 namespace orvik::core {
 namespace {
 
-constexpr DateTime kPcNow{2026, 12, 2, 8, 12, 0, 1, 250};
-
 // A framed sentence as the receive loop leaves it: the address as a
 // length-prefixed header, the body from the comma after it through CR LF in
 // a buffer of the loop's size.
@@ -38,15 +36,12 @@ struct Decoder {
   std::int32_t summer_hours = 0;
   std::uint32_t counter = kInitialMessageCounter;
   SatelliteTracker satellites;
-  int pc_reads = 0;
+  std::optional<UtcNanos> last_rmc;
 
   NmeaOutcome Decode(const std::string& sentence) {
     Framed f = Frame(sentence);
-    return DecodeNmea(counter, satellites, f.header, f.payload, f.body_length, settings,
-                      summer_hours, [this] {
-                        ++pc_reads;
-                        return kPcNow;
-                      });
+    return DecodeNmea(counter, satellites, last_rmc, f.header, f.payload, f.body_length, settings,
+                      summer_hours);
   }
 };
 
@@ -72,9 +67,11 @@ TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
   EXPECT_EQ(m[36], 251);
   EXPECT_EQ(m[37], 252);
   EXPECT_EQ(m[38], 253);
-  // The first valid sentence after start sets the clock.
-  ASSERT_TRUE(out.set_time.has_value());
-  EXPECT_EQ(*out.set_time, (DateTime{2094, 3, 2, 23, 14, 35, 19, 0}));
+  // A valid fix is offered to the clock decision with its UTC and local time.
+  ASSERT_TRUE(out.clock.has_value());
+  EXPECT_EQ(out.clock->message_local, (DateTime{2094, 3, 2, 23, 14, 35, 19, 0}));
+  EXPECT_EQ(out.clock->message_utc, UtcNanosOf(DateTime{2094, 3, 2, 23, 12, 35, 19, 0}));
+  EXPECT_EQ(out.clock->local_offset_minutes, 120);
 }
 
 TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
@@ -96,7 +93,7 @@ TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
       EXPECT_EQ(out.display->DateText, "--------");
       EXPECT_EQ(out.display->SatText, "--------");
       EXPECT_FALSE(out.time_message.has_value());
-      EXPECT_FALSE(out.set_time.has_value());
+      EXPECT_FALSE(out.clock.has_value());
       EXPECT_EQ(d.counter, kInitialMessageCounter);  // not counted
     }
   }
@@ -138,8 +135,7 @@ TEST(DecodeNmea, InvalidFixIsSentAndShownButNeverSetsTheClock) {
   EXPECT_EQ(out.display->TimeText, "?14:35:19?");
   ASSERT_TRUE(out.time_message.has_value());
   EXPECT_EQ((*out.time_message)[35], 0);
-  EXPECT_FALSE(out.set_time.has_value());
-  EXPECT_EQ(d.pc_reads, 0);
+  EXPECT_FALSE(out.clock.has_value());
   EXPECT_EQ(d.counter, kInitialMessageCounter + 1);  // counted all the same
 }
 
@@ -161,7 +157,7 @@ TEST(DecodeNmea, SentencesThatAreNoRealDateOrTimeAreCountedButNotUsed) {
     const NmeaOutcome out = d.Decode(NmeaSentence(body));
     EXPECT_FALSE(out.display.has_value()) << body;
     EXPECT_FALSE(out.time_message.has_value()) << body;
-    EXPECT_FALSE(out.set_time.has_value()) << body;
+    EXPECT_FALSE(out.clock.has_value()) << body;
     EXPECT_EQ(d.counter, kInitialMessageCounter + 1) << body;
   }
 }
@@ -224,21 +220,50 @@ TEST(DecodeNmea, OtherSentenceTypesChangeNothing) {
   EXPECT_EQ(d.counter, kInitialMessageCounter);
 }
 
-TEST(DecodeNmea, ClockIsSetAtTheFirstValidSentenceThenEverySixtyFirst) {
+TEST(DecodeNmea, OneRecordAndOneCountPerInstantWhateverTheTalker) {
   Decoder d;
-  std::vector<int> sets;
-  for (int n = 1; n <= 130; ++n) {
-    const NmeaOutcome out = d.Decode(kExample);
-    if (out.set_time) sets.push_back(n);
+  d.counter = 0;
+  struct Step {
+    const char* body;
+    bool sent;
+  };
+  const Step steps[] = {
+      {"GPRMC,104500.000,A,1,N,1,E,0,0,010626,,", true},
+      {"GNRMC,104500.000,A,1,N,1,E,0,0,010626,,", false},  // same instant, other talker
+      {"GPRMC,104500,A,1,N,1,E,0,0,010626,,", false},      // same instant, no fraction
+      {"GPRMC,104500.200,A,1,N,1,E,0,0,010626,,", true},   // 5 Hz: the next fix
+      {"GNRMC,104501,A,1,N,1,E,0,0,010626,,", true},
+      {"GPRMC,,V,,,,,,,,,", false},  // no time: counted, never sent
+      {"GPRMC,,V,,,,,,,,,", false},
+  };
+  std::uint32_t counted = 0;
+  for (const Step& step : steps) {
+    const std::uint32_t before = d.counter;
+    const NmeaOutcome out = d.Decode(NmeaSentence(step.body));
+    EXPECT_EQ(out.time_message.has_value(), step.sent) << step.body;
+    counted += d.counter != before ? 1 : 0;
   }
-  EXPECT_EQ(sets, (std::vector<int>{1, 62, 123}));
+  EXPECT_EQ(counted, 3u + 2u);
+  // The fraction is part of the instant offered to the clock.
+  EXPECT_EQ(d.Decode(NmeaSentence("GPRMC,104502.250,A,1,N,1,E,0,0,010626,,")).clock->message_utc,
+            UtcNanosOf(DateTime{2026, 6, 1, 1, 10, 45, 2, 250}));
 }
 
-TEST(DecodeNmea, FirstValidFixAfterInvalidOnesSetsTheClock) {
-  Decoder d;
-  for (int i = 0; i < 5; ++i) EXPECT_FALSE(d.Decode(WithStatus(kExample, 'V')).set_time);
-  EXPECT_TRUE(d.Decode(kExample).set_time.has_value());
-  EXPECT_FALSE(d.Decode(kExample).set_time.has_value());
+TEST(DecodeNmea, OffsetsThatLeaveTheYearsOneToNineThousandAreNeitherSentNorShown) {
+  struct Case { std::int32_t hours, minutes; bool sent; };
+  // 2^31 - 1 minutes is 4083 years: still a date, though never one the clock is set to.
+  for (const Case c : {Case{2, 2147483647, true}, Case{-2147483647 - 1, 0, false},
+                       Case{2147483647, 0, false}, Case{0, -2147483647 - 1, false},
+                       Case{24 * 365 * 7900, 0, true}, Case{14, 0, true}}) {
+    Decoder d;
+    d.settings.GmtHours = c.hours;
+    d.settings.GmtMinutes = c.minutes;
+    const NmeaOutcome out = d.Decode(kExample);
+    EXPECT_EQ(out.time_message.has_value(), c.sent) << c.hours << " h " << c.minutes << " min";
+    EXPECT_EQ(out.display.has_value(), c.sent) << c.hours << " h " << c.minutes << " min";
+    EXPECT_EQ(d.counter, kInitialMessageCounter + 1);
+    EXPECT_EQ(out.clock.has_value(), c.sent);
+  }
 }
 
 TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
@@ -258,13 +283,13 @@ TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
       f.payload[i] = static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
                                                             : random() % 256);
     }
-    const NmeaOutcome out = DecodeNmea(d.counter, d.satellites, f.header, f.payload, length,
-                                       d.settings, 0, [] { return kPcNow; });
-    // Whatever is set must be a real date and time.
-    if (out.set_time) {
-      EXPECT_GE(out.set_time->month, 1);
-      EXPECT_LE(out.set_time->month, 12);
-      EXPECT_LE(out.set_time->second, 59);
+    const NmeaOutcome out = DecodeNmea(d.counter, d.satellites, d.last_rmc, f.header, f.payload,
+                                       length, d.settings, 0);
+    // Whatever is offered to the clock must be a real date and time.
+    if (out.clock) {
+      EXPECT_GE(out.clock->message_local.month, 1);
+      EXPECT_LE(out.clock->message_local.month, 12);
+      EXPECT_LE(out.clock->message_local.second, 59);
     }
   }
 }

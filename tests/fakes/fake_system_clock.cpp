@@ -1,75 +1,67 @@
 #include "fakes/fake_system_clock.h"
 
-#include "core/calendar.h"
-#include "core/local_time.h"
+#include <chrono>
 
 namespace orvik::testing {
-namespace {
 
-bool IsRealDateTime(const core::DateTime& t) {
-  return core::IsValidDate(t.year, t.month, t.day) &&
-         core::IsValidTimeOfDay(t.hour, t.minute, t.second, t.millisecond);
-}
+FakeSystemClock::FakeSystemClock() : FakeSystemClock(core::DateTime{.year = 2026, .month = 1, .day = 1}) {}
 
-core::DateTime WithWeekday(core::DateTime t) {
-  if (core::IsValidDate(t.year, t.month, t.day)) {
-    t.day_of_week = static_cast<std::uint16_t>(core::DayOfWeek(t.year, t.month, t.day));
-  }
-  return t;
-}
+FakeSystemClock::FakeSystemClock(const core::DateTime& utc) : now_(core::UtcNanosOf(utc).value()) {}
 
-core::DateTime NewYear2026() {
-  core::DateTime t;
-  t.year = 2026;
-  t.month = 1;
-  t.day = 1;
-  return WithWeekday(t);
-}
-
-}  // namespace
-
-FakeSystemClock::FakeSystemClock() : now_(NewYear2026()) {}
-
-FakeSystemClock::FakeSystemClock(const core::DateTime& now) : now_(WithWeekday(now)) {}
-
-void FakeSystemClock::SetNow(const core::DateTime& now) {
+void FakeSystemClock::SetNow(const core::DateTime& utc) {
   std::lock_guard<std::mutex> lock(mutex_);
-  now_ = WithWeekday(now);
+  now_ = core::UtcNanosOf(utc).value();
 }
 
 void FakeSystemClock::Advance(std::int64_t milliseconds) {
   std::lock_guard<std::mutex> lock(mutex_);
-  now_ = core::AddMilliseconds(now_, milliseconds);
+  now_ += milliseconds * core::kNanosPerMilli;
+  if (milliseconds > 0) monotonic_advance_ += milliseconds * core::kNanosPerMilli;
 }
 
-void FakeSystemClock::FailSetLocalTime(bool fail) {
+void FakeSystemClock::FailSetting(bool fail) {
   std::lock_guard<std::mutex> lock(mutex_);
   fail_set_ = fail;
 }
 
-std::vector<core::DateTime> FakeSystemClock::SetCalls() const {
+void FakeSystemClock::SetMachineZoneOffsetMinutes(std::int64_t minutes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  zone_offset_minutes_ = minutes;
+}
+
+std::vector<core::UtcNanos> FakeSystemClock::SetCalls() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return set_calls_;
 }
 
-core::DateTime FakeSystemClock::Now() const {
+std::vector<core::DateTime> FakeSystemClock::SetCallsUtc() const {
+  std::vector<core::DateTime> times;
+  for (const core::UtcNanos call : SetCalls()) times.push_back(core::DateTimeAt(call).value());
+  return times;
+}
+
+core::UtcNanos FakeSystemClock::NowUtc() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return now_;
 }
 
-core::Status FakeSystemClock::SetLocalTime(const core::DateTime& local) {
+core::MonotonicNanos FakeSystemClock::NowMonotonic() const {
+  const auto real = std::chrono::steady_clock::now().time_since_epoch();
   std::lock_guard<std::mutex> lock(mutex_);
-  set_calls_.push_back(local);
-  if (!IsRealDateTime(local)) {
-    return core::Status::Error(core::StatusCode::kInvalidArgument,
-                               "Not a valid local date and time");
-  }
-  if (fail_set_) {
-    return core::Status::Error(core::StatusCode::kIoError,
-                               "Setting the clock failed: no time privilege");
-  }
-  now_ = WithWeekday(local);
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(real).count() + monotonic_advance_;
+}
+
+core::Status FakeSystemClock::SetUtc(core::UtcNanos instant) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  set_calls_.push_back(instant);
+  if (fail_set_) return core::Status::Error(core::StatusCode::kIoError, "no time privilege");
+  now_ = instant;
   return core::Status::Ok();
+}
+
+std::int64_t FakeSystemClock::MachineZoneOffsetMinutes(core::UtcNanos /*at*/) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return zone_offset_minutes_;
 }
 
 }  // namespace orvik::testing

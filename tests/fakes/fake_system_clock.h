@@ -1,8 +1,8 @@
-// FakeSystemClock: a SystemClock for tests. Its "now" stands still until a
-// test sets or advances it; every SetLocalTime call is recorded in order.
-// A successful SetLocalTime moves "now" to the time set, as the real clock
-// would. Thread-safe: the code under test and the test may call it from
-// different threads.
+// FakeSystemClock: a SystemClock for tests. Its UTC "now" stands still until
+// a test sets or advances it; every SetUtc call is recorded in order, and a
+// successful one moves "now" as the real clock would. The monotonic clock is
+// the real one (the fake serial link stamps arrivals with it) plus what
+// Advance() added. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -17,31 +17,36 @@ namespace orvik::testing {
 
 class FakeSystemClock : public platform::SystemClock {
  public:
-  // Starts at 2026-01-01 00:00:00.000.
+  // Starts at 2026-01-01 00:00:00.000 UTC, in a machine zone of UTC.
   FakeSystemClock();
-  explicit FakeSystemClock(const core::DateTime& now);
+  explicit FakeSystemClock(const core::DateTime& utc);
 
-  // Makes Now() return `now` (day_of_week recomputed when the date is valid).
-  void SetNow(const core::DateTime& now);
-  // Moves "now" by `milliseconds` (may be negative). REQUIRES: a valid "now".
+  // Makes NowUtc() return `utc`. REQUIRES: a real date and time.
+  void SetNow(const core::DateTime& utc);
+  // Moves both clocks by `milliseconds` (the monotonic one only forward).
   void Advance(std::int64_t milliseconds);
-  // While set, SetLocalTime fails with kIoError (as without the privilege),
-  // is still recorded, and leaves "now" unchanged.
-  void FailSetLocalTime(bool fail);
+  // While set, SetUtc fails with kIoError "no time privilege", is still
+  // recorded, and leaves "now" unchanged.
+  void FailSetting(bool fail);
+  void SetMachineZoneOffsetMinutes(std::int64_t minutes);
 
-  // Every SetLocalTime argument so far, refused ones included, in call order.
-  std::vector<core::DateTime> SetCalls() const;
+  // Every SetUtc argument so far, refused ones included, in call order.
+  std::vector<core::UtcNanos> SetCalls() const;
+  // The same as UTC date-times, to the millisecond.
+  std::vector<core::DateTime> SetCallsUtc() const;
 
-  core::DateTime Now() const override;
-  // Records `local`; refuses an invalid date-time with kInvalidArgument like
-  // the real clock; otherwise moves "now" to it unless failing is switched on.
-  core::Status SetLocalTime(const core::DateTime& local) override;
+  core::UtcNanos NowUtc() const override;
+  core::MonotonicNanos NowMonotonic() const override;
+  core::Status SetUtc(core::UtcNanos instant) override;
+  std::int64_t MachineZoneOffsetMinutes(core::UtcNanos at) const override;
 
  private:
   mutable std::mutex mutex_;
-  core::DateTime now_;
+  core::UtcNanos now_;
+  std::int64_t monotonic_advance_ = 0;
+  std::int64_t zone_offset_minutes_ = 0;
   bool fail_set_ = false;
-  std::vector<core::DateTime> set_calls_;
+  std::vector<core::UtcNanos> set_calls_;
 };
 
 }  // namespace orvik::testing

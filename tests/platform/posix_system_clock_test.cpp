@@ -1,40 +1,58 @@
+// PosixSystemClock reads UTC and the monotonic clock; the machine's zone is
+// only reported. The clock is never set here. Zones are chosen with POSIX TZ
+// strings, which need no zone database.
 #include "platform/posix_system_clock.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <time.h>
 
-#include "core/calendar.h"
+#include <string>
 
 namespace orvik::platform {
 namespace {
 
-// Seconds since the epoch of a local date-time, by the C library's rules.
-std::time_t ToEpoch(const core::DateTime& t) {
-  tm local{};
-  local.tm_year = t.year - 1900;
-  local.tm_mon = t.month - 1;
-  local.tm_mday = t.day;
-  local.tm_hour = t.hour;
-  local.tm_min = t.minute;
-  local.tm_sec = t.second;
-  local.tm_isdst = -1;
-  return ::mktime(&local);
+TEST(PosixSystemClockTest, ReadsUtcAndAMonotonicClockThatNeverGoesBack) {
+  const PosixSystemClock clock;
+  const std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
+  const core::UtcNanos now = clock.NowUtc();
+  const std::int64_t after = static_cast<std::int64_t>(std::time(nullptr));
+  EXPECT_GE(now / core::kNanosPerSecond, before);
+  EXPECT_LE(now / core::kNanosPerSecond, after);
+  const core::MonotonicNanos first = clock.NowMonotonic();
+  EXPECT_LE(first, clock.NowMonotonic());
 }
 
-TEST(PosixSystemClockTest, NowIsTheCurrentLocalTimeInRange) {
+TEST(PosixSystemClockTest, MachineZoneOffsetFollowsTheZoneAndItsSummerTime) {
+  struct Case {
+    const char* tz;
+    core::DateTime utc;
+    std::int64_t minutes;
+  };
+  const core::DateTime january{.year = 2026, .month = 1, .day = 15, .hour = 12};
+  const core::DateTime july{.year = 2026, .month = 7, .day = 15, .hour = 12};
+  const Case cases[] = {
+      {"UTC0", january, 0},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", january, 60},  // Europe/Berlin
+      {"CET-1CEST,M3.5.0,M10.5.0/3", july, 120},
+      {"EST5EDT,M3.2.0,M11.1.0", january, -300},  // America/New_York
+      {"EST5EDT,M3.2.0,M11.1.0", july, -240},
+      {"IST-5:30", july, 330},  // Asia/Kolkata
+  };
+  const char* saved = std::getenv("TZ");
+  const std::string saved_tz = saved ? saved : "";
   const PosixSystemClock clock;
-  const std::time_t before = std::time(nullptr);
-  const core::DateTime now = clock.Now();
-  const std::time_t after = std::time(nullptr);
-
-  ASSERT_TRUE(core::IsValidDate(now.year, now.month, now.day));
-  ASSERT_TRUE(core::IsValidTimeOfDay(now.hour, now.minute, now.second, now.millisecond));
-  EXPECT_EQ(now.day_of_week, core::DayOfWeek(now.year, now.month, now.day));
-  // The hour repeated at the end of summer time may map back an hour off.
-  const long long diff = static_cast<long long>(ToEpoch(now) - before);
-  const long long span = static_cast<long long>(after - before) + 1;
-  auto near = [span](long long d) { return d >= 0 && d <= span; };
-  EXPECT_TRUE(near(diff) || near(diff + 3600) || near(diff - 3600)) << diff;
+  for (const Case& c : cases) {
+    ::setenv("TZ", c.tz, 1);
+    ::tzset();
+    EXPECT_EQ(clock.MachineZoneOffsetMinutes(core::UtcNanosOf(c.utc).value()), c.minutes) << c.tz;
+  }
+  if (saved) {
+    ::setenv("TZ", saved_tz.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ TEST(GmtOffsetClick, NmeaSetsTheSummerHourAndComposesNothing) {
 
 TEST(GmtOffsetClick, M12JudgesSummerOnPcNowButSendsAFreshClockReading) {
   // PcNow is the reading from before the switch's wait: 02:59:59 on the last
-  // Sunday of March, not yet summer time. The clock has moved on since.
-  FakeSystemClock clock(core::DateTime{2026, 12, 1, 7, 13, 5, 0, 0});
+  // Sunday of March, not yet summer time. The clock has moved on since; the
+  // command carries the fresh reading in the new local time (UTC + 2 h).
+  FakeSystemClock clock(core::DateTime{2026, 12, 1, 7, 11, 5, 0, 0});
   service::SharedState shared;
   bool summer = true;
   const core::DateTime pc_now{2026, 3, 0, 29, 2, 59, 59, 0};
@@ -73,8 +74,11 @@ TEST(GmtOffsetClick, M12JudgesSummerOnPcNowButSendsAFreshClockReading) {
   EXPECT_EQ(shared.SummerHours.load(), 0);
   EXPECT_EQ(Pending(shared),
             (Bytes{64, 64, 71, 98, 12, 7, 7, 234, 13, 5, 0, 0, 2, 0, 201, 13, 10}));
+  EXPECT_EQ(shared.LocalOffsetMinutes.load(), 120);
 
-  // At 03:00 summer time has begun: one hour more, and the checksum follows.
+  // At 03:00 summer time has begun: one hour more, and the checksum follows
+  // (UTC 10:13:05 is 13:13:05 in summer time).
+  clock.SetNow(core::DateTime{2026, 12, 1, 7, 10, 5, 0, 0});
   ASSERT_TRUE(service::GMT_offsetClick(SummerSettings(core::kProtocolMotorolaM12),
                                        core::DateTime{2026, 3, 0, 29, 3, 0, 0, 0}, clock, shared,
                                        summer)
@@ -83,6 +87,7 @@ TEST(GmtOffsetClick, M12JudgesSummerOnPcNowButSendsAFreshClockReading) {
   EXPECT_EQ(Pending(shared),
             (Bytes{64, 64, 71, 98, 12, 7, 7, 234, 13, 5, 0, 0, 3, 0, 200, 13, 10}));
   EXPECT_EQ(shared.SummerHours.load(), 0) << "the M12 applies the summer hour itself";
+  EXPECT_EQ(shared.LocalOffsetMinutes.load(), 180);
 }
 
 TEST(GmtOffsetClick, OncoreComposesTheOffsetAlone) {

@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/receiver_commands.h"
 #include "core/settings.h"
+#include "core/utc_time.h"
 #include "core/time_message.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
@@ -42,7 +44,8 @@ class SimulatedM12 {
  public:
   explicit SimulatedM12(const std::vector<std::string>& extra_args,
                         std::uint16_t clock_update_interval = 60)
-      : sim_(GPSTIME_SIM_PATH, Args(extra_args)), clock_(kPcNow), decoders_(clock_, sender_) {
+      : sim_(GPSTIME_SIM_PATH, Args(extra_args)), clock_(kPcNow),
+        decoders_(clock_, sender_, core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
     harness_.settings().Protocol = core::kProtocolMotorolaM12;
     harness_.settings().ClockUpdateInterval = clock_update_interval;
     harness_.options().working_dir = dir_.path();
@@ -113,8 +116,9 @@ TEST(ReceiverCommandsWithSimulator, GmtOffsetMovesTheReceiversTimeAndTheDecodedT
   core::Settings settings = m12.harness().settings();
   settings.GmtHours = 2;
   bool summer = true;
-  const core::Status status = service::GMT_offsetClick(settings, m12.clock().Now(), m12.clock(),
-                                                       m12.harness().shared(), summer);
+  const core::Status status = service::GMT_offsetClick(
+      settings, core::DateTimeAt(m12.clock().NowUtc()).value(), m12.clock(),
+      m12.harness().shared(), summer);
   ASSERT_TRUE(status.ok()) << status.ToString();
   EXPECT_FALSE(summer) << "SummerTime is off";
 
@@ -166,18 +170,25 @@ TEST(ReceiverCommandsWithSimulator, GmtOffsetMovesTheReceiversTimeAndTheDecodedT
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines.back(), "  obeyed: Motorola times are now UTC+2:00");
   const std::string& command = lines[lines.size() - 2];
-  EXPECT_TRUE(command.starts_with("command: @@Gb 2026-12-07 11:05:")) << command;
+  // The PC's date and time in the program's local time (the fake clock's UTC + 2 h).
+  EXPECT_TRUE(command.starts_with("command: @@Gb 2026-12-07 10:00:")) << command;
   EXPECT_TRUE(command.ends_with(" GMT offset +2:00 (17 bytes, checksum ok)")) << command;
 }
 
 TEST(ReceiverCommandsWithSimulator, DamagedMessagesAreNeverSentAndNeverSetTheClock) {
-  // Interval 0: every accepted message sets the clock.
+  // Interval 0: every accepted message sets the clock, once the receiver has
+  // surely applied the offset of the first command (UTC+0:00 here).
   SimulatedM12 m12({"--corrupt", "checksum", "--corrupt-every", "3", "--quiet"},
                    /*clock_update_interval=*/0);
+  core::Settings utc = m12.harness().settings();
+  utc.GmtHours = 0;
+  m12.harness().options().first_command =
+      core::ComposeGmtOffsetCommand(utc, false, core::DateTimeAt(m12.clock().NowUtc()).value())
+          .value();
   ASSERT_TRUE(m12.Start());
   bool rejection_shown = false;
   const bool enough = WaitUntil(
-      30s, [&] { return m12.sender().Records().size() >= 10; },
+      30s, [&] { return m12.clock().SetCalls().size() >= 10; },
       [&] {
         rejection_shown =
             rejection_shown || m12.harness().shared().display.Texts().TimeText == "--------";
@@ -202,17 +213,24 @@ TEST(ReceiverCommandsWithSimulator, DamagedMessagesAreNeverSentAndNeverSetTheClo
   }
   EXPECT_TRUE(rejection_shown) << "no damaged message was ever seen";
 
-  // Every intact message, and nothing else, set the clock, in order.
-  const std::vector<core::DateTime> sets = m12.clock().SetCalls();
-  ASSERT_EQ(sets.size(), records.size());
+  // Every intact message from two seconds after the command on, and nothing
+  // else, set the clock, in order: to its UTC plus the few milliseconds
+  // since its burst began.
+  const std::vector<core::UtcNanos> sets = m12.clock().SetCalls();
+  ASSERT_GE(sets.size(), 10u);
+  ASSERT_LE(sets.size(), records.size() - 4);  // 2 s at 4 messages a second, less the damaged
+  const std::size_t first = records.size() - sets.size();
   for (std::size_t i = 0; i < sets.size(); ++i) {
-    const core::TimeMessage& r = records[i];
-    EXPECT_EQ(sets[i].year, 2026);
-    EXPECT_EQ(sets[i].month, r[core::kOffsetMonth]);
-    EXPECT_EQ(sets[i].day, r[core::kOffsetDay]);
-    EXPECT_EQ(sets[i].hour, r[core::kOffsetHour]) << i;
-    EXPECT_EQ(sets[i].minute, r[core::kOffsetMinute]) << i;
-    EXPECT_EQ(sets[i].second, r[core::kOffsetSecond]) << i;
+    const core::TimeMessage& r = records[first + i];
+    const core::UtcNanos named =
+        core::UtcNanosOf(core::DateTime{.year = 2026, .month = r[core::kOffsetMonth],
+                                        .day = r[core::kOffsetDay], .hour = r[core::kOffsetHour],
+                                        .minute = r[core::kOffsetMinute],
+                                        .second = r[core::kOffsetSecond]})
+            .value() +
+        (LocalMs(r) % 1000) * core::kNanosPerMilli;
+    EXPECT_GE(sets[i] - named, 0) << i;
+    EXPECT_LT(sets[i] - named, 200 * core::kNanosPerMilli) << i;
   }
 }
 
