@@ -239,10 +239,11 @@ int main(int argc, char** argv) {
   const std::uint64_t file_limit = platform::RaiseOpenFileLimit();
   QCoreApplication app(argc, argv);
 
-  std::printf("lan_fanout: a record every %lld ms; a burst of clients, then %d records timed; "
-              "open-file limit %llu\n",
-              static_cast<long long>(kSpacing.count()), kRecords,
-              static_cast<unsigned long long>(file_limit));
+  std::printf(
+      "lan_fanout: a record every %lld ms; a burst of clients, then %d records timed; "
+      "open-file limit %llu\n",
+      static_cast<long long>(kSpacing.count()), kRecords,
+      static_cast<unsigned long long>(file_limit));
   std::printf("%6s  %-42s  %-34s  %-13s  %-13s  %6s\n", "", "first record (ms)",
               "fan-out per record (us)", "server", "cpu (s)", "");
   std::printf("%6s  %7s %7s %7s %5s %5s %6s  %8s %8s %8s %7s  %7s %5s  %6s %6s  %6s\n", "client",

@@ -17,9 +17,9 @@ namespace orvik::service {
 namespace {
 
 // The kernel keeps at most this many connections waiting for accept() (it
-// lowers the figure to net.core.somaxconn). Connections beyond it would see
-// their handshake complete and then wait for the kernel's retries (1, 3, 7 s
-// ...) before the server could accept them.
+// lowers the figure to net.core.somaxconn). Clients beyond it, all arriving
+// while the loop is busy, would wait for the handshake retries (1, 3, 7 s ...)
+// before the server could accept them.
 constexpr int kListenBacklog = SOMAXCONN;
 // What a client sends is read in pieces of at most this size and thrown away.
 constexpr qint64 kDiscardChunk = 4096;

@@ -58,18 +58,18 @@ class ClientViewObserver {
 };
 
 struct TimeServerOptions {
-  std::uint16_t port = 1609;          // 0: the system chooses (tests)
-  std::size_t connection_cap = 4096;  // lowered to fit the descriptor limit
+  std::uint16_t port = 1609;                   // 0: the system chooses (tests)
+  std::size_t connection_cap = 4096;           // lowered to fit the descriptor limit
   std::size_t connections_per_host_cap = 256;  // open connections from one source address
-  bool look_up_host_names = true;     // reverse lookup of each listed client
+  bool look_up_host_names = true;              // reverse lookup of each listed client
 };
 
 // What the server did, for tests and benchmarks.
 struct TimeServerCounters {
   std::uint64_t records_handed = 0;   // records sent, or begun and kept for completion
   std::uint64_t records_dropped = 0;  // records lost for one client (earlier one waiting, or full)
-  std::uint64_t records_held_back = 0;    // records the kernel took only in part at first
-  std::uint64_t connections_refused = 0;  // closed at once: over the cap or the host's cap
+  std::uint64_t records_held_back = 0;             // records the kernel took only in part at first
+  std::uint64_t connections_refused = 0;           // closed at once: over the cap or the host's cap
   std::uint64_t connections_refused_for_host = 0;  // of those, over the host's cap
   std::uint64_t connections_closed_on_error = 0;
 };
@@ -87,9 +87,10 @@ class TimeServer : public QObject, public TimeMessageSender {
   TimeServer(const TimeServer&) = delete;
   TimeServer& operator=(const TimeServer&) = delete;
 
-  // Starts listening (backlog: the system's maximum). Already listening: nothing changes, every
-  // client stays. Failure: kSocketError with "Windows socket error: %s (%d),
-  // on API '%s'" naming the failing call ("socket", "bind" or "listen").
+  // Starts listening (backlog: the system's maximum). Already listening:
+  // nothing changes, every client stays. Failure: kSocketError with "Windows
+  // socket error: %s (%d), on API '%s'" naming the failing call ("socket",
+  // "bind" or "listen").
   core::Status Activate();
 
   // Whether the listener is active.
