@@ -67,9 +67,21 @@ std::vector<core::TimeMessage> RecordCutter::Push(std::span<const std::uint8_t> 
   return records;
 }
 
-platform::UniqueFd ConnectLoopback(std::uint16_t port) {
+platform::UniqueFd ConnectLoopback(std::uint16_t port, std::uint8_t host) {
   platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!fd.valid()) return fd;
+  if (host != 1) {
+    // The local port is chosen at connect(), per destination, as without a bind.
+    const int on = 1;
+    ::setsockopt(fd.get(), IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_addr.s_addr = htonl((INADDR_LOOPBACK & 0xFFFFFF00u) | host);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0) {
+      fd.reset();
+      return fd;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -79,6 +91,11 @@ platform::UniqueFd ConnectLoopback(std::uint16_t port) {
     fd.reset();
   }
   return fd;
+}
+
+std::uint8_t LoopbackHostFor(std::size_t index) {
+  constexpr std::size_t kHosts = 250;
+  return static_cast<std::uint8_t>(1 + index % kHosts);
 }
 
 double CpuSeconds(int who) {
@@ -111,15 +128,6 @@ std::vector<std::string> OpenFdTargets() {
   }
   std::sort(targets.begin(), targets.end());
   return targets;
-}
-
-rlim_t RaiseOpenFileLimit() {
-  rlimit limit{};
-  getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
-  getrlimit(RLIMIT_NOFILE, &limit);
-  return limit.rlim_cur;
 }
 
 }  // namespace orvik::bench

@@ -54,9 +54,14 @@ class RecordCutter {
 // Whether `record` ends with 251 252 253.
 bool HasEndMark(const core::TimeMessage& record);
 
-// Starts a non-blocking TCP connection to 127.0.0.1:`port`. Returns an invalid
-// descriptor when the socket or the connect call failed at once.
-platform::UniqueFd ConnectLoopback(std::uint16_t port);
+// Starts a non-blocking TCP connection to 127.0.0.1:`port` from the source
+// address 127.0.0.`host` (every 127/8 address is this machine; the server
+// sees each as another host). Returns an invalid descriptor when the socket,
+// the bind or the connect call failed at once.
+platform::UniqueFd ConnectLoopback(std::uint16_t port, std::uint8_t host = 1);
+// The host of the `index`-th client: clients are spread evenly over
+// 127.0.0.1 to 127.0.0.250, so that no address nears the server's cap per host.
+std::uint8_t LoopbackHostFor(std::size_t index);
 
 // User plus system CPU seconds of `who` (RUSAGE_SELF or RUSAGE_THREAD).
 double CpuSeconds(int who);
@@ -66,7 +71,5 @@ long PeakRssKb();
 int OpenFdCount();
 // What each open descriptor of this process refers to, one "fd -> target" per entry.
 std::vector<std::string> OpenFdTargets();
-// Raises the soft open-file limit to the hard one; returns the soft limit now in force.
-rlim_t RaiseOpenFileLimit();
 
 }  // namespace orvik::bench

@@ -88,7 +88,8 @@ void ChurnClients::OpenNew(int epoll_fd) {
   while (!free_.empty() && connecting_ < kMaxConnecting &&
          recent_connects_.size() < static_cast<std::size_t>(kConnectsPerWindow)) {
     recent_connects_.push_back(now);
-    platform::UniqueFd fd = ConnectLoopback(options_.port);
+    platform::UniqueFd fd =
+        ConnectLoopback(options_.port, LoopbackHostFor(figures_.connects_started));
     ++figures_.connects_started;
     if (!fd.valid()) {
       ++figures_.connect_failures;

@@ -3,8 +3,9 @@
 //   lan_churn [SECONDS, default 60]
 // The server runs on 127.0.0.1, port chosen by the system, in the main
 // thread's event loop and sends a numbered record every 100 ms. A second
-// thread connects clients, reads and checks every record, and closes random
-// ones (orderly, reset, half-open). Afterwards the event loop drains and the
+// thread connects clients (spread over the source addresses 127.0.0.1 to
+// .250, so no host nears its cap), reads and checks every record, and closes
+// random ones (orderly, reset, half-open). Afterwards the event loop drains and the
 // server's connections, its client table and this process's descriptors are
 // compared with the start. Prints figures; the exit status is 1 only when a
 // correctness check failed (a damaged, torn or out-of-order record, a
@@ -23,6 +24,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/churn_clients.h"
+#include "platform/open_file_limit.h"
 #include "service/time_server.h"
 
 namespace {
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: lan_churn [SECONDS 1..3600, default 60]\n");
     return 2;
   }
-  const rlim_t file_limit = bench::RaiseOpenFileLimit();
+  const std::uint64_t file_limit = platform::RaiseOpenFileLimit();
   QCoreApplication app(argc, argv);
   const std::uint32_t seed = Seed();
   std::printf("lan_churn: %.0f s, up to %d clients, a record every %d ms, %.0f closes/s, seed %u "

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/open_file_limit.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   // Blocked before the GUI starts its own threads, which inherit the mask,
   // so that only the event loop receives them (through TerminationSignals).
   sigset_t termination_set;

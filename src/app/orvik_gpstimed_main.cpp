@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/open_file_limit.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
@@ -28,6 +29,7 @@ void Say(const std::string& line) {
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   QCoreApplication app(argc, argv);
   // Before any thread exists, so that every thread leaves the signals to it.
   service::TerminationSignals termination;

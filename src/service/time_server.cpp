@@ -16,7 +16,11 @@
 namespace orvik::service {
 namespace {
 
-constexpr int kListenBacklog = 5;
+// The kernel keeps at most this many connections waiting for accept() (it
+// lowers the figure to net.core.somaxconn). Clients beyond it, all arriving
+// while the loop is busy, would wait for the handshake retries (1, 3, 7 s ...)
+// before the server could accept them.
+constexpr int kListenBacklog = SOMAXCONN;
 // What a client sends is read in pieces of at most this size and thrown away.
 constexpr qint64 kDiscardChunk = 4096;
 // Bound on the pieces read per notification; the event loop brings the rest.
@@ -40,7 +44,8 @@ TimeServer::TimeServer(std::uint16_t port, QObject* parent)
 TimeServer::TimeServer(const TimeServerOptions& options, QObject* parent)
     : QObject(parent),
       options_(options),
-      connection_cap_(ConnectionCapWithinDescriptorLimit(options.connection_cap)) {
+      connection_cap_(ConnectionCapWithinDescriptorLimit(options.connection_cap)),
+      per_host_(options.connections_per_host_cap) {
   server_.setObjectName(QStringLiteral("ServerSocket1"));
   server_.setMaxPendingConnections(kListenBacklog);
   resume_accepting_.setSingleShot(true);
@@ -138,15 +143,14 @@ void TimeServer::ApplyHostLookup(std::uint32_t connection_id, std::string_view h
 
 void TimeServer::onNewConnection() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
-    if (connections_.size() >= connection_cap_) {
-      // Over the cap: closed at once, so descriptors cannot run out.
-      ++counters_.connections_refused;
+    std::string address = AddressText(socket->peerAddress()).toStdString();
+    if (!Admit(address)) {
       socket->abort();
       socket->deleteLater();
       continue;
     }
     const std::uint32_t id = NextConnectionId();
-    connections_.emplace(id, Connection{socket, -1});
+    connections_.emplace(id, Connection{socket, std::move(address), -1});
     socket->setReadBufferSize(kDiscardChunk);
     // Each record is a whole message: send it at once, never wait to fill a segment.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -168,15 +172,31 @@ void TimeServer::onNewConnection() {
   }
 }
 
+bool TimeServer::Admit(const std::string& address) {
+  if (connections_.size() >= connection_cap_) {
+    // Over the cap: closed at once, so descriptors cannot run out.
+    ++counters_.connections_refused;
+    return false;
+  }
+  if (!per_host_.TryAdmit(address)) {
+    // That host holds its share already: the room left stays for the others.
+    ++counters_.connections_refused;
+    ++counters_.connections_refused_for_host;
+    return false;
+  }
+  return true;
+}
+
 void TimeServer::onAcceptError() {
   // The listener pauses itself when an accept fails for want of resources.
   if (!resume_accepting_.isActive()) resume_accepting_.start();
 }
 
 void TimeServer::ServerSocket1ClientConnect(std::uint32_t id) {
-  QTcpSocket& socket = *connections_.at(id).socket;
-  const QString address = AddressText(socket.peerAddress());
-  const std::uint16_t row = table_.ClientConnect(id, address.toStdString(), "", socket.peerPort());
+  const Connection& connection = connections_.at(id);
+  const QString address = QString::fromStdString(connection.address);
+  const std::uint16_t row =
+      table_.ClientConnect(id, connection.address, "", connection.socket->peerPort());
   if (row == 0) return;  // 32 rows busy: served, not listed
   RefreshClientView();
   if (!options_.look_up_host_names) return;
@@ -221,6 +241,7 @@ void TimeServer::ReleaseConnection(std::uint32_t id) {
     QHostInfo::abortHostLookup(it->second.lookup_id);
     lookups_.erase(it->second.lookup_id);
   }
+  per_host_.Release(it->second.address);
   connections_.erase(it);
   socket->disconnect(this);
   socket->abort();

@@ -15,7 +15,12 @@
 //    unlisted. A client that stops reading loses records; the others are not
 //    delayed. A send error closes that client only and frees its row.
 //  - Connections beyond a cap (default 4096, and never more than the
-//    descriptor limit leaves room for) are closed at once.
+//    descriptor limit leaves room for) are closed at once, and so are those
+//    from an address that already holds its own cap (default 256): a host
+//    flooding the server cannot lock the others out.
+//  - The listener's backlog is the system's maximum, so that clients
+//    connecting together (every client of a LAN after a restart) are all
+//    accepted at once instead of waiting for the kernel's handshake retries.
 //  - The reverse host-name lookup runs in the background; delivery never
 //    waits for a name service.
 //
@@ -31,11 +36,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <string_view>
 
 #include "core/status.h"
 #include "core/time_message.h"
 #include "service/client_table.h"
+#include "service/host_connection_quota.h"
 #include "service/time_message_sender.h"
 
 class QTcpSocket;
@@ -51,17 +58,19 @@ class ClientViewObserver {
 };
 
 struct TimeServerOptions {
-  std::uint16_t port = 1609;          // 0: the system chooses (tests)
-  std::size_t connection_cap = 4096;  // lowered to fit the descriptor limit
-  bool look_up_host_names = true;     // reverse lookup of each listed client
+  std::uint16_t port = 1609;                   // 0: the system chooses (tests)
+  std::size_t connection_cap = 4096;           // lowered to fit the descriptor limit
+  std::size_t connections_per_host_cap = 256;  // open connections from one source address
+  bool look_up_host_names = true;              // reverse lookup of each listed client
 };
 
 // What the server did, for tests and benchmarks.
 struct TimeServerCounters {
   std::uint64_t records_handed = 0;   // records sent, or begun and kept for completion
   std::uint64_t records_dropped = 0;  // records lost for one client (earlier one waiting, or full)
-  std::uint64_t records_held_back = 0;    // records the kernel took only in part at first
-  std::uint64_t connections_refused = 0;  // closed at once: over the cap
+  std::uint64_t records_held_back = 0;             // records the kernel took only in part at first
+  std::uint64_t connections_refused = 0;           // closed at once: over the cap or the host's cap
+  std::uint64_t connections_refused_for_host = 0;  // of those, over the host's cap
   std::uint64_t connections_closed_on_error = 0;
 };
 
@@ -78,9 +87,10 @@ class TimeServer : public QObject, public TimeMessageSender {
   TimeServer(const TimeServer&) = delete;
   TimeServer& operator=(const TimeServer&) = delete;
 
-  // Starts listening (backlog 5). Already listening: nothing changes, every
-  // client stays. Failure: kSocketError with "Windows socket error: %s (%d),
-  // on API '%s'" naming the failing call ("socket", "bind" or "listen").
+  // Starts listening (backlog: the system's maximum). Already listening:
+  // nothing changes, every client stays. Failure: kSocketError with "Windows
+  // socket error: %s (%d), on API '%s'" naming the failing call ("socket",
+  // "bind" or "listen").
   core::Status Activate();
 
   // Whether the listener is active.
@@ -110,10 +120,13 @@ class TimeServer : public QObject, public TimeMessageSender {
  private:
   struct Connection {
     QTcpSocket* socket = nullptr;  // owned by the listener object (its Qt parent)
+    std::string address;           // the peer's address as the table shows it
     int lookup_id = -1;            // the pending host-name lookup, or -1
   };
 
   void onNewConnection();
+  // Whether a newly accepted connection from `address` may stay open; counts it if so.
+  bool Admit(const std::string& address);
   Q_SLOT void onHostLookedUp(const QHostInfo& info);
   void onAcceptError();
   void ServerSocket1ClientConnect(std::uint32_t id);
@@ -131,6 +144,7 @@ class TimeServer : public QObject, public TimeMessageSender {
   QTimer resume_accepting_;                          // after the system refused an accept
   std::map<std::uint32_t, Connection> connections_;  // by id: accept order
   std::map<int, std::uint32_t> lookups_;             // pending lookup id -> connection id
+  HostConnectionQuota per_host_;                     // open connections by address
   ClientTable table_;
   ClientViewObserver* observer_ = nullptr;
   std::uint32_t last_connection_id_ = 0;

@@ -12,10 +12,16 @@
 
 namespace orvik::testing {
 
-LanTestClient::LanTestClient(std::uint16_t port, int receive_buffer)
+LanTestClient::LanTestClient(std::uint16_t port, int receive_buffer, std::uint8_t host)
     : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
   if (receive_buffer > 0) {
     ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+  }
+  if (host != 0) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_addr.s_addr = htonl((INADDR_LOOPBACK & 0xFFFFFF00u) | host);
+    ::bind(fd_.get(), reinterpret_cast<const sockaddr*>(&source), sizeof source);
   }
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -23,6 +29,14 @@ LanTestClient::LanTestClient(std::uint16_t port, int receive_buffer)
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   // Non-blocking: completes once the server's event loop has accepted.
   ::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+bool LanTestClient::Connected() const {
+  pollfd ready{fd_.get(), POLLOUT, 0};
+  int error = 0;
+  socklen_t size = sizeof error;
+  return ::poll(&ready, 1, 0) == 1 && (ready.revents & POLLOUT) != 0 &&
+         ::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
 void LanTestClient::Drain() {

@@ -1,4 +1,4 @@
-// LanTestClient: a raw TCP client on 127.0.0.1 for tests of the time server,
+// LanTestClient: a raw TCP client on loopback for tests of the time server,
 // and PumpUntil, which runs the Qt event loop of the test thread and reads
 // every client until a condition holds. Test thread only.
 #pragma once
@@ -19,8 +19,12 @@ class LanTestClient {
  public:
   // Starts a non-blocking connection to 127.0.0.1:`port`. A positive
   // `receive_buffer` sets SO_RCVBUF first (a small one makes a slow reader).
-  LanTestClient(std::uint16_t port, int receive_buffer = 0);
+  // A non-zero `host` (2..254) connects from 127.0.0.`host`, which the server
+  // sees as another machine.
+  LanTestClient(std::uint16_t port, int receive_buffer = 0, std::uint8_t host = 0);
 
+  // Whether the TCP handshake has completed, as the client sees it.
+  bool Connected() const;
   // Reads everything available now (unless paused). Notes an end of stream.
   void Drain();
   // A paused client reads nothing, so its receive window fills up.

@@ -1,14 +1,17 @@
-// Integration tests of the LAN time server over real TCP on 127.0.0.1. The
-// server listens on a port the system chooses; every wait is bounded.
+// Integration tests of the LAN time server over real TCP on loopback (clients
+// from 127.0.0.x stand for other hosts). The server listens on a port the
+// system chooses; every wait is bounded.
 #include "service/time_server.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <string>
@@ -54,15 +57,22 @@ class TimeServerTest : public ::testing::Test {
     ASSERT_NE(server_->ListeningPort(), 0);
   }
 
-  // Connects one more client and waits until the server accepted (or refused) it.
-  LanTestClient& AddClient(int receive_buffer = 0) {
-    const std::size_t seen = server_->ConnectionCount() + server_->Counters().connections_refused;
-    clients_.push_back(std::make_unique<LanTestClient>(server_->ListeningPort(), receive_buffer));
+  // Starts one more client's connection (from 127.0.0.`host` unless 0).
+  LanTestClient& StartClient(int receive_buffer = 0, std::uint8_t host = 0) {
+    clients_.push_back(
+        std::make_unique<LanTestClient>(server_->ListeningPort(), receive_buffer, host));
     pointers_.push_back(clients_.back().get());
+    return *clients_.back();
+  }
+
+  // Connects one more client and waits until the server accepted (or refused) it.
+  LanTestClient& AddClient(int receive_buffer = 0, std::uint8_t host = 0) {
+    const std::size_t seen = server_->ConnectionCount() + server_->Counters().connections_refused;
+    LanTestClient& client = StartClient(receive_buffer, host);
     EXPECT_TRUE(Pump([&] {
       return server_->ConnectionCount() + server_->Counters().connections_refused > seen;
     }));
-    return *clients_.back();
+    return client;
   }
 
   bool Pump(const std::function<bool()>& done,
@@ -129,6 +139,52 @@ TEST_F(TimeServerTest, HundredClientsAllReceiveEveryRecordWhileTheTableListsThir
   SendRecords(1, 10);
   ASSERT_TRUE(AllReceived(10 * core::kTimeMessageSize));
   for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 10));
+}
+
+TEST_F(TimeServerTest, ThirtyTwoClientsConnectingAtOnceAllReceiveTheVeryNextRecord) {
+  StartServer();
+  // Every client of a LAN reconnects at the same instant after a restart. The
+  // kernel must complete all the handshakes and hold every connection for
+  // accept() while the server's loop is busy elsewhere (here: not running).
+  constexpr std::size_t kClients = 32;
+  for (std::size_t i = 0; i < kClients; ++i) StartClient(0, static_cast<std::uint8_t>(2 + i % 4));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  auto connected = [&] {
+    return std::all_of(clients_.begin(), clients_.end(), [](auto& c) { return c->Connected(); });
+  };
+  while (!connected() && std::chrono::steady_clock::now() < deadline) ::poll(nullptr, 0, 1);
+  ASSERT_TRUE(connected()) << "the listener's backlog turned clients away";
+
+  // One turn of the loop accepts them all; the next record reaches every one.
+  ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == kClients; }));
+  SendRecords(1, 1);
+  ASSERT_TRUE(AllReceived(core::kTimeMessageSize));
+  for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 1));
+}
+
+TEST_F(TimeServerTest, HostOverItsCapIsRefusedWhileOtherHostsAreServed) {
+  StartServer({.port = 0, .connections_per_host_cap = 3, .look_up_host_names = false});
+  constexpr std::uint8_t kFlooder = 2;
+  constexpr std::uint8_t kOther = 3;
+  for (int i = 0; i < 5; ++i) AddClient(0, kFlooder);
+  LanTestClient& other = AddClient(0, kOther);
+  EXPECT_EQ(server_->ConnectionCount(), 4u);
+  EXPECT_EQ(server_->Counters().connections_refused, 2u);
+  EXPECT_EQ(server_->Counters().connections_refused_for_host, 2u);
+  EXPECT_TRUE(Pump([&] { return clients_[3]->ended() && clients_[4]->ended(); }));
+  EXPECT_EQ(server_->Clients().Row(4).Address, "127.0.0.3");
+
+  // A closed connection gives the host its place back.
+  clients_[0]->Close();
+  ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == 3; }));
+  LanTestClient& again = AddClient(0, kFlooder);
+  EXPECT_EQ(server_->ConnectionCount(), 4u);
+
+  SendRecords(1, 1);
+  for (LanTestClient* client : {clients_[1].get(), clients_[2].get(), &other, &again}) {
+    EXPECT_TRUE(Pump([&] { return client->received() == Records(1, 1); }));
+    EXPECT_FALSE(client->ended());
+  }
 }
 
 TEST_F(TimeServerTest, ClientThatStopsReadingLosesWholeRecordsOnlyAndDelaysNoOne) {
