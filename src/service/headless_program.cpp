@@ -65,7 +65,8 @@ int HeadlessProgram::Run(TerminationSignals& termination) {
 void HeadlessProgram::onStartupCompleted() {
   if (!display_timer_.isActive()) display_timer_.start();
   Say("serving time on TCP port " + std::to_string(service_.server().ListeningPort()) +
-      "; receiver on COM" + std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));
+      "; receiver on COM" +
+      std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));
 }
 
 void HeadlessProgram::onDisplayTick() { (void)service_.SummerSwitchTick(); }
