@@ -1,9 +1,9 @@
 // orvik-gpstime: the desktop time server. No arguments; works in its current
 // directory ("GPS_parm.txt", "timeouts.txt", "GPS_log.txt", "COM<n>"). After
 // start-up it lives in the notification area ("GPS Time"); "Exit" in the
-// icon's menu, SIGTERM or SIGINT end it in order.
+// icon's menu, SIGTERM, SIGINT, SIGHUP or SIGQUIT end it in order; SIGUSR1
+// is ignored.
 #include <QApplication>
-#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -14,19 +14,18 @@
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
+#include "service/standard_descriptors.h"
 #include "service/termination_signals.h"
 #include "ui/desktop_program.h"
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  // Before the GUI opens anything or starts its own threads, which inherit
+  // the signal mask, so that only the event loop receives the termination
+  // signals (through TerminationSignals).
+  service::OpenMissingStandardDescriptors();
+  service::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
-  // Blocked before the GUI starts its own threads, which inherit the mask,
-  // so that only the event loop receives them (through TerminationSignals).
-  sigset_t termination_set;
-  sigemptyset(&termination_set);
-  sigaddset(&termination_set, SIGTERM);
-  sigaddset(&termination_set, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &termination_set, nullptr);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("orvik-gpstime"));

@@ -1,37 +1,28 @@
 // orvik-gpstimed: the time server without windows, for servers and services.
 // No arguments; works in its current directory ("GPS_parm.txt",
 // "timeouts.txt", "GPS_log.txt", "COM<n>"). Status lines go to stderr; it
-// ends in order on SIGTERM or SIGINT.
+// ends in order on SIGTERM, SIGINT, SIGHUP or SIGQUIT and ignores SIGUSR1.
 #include <QCoreApplication>
-#include <QTimer>
-#include <cstdio>
 #include <memory>
-#include <string>
 
 #include "platform/open_file_limit.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
 #include "platform/posix_time_privilege.h"
-#include "service/communication_monitor.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
+#include "service/headless_program.h"
+#include "service/standard_descriptors.h"
 #include "service/termination_signals.h"
-
-namespace {
-
-void Say(const std::string& line) {
-  std::fprintf(stderr, "orvik-gpstimed: %s\n", line.c_str());
-  std::fflush(stderr);
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  // Before anything is opened and before any thread exists.
+  service::OpenMissingStandardDescriptors();
+  service::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   QCoreApplication app(argc, argv);
-  // Before any thread exists, so that every thread leaves the signals to it.
   service::TerminationSignals termination;
 
   platform::PosixSystemClock clock;
@@ -39,36 +30,13 @@ int main(int argc, char* argv[]) {
   platform::PosixTimePrivilege privilege;
   service::FileEventLog log(".");
   service::GpsTimeService system(service::ServiceEnvironment{
-      clock, files, privilege, log, ".", [] { return std::make_unique<platform::PosixSerialLink>(); }});
-  QObject::connect(&system, &service::GpsTimeService::startupFailed,
-                   [](const QString& message) { Say(message.toStdString()); });
-
-  // The watchdog also retries a start-up that failed, once a minute.
-  QTimer watchdog;
-  QObject::connect(&watchdog, &QTimer::timeout, [&] { system.WatchdogTick(); });
-  watchdog.start(60'000);
-  QTimer second_tick;
-  QObject::connect(&second_tick, &QTimer::timeout, [&] { system.SummerSwitchTick(); });
-  service::CommunicationMonitor monitor;
-  QTimer communication_tick;
-  QObject::connect(&communication_tick, &QTimer::timeout, [&] {
-    if (auto line = monitor.Tick(system.shared())) Say(*line);
+      .clock = clock,
+      .files = files,
+      .privilege = privilege,
+      .log = log,
+      .working_dir = ".",
+      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
   });
-  communication_tick.start(3000);
-
-  if (system.FormCreate().ok()) {
-    second_tick.start(1000);
-    Say("serving time on TCP port 1609; receiver on COM" +
-        std::to_string(system.settings().PortNumber & 0xFF));
-  }
-
-  QObject::connect(&termination, &service::TerminationSignals::received, &app,
-                   [&](int) { app.quit(); });
-  app.exec();
-  watchdog.stop();
-  second_tick.stop();
-  communication_tick.stop();
-  system.StopAcquisition();
-  Say("stopped");
-  return 0;
+  service::HeadlessProgram program(system);
+  return program.Run(termination);
 }

@@ -2,7 +2,9 @@
 // per period it tells whether the receiver delivered an accepted time
 // message since the last check, clears the mark for the next period, and
 // returns a status line when the state changed: "receiving (...)",
-// "receiving, no satellites (...)" or "No communication!". Main thread.
+// "receiving, no satellites (...)" or "No communication!", followed by
+// "; PC clock not set: <reason>" while the clock is not being kept. Main
+// thread.
 #pragma once
 
 #include <optional>

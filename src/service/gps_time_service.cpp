@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -22,7 +23,12 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       bridge_(this),
       decoders_(env_.clock, server_) {}
 
-GpsTimeService::~GpsTimeService() { StopAcquisition(); }
+GpsTimeService::~GpsTimeService() {
+  // Whoever queued a restart is going away with the program.
+  ending_ = true;
+  queued_restarts_.clear();
+  StopThread();
+}
 
 core::Status GpsTimeService::FormCreate() {
   const auto fail = [this](core::Status status) {
@@ -111,7 +117,7 @@ void GpsTimeService::Notice(const std::string& message) {
 }
 
 void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
-  if (acquisition_) StopAcquisition();  // never two acquisition threads
+  if (acquisition_) StopThread();  // never two acquisition threads
   shared_.lifecycle.AcquisitionRunning = true;
   shared_.lifecycle.PortActive = true;
   AcquisitionOptions acquisition_options;
@@ -121,11 +127,25 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_ = std::make_unique<comm_GPS_acq>(
       AcquisitionContext{shared_, decoders_, env_.log, bridge_}, settings_, timeouts_,
       env_.make_link(), acquisition_options);
+  // A restart asked for while this start-up stopped an earlier thread, with
+  // no step around it to run the queue: it runs from the event loop.
+  if (!queued_restarts_.empty() && !LifecycleStepUnderWay()) {
+    QMetaObject::invokeMethod(this, &GpsTimeService::RunQueuedRestarts, Qt::QueuedConnection);
+  }
 }
 
 void GpsTimeService::StopAcquisition() {
+  StopThread();
+  RunQueuedRestarts();
+}
+
+void GpsTimeService::StopThread() {
+  // Two stops of one thread at once would release it under each other.
+  if (stopping_) return;
+  stopping_ = true;
   ::orvik::service::StopAcquisition(
       acquisition_, shared_, [this] { DispatchEvents(); }, options_.stop_check_interval);
+  stopping_ = false;
 }
 
 void GpsTimeService::DispatchEvents() { QCoreApplication::processEvents(); }
@@ -138,35 +158,64 @@ void GpsTimeService::PauseDispatching(std::chrono::milliseconds pause) {
   }
 }
 
-core::Status GpsTimeService::RestartAcquisition() {
-  if (busy_) return core::Status::Ok();
-  busy_ = true;
+bool GpsTimeService::RequestRestart(RestartDone done) {
+  queued_restarts_.push_back(std::move(done));
+  // The step's end runs it (after the destructor began, nothing does).
+  if (LifecycleStepUnderWay() || ending_) return false;
+  RunQueuedRestarts();
+  return true;
+}
+
+core::Status GpsTimeService::RestartAcquisition(RestartDone done) {
+  // Shared: a queued request outlives this call.
+  auto result = std::make_shared<core::Status>();
+  const bool ran = RequestRestart([result, done = std::move(done)](const core::Status& started) {
+    *result = started;
+    if (done) done(started);
+  });
+  return ran ? *result : core::Status::Ok();
+}
+
+void GpsTimeService::RunQueuedRestarts() {
+  while (!queued_restarts_.empty() && !LifecycleStepUnderWay() && !ending_) {
+    // Requests made during this restart's waits queue up for the next one.
+    std::vector<RestartDone> callers = std::exchange(queued_restarts_, {});
+    restarting_ = true;
+    const core::Status started = RestartNow();
+    restarting_ = false;
+    emit restartFinished(started.ok());
+    for (const RestartDone& done : callers) {
+      if (done) done(started);
+    }
+  }
+}
+
+core::Status GpsTimeService::RestartNow() {
   // Closing the port first ends a read the thread may be blocked in.
   if (acquisition_) acquisition_->ClosePort();
-  StopAcquisition();
+  StopThread();
   // Clients keep connecting and being served (nothing to send) meanwhile.
   PauseDispatching(options_.restart_pause);
-  const core::Status started = FormCreate();
-  busy_ = false;
-  return started;
+  return FormCreate();
 }
 
 void GpsTimeService::WatchdogTick() {
-  if (busy_) return;
-  if (shared_.lifecycle.LoopHeartbeat) (void)RestartAcquisition();
+  if (LifecycleStepUnderWay()) return;
+  if (shared_.lifecycle.LoopHeartbeat) (void)RequestRestart();
   shared_.lifecycle.LoopHeartbeat = true;
 }
 
 bool GpsTimeService::SummerSwitchTick() {
-  if (!settings_.SummerTime || busy_) return false;
+  if (!settings_.SummerTime || LifecycleStepUnderWay()) return false;
   PcNow_ = LocalNow();
   if (!core::SummerSwitchDue(settings_, summer_, PcNow_)) return false;
-  busy_ = true;
+  switching_ = true;
   PauseDispatching(options_.summer_switch_pause);
   // Only the offset changes (and, for a Motorola receiver, its command): the
   // clock runs in UTC and is not stepped.
   (void)GMT_offsetClick();
-  busy_ = false;
+  switching_ = false;
+  RunQueuedRestarts();
   return true;
 }
 
@@ -179,7 +228,7 @@ core::Status GpsTimeService::Continuous_1sClick() {
   return ::orvik::service::Continuous_1sClick(settings_, shared_);
 }
 
-core::Status GpsTimeService::ApplySettings(const core::Settings& edited) {
+core::Status GpsTimeService::ApplySettings(const core::Settings& edited, RestartDone done) {
   core::Settings next = settings_;
   next.PortNumberText = edited.PortNumberText;
   next.GmtHoursText = edited.GmtHoursText;
@@ -200,7 +249,7 @@ core::Status GpsTimeService::ApplySettings(const core::Settings& edited) {
   // A failed save keeps the running system and the old file as they were.
   if (core::Status saved = core::SaveSettings(next, env_.files); !saved.ok()) return saved;
   settings_ = next;
-  return RestartAcquisition();
+  return RestartAcquisition(std::move(done));
 }
 
 }  // namespace orvik::service

@@ -19,6 +19,12 @@
 // configured offset; no right to set the clock) are sent as notice() at the
 // start-up that finds them, and logged when logging is on.
 //
+// One step of the acquisition's lifecycle runs at a time: a restart, a stop
+// or a summer/zone switch. Their waits keep dispatching the main thread's
+// events, so the watchdog or the setup dialog may ask for a restart while
+// one is under way; such a restart is queued and runs as soon as that step
+// has ended, and its result reaches the caller that asked.
+//
 // Main thread only (the thread of its QObject and event loop).
 #pragma once
 
@@ -43,6 +49,7 @@
 #include "platform/time_privilege.h"
 #include "service/acquisition_thread.h"
 #include "service/event_log_writer.h"
+#include "service/program_intervals.h"
 #include "service/qt_main_thread_bridge.h"
 #include "service/receiver_decoders.h"
 #include "service/shared_state.h"
@@ -64,7 +71,7 @@ struct ServiceEnvironment {
 
 struct ServiceOptions {
   TimeServerOptions server;                                // port 1609 in the programs
-  std::chrono::milliseconds restart_pause{3000};           // between stop and start
+  std::chrono::milliseconds restart_pause{kRestartPause};  // between stop and start
   std::chrono::milliseconds stop_check_interval{100};      // StopAcquisition's checks
   std::chrono::milliseconds reopen_interval{60'000};       // a lost port is opened again
   std::chrono::milliseconds summer_switch_pause{1000};     // before a summer/zone switch
@@ -82,10 +89,26 @@ class GpsTimeService : public QObject {
   // The start-up sequence above. Returns its error (also sent as startupFailed).
   core::Status FormCreate();
   // Ends the acquisition thread, dispatching events while it winds down.
+  // Asked for again from an event that the wait of a stop dispatched, it
+  // returns at once: the stop under way finishes the job.
   void StopAcquisition();
-  // Closes the port, stops the thread, pauses restart_pause, runs FormCreate.
-  core::Status RestartAcquisition();
-  // The 60-second watchdog: restarts when no loop pass ran for a whole period.
+
+  // Receives a restart's result: the error of its start-up sequence, or ok.
+  using RestartDone = std::function<void(const core::Status&)>;
+  // Asks for a restart: close the port, stop the thread, pause
+  // restart_pause, run FormCreate; `done` (may be empty) gets the result.
+  // While another lifecycle step is under way the restart is queued: it runs
+  // as soon as that step has ended, requests queued together share one
+  // restart, and each `done` receives its result then. Returns true when
+  // the restart ran (and `done` was called) before this returned.
+  bool RequestRestart(RestartDone done = {});
+  // RequestRestart for a caller that wants the result at once: returns it
+  // when the restart ran now. When it was queued, returns ok and `done`
+  // receives the result later; a start-up error also reaches the operator
+  // through startupFailed, like every other.
+  core::Status RestartAcquisition(RestartDone done = {});
+  // The 60-second watchdog: restarts when no loop pass ran for a whole
+  // period. A tick during another lifecycle step does nothing.
   void WatchdogTick();
 
   // The summer/zone check of the 1-second tick (does nothing while summer
@@ -101,9 +124,11 @@ class GpsTimeService : public QObject {
   // The settings as last loaded (the dialog edits a copy).
   const core::Settings& settings() const { return settings_; }
   // Takes the dialog's text forms, switches and protocol, saves
-  // "GPS_parm.txt" and restarts. Returns the save failure (the acquisition
-  // is then left as it was) or the start-up error.
-  core::Status ApplySettings(const core::Settings& edited);
+  // "GPS_parm.txt" and asks for a restart with `done`. Returns the save
+  // failure (the acquisition is then left as it was and `done` is not
+  // called), else the restart's result when it ran at once, or ok when it
+  // was queued behind another step (`done` then receives its result).
+  core::Status ApplySettings(const core::Settings& edited, RestartDone done = {});
 
   SharedState& shared() { return shared_; }
   TimeServer& server() { return server_; }
@@ -120,6 +145,9 @@ class GpsTimeService : public QObject {
   // The settings loader read the protocol line: the "Commands to GPS" menu
   // is to be enabled (Motorola) or disabled (NMEA).
   void commandsMenuEnabledChanged(bool enabled);
+  // A restart (from the watchdog, the setup dialog or the queue) ended;
+  // `started`: its start-up sequence completed and the acquisition runs.
+  void restartFinished(bool started);
 
  private:
   void StartAcquisitionThread(std::vector<std::uint8_t> first_command);
@@ -131,6 +159,14 @@ class GpsTimeService : public QObject {
   // Says once what the operator should know about the clock after a start-up.
   void TellClockKeeping(bool privileged);
   void Notice(const std::string& message);
+  // The stop itself, without running the restarts queued meanwhile.
+  void StopThread();
+  // One restart: close the port, stop, pause, FormCreate.
+  core::Status RestartNow();
+  // Runs the queued restarts, one for all requests queued together, unless
+  // a lifecycle step is still under way (its end runs them).
+  void RunQueuedRestarts();
+  bool LifecycleStepUnderWay() const { return restarting_ || switching_ || stopping_; }
   void DispatchEvents();
   // Waits `pause` while the main thread's events keep flowing.
   void PauseDispatching(std::chrono::milliseconds pause);
@@ -149,9 +185,13 @@ class GpsTimeService : public QObject {
   // The notices already given, so each is said once.
   std::string zone_notice_;
   bool privilege_notice_given_ = false;
-  // A restart (or a summer switch) is waiting with events flowing: nested
-  // restarts from the watchdog or the dialog are refused meanwhile.
-  bool busy_ = false;
+  // The lifecycle step under way; each waits with events flowing.
+  bool restarting_ = false;
+  bool switching_ = false;  // a summer/zone switch
+  bool stopping_ = false;
+  bool ending_ = false;  // destroyed: queued restarts are dropped
+  // The callers of the restart queued behind the step under way, in order.
+  std::vector<RestartDone> queued_restarts_;
   std::unique_ptr<comm_GPS_acq> acquisition_;
 };
 

@@ -10,11 +10,17 @@ namespace {
 sigset_t TerminationSet() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&set, signal_number);
   return set;
 }
 }  // namespace
+
+void PrepareProcessSignals() {
+  const sigset_t set = TerminationSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGUSR1, SIG_IGN);
+}
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
   const sigset_t set = TerminationSet();

@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <utility>
 
+#include "service/program_intervals.h"
 #include "ui/form_helpers.h"
 
 namespace orvik::ui {
@@ -54,10 +55,10 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
   move(209, 187);
 
   display_timer_.setObjectName(QStringLiteral("Timer1"));
-  display_timer_.setInterval(1000);
+  display_timer_.setInterval(service::kDisplayTickInterval);
   connect(&display_timer_, &QTimer::timeout, this, &StatusWindow::onDisplayTick);
   communication_timer_.setObjectName(QStringLiteral("Timer2"));
-  communication_timer_.setInterval(3000);
+  communication_timer_.setInterval(service::kCommunicationCheckInterval);
   connect(&communication_timer_, &QTimer::timeout, this, &StatusWindow::onCommunicationTick);
 
   connect(&service_, &service::GpsTimeService::startupFailed, this,

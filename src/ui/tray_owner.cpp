@@ -4,15 +4,10 @@
 #include <QEvent>
 #include <utility>
 
+#include "service/program_intervals.h"
 #include "ui/program_icon.h"
 
 namespace orvik::ui {
-
-namespace {
-
-constexpr int kWatchdogIntervalMs = 60'000;
-
-}  // namespace
 
 TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -56,7 +51,7 @@ TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWi
   connect(&tray_icon_, &QSystemTrayIcon::activated, this, &TrayOwner::onIconActivated);
 
   watchdog_.setObjectName(QStringLiteral("Timer1"));
-  watchdog_.setInterval(kWatchdogIntervalMs);
+  watchdog_.setInterval(service::kWatchdogInterval);
   connect(&watchdog_, &QTimer::timeout, this, &TrayOwner::onWatchdogTick);
   watchdog_.start();
 }

@@ -106,9 +106,11 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 ChildProcess::ChildProcess(const ProcessOptions& options) {
   if (options.argv.empty()) return;
+  const bool inherited = options.streams == StandardStreams::kInherited;
   UniqueFd read_end;
   UniqueFd write_end;
-  if (options.capture_stdout) {
+  if (options.streams == StandardStreams::kStderrReaderGone ||
+      (inherited && options.capture_stdout)) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return;
     read_end.reset(ends[0]);
@@ -116,8 +118,16 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (write_end.valid()) posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
-  if (!options.stderr_file.empty()) {
+  if (options.streams == StandardStreams::kStderrReaderGone) {
+    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDERR_FILENO);
+  } else if (options.streams == StandardStreams::kClosed) {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+      posix_spawn_file_actions_addclose(&actions, fd);
+    }
+  } else if (write_end.valid()) {
+    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
+  }
+  if (inherited && !options.stderr_file.empty()) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, options.stderr_file.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
   }
@@ -130,7 +140,8 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
   std::vector<char*> envp = Pointers(environment);
   if (::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
-  stdout_ = std::move(read_end);
+  // With StandardStreams::kStderrReaderGone the reading end closes here.
+  if (options.capture_stdout && inherited) stdout_ = std::move(read_end);
 }
 
 ChildProcess::~ChildProcess() {
@@ -190,9 +201,10 @@ int ChildProcess::Stop(std::chrono::milliseconds grace) {
 }
 
 std::unique_ptr<ChildProcess> StartHeadless(const ProgramPaths& programs, const fs::path& work_dir,
-                                            const fs::path& stderr_file,
-                                            const fs::path& clock_log) {
+                                            const fs::path& stderr_file, const fs::path& clock_log,
+                                            StandardStreams streams) {
   ProcessOptions options;
+  options.streams = streams;
   options.argv = {"setpriv", "--bounding-set", "-sys_time", "--", programs.daemon.string()};
   options.working_dir = work_dir;
   options.stderr_file = stderr_file;

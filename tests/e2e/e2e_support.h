@@ -54,6 +54,13 @@ std::vector<std::string> SplitLines(std::string_view text);
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
                std::chrono::milliseconds step = std::chrono::milliseconds(100));
 
+// How a child's standard streams start.
+enum class StandardStreams {
+  kInherited,         // the test's own, except as ProcessOptions redirects them
+  kStderrReaderGone,  // stderr is a pipe whose reading end is already closed
+  kClosed,            // descriptors 0, 1 and 2 are closed
+};
+
 // How to start a child process.
 struct ProcessOptions {
   std::vector<std::string> argv;             // argv[0] is looked up in PATH
@@ -61,6 +68,8 @@ struct ProcessOptions {
   std::vector<std::string> environment_set;  // "NAME=value", over the test's environment
   std::filesystem::path stderr_file;         // empty: the test's stderr
   bool capture_stdout = false;               // stdout on a pipe for ReadLine()
+  // Other than kInherited: stderr_file and capture_stdout are not used.
+  StandardStreams streams = StandardStreams::kInherited;
 };
 
 // One child process. The destructor ends it by its PID (SIGTERM, then
@@ -105,11 +114,13 @@ struct ProgramPaths {
 
 // Starts the headless program in `work_dir` through
 // `setpriv --bounding-set -sys_time`, with the clock-call recorder preloaded
-// (its lines go to `clock_log`), TZ=UTC, and its stderr in `stderr_file`.
+// (its lines go to `clock_log`), TZ=UTC, and its stderr in `stderr_file`,
+// unless `streams` starts it with broken standard streams instead.
 std::unique_ptr<ChildProcess> StartHeadless(const ProgramPaths& programs,
                                             const std::filesystem::path& work_dir,
                                             const std::filesystem::path& stderr_file,
-                                            const std::filesystem::path& clock_log);
+                                            const std::filesystem::path& clock_log,
+                                            StandardStreams streams = StandardStreams::kInherited);
 
 // Waits up to `limit` until `pid` runs `program` (the exec is done), then
 // succeeds only when CAP_SYS_TIME is absent from its bounding, permitted and

@@ -6,16 +6,14 @@
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "fakes/fake_serial_link.h"
-#include "fakes/fake_system_clock.h"
-#include "fakes/fake_text_files.h"
-#include "fakes/fake_time_privilege.h"
-#include "fakes/service/recording_decoders.h"
+#include "core/settings_file.h"
+#include "fakes/service/fake_service_environment.h"
 
 namespace orvik::testing {
 namespace {
@@ -23,33 +21,29 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr core::DateTime kNow{2026, 12, 2, 8, 12, 0, 0, 0};
+// Summer time begins at 03:00 on the last Sunday of March: 29 March 2026.
+constexpr core::DateTime kBeforeSummerSwitch{2026, 3, 0, 29, 2, 59, 0, 0};
+constexpr core::DateTime kSummerSwitch{2026, 3, 0, 29, 3, 0, 0, 0};
+
+// Runs `action` from the event loop, which next runs inside a lifecycle
+// step's wait when one comes first.
+void DuringNextWait(std::function<void()> action) {
+  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(action), Qt::QueuedConnection);
+}
 
 class ServiceTest : public ::testing::Test {
  protected:
-  ServiceTest() { clock_.SetNow(kNow); }
-
   std::unique_ptr<service::GpsTimeService> MakeService(std::uint16_t port = 0) {
-    service::ServiceEnvironment environment{clock_, files_, privilege_, log_, ".", [this] {
-                                              ++links_made_;
-                                              return std::make_unique<FakeSerialLink>();
-                                            }};
-    service::ServiceOptions options;
-    options.server.port = port;
-    options.server.look_up_host_names = false;
-    options.restart_pause = 10ms;
-    options.stop_check_interval = 5ms;
-    auto service = std::make_unique<service::GpsTimeService>(environment, options);
-    QObject::connect(service.get(), &service::GpsTimeService::startupFailed,
-                     [this](const QString& message) { failures_.push_back(message.toStdString()); });
-    return service;
+    return env_.MakeService(port);
   }
 
-  FakeSystemClock clock_;
-  FakeTextFiles files_;
-  FakeTimePrivilege privilege_;
-  RecordingLogWriter log_;
-  int links_made_ = 0;
-  std::vector<std::string> failures_;
+  FakeServiceEnvironment env_{kNow};
+  FakeSystemClock& clock_ = env_.clock;
+  FakeTextFiles& files_ = env_.files;
+  FakeTimePrivilege& privilege_ = env_.privilege;
+  RecordingLogWriter& log_ = env_.log;
+  int& links_made_ = env_.links_made;
+  std::vector<std::string>& failures_ = env_.failures;
 };
 
 TEST_F(ServiceTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
@@ -184,6 +178,70 @@ TEST_F(ServiceTest, FailedSaveIsReportedAndLeavesTheRunningSystemAlone) {
   EXPECT_EQ(links_made_, 1);
   EXPECT_TRUE(service->AcquisitionRunning());
   EXPECT_EQ(service->settings().PortNumberText, "2");
+}
+
+TEST_F(ServiceTest, SettingsAppliedDuringAnotherStepTakeEffectAfterItAndReportBack) {
+  struct Case {
+    const char* step;
+    int restarts;  // acquisition threads started by the step and after it
+    std::function<void(service::GpsTimeService&)> run;
+  };
+  const Case cases[] = {
+      {"restart", 2, [](service::GpsTimeService& s) { EXPECT_TRUE(s.RestartAcquisition().ok()); }},
+      {"summer switch", 1,
+       [this](service::GpsTimeService& s) {
+         clock_.SetNow(kSummerSwitch);
+         EXPECT_TRUE(s.SummerSwitchTick());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    core::Settings summer;
+    summer.SummerTime = true;
+    files_.Set(core::kSettingsFileName, core::SettingsFileText(summer));
+    clock_.SetNow(kBeforeSummerSwitch);
+    auto service = MakeService();
+    ASSERT_TRUE(service->FormCreate().ok());
+    const int links_before = links_made_;
+    core::Settings edited = service->settings();
+    edited.PortNumberText = "5";
+    std::vector<std::string> results;
+    DuringNextWait([&] {
+      const auto done = [&](const core::Status& started) { results.push_back(started.ToString()); };
+      EXPECT_TRUE(service->ApplySettings(edited, done).ok());
+      EXPECT_TRUE(results.empty()) << "the restart ran inside the other step";
+    });
+    c.run(*service);
+    EXPECT_EQ(results, std::vector<std::string>{"OK"});
+    EXPECT_EQ(links_made_ - links_before, c.restarts);
+    EXPECT_EQ(service->settings().PortNumber, 5) << "the running thread keeps the old settings";
+    EXPECT_TRUE(service->AcquisitionRunning());
+  }
+}
+
+TEST_F(ServiceTest, RestartsQueuedTogetherShareOneRunAndEachCallerGetsItsResult) {
+  auto service = MakeService();
+  ASSERT_TRUE(service->FormCreate().ok());
+  const int links_before = links_made_;
+  std::vector<bool> ran_at_once;
+  std::vector<std::string> results;
+  DuringNextWait([&] {
+    files_.Set(core::kSettingsFileName, "x\r\n");
+    for (int i = 0; i < 2; ++i) {
+      ran_at_once.push_back(service->RequestRestart(
+          [&](const core::Status& started) { results.push_back(started.ToString()); }));
+    }
+  });
+  std::vector<bool> restarts_finished;
+  QObject::connect(service.get(), &service::GpsTimeService::restartFinished,
+                   [&](bool started) { restarts_finished.push_back(started); });
+  EXPECT_TRUE(service->RequestRestart());
+  EXPECT_EQ(ran_at_once, (std::vector<bool>{false, false}));
+  const std::string error = "'x' is not a valid integer value";
+  EXPECT_EQ(results, (std::vector<std::string>{error, error}));
+  EXPECT_EQ(restarts_finished, (std::vector<bool>{false, false}));
+  EXPECT_EQ(links_made_ - links_before, 0);
+  EXPECT_EQ(failures_, (std::vector<std::string>{error, error}));
 }
 
 TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {

@@ -1,0 +1,22 @@
+// The periods and pauses of both programs, defined once: the desktop
+// program's windows and the headless program run the same system on the
+// same clock.
+#pragma once
+
+#include <chrono>
+
+namespace orvik::service {
+
+// The 1-second tick: summer/zone check and display copy (in the desktop
+// program also the auto-hide). It runs once a start-up sequence has completed.
+inline constexpr std::chrono::milliseconds kDisplayTickInterval{1000};
+// The communication check: "No communication!" when no time message was
+// accepted during a whole period.
+inline constexpr std::chrono::milliseconds kCommunicationCheckInterval{3000};
+// The watchdog: restarts an acquisition whose loop did not run for a whole
+// period, and retries a start-up sequence that failed.
+inline constexpr std::chrono::milliseconds kWatchdogInterval{60'000};
+// A restart's pause between stopping the acquisition and starting it again.
+inline constexpr std::chrono::milliseconds kRestartPause{3000};
+
+}  // namespace orvik::service

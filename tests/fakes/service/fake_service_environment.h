@@ -1,0 +1,39 @@
+// FakeServiceEnvironment: what a GpsTimeService needs of the machine, as
+// test doubles (fake clock, in-memory files, fake serial links, a fake time
+// privilege, a recording event log), and services made on them that wait
+// little and serve on a free port. Main thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/date_time.h"
+#include "fakes/fake_system_clock.h"
+#include "fakes/fake_text_files.h"
+#include "fakes/fake_time_privilege.h"
+#include "fakes/service/recording_decoders.h"
+#include "service/gps_time_service.h"
+
+namespace orvik::testing {
+
+struct FakeServiceEnvironment {
+  // The PC clock starts at `now`.
+  explicit FakeServiceEnvironment(const core::DateTime& now);
+
+  // A service on these doubles: the listener on `port` (0: a free one)
+  // without name look-ups, 10 ms pauses for the restart and the summer
+  // switch, 5 ms between stop checks. Its start-up errors go to `failures`.
+  std::unique_ptr<service::GpsTimeService> MakeService(std::uint16_t port = 0);
+
+  FakeSystemClock clock;
+  FakeTextFiles files;
+  FakeTimePrivilege privilege;
+  RecordingLogWriter log;
+  int links_made = 0;  // one per acquisition thread started
+  std::vector<std::string> failures;
+};
+
+}  // namespace orvik::testing

@@ -1,0 +1,94 @@
+// The headless program on a service made of test doubles: its status lines,
+// the work of its timers after a failed and after a completed start-up, and
+// its orderly end on a termination signal.
+#include "service/headless_program.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings_file.h"
+#include "fakes/service/fake_service_environment.h"
+
+namespace orvik::testing {
+namespace {
+
+// Summer time begins at 03:00 on the last Sunday of March: 29 March 2026.
+constexpr core::DateTime kBeforeSummerSwitch{2026, 3, 0, 29, 2, 59, 0, 0};
+constexpr core::DateTime kSummerSwitch{2026, 3, 0, 29, 3, 0, 0, 0};
+
+class HeadlessProgramTest : public ::testing::Test {
+ protected:
+  HeadlessProgramTest()
+      : service_(env_.MakeService()),
+        program_(*service_, service::HeadlessOptions{
+                                .say = [this](const std::string& line) { said_.push_back(line); },
+                            }) {}
+
+  std::string ServingLine() const {
+    return "serving time on TCP port " + std::to_string(service_->server().ListeningPort()) +
+           "; receiver on COM2";
+  }
+
+  FakeServiceEnvironment env_{kBeforeSummerSwitch};
+  std::vector<std::string> said_;
+  std::unique_ptr<service::GpsTimeService> service_;
+  service::HeadlessProgram program_;
+};
+
+TEST_F(HeadlessProgramTest, FailedFirstStartIsRetriedAndThenServesAndSwitchesSummerTime) {
+  env_.files.Set(core::kSettingsFileName, "x\r\n");
+  program_.Start();
+  EXPECT_EQ(said_, std::vector<std::string>{"'x' is not a valid integer value"});
+  EXPECT_FALSE(program_.DisplayTickRunning());
+
+  core::Settings summer;
+  summer.SummerTime = true;
+  env_.files.Set(core::kSettingsFileName, core::SettingsFileText(summer));
+  program_.onWatchdogTick();  // arms the heartbeat
+  program_.onWatchdogTick();  // no loop ran for a whole period: restart
+  EXPECT_EQ(said_.back(), ServingLine());
+  EXPECT_TRUE(program_.DisplayTickRunning());
+
+  env_.clock.SetNow(kSummerSwitch);
+  program_.onDisplayTick();
+  EXPECT_TRUE(service_->SummerInEffect());
+}
+
+TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
+  service::DisplayState& display = service_->shared().display;
+  display.SetTexts({"13:5:0", "7.12.2026", "8 / 6"});
+  for (const bool seen : {false, false, true, true, false}) {
+    display.DataSeenFlag = seen;
+    program_.onCommunicationTick();
+  }
+  EXPECT_EQ(said_, (std::vector<std::string>{"No communication!",
+                                             "receiving (13:5:0 7.12.2026, satellites 8 / 6)",
+                                             "No communication!"}));
+}
+
+TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
+  service::TerminationSignals termination;
+  ASSERT_TRUE(termination.ok());
+  // A real SIGHUP, sent once the event loop runs: it must come through the
+  // signal descriptor, not end the test process.
+  QTimer::singleShot(0, [] { ::raise(SIGHUP); });
+  EXPECT_EQ(program_.Run(termination), 0);
+  EXPECT_EQ(said_, (std::vector<std::string>{ServingLine(), "stopped"}));
+  EXPECT_FALSE(service_->AcquisitionRunning());
+  EXPECT_FALSE(program_.DisplayTickRunning());
+}
+
+}  // namespace
+}  // namespace orvik::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
