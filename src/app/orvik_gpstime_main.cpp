@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
@@ -15,6 +16,7 @@
 #include "service/gps_time_service.h"
 #include "service/termination_signals.h"
 #include "ui/desktop_program.h"
+#include "ui/message_box_reporter.h"
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
@@ -36,7 +38,14 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(working_dir);
   platform::PosixTimePrivilege privilege;
-  service::FileEventLog log(working_dir);
+  // The event log's notices can come from the acquisition thread: they are
+  // posted to the main thread and shown in a box of their own.
+  ui::MessageBoxReporter log_notices;
+  service::FileEventLog log(working_dir, [&app, &log_notices](const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    QMetaObject::invokeMethod(
+        &app, [&log_notices, text] { log_notices.Report(text); }, Qt::QueuedConnection);
+  });
   service::GpsTimeService service(service::ServiceEnvironment{
       .clock = clock,
       .files = files,

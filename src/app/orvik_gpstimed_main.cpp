@@ -4,10 +4,12 @@
 // ends in order on SIGTERM or SIGINT.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "core/visible_text.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
@@ -19,8 +21,14 @@
 
 namespace {
 
+// The longest status line written; messages echo at most a glance of any
+// file text, this bounds whatever else might reach stderr.
+constexpr std::size_t kMaxStatusLineCharacters = 400;
+
+// One status line on stderr. Any thread: stdio locks the stream per call.
 void Say(const std::string& line) {
-  std::fprintf(stderr, "orvik-gpstimed: %s\n", line.c_str());
+  const std::string visible = orvik::core::VisibleText(line, kMaxStatusLineCharacters);
+  std::fprintf(stderr, "orvik-gpstimed: %s\n", visible.c_str());
   std::fflush(stderr);
 }
 
@@ -35,7 +43,7 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");
   platform::PosixTimePrivilege privilege;
-  service::FileEventLog log(".");
+  service::FileEventLog log(".", [](const std::string& message) { Say(message); });
   service::GpsTimeService system(service::ServiceEnvironment{
       clock, files, privilege, log, ".", [] { return std::make_unique<platform::PosixSerialLink>(); }});
   QObject::connect(&system, &service::GpsTimeService::startupFailed,

@@ -1,14 +1,19 @@
 #include "service/file_event_log.h"
 
 #include "fakes/temp_dir.h"
+#include "platform/unique_fd.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <latch>
 #include <set>
@@ -110,6 +115,78 @@ TEST_F(FileEventLogTest, LogThatCannotBeMovedKeepsGrowingWithoutLoss) {
   EXPECT_TRUE(ReadFile(kLog) == old_log + "one\r\ntwo\r\n");
   EXPECT_TRUE(fs::is_directory(dir_ / kBak));
   EXPECT_EQ(ReadFile(std::string(kBak) + "/keep"), "x");
+}
+
+TEST_F(FileEventLogTest, LogThatCannotBeRotatedStopsAtTenTimesTheRotationSizeAndSaysSoOnce) {
+  fs::create_directory(dir_ / kBak);
+  WriteFile(std::string(kBak) + "/keep", "x");
+  WriteFile(kLog, "");
+  fs::resize_file(dir_ / kLog, FileEventLog::kMaxLogSize - 1);
+  std::vector<std::string> notices;
+  FileEventLog log(dir_, [&notices](const std::string& message) { notices.push_back(message); });
+
+  log.WriteLog("one");  // still below the bound: appended
+  log.WriteLog("two");
+  log.WriteLog("three");
+  EXPECT_EQ(fs::file_size(dir_ / kLog), FileEventLog::kMaxLogSize - 1 + 5);
+  EXPECT_TRUE(ReadFile(kLog).ends_with(std::string(1, '\0') + "one\r\n"));
+  EXPECT_EQ(notices, std::vector<std::string>{"Cannot rotate '" + (dir_ / kLog).string() + "' to '" +
+                                              (dir_ / kBak).string() +
+                                              "' (Is a directory): it has reached 1281284 bytes "
+                                              "and takes no more lines"});
+
+  // Once the backup can be replaced, the log rotates and lines flow again.
+  fs::remove_all(dir_ / kBak);
+  log.WriteLog("four");
+  EXPECT_EQ(ReadFile(kLog), "four\r\n");
+  EXPECT_EQ(fs::file_size(dir_ / kBak), FileEventLog::kMaxLogSize - 1 + 5 + 21);
+  EXPECT_EQ(notices.size(), 1u);
+}
+
+TEST_F(FileEventLogTest, LogThatIsNoRegularFileIsNeitherOpenedNorWrittenAndToldOnce) {
+  // A FIFO with a reader would take the lines; one without would block the
+  // open for ever.
+  const auto fifo_with_reader = [this] {
+    EXPECT_EQ(::mkfifo((dir_ / kLog).c_str(), 0600), 0);
+    return platform::UniqueFd(::open((dir_ / kLog).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  };
+  const auto fifo_alone = [this] {
+    EXPECT_EQ(::mkfifo((dir_ / kLog).c_str(), 0600), 0);
+    return platform::UniqueFd();
+  };
+  const auto directory = [this] {
+    fs::create_directory(dir_ / kLog);
+    return platform::UniqueFd();
+  };
+  const auto device = [this] {
+    fs::create_symlink("/dev/null", dir_ / kLog);
+    return platform::UniqueFd();
+  };
+  const std::function<platform::UniqueFd()> makers[] = {fifo_with_reader, directory, device,
+                                                        fifo_alone};
+  for (const auto& make : makers) {
+    fs::remove_all(dir_ / kLog);
+    const platform::UniqueFd reader = make();
+    std::vector<std::string> notices;
+    FileEventLog log(dir_, [&notices](const std::string& message) { notices.push_back(message); });
+    log.WriteLog("Start");
+    log.WriteLog("Stop");
+    EXPECT_EQ(notices, std::vector<std::string>{"'" + (dir_ / kLog).string() +
+                                                "' is not a regular file"});
+    if (reader.valid()) {
+      char byte = 0;
+      EXPECT_LE(::read(reader.get(), &byte, 1), 0) << "a line went into the FIFO";
+    }
+    // Told again only after a regular log had been written meanwhile.
+    fs::remove_all(dir_ / kLog);
+    log.WriteLog("Start");
+    EXPECT_EQ(ReadFile(kLog), "Start\r\n");
+    fs::remove(dir_ / kLog);
+    make();
+    log.WriteLog("Stop");
+    EXPECT_EQ(notices.size(), 2u);
+  }
+  EXPECT_FALSE(Exists(kBak));
 }
 
 TEST_F(FileEventLogTest, TwoThreadsAtOnceKeepEveryLineWhole) {
