@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "platform/open_file_limit.h"
 #include "platform/posix_serial_link.h"
@@ -17,6 +18,7 @@
 #include "service/standard_descriptors.h"
 #include "service/termination_signals.h"
 #include "ui/desktop_program.h"
+#include "ui/message_box_reporter.h"
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
@@ -37,7 +39,14 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(working_dir);
   platform::PosixTimePrivilege privilege;
-  service::FileEventLog log(working_dir);
+  // The event log's notices can come from the acquisition thread: they are
+  // posted to the main thread and shown in a box of their own.
+  ui::MessageBoxReporter log_notices;
+  service::FileEventLog log(working_dir, [&app, &log_notices](const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    QMetaObject::invokeMethod(
+        &app, [&log_notices, text] { log_notices.Report(text); }, Qt::QueuedConnection);
+  });
   service::GpsTimeService service(service::ServiceEnvironment{
       .clock = clock,
       .files = files,

@@ -3,8 +3,12 @@
 // "timeouts.txt", "GPS_log.txt", "COM<n>"). Status lines go to stderr; it
 // ends in order on SIGTERM, SIGINT, SIGHUP or SIGQUIT and ignores SIGUSR1.
 #include <QCoreApplication>
+#include <cstddef>
+#include <cstdio>
 #include <memory>
+#include <string>
 
+#include "core/visible_text.h"
 #include "platform/open_file_limit.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
@@ -15,6 +19,21 @@
 #include "service/headless_program.h"
 #include "service/standard_descriptors.h"
 #include "service/termination_signals.h"
+
+namespace {
+
+// The longest status line written; messages echo at most a glance of any
+// file text, this bounds whatever else might reach stderr.
+constexpr std::size_t kMaxStatusLineCharacters = 400;
+
+// One status line on stderr. Any thread: stdio locks the stream per call.
+void Say(const std::string& line) {
+  const std::string visible = orvik::core::VisibleText(line, kMaxStatusLineCharacters);
+  std::fprintf(stderr, "orvik-gpstimed: %s\n", visible.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
@@ -28,7 +47,7 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");
   platform::PosixTimePrivilege privilege;
-  service::FileEventLog log(".");
+  service::FileEventLog log(".", [](const std::string& message) { Say(message); });
   service::GpsTimeService system(service::ServiceEnvironment{
       .clock = clock,
       .files = files,
@@ -37,6 +56,6 @@ int main(int argc, char* argv[]) {
       .working_dir = ".",
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
   });
-  service::HeadlessProgram program(system);
+  service::HeadlessProgram program(system, service::HeadlessOptions{.say = Say});
   return program.Run(termination);
 }

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "core/visible_text.h"
+
 namespace orvik::core {
 namespace {
 
@@ -55,10 +57,9 @@ bool ParseDecimalMagnitude(std::string_view digits, std::uint32_t limit, std::ui
 }  // namespace
 
 std::string InvalidIntegerMessage(std::string_view text) {
-  std::string message;
-  message.reserve(text.size() + 32);
-  message += '\'';
-  message += text;
+  // A whole line of a file may arrive here: never echo more than a glance.
+  std::string message = "'";
+  message += EchoedText(text);
   message += "' is not a valid integer value";
   return message;
 }

@@ -18,7 +18,9 @@ namespace orvik::core {
 // Returns the value of `text`, or kInvalidInteger with InvalidIntegerMessage(text).
 Result<std::int32_t> ParseInteger(std::string_view text);
 
-// Returns "'<text>' is not a valid integer value", with `text` verbatim.
+// Returns "'<text>' is not a valid integer value", with `text` echoed by
+// EchoedText (core/visible_text.h): an ordinary short text verbatim, a long
+// one cut to 64 characters and "…", control bytes shown as "\xNN".
 std::string InvalidIntegerMessage(std::string_view text);
 
 }  // namespace orvik::core

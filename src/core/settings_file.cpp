@@ -5,6 +5,7 @@
 
 #include "core/calendar.h"
 #include "core/integer_syntax.h"
+#include "core/visible_text.h"
 
 namespace orvik::core {
 namespace {
@@ -101,7 +102,7 @@ Status ReadReceiverDelay(std::string_view line, Settings& s) {
   if (s.ReceiverDelayMs < 0 || s.ReceiverDelayMs > kMaxReceiverDelayMs) {
     return Status::Error(StatusCode::kInvalidArgument,
                          "The receiver delay must be 0 to " + std::to_string(kMaxReceiverDelayMs) +
-                             " ms, not " + s.ReceiverDelayText + ".");
+                             " ms, not " + EchoedText(s.ReceiverDelayText) + ".");
   }
   return Status::Ok();
 }
@@ -171,8 +172,11 @@ Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now
                     const std::function<void(bool)>& enable_commands_menu) {
   ApplyDefaultSettings(settings, pc_now);
 
-  // A file that cannot be opened is not an error: the defaults stand.
-  if (const std::optional<std::string> content = files.ReadAll(kSettingsFileName)) {
+  // A file that cannot be opened is not an error: the defaults stand. A name
+  // that is no regular file, or a failed read, is.
+  const Result<std::optional<std::string>> read = files.ReadAll(kSettingsFileName);
+  if (!read.ok()) return read.status();
+  if (const std::optional<std::string>& content = read.value()) {
     LineReader lines(*content);
     // Lines after the 16th have no effect, so reading stops there.
     for (int number = 1; number <= kLineCount && !lines.AtEnd(); ++number) {

@@ -34,8 +34,9 @@ inline constexpr std::int32_t kMaxReceiverDelayMs = 999;
 void ApplyDefaultSettings(Settings& settings, const DateTime& pc_now);
 
 // Applies the defaults, reads "GPS_parm.txt" line by line and derives
-// SummerDay, ZoneDay and the ClockUpdateInterval message count. A missing or
-// unreadable file leaves the defaults. `enable_commands_menu` is called once
+// SummerDay, ZoneDay and the ClockUpdateInterval message count. A file that
+// cannot be opened (missing, no access) leaves the defaults; a name that is
+// no regular file, or a failed read, fails with its message. `enable_commands_menu` is called once
 // when line 13 is read (true for the two Motorola protocols). On failure the
 // fields keep what had been set so far and the Status carries the message.
 Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now,

@@ -15,13 +15,17 @@ class TextFiles {
  public:
   virtual ~TextFiles() = default;
 
-  // Returns the whole content of the file `name`, or nullopt when it cannot be
-  // opened (missing, no access, not a regular file).
-  virtual std::optional<std::string> ReadAll(std::string_view name) = 0;
+  // Returns the whole content of the file `name`; nullopt when there is no
+  // file to read (missing, no access: it cannot be opened); a kIoError when
+  // the name is something other than a regular file ("'<path>' is not a
+  // regular file") or a read fails after the open (the system's reason).
+  // Never blocks on a FIFO or a device.
+  virtual Result<std::optional<std::string>> ReadAll(std::string_view name) = 0;
 
   // Replaces the file `name` by `content` so that a reader sees either the
-  // old file whole or the new one whole. On failure the old file is intact
-  // and the error says why.
+  // old file whole or the new one whole. A symbolic link stays: the file it
+  // leads to is replaced. On failure the old file is intact and the error
+  // says why.
   virtual Status ReplaceAtomically(std::string_view name, std::string_view content) = 0;
 };
 

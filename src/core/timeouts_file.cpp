@@ -51,10 +51,13 @@ Status ParseTimeoutLine(std::string_view line, std::array<std::uint16_t, 8>& tab
 }
 
 Status LoadTimeouts(TextFiles& files, TimeoutTable& table) {
-  const std::optional<std::string> content = files.ReadAll(kTimeoutsFileName);
-  if (!content) return Status::Ok();  // the file is optional
+  const Result<std::optional<std::string>> read = files.ReadAll(kTimeoutsFileName);
+  // A name that is no regular file, or a read that fails once the file is
+  // open, stops the start-up like a bad value would.
+  if (!read.ok()) return read.status();
+  if (!read.value()) return Status::Ok();  // the file is optional
 
-  std::string_view rest = *content;
+  std::string_view rest = *read.value();
   for (std::array<std::uint16_t, 8>& values : table.tables) {
     if (rest.empty()) break;
     TakeLine(rest);  // the title: free text, never looked at

@@ -28,8 +28,10 @@ Status ParseTimeoutLine(std::string_view line, std::array<std::uint16_t, 8>& tab
 // Reads "timeouts.txt" into `table` without resetting it first: for each of
 // the five tables, a title line (skipped, never parsed) and a value line
 // (ParseTimeoutLine), stopping at the end of the file. Lines end at LF, with
-// one CR before it dropped. A missing or unreadable file is no error and
-// changes nothing. On a failure the tables filled so far keep their values.
+// one CR before it dropped. A file that cannot be opened (missing, no
+// access) is no error and changes nothing. A name that is no regular file, a
+// read error and a bad value fail with their message; the tables filled so
+// far keep their values.
 Status LoadTimeouts(TextFiles& files, TimeoutTable& table);
 
 }  // namespace orvik::core

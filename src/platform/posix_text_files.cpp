@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 
 namespace orvik::platform {
@@ -17,6 +18,9 @@ namespace {
 
 // Mode of a newly created file when there is no old one to copy it from.
 constexpr mode_t kNewFileMode = 0644;
+
+// As many symbolic links as the system itself follows in one path.
+constexpr int kMaxLinks = 40;
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
@@ -51,6 +55,22 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Replaces `path` by the file its chain of symbolic links finally names
+// (which need not exist yet). Returns 0, or the errno that stopped it (ELOOP
+// after kMaxLinks links).
+int FollowLinks(std::filesystem::path& path) {
+  for (int links = 0; links < kMaxLinks; ++links) {
+    struct stat info {};
+    // Anything but a link ends the chain; a missing name is created later.
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+    std::error_code error;
+    const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+    if (error) return error.value();
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return ELOOP;
+}
+
 // Removes the temporary file on every path that does not end in the rename.
 class TempFileGuard {
  public:
@@ -71,33 +91,43 @@ class TempFileGuard {
 PosixTextFiles::PosixTextFiles(std::filesystem::path directory)
     : directory_(std::move(directory)) {}
 
-std::optional<std::string> PosixTextFiles::ReadAll(std::string_view name) {
-  if (!IsUsableName(name)) return std::nullopt;
+core::Result<std::optional<std::string>> PosixTextFiles::ReadAll(std::string_view name) {
+  const std::optional<std::string> nothing_to_read;
+  if (!IsUsableName(name)) return nothing_to_read;
   const std::filesystem::path path = directory_ / name;
-  // O_NONBLOCK so that a FIFO under that name cannot hang the open; the
-  // descriptor is refused below unless it is a regular file.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  RegularFileOpen file = OpenRegularFile(path, O_RDONLY);
+  if (file.not_regular) {
+    return core::Status::Error(core::StatusCode::kIoError, NotRegularFileMessage(path));
+  }
+  if (!file.fd.valid()) return nothing_to_read;
 
   std::string content;
   std::vector<char> buffer(64 * 1024);
   for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    const ssize_t got = ::read(file.fd.get(), buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
-      return std::nullopt;
+      return IoError(path, "read", errno);
     }
     if (got == 0) break;
     content.append(buffer.data(), static_cast<std::size_t>(got));
   }
-  return content;
+  return std::optional<std::string>(std::move(content));
 }
 
 core::Status PosixTextFiles::ReplaceAtomically(std::string_view name, std::string_view content) {
-  const std::filesystem::path target = directory_ / name;
-  if (!IsUsableName(name)) return IoError(target, "save", EINVAL);
+  const std::filesystem::path named = directory_ / name;
+  if (!IsUsableName(name)) return IoError(named, "save", EINVAL);
+  std::filesystem::path target = named;
+  if (const int error = FollowLinks(target); error != 0) return IoError(named, "save", error);
+
+  // Keep the permissions and owner of the file being replaced (the temporary
+  // file starts as 0600, owned by this process).
+  struct stat old_info {};
+  const bool had_file = ::stat(target.c_str(), &old_info) == 0;
+  if (had_file && !S_ISREG(old_info.st_mode)) {
+    return core::Status::Error(core::StatusCode::kIoError, NotRegularFileMessage(target));
+  }
 
   // The temporary file lives in the target's own directory so that the final
   // rename stays within one file system and is atomic.
@@ -107,12 +137,10 @@ core::Status PosixTextFiles::ReplaceAtomically(std::string_view name, std::strin
   if (!fd.valid()) return IoError(target, "save", errno);
   TempFileGuard guard(temp_path);
 
-  // Keep the permissions of the file being replaced (the temporary file starts
-  // as 0600). Best effort: a file system without modes must not stop a save.
-  struct stat old_info {};
-  const mode_t mode =
-      ::stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777) : kNewFileMode;
-  static_cast<void>(::fchmod(fd.get(), mode));
+  // Best effort: a file system without modes, or a process that may not give
+  // files away, must not stop a save.
+  static_cast<void>(::fchmod(fd.get(), had_file ? (old_info.st_mode & 07777) : kNewFileMode));
+  if (had_file) static_cast<void>(::fchown(fd.get(), old_info.st_uid, old_info.st_gid));
 
   if (!WriteAll(fd.get(), content)) return IoError(target, "write", errno);
   if (::fsync(fd.get()) != 0) return IoError(target, "write", errno);

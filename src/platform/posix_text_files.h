@@ -18,13 +18,18 @@ class PosixTextFiles : public core::TextFiles {
   // Files are resolved as `directory` / name.
   explicit PosixTextFiles(std::filesystem::path directory);
 
-  // Returns the whole content of the regular file `name`; nullopt when it is
-  // missing, unreadable, not a regular file, or a read fails.
-  std::optional<std::string> ReadAll(std::string_view name) override;
+  // Returns the whole content of the regular file `name`; nullopt when it
+  // cannot be opened; kIoError when it is no regular file (refused without
+  // blocking, see platform/regular_file.h) or a read fails.
+  core::Result<std::optional<std::string>> ReadAll(std::string_view name) override;
 
-  // Writes `content` to a temporary file beside `name`, flushes it to disk and
-  // renames it over `name`. On failure the temporary file is removed, the old
-  // file is untouched and the kIoError message names the file and the cause.
+  // Follows `name` through symbolic links to the file they lead to, writes
+  // `content` to a temporary file beside that file, flushes it to disk and
+  // renames it over that file, so the links stay. The new file keeps the old
+  // one's permissions and, where allowed, its owner. Refuses a target that
+  // exists but is no regular file. On failure the temporary file is removed,
+  // the old file is untouched and the kIoError message names the file and
+  // the cause.
   core::Status ReplaceAtomically(std::string_view name, std::string_view content) override;
 
  private:

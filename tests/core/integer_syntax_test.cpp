@@ -61,8 +61,6 @@ TEST(IntegerSyntax, RejectsEverythingElseWithTheTextInTheMessage) {
       "0x",
       "-$",
       "5 ",           // nothing may follow the digits
-      "5\r",
-      "\t5",          // only spaces count as leading blanks
       "- 5",
       "+-5",
       "--5",
@@ -79,7 +77,6 @@ TEST(IntegerSyntax, RejectsEverythingElseWithTheTextInTheMessage) {
       "$ 1",
       "0$1",
       "５",           // a multi-byte digit is no digit
-      std::string("5\0", 2),
   };
   for (const std::string& text : cases) {
     const Result<std::int32_t> result = ParseInteger(text);
@@ -89,13 +86,23 @@ TEST(IntegerSyntax, RejectsEverythingElseWithTheTextInTheMessage) {
   }
 }
 
-TEST(IntegerSyntax, MessageKeepsAnyBytesVerbatim) {
-  std::string binary("\x00\xff\r\n'", 5);
-  EXPECT_EQ(InvalidIntegerMessage(binary), "'" + binary + "' is not a valid integer value");
-  const std::string huge(1 << 20, '9');
-  const Result<std::int32_t> result = ParseInteger(huge);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.status().message().size(), huge.size() + 31);
+TEST(IntegerSyntax, MessageShowsControlBytesAndCutsLongTexts) {
+  struct Case {
+    std::string text;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"5\r", "5\\x0D"},
+      {"\t5", "\\x095"},  // only spaces count as leading blanks
+      {std::string("5\0", 2), "5\\x00"},
+      {std::string(1 << 20, '9'), std::string(64, '9') + "\xE2\x80\xA6"},
+      {std::string(1000, ' ') + "5 ", std::string(64, ' ') + "\xE2\x80\xA6"},
+  };
+  for (const Case& c : cases) {
+    const Result<std::int32_t> result = ParseInteger(c.text);
+    ASSERT_FALSE(result.ok()) << c.shown;
+    EXPECT_EQ(result.status().message(), "'" + c.shown + "' is not a valid integer value");
+  }
 }
 
 }  // namespace

@@ -70,6 +70,20 @@ TEST(SettingsFile, MissingOrUnreadableFileGivesDefaultsAndCreatesNothing) {
   }
 }
 
+TEST(SettingsFile, NameThatIsNoRegularFileOrFailsToReadFailsTheLoad) {
+  for (const std::string message : {"'./GPS_parm.txt' is not a regular file",
+                                    "Cannot read './GPS_parm.txt': Input/output error"}) {
+    FakeTextFiles files;
+    files.Set(kFile, "9\r\n");
+    files.FailReads(kFile, message);
+    Settings settings;
+    settings.PortNumber = 77;
+    EXPECT_EQ(LoadSettings(settings, files, kNow2026, nullptr),
+              Status::Error(StatusCode::kIoError, message));
+    EXPECT_EQ(settings.PortNumber, 2);  // the defaults, nothing from the file
+  }
+}
+
 TEST(SettingsFile, DefaultsAreWrittenAsTheDefaultLinesAndReadBackEqual) {
   Settings defaults;
   ApplyDefaultSettings(defaults, kNow2026);
@@ -325,7 +339,7 @@ TEST(SettingsFile, LinesEndAtLfWithOrWithoutCr) {
   text.resize(text.size() - 2);
   EXPECT_TRUE(Load(text).settings.LoggingEnabled);
   // Only one CR before the LF is part of the line end.
-  EXPECT_EQ(Load("9\r\r\n").status.message(), "'9\r' is not a valid integer value");
+  EXPECT_EQ(Load("9\r\r\n").status.message(), "'9\\x0D' is not a valid integer value");
   // Empty lines count as lines: line 2 is empty here.
   EXPECT_EQ(Load("9\n\n").status.message(), "'' is not a valid integer value");
 }
@@ -345,6 +359,9 @@ TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
       {{"-1"}, "The receiver delay must be 0 to 999 ms, not -1.", 0, ""},
       {{"1000"}, "The receiver delay must be 0 to 999 ms, not 1000.", 0, ""},
       {{"5 ms"}, "'5 ms' is not a valid integer value", 0, ""},
+      {{std::string(100'000, '0') + "1000"},  // a valid integer, echoed as a glance
+       "The receiver delay must be 0 to 999 ms, not " + std::string(64, '0') + "\xE2\x80\xA6.",
+       0, ""},
   };
   for (const Case& c : cases) {
     std::vector<std::string> lines = DefaultLines();
@@ -364,7 +381,10 @@ TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
 TEST(SettingsFile, AnyBytesLoadWithoutHarm) {
   const std::string cr_only = Join(DefaultLines(), "\r");  // one long line
   Load cr_load(cr_only);
-  EXPECT_EQ(cr_load.status.message(), "'" + cr_only + "' is not a valid integer value");
+  // The message shows the CRs and only the start of the line.
+  EXPECT_EQ(cr_load.status.message(),
+            "'2\\x0D2\\x0D1\\x0D60\\x0D;ONLY_MIN_SEC\\x0D;SOUND_DISABLED\\x0D;SUMMER_TIME"
+            "\\x0D3\\x0D3\\x0D10\\x0D4\\x0D0\\x0DN\xE2\x80\xA6' is not a valid integer value");
   EXPECT_EQ(cr_load.settings.PortNumberText, cr_only);
 
   const std::string long_line(1 << 20, '7');
@@ -373,8 +393,7 @@ TEST(SettingsFile, AnyBytesLoadWithoutHarm) {
   EXPECT_EQ(long_load.settings.PortNumberText, long_line);
 
   const std::string with_nul("5\0\r\n", 4);
-  EXPECT_EQ(Load(with_nul).status.message(),
-            "'" + std::string("5\0", 2) + "' is not a valid integer value");
+  EXPECT_EQ(Load(with_nul).status.message(), "'5\\x00' is not a valid integer value");
   std::vector<std::string> lines = DefaultLines();
   lines[12] = std::string("Motorola_M12\0", 13);
   EXPECT_EQ(Load(Join(lines)).settings.Protocol, 0);

@@ -72,7 +72,7 @@ TEST(ParseTimeoutLine, SplitsAtEveryByteUpToCommaAndKeepsUnsetEntries) {
 TEST(ParseTimeoutLine, BadValueFailsWithItsTextAndKeepsEarlierEntries) {
   struct Case {
     std::string line;
-    std::string bad_value;
+    std::string bad_value;  // as the message shows it
     Table expected;
   };
   const Case cases[] = {
@@ -83,7 +83,9 @@ TEST(ParseTimeoutLine, BadValueFailsWithItsTextAndKeepsEarlierEntries) {
       {"3 4-5", "4-5", {3, 1, 1, 1, 1, 1, 1, 1}},
       {"2147483648", "2147483648", kOnes},
       // Bytes 128..255 belong to a value rather than separating values.
-      {"9 1\xb0" "2", "1\xb0" "2", {9, 1, 1, 1, 1, 1, 1, 1}},
+      {"9 1\xb0" "2", "1\\xB02", {9, 1, 1, 1, 1, 1, 1, 1}},
+      {"7 " + std::string(500, '8') + "z", std::string(64, '8') + "\xE2\x80\xA6",
+       {7, 1, 1, 1, 1, 1, 1, 1}},
   };
   for (const Case& c : cases) {
     Table table = kOnes;
@@ -114,6 +116,18 @@ TEST(LoadTimeouts, MissingOrUnreadableFileLeavesTablesUnchanged) {
   files.MakeUnreadable(kFile);
   EXPECT_TRUE(LoadTimeouts(files, table).ok());
   EXPECT_EQ(table, Sevens());
+}
+
+TEST(LoadTimeouts, NameThatIsNoRegularFileOrFailsToReadStopsLoading) {
+  for (const std::string message : {"'./timeouts.txt' is not a regular file",
+                                    "Cannot read './timeouts.txt': Input/output error"}) {
+    FakeTextFiles files;
+    files.Set(kFile, "t\r\n1 2 3\r\n");
+    files.FailReads(kFile, message);
+    TimeoutTable table = Sevens();
+    EXPECT_EQ(LoadTimeouts(files, table), Status::Error(StatusCode::kIoError, message));
+    EXPECT_EQ(table, Sevens());
+  }
 }
 
 TEST(LoadTimeouts, ShortFileChangesOnlyTheTablesItReaches) {

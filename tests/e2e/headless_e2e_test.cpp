@@ -5,6 +5,7 @@
 // the recorder's file. All waits are bounded; processes are ended by PID.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -239,6 +240,36 @@ TEST_F(HeadlessProgram, SigtermDuringSilentReadEndsPromptlyAndLogsStartStop) {
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"), "Start\r\nStop\r\n");
   EXPECT_TRUE(ClockCalls().empty());
+}
+
+TEST_F(HeadlessProgram, EventLogThatIsAFifoIsRefusedOnceWhileTimeFlows) {
+  ASSERT_TRUE(
+      WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", true)));
+  // No reader ever opens it: opening it for writing would block for ever.
+  ASSERT_EQ(::mkfifo((work_ / "GPS_log.txt").c_str(), 0600), 0);
+  std::string device;
+  auto sim = StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--count", "3",
+                             "--start-delay", kSimStartDelayText},
+                            device);
+  ASSERT_FALSE(device.empty()) << "simulator did not start";
+  ASSERT_TRUE(StartDaemon(true));
+  auto client = StartClient({"--count", "3", "--raw"});
+  EXPECT_EQ(ReadRecords(*client, 3, kSimStartDelay + 20s).size(), 3u);
+
+  const std::optional<int> status = [&] {
+    daemon_->Signal(SIGTERM);
+    return daemon_->WaitForExit(10s);
+  }();
+  ASSERT_TRUE(status.has_value()) << "still running 10 s after SIGTERM";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  // "Start", the clock setting and "Stop" were refused; the operator heard once.
+  int told = 0;
+  for (const std::string& line : SplitLines(Stderr())) {
+    told += line == "orvik-gpstimed: './GPS_log.txt' is not a regular file";
+  }
+  EXPECT_EQ(told, 1) << Stderr();
+  EXPECT_TRUE(fs::is_fifo(work_ / "GPS_log.txt"));
+  EXPECT_FALSE(fs::exists(work_ / "GPS_log.bak"));
 }
 
 TEST_F(HeadlessProgram, LoggingOffWritesNoEventLog) {

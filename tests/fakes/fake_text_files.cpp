@@ -20,8 +20,15 @@ void FakeTextFiles::Remove(std::string_view name) {
 
 void FakeTextFiles::MakeUnreadable(std::string_view name) { unreadable_.emplace(name); }
 
-std::optional<std::string> FakeTextFiles::ReadAll(std::string_view name) {
-  if (unreadable_.contains(name)) return std::nullopt;
+void FakeTextFiles::FailReads(std::string_view name, std::string_view message) {
+  read_errors_.insert_or_assign(std::string(name), std::string(message));
+}
+
+core::Result<std::optional<std::string>> FakeTextFiles::ReadAll(std::string_view name) {
+  if (const auto error = read_errors_.find(name); error != read_errors_.end()) {
+    return core::Status::Error(core::StatusCode::kIoError, error->second);
+  }
+  if (unreadable_.contains(name)) return std::optional<std::string>();
   return Get(name);
 }
 

@@ -25,18 +25,22 @@ class FakeTextFiles : public core::TextFiles {
 
   // While set, every ReplaceAtomically fails with kIoError and changes nothing.
   void FailWrites(bool fail) { fail_writes_ = fail; }
-  // ReadAll of `name` returns nullopt even when the file exists.
+  // ReadAll of `name` returns nullopt (cannot be opened) even when the file exists.
   void MakeUnreadable(std::string_view name);
+  // ReadAll of `name` fails with kIoError and `message`, as a name that is no
+  // regular file or a failing read does.
+  void FailReads(std::string_view name, std::string_view message);
 
   // Number of ReplaceAtomically calls, failed ones included.
   int WriteCount() const { return write_count_; }
 
-  std::optional<std::string> ReadAll(std::string_view name) override;
+  core::Result<std::optional<std::string>> ReadAll(std::string_view name) override;
   core::Status ReplaceAtomically(std::string_view name, std::string_view content) override;
 
  private:
   std::map<std::string, std::string, std::less<>> files_;
   std::set<std::string, std::less<>> unreadable_;
+  std::map<std::string, std::string, std::less<>> read_errors_;
   bool fail_writes_ = false;
   int write_count_ = 0;
 };

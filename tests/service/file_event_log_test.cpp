@@ -1,8 +1,12 @@
 #include "service/file_event_log.h"
 
 #include "fakes/temp_dir.h"
+#include "platform/unique_fd.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +114,60 @@ TEST_F(FileEventLogTest, LogThatCannotBeMovedKeepsGrowingWithoutLoss) {
   EXPECT_TRUE(ReadFile(kLog) == old_log + "one\r\ntwo\r\n");
   EXPECT_TRUE(fs::is_directory(dir_ / kBak));
   EXPECT_EQ(ReadFile(std::string(kBak) + "/keep"), "x");
+}
+
+TEST_F(FileEventLogTest, LogThatCannotBeRotatedStopsAtTenTimesTheRotationSizeAndSaysSoOnce) {
+  fs::create_directory(dir_ / kBak);
+  WriteFile(std::string(kBak) + "/keep", "x");
+  WriteFile(kLog, "");
+  fs::resize_file(dir_ / kLog, FileEventLog::kMaxLogSize - 1);
+  std::vector<std::string> notices;
+  FileEventLog log(dir_, [&notices](const std::string& message) { notices.push_back(message); });
+
+  log.WriteLog("one");  // still below the bound: appended
+  log.WriteLog("two");
+  log.WriteLog("three");
+  EXPECT_EQ(fs::file_size(dir_ / kLog), FileEventLog::kMaxLogSize - 1 + 5);
+  EXPECT_TRUE(ReadFile(kLog).ends_with(std::string(1, '\0') + "one\r\n"));
+  EXPECT_EQ(notices, std::vector<std::string>{"Cannot rotate '" + (dir_ / kLog).string() + "' to '" +
+                                              (dir_ / kBak).string() +
+                                              "' (Is a directory): it has reached 1281284 bytes "
+                                              "and takes no more lines"});
+
+  // Once the backup can be replaced, the log rotates and lines flow again.
+  fs::remove_all(dir_ / kBak);
+  log.WriteLog("four");
+  EXPECT_EQ(ReadFile(kLog), "four\r\n");
+  EXPECT_EQ(fs::file_size(dir_ / kBak), FileEventLog::kMaxLogSize - 1 + 5 + 21);
+  EXPECT_EQ(notices.size(), 1u);
+}
+
+TEST_F(FileEventLogTest, LogThatIsNoRegularFileIsNeitherOpenedNorWrittenAndToldOnce) {
+  enum class Kind { kFifoWithReader, kDirectory, kDevice, kFifoAlone };
+  for (const Kind kind : {Kind::kFifoWithReader, Kind::kDirectory, Kind::kDevice, Kind::kFifoAlone}) {
+    fs::remove_all(dir_ / kLog);
+    // A FIFO with a reader would take the lines; one without would block the
+    // open for ever.
+    if (kind == Kind::kFifoWithReader || kind == Kind::kFifoAlone) {
+      ASSERT_EQ(::mkfifo((dir_ / kLog).c_str(), 0600), 0);
+    }
+    if (kind == Kind::kDirectory) fs::create_directory(dir_ / kLog);
+    if (kind == Kind::kDevice) fs::create_symlink("/dev/null", dir_ / kLog);
+    const platform::UniqueFd reader(kind == Kind::kFifoWithReader
+                                        ? ::open((dir_ / kLog).c_str(), O_RDONLY | O_NONBLOCK)
+                                        : -1);
+    std::vector<std::string> notices;
+    FileEventLog log(dir_, [&notices](const std::string& message) { notices.push_back(message); });
+    log.WriteLog("Start");
+    log.WriteLog("Stop");
+    EXPECT_EQ(notices,
+              std::vector<std::string>{"'" + (dir_ / kLog).string() + "' is not a regular file"});
+    if (reader.valid()) {
+      char byte = 0;
+      EXPECT_LE(::read(reader.get(), &byte, 1), 0) << "a line reached the FIFO";
+    }
+  }
+  EXPECT_FALSE(Exists(kBak));
 }
 
 TEST_F(FileEventLogTest, TwoThreadsAtOnceKeepEveryLineWhole) {
