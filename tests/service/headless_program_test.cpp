@@ -19,8 +19,9 @@ namespace orvik::testing {
 namespace {
 
 // Summer time begins at 03:00 on the last Sunday of March: 29 March 2026.
-constexpr core::DateTime kBeforeSummerSwitch{2026, 3, 0, 29, 2, 59, 0, 0};
-constexpr core::DateTime kSummerSwitch{2026, 3, 0, 29, 3, 0, 0, 0};
+// UTC instants: 02:59 and 03:00 local time (UTC + 2 h) on the last Sunday of March.
+constexpr core::DateTime kBeforeSummerSwitch{2026, 3, 0, 29, 0, 59, 0, 0};
+constexpr core::DateTime kSummerSwitch{2026, 3, 0, 29, 1, 0, 0, 0};
 
 class HeadlessProgramTest : public ::testing::Test {
  protected:

@@ -9,7 +9,11 @@ namespace orvik::testing {
 
 using namespace std::chrono_literals;
 
-FakeServiceEnvironment::FakeServiceEnvironment(const core::DateTime& now) { clock.SetNow(now); }
+FakeServiceEnvironment::FakeServiceEnvironment(const core::DateTime& now) {
+  clock.SetNow(now);
+  // The machine's zone agrees with the default offset, so no notice is given.
+  clock.SetMachineZoneOffsetMinutes(120);
+}
 
 std::unique_ptr<service::GpsTimeService> FakeServiceEnvironment::MakeService(std::uint16_t port) {
   service::ServiceEnvironment environment{clock, files, privilege, log, ".", [this] {
