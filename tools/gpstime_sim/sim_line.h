@@ -22,9 +22,9 @@ class PtyPort;
 class StopSignal;
 
 struct LineConfig {
-  bool byte_pacing = false;  // write at most baud/10 bytes per second
-  int baud = 4800;
-  bool quiet = false;  // print nothing but errors
+  bool byte_pacing = false;  // bytes reach the reader at the line rate, see Write()
+  int baud = 4800;           // 8N1: ten bits per byte
+  bool quiet = false;        // print nothing but errors
 };
 
 class SimLine {
@@ -43,11 +43,17 @@ class SimLine {
   // Returns false when a stop was requested.
   bool WaitUntil(Clock::time_point deadline);
 
-  // Writes every byte (at the line rate with byte pacing). Bytes that have
-  // waited kReaderAbsentLimit for a reader are discarded first, as a serial
-  // line without a listener loses them; a note says so once per absence.
-  // Returns false on a stop request or a write error (printed).
-  bool Write(std::span<const std::uint8_t> bytes);
+  // Writes every byte. With byte pacing, the transmission begins at
+  // `begin_at` (now when not given), or when the previous one has ended if
+  // that is later, and each byte reaches the port when its stop bit would be
+  // in on a real line: byte k at begin + (k + 1) character times. The first
+  // byte goes alone, so its arrival tells when the transmission began; the
+  // rest go in slices of about 20 ms of line time, never early.
+  // Bytes that have waited kReaderAbsentLimit for a reader are discarded
+  // first, as a serial line without a listener loses them; a note says so
+  // once per absence. Returns false on a stop request or a write error (printed).
+  bool Write(std::span<const std::uint8_t> bytes,
+             std::optional<Clock::time_point> begin_at = std::nullopt);
   bool Write(const std::string& text);
 
   // Waits up to `limit` until the reader has taken every queued byte.
@@ -68,7 +74,10 @@ class SimLine {
  private:
   // One poll for `timeout` on the master (in, and out when `want_write`) and
   // the stop pipe; reads and prints commands. Returns false on a stop request.
-  bool PollOnce(std::chrono::milliseconds timeout, bool want_write);
+  bool PollOnce(std::chrono::nanoseconds timeout, bool want_write);
+  // Hands bytes [done, end) to the reader in as many writes as the pty takes.
+  // Returns false on a stop request or a write error (printed).
+  bool WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done, std::size_t end);
   void ReadCommands();
   // Discards unread bytes once they have waited kReaderAbsentLimit.
   void DiscardStale();
