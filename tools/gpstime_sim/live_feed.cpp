@@ -35,6 +35,14 @@ std::string OffsetText(int offset_minutes) {
   return text;
 }
 
+// " (first byte 0.052 ms late)": how late the paced output's first byte was.
+std::string LatenessText(SimLine::Clock::duration lateness) {
+  char text[48];
+  std::snprintf(text, sizeof text, " (first byte %.3f ms late)",
+                std::chrono::duration<double, std::milli>(lateness).count());
+  return text;
+}
+
 }  // namespace
 
 ReceiverState Obey(const ReceiverState& state, const ReceiverCommand& command, std::string& note) {
@@ -188,6 +196,7 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
     }
     ++sent;
     line.Note(DescribeReceiverOutput(state, options, utc) +
+              (options.pace == Pace::kBytes ? LatenessText(line.first_byte_lateness()) : "") +
               (damaged ? " (damaged: " + CorruptionName(options.corrupt) + ")" : ""));
     last_sent = next;
     next += interval();

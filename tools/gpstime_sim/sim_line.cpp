@@ -20,8 +20,6 @@ using std::chrono::duration_cast;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
-// Byte pacing hands the bytes over in slices of about this much line time.
-constexpr milliseconds kPacingSlice{20};
 constexpr nanoseconds kLongestPoll = std::chrono::seconds(60);
 
 timespec PollTimeout(nanoseconds timeout) {
@@ -135,14 +133,15 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes,
   const auto line_time = [&character](std::size_t count) {
     return duration_cast<Clock::duration>(character * static_cast<double>(count));
   };
-  const std::size_t slice =
-      std::max<std::size_t>(1, static_cast<std::size_t>(kPacingSlice / character));
   const Clock::time_point begin = std::max(line_free_at_, begin_at.value_or(Clock::now()));
   line_free_at_ = begin + line_time(bytes.size());
   while (done < bytes.size()) {
-    const std::size_t end = done == 0 ? 1 : std::min(bytes.size(), done + slice);
-    if (!WaitUntil(begin + line_time(end))) return false;
-    if (!WriteRange(bytes, done, end)) return false;
+    if (!WaitUntil(begin + line_time(done + 1))) return false;
+    // Every byte whose time has come, several after a late wake-up.
+    const auto due = static_cast<std::size_t>((Clock::now() - begin) / character);
+    const bool first = done == 0;
+    if (!WriteRange(bytes, done, std::clamp(due, done + 1, bytes.size()))) return false;
+    if (first) first_byte_lateness_ = Clock::now() - (begin + line_time(1));
   }
   return true;
 }

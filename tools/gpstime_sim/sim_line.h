@@ -46,15 +46,19 @@ class SimLine {
   // Writes every byte. With byte pacing, the transmission begins at
   // `begin_at` (now when not given), or when the previous one has ended if
   // that is later, and each byte reaches the port when its stop bit would be
-  // in on a real line: byte k at begin + (k + 1) character times. The first
-  // byte goes alone, so its arrival tells when the transmission began; the
-  // rest go in slices of about 20 ms of line time, never early.
+  // in on a real line: byte k at begin + (k + 1) character times, each in a
+  // write of its own unless the simulator woke late; never early.
   // Bytes that have waited kReaderAbsentLimit for a reader are discarded
   // first, as a serial line without a listener loses them; a note says so
   // once per absence. Returns false on a stop request or a write error (printed).
   bool Write(std::span<const std::uint8_t> bytes,
              std::optional<Clock::time_point> begin_at = std::nullopt);
   bool Write(const std::string& text);
+
+  // With byte pacing: how long after a real line would have delivered it the
+  // first byte of the latest Write() was in the port (the busier the machine,
+  // the later).
+  Clock::duration first_byte_lateness() const { return first_byte_lateness_; }
 
   // Waits up to `limit` until the reader has taken every queued byte.
   // Returns false when a stop was requested.
@@ -90,6 +94,7 @@ class SimLine {
   CommandHandler handler_;
   Clock::time_point last_command_byte_ = Clock::now();
   Clock::time_point line_free_at_ = Clock::now();  // byte pacing: when the line is idle
+  Clock::duration first_byte_lateness_{};
   std::optional<Clock::time_point> queued_since_;   // unread bytes seen since then
   bool reader_absent_ = false;                      // noted; cleared when a reader is back
   std::size_t written_since_discard_ = 0;
