@@ -91,13 +91,6 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
-    if (name == "--help" || name == "-h") {
-      std::printf(
-          "Usage: clock_accuracy [--protocols nmea,nmea9600,m12,oncore] [--delays 0,250]\n"
-          "                      [--zones UTC,Europe/Berlin] [--seconds 15]\n"
-          "Each list picks rows (default: all of them); --seconds of messages per row.\n");
-      return std::nullopt;
-    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "clock_accuracy: '%s' needs a value\n", argv[i]);
       return std::nullopt;
@@ -271,6 +264,13 @@ RowResult RunRow(const std::string& protocol, const std::string& delay_ms,
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::printf(
+        "Usage: clock_accuracy [--protocols nmea,nmea9600,m12,oncore] [--delays 0,250]\n"
+        "                      [--zones UTC,Europe/Berlin] [--seconds 15]\n"
+        "Each list picks rows (default: all of them); --seconds of messages per row.\n");
+    return 0;
+  }
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) return 2;
   if (UsePrivateNetwork()) {

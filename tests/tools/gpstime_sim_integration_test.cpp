@@ -223,7 +223,7 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
 // character time (10 bits) after the whole second plus --delay-ms, the last
 // one after the whole message's line time. Only these lower bounds are
 // checked: how late the bytes come depends on the machine's load.
-TEST(GpstimeSimProgram, PacedLiveOutputBeginsOnTheSecondPlusTheDelayAtTheLineRate) {
+TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLineTime) {
   const struct {
     const char* protocol;
     int delay_ms;
