@@ -5,9 +5,11 @@
  * would have set.
  *
  * Lines (the date and time are the local time the value means, in the
- * process's time zone):
- *   clock_settime:    "<clockid> <tv_sec> <tv_nsec> YYYY-MM-DD HH:MM:SS"
- *   settimeofday:     "settimeofday <tv_sec> <tv_usec> YYYY-MM-DD HH:MM:SS"
+ * process's time zone; <real_sec> <real_nsec> is CLOCK_REALTIME read at the
+ * start of the call, so a reader can tell how far the value is from the
+ * real time; it comes last so that readers of the older fields keep working):
+ *   clock_settime:    "<clockid> <tv_sec> <tv_nsec> YYYY-MM-DD HH:MM:SS <real_sec> <real_nsec>"
+ *   settimeofday:     "settimeofday <tv_sec> <tv_usec> YYYY-MM-DD HH:MM:SS <real_sec> <real_nsec>"
  *   adjtime:          "adjtime <delta_sec> <delta_usec>"
  *   adjtimex and kin: "<function> <clockid> modes=0x<modes>"
  * A clock-adjusting call that only reads (modes 0) is passed on to the real
@@ -39,6 +41,14 @@ static void AppendLine(const char* line, int length) {
   errno = saved_errno;
 }
 
+/* The real time now; nothing here sets the clock, so this is the time the
+ * caller would have replaced. */
+static struct timespec RealNow(void) {
+  struct timespec now = {0, 0};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now;
+}
+
 /* Writes "YYYY-MM-DD HH:MM:SS" for `seconds` in local time into `text`. */
 static void LocalText(time_t seconds, char* text, size_t size) {
   struct tm local;
@@ -53,28 +63,32 @@ static void LocalText(time_t seconds, char* text, size_t size) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnonnull-compare"
 int clock_settime(clockid_t clock_id, const struct timespec* value) {
+  const struct timespec real = RealNow();
   if (value == NULL) {
     errno = EFAULT;
     return -1;
   }
   char when[64];
   LocalText(value->tv_sec, when, sizeof when);
-  char line[160];
-  const int length = snprintf(line, sizeof line, "%d %lld %ld %s\n", (int)clock_id,
-                              (long long)value->tv_sec, (long)value->tv_nsec, when);
+  char line[200];
+  const int length = snprintf(line, sizeof line, "%d %lld %ld %s %lld %ld\n", (int)clock_id,
+                              (long long)value->tv_sec, (long)value->tv_nsec, when,
+                              (long long)real.tv_sec, (long)real.tv_nsec);
   AppendLine(line, length);
   return 0;
 }
 #pragma GCC diagnostic pop
 
 int settimeofday(const struct timeval* value, const struct timezone* zone) {
+  const struct timespec real = RealNow();
   (void)zone;
   if (value == NULL) return 0; /* only a zone: nothing the clock would feel */
   char when[64];
   LocalText(value->tv_sec, when, sizeof when);
-  char line[160];
-  const int length = snprintf(line, sizeof line, "settimeofday %lld %ld %s\n",
-                              (long long)value->tv_sec, (long)value->tv_usec, when);
+  char line[200];
+  const int length = snprintf(line, sizeof line, "settimeofday %lld %ld %s %lld %ld\n",
+                              (long long)value->tv_sec, (long)value->tv_usec, when,
+                              (long long)real.tv_sec, (long)real.tv_nsec);
   AppendLine(line, length);
   return 0;
 }

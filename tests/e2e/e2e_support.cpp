@@ -202,7 +202,7 @@ int ChildProcess::Stop(std::chrono::milliseconds grace) {
 
 std::unique_ptr<ChildProcess> StartHeadless(const ProgramPaths& programs, const fs::path& work_dir,
                                             const fs::path& stderr_file, const fs::path& clock_log,
-                                            StandardStreams streams) {
+                                            StandardStreams streams, std::string_view time_zone) {
   ProcessOptions options;
   options.streams = streams;
   options.argv = {"setpriv", "--bounding-set", "-sys_time", "--", programs.daemon.string()};
@@ -215,7 +215,7 @@ std::unique_ptr<ChildProcess> StartHeadless(const ProgramPaths& programs, const 
   options.environment_set = {
       "LD_PRELOAD=" + programs.clock_recorder.string(),
       "ORVIK_CLOCK_LOG=" + clock_log.string(),
-      "TZ=UTC",
+      "TZ=" + std::string(time_zone),
       // A sanitized program would refuse a preload library ahead of its runtime.
       "ASAN_OPTIONS=" + sanitizer_options,
   };

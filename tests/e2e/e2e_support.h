@@ -114,13 +114,15 @@ struct ProgramPaths {
 
 // Starts the headless program in `work_dir` through
 // `setpriv --bounding-set -sys_time`, with the clock-call recorder preloaded
-// (its lines go to `clock_log`), TZ=UTC, and its stderr in `stderr_file`,
-// unless `streams` starts it with broken standard streams instead.
+// (its lines go to `clock_log`), the machine's zone TZ=`time_zone`, and its
+// stderr in `stderr_file`, unless `streams` starts it with broken standard
+// streams instead.
 std::unique_ptr<ChildProcess> StartHeadless(const ProgramPaths& programs,
                                             const std::filesystem::path& work_dir,
                                             const std::filesystem::path& stderr_file,
                                             const std::filesystem::path& clock_log,
-                                            StandardStreams streams = StandardStreams::kInherited);
+                                            StandardStreams streams = StandardStreams::kInherited,
+                                            std::string_view time_zone = "UTC");
 
 // Waits up to `limit` until `pid` runs `program` (the exec is done), then
 // succeeds only when CAP_SYS_TIME is absent from its bounding, permitted and

@@ -8,11 +8,13 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -85,6 +87,92 @@ std::vector<std::string> RmcSentences(const std::string& data) {
   return rmc;
 }
 
+std::int64_t RealtimeNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// What a reader of the port saw: each byte with the CLOCK_REALTIME
+// nanoseconds at the end of the read that returned it (never before the
+// byte was there).
+struct TimedBytes {
+  std::string data;
+  std::vector<std::int64_t> arrival_ns;
+};
+
+template <typename Enough>
+TimedBytes ReadTimedUntil(int fd, std::chrono::milliseconds limit, Enough enough) {
+  TimedBytes read;
+  const auto give_up = Clock::now() + limit;
+  while (!enough(read.data) && Clock::now() < give_up) {
+    pollfd entry{fd, POLLIN, 0};
+    if (::poll(&entry, 1, 100) <= 0) continue;
+    char chunk[1024];
+    const ssize_t count = ::read(fd, chunk, sizeof chunk);
+    const std::int64_t now = RealtimeNs();
+    if (count <= 0) continue;
+    read.data.append(chunk, static_cast<std::size_t>(count));
+    read.arrival_ns.insert(read.arrival_ns.end(), static_cast<std::size_t>(count), now);
+  }
+  return read;
+}
+
+std::int64_t UtcMs(int year, int month, int day, int hour, int minute, int second, int ms) {
+  tm fields{};
+  fields.tm_year = year - 1900;
+  fields.tm_mon = month - 1;
+  fields.tm_mday = day;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  return static_cast<std::int64_t>(::timegm(&fields)) * 1000 + ms;
+}
+
+// One whole time message of a live feed: the UTC instant it stands for and
+// the positions of the first and last byte of its output.
+struct Burst {
+  std::int64_t utc_ms = 0;
+  std::size_t first = 0;
+  std::size_t last = 0;
+};
+
+// NMEA: a group runs from its GPRMC to the byte before the next GPRMC, so
+// the last group read counts only once the next one has begun.
+std::vector<Burst> NmeaBursts(const std::string& data) {
+  std::vector<Burst> bursts;
+  std::size_t at = data.find("$GPRMC,");
+  while (at != std::string::npos) {
+    const std::size_t next = data.find("$GPRMC,", at + 1);
+    if (next == std::string::npos) break;
+    const std::vector<std::string> f = orvik::testing::NmeaFields(data.substr(at, next - at));
+    if (f.size() < 10 || f[1].size() != 10 || f[9].size() != 6) break;
+    const auto number = [](const std::string& text, std::size_t from, std::size_t count) {
+      return std::stoi(text.substr(from, count));
+    };
+    bursts.push_back({UtcMs(2000 + number(f[9], 4, 2), number(f[9], 2, 2), number(f[9], 0, 2),
+                            number(f[1], 0, 2), number(f[1], 2, 2), number(f[1], 4, 2),
+                            number(f[1], 7, 3)),
+                      at, next - 1});
+    at = next;
+  }
+  return bursts;
+}
+
+// Motorola "@@Hb": 54 bytes, month, day, year (2 bytes), hour, minute and
+// second right after the header.
+std::vector<Burst> HbBursts(const std::string& data) {
+  std::vector<Burst> bursts;
+  for (std::size_t at = data.find("@@Hb"); at != std::string::npos && at + 54 <= data.size();
+       at = data.find("@@Hb", at + 54)) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(data[at + 4 + i]); };
+    bursts.push_back(
+        {UtcMs(byte(2) * 256 + byte(3), byte(0), byte(1), byte(4), byte(5), byte(6), 0), at,
+         at + 53});
+  }
+  return bursts;
+}
+
 int MillisOfDay(const std::string& hhmmss_sss) {
   return ((std::stoi(hhmmss_sss.substr(0, 2)) * 60 + std::stoi(hhmmss_sss.substr(2, 2))) * 60 +
           std::stoi(hhmmss_sss.substr(4, 2))) * 1000 +
@@ -128,6 +216,56 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
   EXPECT_FALSE(std::filesystem::is_symlink(link)) << "link left behind";
+}
+
+// A program that dates a message by the first byte of its output must find
+// each byte no earlier than a real line would deliver it: the first one
+// character time (10 bits) after the whole second plus --delay-ms, the last
+// one after the whole message's line time. Only these lower bounds are
+// checked: how late the bytes come depends on the machine's load.
+TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLineTime) {
+  const struct {
+    const char* protocol;
+    int delay_ms;
+    int baud;
+    std::vector<Burst> (*bursts)(const std::string&);
+  } cases[] = {
+      {"nmea", 0, 4800, NmeaBursts},
+      {"m12", 250, 9600, HbBursts},
+  };
+  // The simulator and this test read the clock at different moments.
+  constexpr std::int64_t kReadingSlackNs = 300'000;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.protocol);
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    SimProcess sim(GPSTIME_SIM_PATH,
+                   std::vector<std::string>{"--dir", dir.path(), "--protocol", c.protocol,
+                                            "--pace", "bytes", "--delay-ms",
+                                            std::to_string(c.delay_ms), "--count", "4", "--quiet"});
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(sim.ReadLine(10s).has_value()) << "no start-up line";
+    const UniqueFd port = OpenRaw(dir.path() + "/COM2");
+    ASSERT_TRUE(port.valid());
+
+    const TimedBytes read = ReadTimedUntil(
+        port.get(), 15s, [&](const std::string& data) { return c.bursts(data).size() >= 3; });
+    const std::vector<Burst> bursts = c.bursts(read.data);
+    ASSERT_GE(bursts.size(), 3u) << read.data;
+    const double character_ns = 1e10 / c.baud;
+    for (std::size_t i = 0; i < bursts.size(); ++i) {
+      const Burst& b = bursts[i];
+      SCOPED_TRACE("message " + std::to_string(i));
+      EXPECT_EQ(b.utc_ms % 1000, 0);
+      if (i > 0) {
+        EXPECT_EQ(b.utc_ms - bursts[i - 1].utc_ms, 1000);
+      }
+      const double begin_ns = b.utc_ms * 1e6 + c.delay_ms * 1e6 - kReadingSlackNs;
+      EXPECT_GE(read.arrival_ns[b.first], begin_ns + character_ns);
+      EXPECT_GE(read.arrival_ns[b.last],
+                begin_ns + static_cast<double>(b.last - b.first + 1) * character_ns);
+    }
+  }
 }
 
 TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {

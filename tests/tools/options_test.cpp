@@ -82,6 +82,7 @@ TEST(SimOptions, RefusesBadValuesWithTheOptionNamed) {
       {"--start", "2026-02-30 00:00:00"},                 {"--start", "2026-01-01T00:00:00"},
       {"--start", "2026-01-01 24:00:00"},                 {"--pace", "fast"},
       {"--fraction", "4"},       {"--baud", "0"},         {"--dir", ""},
+      {"--delay-ms", "1000"},    {"--delay-ms", "-1"},    {"--delay-ms", "0.5"},
   };
   for (const auto& args : bad) {
     const auto parsed = Parse(args);
@@ -96,6 +97,13 @@ TEST(SimOptions, RefusesMalformedCommandLines) {
   EXPECT_FALSE(Parse({"--count"}).ok());                          // value missing
   EXPECT_FALSE(Parse({"--visible", "4", "--tracked", "5"}).ok());  // more tracked than visible
   EXPECT_TRUE(Parse({"--help"}).value().help);
+  EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--delay-ms", "5"}).ok());  // live messages only
+}
+
+TEST(SimOptions, ReceiverDelayIsWholeMilliseconds) {
+  EXPECT_EQ(Parse({}).value().receiver_delay_ms, 0);
+  EXPECT_EQ(Parse({"--delay-ms", "250"}).value().receiver_delay_ms, 250);
+  EXPECT_EQ(Parse({"--delay-ms=999"}).value().receiver_delay_ms, 999);
 }
 
 TEST(SimOptions, HelpNamesEveryOption) {
@@ -103,7 +111,7 @@ TEST(SimOptions, HelpNamesEveryOption) {
   for (const char* option :
        {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
         "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
-        "--count", "--duration", "--start-delay", "--baud", "--quiet", "--help"}) {
+        "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

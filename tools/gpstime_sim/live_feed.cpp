@@ -35,6 +35,14 @@ std::string OffsetText(int offset_minutes) {
   return text;
 }
 
+// " (first byte 0.052 ms late)": how late the paced output's first byte was.
+std::string LatenessText(SimLine::Clock::duration lateness) {
+  char text[48];
+  std::snprintf(text, sizeof text, " (first byte %.3f ms late)",
+                std::chrono::duration<double, std::milli>(lateness).count());
+  return text;
+}
+
 }  // namespace
 
 ReceiverState Obey(const ReceiverState& state, const ReceiverCommand& command, std::string& note) {
@@ -127,17 +135,27 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
   // The simulated UTC of a message is utc0 plus the time elapsed since mono0
   // at its scheduled moment; the first is due after --start-delay. Without
   // --start it then waits for the next whole second, as a receiver's output
-  // does. Commands are obeyed during the delay too: the loop below waits.
+  // does, and mono0 is that second on the steady clock: both clocks are read
+  // together to the nanosecond, so the messages leave at the real whole
+  // seconds (the two clocks are slewed alike; only a step of the system
+  // clock would part them). A message's output begins --delay-ms after its
+  // scheduled moment. Commands are obeyed during the delays too: the loop
+  // below waits.
   Clock::time_point mono0 = Clock::now() + milliseconds(options.start_delay_ms);
   UnixMillis utc0 = 0;
   if (options.start) {
     utc0 = *options.start;
   } else {
-    const UnixMillis first = ReadUtcNow() + options.start_delay_ms;
-    const UnixMillis wait = (1000 - first % 1000) % 1000;
-    utc0 = first + wait;
-    mono0 += milliseconds(wait);
+    constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+    const Clock::time_point steady_now = Clock::now();
+    const std::int64_t utc_ns = ReadUtcNowNanos();
+    const std::int64_t earliest_ns = utc_ns + options.start_delay_ms * 1'000'000;
+    const std::int64_t first_ns = (earliest_ns + kNanosPerSecond - 1) / kNanosPerSecond *
+                                  kNanosPerSecond;
+    utc0 = first_ns / 1'000'000;
+    mono0 = steady_now + std::chrono::nanoseconds(first_ns - utc_ns);
   }
+  const milliseconds receiver_delay(options.receiver_delay_ms);
   const auto interval = [&state] { return milliseconds(state.interval_ms); };
   Clock::time_point next = mono0;
   std::optional<Clock::time_point> last_sent;
@@ -156,7 +174,8 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
     }
   });
   while (!options.count || sent < *options.count) {
-    const auto deadline = std::min(end_at, state.silent ? Clock::now() + kSilentStep : next);
+    const auto deadline =
+        std::min(end_at, state.silent ? Clock::now() + kSilentStep : next + receiver_delay);
     if (!line.WaitUntil(deadline)) {
       ended_early = true;
       break;
@@ -166,22 +185,24 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
       break;
     }
     // A command read meanwhile may have silenced the receiver or moved `next`.
-    if (state.silent || Clock::now() < next) continue;
+    if (state.silent || Clock::now() < next + receiver_delay) continue;
     const UnixMillis utc = utc0 + std::chrono::duration_cast<milliseconds>(next - mono0).count();
     const bool damaged = IsDamaged(options, sent + 1);
     std::vector<std::uint8_t> output = BuildReceiverOutput(state, options, utc);
     if (damaged) output = Damage(std::move(output), options.corrupt, state.nmea);
-    if (!line.Write(output)) {
+    if (!line.Write(output, next + receiver_delay)) {
       ended_early = true;
       break;
     }
     ++sent;
     line.Note(DescribeReceiverOutput(state, options, utc) +
+              (options.pace == Pace::kBytes ? LatenessText(line.first_byte_lateness()) : "") +
               (damaged ? " (damaged: " + CorruptionName(options.corrupt) + ")" : ""));
     last_sent = next;
     next += interval();
-    // After a long blocked write, go on from now rather than send a burst.
-    next = std::max(next, Clock::now());
+    // After a long blocked write, skip the moments already a whole interval
+    // past rather than send a burst of them; the rest stay on their seconds.
+    while (next + receiver_delay + interval() <= Clock::now()) next += interval();
     if (state.polled_once) {
       state.polled_once = false;
       state.silent = true;

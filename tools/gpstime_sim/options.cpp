@@ -13,6 +13,7 @@ using core::StatusCode;
 
 constexpr std::int64_t kMaxIntervalMs = 3'600'000;
 constexpr int kMaxSatellites = 32;
+constexpr std::int64_t kMaxReceiverDelayMs = 999;
 
 Status Invalid(std::string_view option, std::string_view value, std::string_view why) {
   return Status::Error(StatusCode::kInvalidArgument,
@@ -171,6 +172,9 @@ const std::map<std::string_view, Setter>& ValueOptions() {
          }
          return SetSeconds(n, v, o.start_delay_ms);
        }},
+      {"--delay-ms", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         return SetRanged(n, v, 0, kMaxReceiverDelayMs, o.receiver_delay_ms);
+       }},
       {"--corrupt", [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v == "checksum") o.corrupt = Corruption::kChecksum;
          else if (v == "length") o.corrupt = Corruption::kLength;
@@ -241,6 +245,10 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
     return Status::Error(StatusCode::kInvalidArgument,
                          "--corrupt damages live messages only, not a --replay");
   }
+  if (options.receiver_delay_ms != 0 && !options.replay_file.empty()) {
+    return Status::Error(StatusCode::kInvalidArgument,
+                         "--delay-ms delays live messages only, not a --replay");
+  }
   if (!baud_given) options.baud = options.protocol == SimProtocol::kNmea ? 4800 : 9600;
   return options;
 }
@@ -278,13 +286,19 @@ Live messages:
   --tracked N        satellites tracked (with a signal), 0..visible (default 6)
   --fraction D       digits after the seconds in NMEA times, 0..3 (default 3:
                      hhmmss.sss; 0: hhmmss)
+  --delay-ms N       a receiver late by N ms, 0..999 (default 0): the output
+                     for each time message begins N ms after the instant it
+                     stands for (the whole second, without --start)
 Replay:
   --replay FILE      send FILE byte for byte instead of live messages; it ends
                      at the end of the file
   --pace P           sentence (default): one sentence (NMEA up to its line
                      feed, a Motorola message up to its CR LF) per interval;
                      bytes: a steady stream at the line rate of --baud.
-                     With bytes, live messages are also sent at that rate.
+                     With bytes, live messages are also sent at that rate,
+                     and each byte reaches the port when its last bit would
+                     be in on a real line: the first byte of a message one
+                     character time (10 bits) after its output began.
   --per-sentence-ms MS
                      pause between replayed sentences, overriding --interval
 Limits:

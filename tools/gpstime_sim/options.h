@@ -36,6 +36,9 @@ struct SimOptions {
   std::optional<std::int64_t> count;
   std::optional<std::int64_t> duration_ms;  // counted from the start-up line
   std::int64_t start_delay_ms = 0;          // silence before the first message
+  // Live messages: each message's output begins this long after the instant
+  // it stands for, as from a receiver that is late by that much (0..999).
+  std::int64_t receiver_delay_ms = 0;
   int baud = 4800;  // 4800 for nmea, 9600 otherwise, unless --baud
   Corruption corrupt = Corruption::kNone;
   std::optional<std::int64_t> corrupt_every;  // damage every N-th time message; unset: 1

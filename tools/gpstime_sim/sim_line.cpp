@@ -1,10 +1,12 @@
 #include "gpstime_sim/sim_line.h"
 
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -18,20 +20,19 @@ using std::chrono::duration_cast;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
-// Byte pacing writes in slices of about this length of line time.
-constexpr milliseconds kPacingSlice{20};
+constexpr nanoseconds kLongestPoll = std::chrono::seconds(60);
 
-int PollTimeout(milliseconds timeout) {
-  return static_cast<int>(std::clamp<milliseconds::rep>(timeout.count(), 0, 60'000));
+timespec PollTimeout(nanoseconds timeout) {
+  const std::int64_t ns = std::clamp(timeout, nanoseconds(0), kLongestPoll).count();
+  return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
-// Rounds up, so a wait never ends just short of its deadline.
-milliseconds Until(SimLine::Clock::time_point deadline) {
-  constexpr milliseconds kLongest{60'000};
+// To the nanosecond, so a paced byte is handed over neither early nor a
+// rounded-up millisecond late.
+nanoseconds Until(SimLine::Clock::time_point deadline) {
   const auto now = SimLine::Clock::now();
-  if (deadline <= now) return milliseconds(0);
-  if (deadline - now > kLongest) return kLongest;
-  return duration_cast<milliseconds>(deadline - now + milliseconds(1) - nanoseconds(1));
+  if (deadline <= now) return nanoseconds(0);
+  return std::min(duration_cast<nanoseconds>(deadline - now), kLongestPoll);
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ void SimLine::ReadCommands() {
   }
 }
 
-bool SimLine::PollOnce(milliseconds timeout, bool want_write) {
+bool SimLine::PollOnce(nanoseconds timeout, bool want_write) {
   if (parser_.has_pending()) {
     const auto flush_at = last_command_byte_ + kCommandQuietTime;
     if (Clock::now() >= flush_at) {
@@ -76,7 +77,8 @@ bool SimLine::PollOnce(milliseconds timeout, bool want_write) {
       {port_.master_fd(), static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0},
       {stop_.fd(), POLLIN, 0},
   };
-  const int ready = ::poll(entries, 2, PollTimeout(timeout));
+  const timespec wait = PollTimeout(timeout);
+  const int ready = ::ppoll(entries, 2, &wait, nullptr);
   if (ready < 0 && errno != EINTR) {
     std::fprintf(stderr, "gpstime-sim: poll failed: %s\n", std::strerror(errno));
     return false;
@@ -121,29 +123,38 @@ void SimLine::DiscardStale() {
   }
 }
 
-bool SimLine::Write(std::span<const std::uint8_t> bytes) {
-  constexpr milliseconds kBlockedStep{100};
-  const double bytes_per_second = config_.baud / 10.0;
-  const std::size_t slice = std::max<std::size_t>(
-      1, static_cast<std::size_t>(bytes_per_second * kPacingSlice.count() / 1000.0));
+bool SimLine::Write(std::span<const std::uint8_t> bytes,
+                    std::optional<Clock::time_point> begin_at) {
   DiscardStale();
   std::size_t done = 0;
+  if (!config_.byte_pacing) return WriteRange(bytes, done, bytes.size());
+  // A character on the line: a start bit, eight data bits and a stop bit.
+  const std::chrono::duration<double> character(10.0 / config_.baud);
+  const auto line_time = [&character](std::size_t count) {
+    return duration_cast<Clock::duration>(character * static_cast<double>(count));
+  };
+  const Clock::time_point begin = std::max(line_free_at_, begin_at.value_or(Clock::now()));
+  line_free_at_ = begin + line_time(bytes.size());
   while (done < bytes.size()) {
+    if (!WaitUntil(begin + line_time(done + 1))) return false;
+    // Every byte whose time has come, several after a late wake-up.
+    const auto due = static_cast<std::size_t>((Clock::now() - begin) / character);
+    const bool first = done == 0;
+    if (!WriteRange(bytes, done, std::clamp(due, done + 1, bytes.size()))) return false;
+    if (first) first_byte_lateness_ = Clock::now() - (begin + line_time(1));
+  }
+  return true;
+}
+
+bool SimLine::WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done,
+                         std::size_t end) {
+  constexpr milliseconds kBlockedStep{100};
+  while (done < end) {
     if (stop_.requested()) return false;
-    std::size_t chunk = bytes.size() - done;
-    if (config_.byte_pacing) {
-      if (!WaitUntil(line_free_at_)) return false;
-      chunk = std::min(chunk, slice);
-    }
-    const ssize_t written = ::write(port_.master_fd(), bytes.data() + done, chunk);
+    const ssize_t written = ::write(port_.master_fd(), bytes.data() + done, end - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
       written_since_discard_ += static_cast<std::size_t>(written);
-      if (config_.byte_pacing) {
-        const auto line_time = duration_cast<Clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(written) / bytes_per_second));
-        line_free_at_ = std::max(line_free_at_, Clock::now()) + line_time;
-      }
       continue;
     }
     if (written < 0 && errno == EINTR) continue;

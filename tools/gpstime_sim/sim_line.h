@@ -22,9 +22,9 @@ class PtyPort;
 class StopSignal;
 
 struct LineConfig {
-  bool byte_pacing = false;  // write at most baud/10 bytes per second
-  int baud = 4800;
-  bool quiet = false;  // print nothing but errors
+  bool byte_pacing = false;  // bytes reach the reader at the line rate, see Write()
+  int baud = 4800;           // 8N1: ten bits per byte
+  bool quiet = false;        // print nothing but errors
 };
 
 class SimLine {
@@ -43,12 +43,22 @@ class SimLine {
   // Returns false when a stop was requested.
   bool WaitUntil(Clock::time_point deadline);
 
-  // Writes every byte (at the line rate with byte pacing). Bytes that have
-  // waited kReaderAbsentLimit for a reader are discarded first, as a serial
-  // line without a listener loses them; a note says so once per absence.
-  // Returns false on a stop request or a write error (printed).
-  bool Write(std::span<const std::uint8_t> bytes);
+  // Writes every byte. With byte pacing, the transmission begins at
+  // `begin_at` (now when not given), or when the previous one has ended if
+  // that is later, and each byte reaches the port when its stop bit would be
+  // in on a real line: byte k at begin + (k + 1) character times, each in a
+  // write of its own unless the simulator woke late; never early.
+  // Bytes that have waited kReaderAbsentLimit for a reader are discarded
+  // first, as a serial line without a listener loses them; a note says so
+  // once per absence. Returns false on a stop request or a write error (printed).
+  bool Write(std::span<const std::uint8_t> bytes,
+             std::optional<Clock::time_point> begin_at = std::nullopt);
   bool Write(const std::string& text);
+
+  // With byte pacing: how long after a real line would have delivered it the
+  // first byte of the latest Write() was in the port (the busier the machine,
+  // the later).
+  Clock::duration first_byte_lateness() const { return first_byte_lateness_; }
 
   // Waits up to `limit` until the reader has taken every queued byte.
   // Returns false when a stop was requested.
@@ -68,7 +78,10 @@ class SimLine {
  private:
   // One poll for `timeout` on the master (in, and out when `want_write`) and
   // the stop pipe; reads and prints commands. Returns false on a stop request.
-  bool PollOnce(std::chrono::milliseconds timeout, bool want_write);
+  bool PollOnce(std::chrono::nanoseconds timeout, bool want_write);
+  // Hands bytes [done, end) to the reader in as many writes as the pty takes.
+  // Returns false on a stop request or a write error (printed).
+  bool WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done, std::size_t end);
   void ReadCommands();
   // Discards unread bytes once they have waited kReaderAbsentLimit.
   void DiscardStale();
@@ -81,6 +94,7 @@ class SimLine {
   CommandHandler handler_;
   Clock::time_point last_command_byte_ = Clock::now();
   Clock::time_point line_free_at_ = Clock::now();  // byte pacing: when the line is idle
+  Clock::duration first_byte_lateness_{};
   std::optional<Clock::time_point> queued_since_;   // unread bytes seen since then
   bool reader_absent_ = false;                      // noted; cleared when a reader is back
   std::size_t written_since_discard_ = 0;

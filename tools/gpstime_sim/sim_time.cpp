@@ -80,10 +80,10 @@ std::optional<UnixMillis> ParseStartTime(std::string_view text) {
   return UnixMillisFromDateTime(date_time);
 }
 
-UnixMillis ReadUtcNow() {
+std::int64_t ReadUtcNowNanos() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<UnixMillis>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 }  // namespace orvik::tools

@@ -1,6 +1,6 @@
 // Time values of the receiver simulator: UTC as milliseconds since
 // 1970-01-01 00:00:00 (no leap seconds), converted to and from the civil
-// date-time record. Only ReadUtcNow() reads a clock; the simulator never sets one.
+// date-time record. Only ReadUtcNowNanos() reads a clock; the simulator never sets one.
 // Any thread may call these functions.
 #pragma once
 
@@ -25,7 +25,8 @@ UnixMillis UnixMillisFromDateTime(const core::DateTime& date_time);
 // when the text has another shape or is no real date and time.
 std::optional<UnixMillis> ParseStartTime(std::string_view text);
 
-// Returns the current UTC time read with clock_gettime(CLOCK_REALTIME).
-UnixMillis ReadUtcNow();
+// Returns the current UTC time in nanoseconds since 1970, read with
+// clock_gettime(CLOCK_REALTIME).
+std::int64_t ReadUtcNowNanos();
 
 }  // namespace orvik::tools
