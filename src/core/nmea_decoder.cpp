@@ -100,7 +100,7 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   if (!IsType(address, "RMC")) return outcome;
 
   StepMessageCounter(MessageCounter);
-  satellites.OnRmc();
+  satellites.OnRmc(body);
   if (body.size() < 2 || body[0] != ',' || body[1] == ',') return outcome;
 
   // Field 1 hhmmss[.sss], field 2 status, field 9 ddmmyy.
