@@ -175,6 +175,7 @@ TEST(ReceiveLoop, AtAtInAMotorolaMessageThatCannotBeCompleteStartsTheNext) {
       {"a lone @ before a header", "x@" + ea.substr(1) + hb, {ea, hb}},
       {"a message cut off by the next", ea.substr(0, 20) + hb + ea, {hb, ea}},
       {"a message cut off by two others", hb.substr(0, 9) + hb + ea, {hb, ea}},
+      {"a message without its LF", ea.substr(0, 75) + hb + ea, {hb, ea}},
       // Complete messages are framed whole, whatever their data holds.
       {"@@ as data", ea_holding_at_at + hb, {ea_holding_at_at, hb}},
   };
