@@ -149,7 +149,7 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   last_rmc_utc = message_utc;
 
   StepMessageCounter(MessageCounter);
-  satellites.OnRmc();
+  satellites.OnRmc(body);
   if (!message_utc) return outcome;  // not a real date and time: counted, nothing else
 
   // 64-bit: no setting can overflow it; a local date outside 1..9999 is dropped.

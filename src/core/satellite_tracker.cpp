@@ -69,22 +69,43 @@ void SatelliteTracker::OnGsv(std::array<char, 2> talker, std::span<const std::ui
     return;
   }
   Constellation& c = *Find(talker);
-  c.age = 0;
   const int in_view = fields.size() > 3 ? SmallNumber(fields[3]) : -1;
   c.visible = std::max(in_view, 0);
 
   const int total = SmallNumber(fields[1]);
   const int number = fields.size() > 2 ? SmallNumber(fields[2]) : -1;
-  if (number == 1) c.tracked_in_progress = 0;
-  for (std::size_t snr = 7; snr < fields.size(); snr += 4) {
-    if (SmallNumber(fields[snr]) > 0) ++c.tracked_in_progress;
+  if (number == 1) {
+    c.group_total = total;
+    c.group_next = 1;
+    c.group_tracked = 0;
   }
-  if (number >= 1 && number == total) c.tracked = c.tracked_in_progress;
+  if (total < 1 || number < 1 || number != c.group_next || total != c.group_total) {
+    c.group_next = 0;  // a sentence of this group was lost: it is never complete
+    return;
+  }
+  for (std::size_t snr = 7; snr < fields.size(); snr += 4) {
+    if (SmallNumber(fields[snr]) > 0) ++c.group_tracked;
+  }
+  ++c.group_next;
+  if (number == total) {
+    c.tracked = c.group_tracked;
+    c.group_next = 0;
+    c.age = 0;
+  }
 }
 
-void SatelliteTracker::OnRmc() {
+void SatelliteTracker::OnRmc(std::span<const std::uint8_t> fields) {
+  // Field 1, hhmmss[.sss], up to its fraction.
+  RmcSecond second;
+  const bool has_time = !fields.empty() && fields[0] == ',';
+  for (std::size_t i = 1; has_time && i < fields.size(); ++i) {
+    if (fields[i] == ',' || fields[i] == '.' || second.length == second.text.size()) break;
+    second.text[second.length++] = fields[i];
+  }
+  if (second == last_rmc_second_) return;  // another RMC of the same second
+  last_rmc_second_ = second;
   for (Constellation& c : constellations_) {
-    if (c.used && ++c.age > kStaleAfterRmc) c = Constellation{};
+    if (c.used && ++c.age > kStaleAfterSeconds) c = Constellation{};
   }
 }
 

@@ -1,5 +1,7 @@
 #include "service/acquisition_thread.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "core/receiver_commands.h"
@@ -13,6 +15,17 @@ using std::chrono::milliseconds;
 constexpr milliseconds kStartPause{1000};
 constexpr milliseconds kStartDelay{100};
 constexpr milliseconds kSlowPlatformPause{6};
+constexpr std::array<std::uint8_t, 1> kSentenceStart{'$'};
+
+// Where a Motorola message could begin in `bytes`, at `from` or later: the
+// first "@@", or a lone "@" as the very last byte.
+std::optional<std::size_t> MotorolaStartIn(std::span<const std::uint8_t> bytes,
+                                           std::size_t from) {
+  for (std::size_t i = from; i < bytes.size(); ++i) {
+    if (bytes[i] == '@' && (i + 1 == bytes.size() || bytes[i + 1] == '@')) return i;
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 comm_GPS_acq::comm_GPS_acq(AcquisitionContext context, const core::Settings& settings,
@@ -75,6 +88,7 @@ void comm_GPS_acq::OpenReceiverPort() {
   config.baud = core::BaudForSpeedCode(SpeedCode_);
   config.timeouts = timeouts_.ForSpeedCode(SpeedCode_);
   last_open_attempt_ = std::chrono::steady_clock::now();
+  carried_length_ = 0;  // bytes from an earlier port are not the start of anything
   link_->OpenPort(config);
 }
 
@@ -127,6 +141,7 @@ void comm_GPS_acq::ReceiveLoop() {
         break;
       case LoopState::Purge:
         link_->Purge(platform::PurgeKind::kAbortAndClear);
+        carried_length_ = 0;
         LoopState_ = LoopState::SendPending;
         break;
     }
@@ -148,15 +163,33 @@ LoopState comm_GPS_acq::ReceiveStep() {
 // An NMEA sentence: "$", a five-character address, the body up to and
 // including "*", two checksum characters, CR and LF. Bytes before a "$" are
 // skipped one per pass.
+//
+// A "$" always starts a new sentence, wherever it comes: receivers glue
+// sentences together ("...*6A$GPRMC,...") and double the dollar
+// ("$$GPRMC,..."). A "$" in the address, in the body or in place of a
+// checksum character ends a sentence that is not complete: it is dropped.
+// A "$" in place of CR or LF ends a complete sentence: it is decoded as if
+// CR LF had come. Either way the step ends there and the next one starts
+// from that "$", so a step still reads at most 5 + 255 + 4 bytes.
 LoopState comm_GPS_acq::ReceiveNmea() {
-  platform::ReadOutcome header = link_->ReadOne(RxHeader_[0]);
+  platform::ReadOutcome header =
+      carried_length_ > 0 ? ReadAfterCarried(std::span<std::uint8_t>(RxHeader_).first(1))
+                          : link_->ReadOne(RxHeader_[0]);
   if (header.ok && header.count > 0 && RxHeader_[0] == '$') {
-    header = link_->ReadExact(std::span<std::uint8_t>(RxHeader_).subspan(1, 5));
+    header = ReadAfterCarried(std::span<std::uint8_t>(RxHeader_).subspan(1, 5));
     RxHeader_[0] = 5;  // the address as a length-prefixed string
   }
   MessageHeader_ = RxHeader_;
   if (!header.ok) return LoopState::Purge;
   if (header.count <= 3) return LoopState::SendPending;  // a lone stray byte
+
+  const std::span<const std::uint8_t> address = std::span(RxHeader_).subspan(1, 5);
+  const auto last_dollar = std::find(address.rbegin(), address.rend(), '$');
+  if (last_dollar != address.rend()) {
+    // The last "$" starts the next sentence, with the characters after it.
+    Carry(address.subspan(static_cast<std::size_t>(address.rend() - last_dollar) - 1));
+    return LoopState::SendPending;
+  }
 
   std::size_t next = 0;  // index of the next body byte
   bool star_seen = false;
@@ -171,6 +204,11 @@ LoopState comm_GPS_acq::ReceiveNmea() {
       body_read_failed = true;
       break;
     }
+    if (RxBody_[next] == '$') {
+      MessagePayload_ = RxBody_;
+      Carry(kSentenceStart);
+      return LoopState::SendPending;
+    }
     star_seen = RxBody_[next] == '*';
     ++next;
   }
@@ -180,8 +218,19 @@ LoopState comm_GPS_acq::ReceiveNmea() {
   // reading a fourth byte would swallow the "$" of the next sentence.
   platform::ReadOutcome tail;
   for (std::size_t i = 0; i < 4; ++i) {
-    tail = link_->ReadOne(RxBody_[next + i]);
-    if (i == 2 && tail.ok && RxBody_[next + i] == '\n') {
+    std::uint8_t& byte = RxBody_[next + i];
+    tail = link_->ReadOne(byte);
+    if (tail.ok && !body_read_failed && byte == '$') {
+      Carry(kSentenceStart);
+      if (i < 2) {  // the checksum was cut off
+        MessagePayload_ = RxBody_;
+        return LoopState::SendPending;
+      }
+      if (i == 2) RxBody_[next + 2] = '\r';
+      RxBody_[next + 3] = '\n';
+      break;
+    }
+    if (i == 2 && tail.ok && byte == '\n') {
       RxBody_[next + 2] = '\r';
       RxBody_[next + 3] = '\n';
       break;
@@ -198,12 +247,25 @@ LoopState comm_GPS_acq::ReceiveNmea() {
 // A Motorola message: "@@", two letters, a fixed-length rest. Only "Ea" and
 // "Hb" are read; after any other header the loop pauses and purges, and the
 // next four bytes read are expected to start the next message.
+//
+// Where the message at hand cannot be complete, an "@@" inside it starts the
+// next one: in four header bytes that do not begin with "@@" (the message
+// before was cut off), and in an "Ea" or "Hb" rest that does not end in CR LF
+// (this message was cut off and the next one came in its place). The bytes
+// from that "@@" on are carried to the next step; nothing is decoded, and
+// there is no pause and no purge. In a rest that ends in CR LF, "@@" is data.
 LoopState comm_GPS_acq::ReceiveMotorola() {
-  const platform::ReadOutcome header =
-      link_->ReadExact(std::span<std::uint8_t>(RxHeader_).first(4));
+  const std::span<std::uint8_t> head = std::span<std::uint8_t>(RxHeader_).first(4);
+  const platform::ReadOutcome header = ReadAfterCarried(head);
   MessageHeader_ = RxHeader_;
   if (!header.ok) return LoopState::Purge;
 
+  if (RxHeader_[0] != '@' || RxHeader_[1] != '@') {
+    if (const auto start = MotorolaStartIn(head, 1)) {
+      Carry(head.subspan(*start));
+      return LoopState::SendPending;
+    }
+  }
   const auto is_header = [this](char a, char b) {
     return RxHeader_[0] == '@' && RxHeader_[1] == '@' && RxHeader_[2] == a && RxHeader_[3] == b;
   };
@@ -216,11 +278,40 @@ LoopState comm_GPS_acq::ReceiveMotorola() {
     link_->IdleWait(milliseconds(10));
     return LoopState::Purge;
   }
-  const platform::ReadOutcome body = link_->ReadExact(std::span<std::uint8_t>(RxBody_).first(rest));
+  const std::span<std::uint8_t> body_bytes = std::span<std::uint8_t>(RxBody_).first(rest);
+  const platform::ReadOutcome body = ReadAfterCarried(body_bytes);
   MessagePayload_ = RxBody_;
   if (!body.ok) return LoopState::Purge;
+  if (RxBody_[rest - 2] != '\r' || RxBody_[rest - 1] != '\n') {
+    if (const auto start = MotorolaStartIn(body_bytes, 0)) {
+      Carry(body_bytes.subspan(*start));
+      return LoopState::SendPending;
+    }
+  }
   context_.decoders.DecodeMotorola(*this);
   return LoopState::SendPending;
+}
+
+platform::ReadOutcome comm_GPS_acq::ReadAfterCarried(std::span<std::uint8_t> into) {
+  const std::size_t taken = std::min(into.size(), carried_length_);
+  std::copy_n(carried_.begin(), taken, into.begin());
+  std::copy(carried_.begin() + taken, carried_.begin() + carried_length_, carried_.begin());
+  carried_length_ -= taken;
+  if (taken == into.size()) return {true, taken};
+  platform::ReadOutcome read = link_->ReadExact(into.subspan(taken));
+  read.count += taken;
+  return read;
+}
+
+void comm_GPS_acq::Carry(std::span<const std::uint8_t> bytes) {
+  // Bytes still carried came after `bytes` on the line: they stay behind them.
+  // A message framed from carried bytes is shorter than they were, so the
+  // total never grows and always fits.
+  const std::size_t n = std::min(bytes.size(), carried_.size() - carried_length_);
+  std::copy_backward(carried_.begin(), carried_.begin() + carried_length_,
+                     carried_.begin() + carried_length_ + n);
+  std::copy_n(bytes.begin(), n, carried_.begin());
+  carried_length_ += n;
 }
 
 }  // namespace orvik::service

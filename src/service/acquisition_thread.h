@@ -118,6 +118,11 @@ class comm_GPS_acq {
   LoopState ReceiveStep();
   LoopState ReceiveNmea();
   LoopState ReceiveMotorola();
+  // Fills `into` with the carried bytes first, then reads the rest from the
+  // line; the outcome counts both. No read when the carried bytes suffice.
+  platform::ReadOutcome ReadAfterCarried(std::span<std::uint8_t> into);
+  // Keeps `bytes`, already read, as the start of the next message.
+  void Carry(std::span<const std::uint8_t> bytes);
   void OpenReceiverPort();
   void SendCommand(std::span<const std::uint8_t> command);
   void ReopenIfDue();
@@ -137,6 +142,12 @@ class comm_GPS_acq {
   BodyBuffer RxBody_{};
   HeaderBuffer MessageHeader_{};
   BodyBuffer MessagePayload_{};
+  // Bytes already taken from the line that begin the next message: the "$"
+  // (and any address characters after it) that ended an NMEA sentence, or
+  // the "@@..." found in a Motorola message that could not be complete. The
+  // next receive step starts from them; a purge or a new port drops them.
+  BodyBuffer carried_{};
+  std::size_t carried_length_ = 0;
   std::chrono::steady_clock::time_point last_open_attempt_{};
   bool first_command_sent_ = false;
   std::optional<ReceiverOffset> receiver_offset_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -207,6 +208,21 @@ TEST(DecodeNmea, GsvWithAnEmptyFirstFieldZeroesBothCounts) {
   const NmeaOutcome out = d.Decode(kExample);
   EXPECT_EQ(out.display->SatText, "0 / 0");
   EXPECT_TRUE(out.display->NoSatFlag);
+}
+
+TEST(DecodeNmea, SatelliteCountsAgeByTheReceiversSecondsNotItsSentences) {
+  // One GSV group, then 10 RMC a second: the counts hold for 30 seconds.
+  Decoder d;
+  d.Decode(NmeaSentence("GPGSV,1,1,04,03,03,111,40,04,15,270,41"));
+  for (int n = 0; n < 310; ++n) {
+    char body[96];
+    std::snprintf(body, sizeof body,
+                  "GPRMC,1235%02d.%d0,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W",
+                  n / 10, n % 10);
+    const NmeaOutcome out = d.Decode(NmeaSentence(body));
+    ASSERT_TRUE(out.display.has_value());
+    ASSERT_EQ(out.display->SatText, n < 300 ? "2 / 4" : "0 / 0") << "RMC " << n;
+  }
 }
 
 TEST(DecodeNmea, OtherSentenceTypesChangeNothing) {

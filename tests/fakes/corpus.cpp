@@ -30,6 +30,17 @@ std::string ReadBinaryFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::string> CaptureLines(const std::filesystem::path& capture) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadBinaryFile(capture));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
 std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture) {
   std::vector<ExpectedTimeMessage> rows;
   std::ifstream in(capture.string() + ".expected.tsv");

@@ -24,6 +24,8 @@ std::filesystem::path CorpusDir();
 // The capture files (not the .tsv files), sorted by name.
 std::vector<std::filesystem::path> CorpusFiles(const std::string& extension);
 std::string ReadBinaryFile(const std::filesystem::path& path);
+// The non-empty lines of an NMEA capture, without their CR or LF.
+std::vector<std::string> CaptureLines(const std::filesystem::path& capture);
 std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture);
 
 }  // namespace orvik::testing

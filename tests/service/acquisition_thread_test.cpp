@@ -89,6 +89,32 @@ TEST(ReceiveLoop, TakesSentencesEndedByLineFeedAloneWithoutLosingTheNext) {
               ElementsAre("GPGGA,1*00\r\n", "GPRMC,2*00\r\n", "GPGSV,3*00\r\n"));
 }
 
+TEST(ReceiveLoop, DollarAlwaysStartsANewSentence) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> frames;
+  };
+  const std::string gga = "GPGGA,1*00\r\n";
+  const std::string rmc = "GPRMC,2*00\r\n";
+  const Case cases[] = {
+      // A complete sentence glued to the next one is decoded, CR LF supplied.
+      {"glued after the checksum", "$GPGGA,1*00$GPRMC,2*00\r\n", {gga, rmc}},
+      {"glued after CR", "$GPGGA,1*00\r$GPRMC,2*00\r\n", {gga, rmc}},
+      {"glued thrice", "$GPGGA,1*00$GPRMC,2*00$GPGGA,1*00\r\n", {gga, rmc, gga}},
+      // A sentence cut off by a "$" is dropped; the next one is framed from it.
+      {"doubled dollar", "$$GPRMC,2*00\r\n", {rmc}},
+      {"tripled dollar", "$$$GPRMC,2*00\r\n", {rmc}},
+      {"dollar in the address", "$GP$GPRMC,2*00\r\n", {rmc}},
+      {"dollar in the body", "$GPGGA,12$GPRMC,2*00\r\n", {rmc}},
+      {"dollar in the checksum", "$GPGGA,1*0$$GPRMC,2*00\r\n", {rmc}},
+  };
+  for (const Case& c : cases) {
+    // All bytes are on the line at once: a purge would lose the rest.
+    EXPECT_EQ(Frame(c.bytes).frames, c.frames) << c.what;
+  }
+}
+
 TEST(ReceiveLoop, SentenceWithoutStarInItsFirst255BodyBytesIsNotDecoded) {
   const std::string no_star = "$GPRMC," + std::string(300, 'A') + "\r\n";
   const FramingRun run = Frame(no_star);
@@ -129,6 +155,32 @@ TEST(ReceiveLoop, FramesMotorolaEaAndHbUnderEitherMotorolaProtocol) {
   for (std::int32_t protocol : {core::kProtocolMotorolaM12, core::kProtocolMotorolaOncore}) {
     const FramingRun run = Frame(ea + hb + ea, protocol);
     EXPECT_THAT(run.frames, ElementsAre(ea, hb, ea)) << "protocol " << protocol;
+  }
+}
+
+TEST(ReceiveLoop, AtAtInAMotorolaMessageThatCannotBeCompleteStartsTheNext) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> frames;
+  };
+  const auto complete = [](const std::string& header, std::size_t rest, const std::string& data) {
+    return header + data + std::string(rest - 2 - data.size(), 'd') + "\r\n";
+  };
+  const std::string ea = complete("@@Ea", 72, "");
+  const std::string hb = complete("@@Hb", 50, "");
+  const std::string ea_holding_at_at = complete("@@Ea", 72, "xx@@Hbyy");
+  const Case cases[] = {
+      {"junk before a header", "\r\n" + ea + hb, {ea, hb}},
+      {"a lone @ before a header", "x@" + ea.substr(1) + hb, {ea, hb}},
+      {"a message cut off by the next", ea.substr(0, 20) + hb + ea, {hb, ea}},
+      {"a message cut off by two others", hb.substr(0, 9) + hb + ea, {hb, ea}},
+      {"a message without its LF", ea.substr(0, 75) + hb + ea, {hb, ea}},
+      // Complete messages are framed whole, whatever their data holds.
+      {"@@ as data", ea_holding_at_at + hb, {ea_holding_at_at, hb}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Frame(c.bytes, core::kProtocolMotorolaM12).frames, c.frames) << c.what;
   }
 }
 

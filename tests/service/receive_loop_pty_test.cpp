@@ -20,20 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 // "hhmmss[.sss]" and "ddmmyy" as the expectations write them.
 std::string RmcTime(const std::string& field) {
   return field.substr(0, 2) + ":" + field.substr(2, 2) + ":" + field.substr(4, 2);
@@ -54,6 +40,21 @@ std::vector<std::string> Fields(const std::string& sentence) {
   return fields;
 }
 
+// A capture's sentences as one stream: each line ended by CR LF, or glued
+// together without line ends and with a doubled "$" on every other sentence,
+// as some receivers send them. Either way every sentence must be framed.
+std::string CaptureStream(const std::vector<std::string>& lines, bool glued) {
+  std::string stream;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!glued) {
+      stream += lines[i] + "\r\n";
+    } else {
+      stream += (i % 2 == 1 ? "$" : "") + lines[i];
+    }
+  }
+  return glued ? stream + "\r\n" : stream;
+}
+
 TEST(ReceiveLoopOnPty, FramesEveryCaptureSentenceWithoutLossOrExtra) {
   const auto captures = CorpusFiles(".nmea");
   ASSERT_FALSE(captures.empty()) << "no captures in " << CorpusDir();
@@ -62,42 +63,44 @@ TEST(ReceiveLoopOnPty, FramesEveryCaptureSentenceWithoutLossOrExtra) {
     PtyLoop loop(core::kProtocolNmea4800);
     ASSERT_TRUE(loop.pty().Ok());
     ASSERT_TRUE(loop.WaitUntilReading("$GPTXT,probe*00\r\n"));
-    const std::size_t probes = loop.harness().decoders().Frames().size();
+    std::size_t framed_before = loop.harness().decoders().Frames().size();
 
-    // Every line that holds a sentence, sent in one stream: the pty paces the
-    // writer, so the line never goes quiet in the middle of the capture.
+    const std::vector<std::string> lines = CaptureLines(capture);
     std::vector<std::string> expected;
-    std::string stream;
-    for (const std::string& line : SplitLines(ReadBinaryFile(capture))) {
-      if (line.empty()) continue;
+    for (const std::string& line : lines) {
       ASSERT_EQ(line[0], '$') << line;
       expected.push_back(line.substr(1) + "\r\n");
-      stream += line + "\r\n";
-    }
-    ASSERT_TRUE(loop.pty().WriteToMaster(stream));
-    ASSERT_TRUE(loop.harness().decoders().WaitForFrames(probes + expected.size(), 10s));
-    std::this_thread::sleep_for(150ms);  // time for an extra frame to show up
-    loop.harness().Stop();
-
-    std::vector<std::string> frames = loop.harness().decoders().Frames();
-    frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(probes));
-    EXPECT_EQ(frames, expected);
-
-    // The RMC sentences framed carry exactly the times the independent
-    // decoding found, in order.
-    std::vector<std::string> framed_rmc;
-    for (const std::string& frame : frames) {
-      if (frame.substr(2, 3) != "RMC") continue;
-      const std::vector<std::string> f = Fields(frame);
-      if (f.size() < 10 || f[1].size() < 6 || f[9].size() < 6) continue;
-      framed_rmc.push_back(frame.substr(0, 2) + " " + RmcDate(f[9]) + " " + RmcTime(f[1]) + " " +
-                           f[2]);
     }
     std::vector<std::string> expected_rmc;
     for (const ExpectedTimeMessage& row : ReadExpected(capture)) {
       expected_rmc.push_back(row.talker + " " + row.date + " " + row.time + " " + row.status);
     }
-    EXPECT_EQ(framed_rmc, expected_rmc);
+    for (const bool glued : {false, true}) {
+      SCOPED_TRACE(glued ? "glued" : "as lines");
+      // The whole capture in one stream: the pty paces the writer, so the
+      // line never goes quiet in the middle of it.
+      ASSERT_TRUE(loop.pty().WriteToMaster(CaptureStream(lines, glued)));
+      ASSERT_TRUE(
+          loop.harness().decoders().WaitForFrames(framed_before + expected.size(), 10s));
+      std::this_thread::sleep_for(150ms);  // time for an extra frame to show up
+
+      std::vector<std::string> frames = loop.harness().decoders().Frames();
+      frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(framed_before));
+      framed_before += frames.size();
+      EXPECT_EQ(frames, expected);
+
+      // The RMC sentences framed carry exactly the times the independent
+      // decoding found, in order: every time message, none lost.
+      std::vector<std::string> framed_rmc;
+      for (const std::string& frame : frames) {
+        if (frame.substr(2, 3) != "RMC") continue;
+        const std::vector<std::string> f = Fields(frame);
+        if (f.size() < 10 || f[1].size() < 6 || f[9].size() < 6) continue;
+        framed_rmc.push_back(frame.substr(0, 2) + " " + RmcDate(f[9]) + " " + RmcTime(f[1]) +
+                             " " + f[2]);
+      }
+      EXPECT_EQ(framed_rmc, expected_rmc);
+    }
   }
 }
 
