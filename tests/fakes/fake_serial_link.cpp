@@ -5,16 +5,41 @@
 
 namespace orvik::testing {
 
-void FakeSerialLink::Feed(std::string_view bytes) {
+namespace {
+
+core::MonotonicNanos MonotonicNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+void FakeSerialLink::Feed(std::string_view bytes) { FeedWithTiming(bytes, true); }
+
+void FakeSerialLink::Feed(const std::vector<std::uint8_t>& bytes) {
+  FeedWithTiming(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true);
+}
+
+void FakeSerialLink::FeedAsBacklog(std::string_view bytes) { FeedWithTiming(bytes, false); }
+
+void FakeSerialLink::FeedWithTiming(std::string_view bytes, bool live) {
   std::lock_guard lock(mutex_);
+  const core::MonotonicNanos now = MonotonicNow();
+  const core::ByteTiming timing{live ? std::optional<core::MonotonicNanos>(now) : std::nullopt, now};
   line_.insert(line_.end(), bytes.begin(), bytes.end());
+  timings_.insert(timings_.end(), bytes.size(), timing);
   changed_.notify_all();
 }
 
-void FakeSerialLink::Feed(const std::vector<std::uint8_t>& bytes) {
+core::ByteTiming FakeSerialLink::LastByteTiming() const {
   std::lock_guard lock(mutex_);
-  line_.insert(line_.end(), bytes.begin(), bytes.end());
-  changed_.notify_all();
+  return last_timing_;
+}
+
+int FakeSerialLink::StarvedReads() const {
+  std::lock_guard lock(mutex_);
+  return starved_reads_;
 }
 
 bool FakeSerialLink::WaitForStarvedReads(int count, std::chrono::milliseconds timeout) const {
@@ -79,6 +104,8 @@ platform::ReadOutcome FakeSerialLink::Take(std::span<std::uint8_t> buffer,
   const std::size_t n = std::min(buffer.size(), line_.size());
   std::copy_n(line_.begin(), n, buffer.begin());
   line_.erase(line_.begin(), line_.begin() + static_cast<std::ptrdiff_t>(n));
+  if (n > 0) last_timing_ = timings_[n - 1];
+  timings_.erase(timings_.begin(), timings_.begin() + static_cast<std::ptrdiff_t>(n));
   return {n == buffer.size(), n};
 }
 
@@ -109,13 +136,19 @@ void FakeSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
 void FakeSerialLink::Purge(platform::PurgeKind kind) {
   std::lock_guard lock(mutex_);
   operations_.push_back(kind == platform::PurgeKind::kClearQueues ? "purge-clear" : "purge-all");
-  if (open_) line_.clear();
+  if (open_) {
+    line_.clear();
+    timings_.clear();
+  }
 }
 
 void FakeSerialLink::ClearPortErrors() {
   std::lock_guard lock(mutex_);
   operations_.push_back("clear-errors");
-  if (open_) line_.clear();
+  if (open_) {
+    line_.clear();
+    timings_.clear();
+  }
 }
 
 void FakeSerialLink::PollPortEvents() {

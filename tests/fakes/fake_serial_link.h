@@ -1,6 +1,8 @@
 // FakeSerialLink: an in-memory SerialLink for tests of the receive loop.
 //
-// Bytes fed with Feed() are "on the line": reads take them in order; a read
+// Bytes fed with Feed() are "on the line", each Feed() a burst that begins as
+// it is fed (FeedAsBacklog(): bytes whose arrival was not seen); reads take
+// them in order; a read
 // that finds too few bytes waits a moment (kStarvedReadWait, standing in for
 // the port's time-out) for more, then fails with the count it got. Purges discard what is pending. Every
 // operation is recorded in order, so a test can check the loop's steps.
@@ -26,6 +28,7 @@ class FakeSerialLink : public platform::SerialLink {
   // Adds bytes to the line.
   void Feed(std::string_view bytes);
   void Feed(const std::vector<std::uint8_t>& bytes);
+  void FeedAsBacklog(std::string_view bytes);
   // Makes the next OpenPort() fail (the port stays closed).
   void FailNextOpen();
   // Called at every IdleWait with its duration, after it is recorded; lets a
@@ -44,6 +47,8 @@ class FakeSerialLink : public platform::SerialLink {
   // Waits until `count` reads have found the line empty since construction,
   // or until `timeout`; returns whether they did.
   bool WaitForStarvedReads(int count, std::chrono::milliseconds timeout) const;
+  // Reads that have found the line empty since construction.
+  int StarvedReads() const;
 
   static constexpr std::chrono::milliseconds kStarvedReadWait{2};
 
@@ -56,15 +61,19 @@ class FakeSerialLink : public platform::SerialLink {
   void ClearPortErrors() override;
   void PollPortEvents() override;
   void IdleWait(std::chrono::milliseconds duration) override;
+  core::ByteTiming LastByteTiming() const override;
   void ClosePort() override;
 
  private:
+  void FeedWithTiming(std::string_view bytes, bool live);
   platform::ReadOutcome Take(std::span<std::uint8_t> buffer, std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;  // line_, open_ or starved_reads_ changed
   int starved_reads_ = 0;                   // guarded by mutex_
   std::deque<std::uint8_t> line_;           // guarded by mutex_
+  std::deque<core::ByteTiming> timings_;    // of each byte in line_; guarded by mutex_
+  core::ByteTiming last_timing_;            // of the byte read last; guarded by mutex_
   std::vector<std::string> operations_;     // guarded by mutex_
   std::string written_;                     // guarded by mutex_
   bool open_ = false;                       // guarded by mutex_

@@ -36,6 +36,7 @@ class FaultySerialLink : public platform::SerialLink {
   void ClearPortErrors() override { inner_.ClearPortErrors(); }
   void PollPortEvents() override { inner_.PollPortEvents(); }
   void IdleWait(std::chrono::milliseconds duration) override { inner_.IdleWait(duration); }
+  core::ByteTiming LastByteTiming() const override { return inner_.LastByteTiming(); }
   void ClosePort() override { inner_.ClosePort(); }
 
  private:
