@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/open_file_limit.h"
+#include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
@@ -54,6 +55,10 @@ int main(int argc, char* argv[]) {
       .log = log,
       .working_dir = working_dir,
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
+      .make_refclock_socket =
+          [](const std::string& path) {
+            return std::make_unique<platform::PosixRefclockSocket>(path);
+          },
   });
 
   ui::DesktopProgram program(service);

@@ -10,6 +10,7 @@
 
 #include "core/visible_text.h"
 #include "platform/open_file_limit.h"
+#include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_text_files.h"
@@ -55,6 +56,10 @@ int main(int argc, char* argv[]) {
       .log = log,
       .working_dir = ".",
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
+      .make_refclock_socket =
+          [](const std::string& path) {
+            return std::make_unique<platform::PosixRefclockSocket>(path);
+          },
   });
   service::HeadlessProgram program(system, service::HeadlessOptions{.say = Say});
   return program.Run(termination);

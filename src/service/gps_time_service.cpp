@@ -118,6 +118,17 @@ void GpsTimeService::Notice(const std::string& message) {
 
 void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
   if (acquisition_) StopThread();  // never two acquisition threads
+  // The feed follows the settings of each run; none is in use meanwhile.
+  decoders_.UseChronyFeed(nullptr);
+  chrony_feed_.reset();
+  refclock_socket_.reset();
+  if (!settings_.ChronySocketPath.empty() && env_.make_refclock_socket) {
+    refclock_socket_ = env_.make_refclock_socket(settings_.ChronySocketPath);
+    chrony_feed_ = std::make_unique<ChronyFeed>(
+        settings_, env_.log, *refclock_socket_,
+        [this](const std::string& problem) { shared_.clock_keeping.SetProblem(problem); });
+    decoders_.UseChronyFeed(chrony_feed_.get());
+  }
   shared_.lifecycle.AcquisitionRunning = true;
   shared_.lifecycle.PortActive = true;
   AcquisitionOptions acquisition_options;

@@ -44,10 +44,12 @@
 #include "core/status.h"
 #include "core/summer_rule.h"
 #include "core/text_files.h"
+#include "platform/refclock_socket.h"
 #include "platform/serial_link.h"
 #include "platform/system_clock.h"
 #include "platform/time_privilege.h"
 #include "service/acquisition_thread.h"
+#include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
 #include "service/program_intervals.h"
 #include "service/qt_main_thread_bridge.h"
@@ -67,6 +69,10 @@ struct ServiceEnvironment {
   std::filesystem::path working_dir = ".";
   // Makes the serial link for each new acquisition thread.
   std::function<std::unique_ptr<platform::SerialLink>()> make_link;
+  // Makes the socket to a chrony SOCK refclock at a path; unset: the
+  // program always keeps the clock itself.
+  std::function<std::unique_ptr<platform::RefclockSocket>(const std::string& path)>
+      make_refclock_socket;
 };
 
 struct ServiceOptions {
@@ -192,6 +198,9 @@ class GpsTimeService : public QObject {
   bool ending_ = false;  // destroyed: queued restarts are dropped
   // The callers of the restart queued behind the step under way, in order.
   std::vector<RestartDone> queued_restarts_;
+  // The chrony feed of the running acquisition, when its settings name one.
+  std::unique_ptr<platform::RefclockSocket> refclock_socket_;
+  std::unique_ptr<ChronyFeed> chrony_feed_;
   std::unique_ptr<comm_GPS_acq> acquisition_;
 };
 

@@ -58,6 +58,13 @@ void ReceiverDecoders::ConsiderClock(comm_GPS_acq& thread, const core::ClockCand
     const std::optional<ReceiverOffset>& offset = thread.ReceiverOffsetCommanded();
     if (!offset || *timing.burst_start < offset->written_at + kOffsetSettleNanos) return;
   }
+  if (chrony_feed_ != nullptr && chrony_feed_->Enabled()) {
+    // The burst's start on the real-time clock, as the system has it now.
+    const core::UtcNanos burst_start =
+        clock_.NowUtc() - (clock_.NowMonotonic() - *timing.burst_start);
+    chrony_feed_->OnFreshTime(burst_start, candidate.message_utc - burst_start);
+    return;
+  }
 
   const core::DateTime pc_now =
       core::DateTimeAt(clock_.NowUtc(), candidate.local_offset_minutes).value_or(core::DateTime{});

@@ -17,6 +17,10 @@
 // or an hour has passed, and the shared clock-keeping state tells the
 // operator while the clock is not being kept.
 //
+// With a chrony feed in use (a socket path in the settings), a fresh message
+// is handed to chrony instead, as the instant its burst began and the
+// message's UTC; the receiver delay is then chrony's to apply.
+//
 // One object serves the program's whole run, so the message counter that
 // paces the clock settings survives restarts of the acquisition. Used by one
 // acquisition thread at a time.
@@ -31,6 +35,7 @@
 #include "core/nmea_decoder.h"
 #include "core/utc_time.h"
 #include "platform/system_clock.h"
+#include "service/chrony_feed.h"
 #include "service/message_decoders.h"
 #include "service/time_message_sender.h"
 
@@ -50,6 +55,10 @@ class ReceiverDecoders : public MessageDecoders {
   void DecodeNmea(comm_GPS_acq& thread, std::size_t body_length) override;
   void DecodeMotorola(comm_GPS_acq& thread) override;
 
+  // The feed that takes the clock over from the decoders, or null. Set only
+  // while no acquisition thread runs; it must outlive its use.
+  void UseChronyFeed(ChronyFeed* feed) { chrony_feed_ = feed; }
+
   // Accepted time messages since the clock was last set or considered.
   std::uint32_t MessageCounter() const { return MessageCounter_; }
 
@@ -68,6 +77,7 @@ class ReceiverDecoders : public MessageDecoders {
   std::uint32_t MessageCounter_ = core::kInitialMessageCounter;
   core::FreshnessCheck freshness_;
   std::optional<core::UtcNanos> last_rmc_utc_;
+  ChronyFeed* chrony_feed_ = nullptr;  // not owned
   // The failure last logged, and when (monotonic), for the hourly reminder.
   std::string logged_failure_;
   core::MonotonicNanos logged_failure_at_ = 0;
