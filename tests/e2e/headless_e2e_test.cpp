@@ -48,6 +48,15 @@ time_t UtcSeconds(int year, int month, int day, int hour, int minute, int second
   return timegm(&fields);
 }
 
+// Whole seconds since the epoch at `hour`:`minute` UTC tomorrow: a date the
+// program may set the clock to (after its build date), whenever the tests run.
+time_t TomorrowAt(int hour, int minute) {
+  const time_t tomorrow = time(nullptr) + 86'400;
+  tm fields{};
+  gmtime_r(&tomorrow, &fields);
+  return UtcSeconds(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, hour, minute, 0);
+}
+
 // One line of `gpstime-client --raw`: date, time, satellites, 39 hex bytes.
 struct ClientRecord {
   std::string date_time;
@@ -81,14 +90,16 @@ void ExpectRecordTimes(const std::vector<std::string>& lines, time_t first, int 
   }
 }
 
-TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnce) {
+TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnceInUtcWhateverTheZone) {
+  const time_t first_utc = TomorrowAt(11, 5);
   std::string device;
-  auto sim = StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--interval",
+  auto sim = StartSimulator({"--protocol", "nmea", "--start", UtcText(first_utc), "--interval",
                              "0.5", "--count", "5", "--start-delay", kSimStartDelayText},
                             device);
   ASSERT_FALSE(device.empty()) << "simulator did not start";
   const auto sim_started = E2eClock::now();
-  ASSERT_TRUE(StartDaemon(true));
+  // A machine zone with its own summer time, unlike the configured offset.
+  ASSERT_TRUE(StartDaemon(true, StandardStreams::kInherited, "EST5EDT,M3.2.0,M11.1.0"));
   auto client = StartClient({"--count", "5", "--raw"});
   ASSERT_TRUE(client->started());
   ASSERT_LT(E2eClock::now() - sim_started, kSimStartDelay - 2s)
@@ -97,27 +108,32 @@ TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnce) {
   const std::vector<std::string> lines = ReadRecords(*client, 5, kSimStartDelay + 20s);
   ASSERT_EQ(lines.size(), 5u);
   // GMT offset 2 h (the default without "GPS_parm.txt"), 0.5 s apart.
-  const time_t first_local = UtcSeconds(2026, 12, 7, 13, 5, 0);
-  ExpectRecordTimes(lines, first_local, 500);
+  ExpectRecordTimes(lines, first_utc + 2 * 3600, 500);
   const std::optional<int> client_status = client->WaitForExit(10s);
   ASSERT_TRUE(client_status.has_value());
   EXPECT_EQ(*client_status, 0);
 
   const int status = daemon_->Stop(10s);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  // The first message sets the clock to its UTC, plus the moment it took to
+  // arrive and be decoded; the machine's zone changes nothing.
   const std::vector<ClockCall> calls = ClockCalls();
   ASSERT_EQ(calls.size(), 1u) << ReadFileText(clock_log_);
   EXPECT_EQ(calls[0].clock_id, CLOCK_REALTIME);
-  EXPECT_EQ(calls[0].seconds, first_local);  // the program runs with TZ=UTC
-  EXPECT_EQ(calls[0].nanoseconds, 0);
-  EXPECT_EQ(calls[0].local_text, "2026-12-07 13:05:00");
+  EXPECT_EQ(calls[0].seconds, first_utc);
+  EXPECT_LT(calls[0].nanoseconds, 300'000'000L);
+  EXPECT_TRUE(StderrHasLine(
+      "orvik-gpstimed: The machine's time zone is UTC-05:00, the configured local time "
+      "UTC+02:00: the PC clock is kept in UTC, and the times shown and sent are UTC+02:00."))
+      << Stderr();
 }
 
-TEST_F(HeadlessProgram, MotorolaReceiverTimeIsServedWithoutOffset) {
+TEST_F(HeadlessProgram, MotorolaReceiverIsToldItsOffsetAndSetsTheClockOnceItApplies) {
   ASSERT_TRUE(
       WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "Motorola_Oncore", false)));
+  const time_t first_utc = TomorrowAt(11, 5);
   std::string device;
-  auto sim = StartSimulator({"--protocol", "oncore", "--start", "2026-12-07 11:05:00", "--interval",
+  auto sim = StartSimulator({"--protocol", "oncore", "--start", UtcText(first_utc), "--interval",
                              "1", "--count", "4", "--start-delay", kSimStartDelayText},
                             device);
   ASSERT_FALSE(device.empty()) << "simulator did not start";
@@ -129,17 +145,17 @@ TEST_F(HeadlessProgram, MotorolaReceiverTimeIsServedWithoutOffset) {
 
   const std::vector<std::string> lines = ReadRecords(*client, 4, kSimStartDelay + 20s);
   ASSERT_EQ(lines.size(), 4u);
-  // The receiver's own (local) time, one second apart; no GMT offset added.
-  const time_t first = UtcSeconds(2026, 12, 7, 11, 5, 0);
-  ExpectRecordTimes(lines, first, 1000);
+  // The receiver's own local time, one second apart: it was sent the GMT
+  // offset (2 h) at the start of the acquisition, long before its first message.
+  ExpectRecordTimes(lines, first_utc + 2 * 3600, 1000);
   EXPECT_EQ(client->WaitForExit(10s), std::optional<int>(0));
 
   const int status = daemon_->Stop(10s);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const std::vector<ClockCall> calls = ClockCalls();
   ASSERT_EQ(calls.size(), 1u) << ReadFileText(clock_log_);
-  EXPECT_EQ(calls[0].seconds, first);
-  EXPECT_EQ(calls[0].local_text, "2026-12-07 11:05:00");
+  EXPECT_EQ(calls[0].seconds, first_utc);  // UTC: the receiver's time less the offset
+  EXPECT_LT(calls[0].nanoseconds, 300'000'000L);
 }
 
 TEST_F(HeadlessProgram, BadSettingsFileIsReportedAndRetriedUntilMended) {

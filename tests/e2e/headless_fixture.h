@@ -84,8 +84,9 @@ class HeadlessProgram : public ::testing::Test {
   // Starts the program, waits for its exec and refuses to go on unless it
   // cannot set the clock; with `expect_serving` also waits for its start.
   ::testing::AssertionResult StartDaemon(bool expect_serving,
-                                         StandardStreams streams = StandardStreams::kInherited) {
-    daemon_ = StartHeadless(Programs(), work_, stderr_file_, clock_log_, streams);
+                                         StandardStreams streams = StandardStreams::kInherited,
+                                         std::string_view time_zone = "UTC") {
+    daemon_ = StartHeadless(Programs(), work_, stderr_file_, clock_log_, streams, time_zone);
     if (!daemon_->started()) return ::testing::AssertionFailure() << "setpriv did not start";
     if (auto checked = CannotSetClock(daemon_->pid(), ORVIK_GPSTIMED_PATH, 10s); !checked) {
       daemon_->Stop(1s);
