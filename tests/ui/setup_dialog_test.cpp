@@ -186,6 +186,41 @@ TEST_F(SetupDialogTest, DigitTypedInTheSecondPositionIsSavedAlone) {
   EXPECT_EQ(harness_.service().settings().PortNumber, 5);
 }
 
+// Entering a field by Tab or by a click selects what it shows, so a digit
+// typed replaces the value instead of landing in a blank before it, or
+// being refused behind the last position.
+TEST_F(SetupDialogTest, EnteringAFieldSelectsItsTextSoTypingReplacesIt) {
+  harness_.Start();
+  dialog().show();
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  struct Case {
+    const char* legend;
+    const char* field;
+    bool by_click;
+    const char* typed;
+    const char* saved;
+  };
+  for (const Case& c : {Case{"interval by Tab", "MaskEdit4", false, "5", "5"},
+                        Case{"interval by click", "MaskEdit4", true, "5", "5"},
+                        Case{"full month field by Tab", "MaskEdit7", false, "4", "4"},
+                        Case{"full month field by click", "MaskEdit7", true, "12", "12"}}) {
+    SCOPED_TRACE(c.legend);
+    dialog().FormActivate();
+    Child<QCheckBox>(dialog(), "CheckBox1").setFocus(Qt::OtherFocusReason);
+    ui::MaskedEdit& field = edit(c.field);
+    if (c.by_click) {
+      // At the end of the text, where a cursor alone would refuse every key.
+      QTest::mouseClick(&field, Qt::LeftButton, {}, QPoint(field.width() - 4, field.height() / 2));
+    } else {
+      field.setFocus(Qt::TabFocusReason);
+    }
+    ASSERT_TRUE(field.hasFocus());
+    QTest::keyClicks(&field, QString::fromLatin1(c.typed));
+    EXPECT_EQ(field.FieldText(), QString::fromLatin1(c.saved));
+  }
+}
+
 TEST_F(SetupDialogTest, ReloadErrorsAreShownAndTheBadTextComesBack) {
   struct Case {
     const char* legend;
