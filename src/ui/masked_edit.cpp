@@ -21,6 +21,8 @@ MaskedEdit::MaskedEdit(int positions, Accepts accepts, const char* name, QWidget
 
 void MaskedEdit::SetFieldText(const QString& text) {
   // Blanks first, so that a shorter value sits at the right end of the field.
+  // The value it already shows leaves the cursor where the operator has it.
+  if (text == FieldText()) return;
   QString placed = text;
   if (placed.size() < positions_) placed.prepend(QString(positions_ - placed.size(), kBlank));
   setText(placed);

@@ -33,6 +33,7 @@ class MaskedEdit : public QLineEdit {
 
   // Shows `text` right-aligned in the field; characters a position cannot
   // take are left out, and a text longer than the field keeps its start.
+  // The value it already shows leaves the field (and its cursor) as it is.
   void SetFieldText(const QString& text);
   // The field's text with its blanks removed.
   QString FieldText() const;
