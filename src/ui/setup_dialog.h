@@ -65,10 +65,6 @@ class SetupDialog : public QWidget {
   // it and restart. Returns the service's result.
   core::Status FormDeactivate();
 
-  // Shrinks the window to `room` (never beyond its controls' size); the
-  // controls then scroll inside it. Used when the screen is too small.
-  void FitInto(const QSize& room);
-
   // The protocol list's item index for the apply: -1 when its text is not
   // one of the items.
   int ProtocolIndex() const;
@@ -79,8 +75,10 @@ class SetupDialog : public QWidget {
 
  private:
   void BuildControls();
-  void PlaceNewFields();
   void SetTabOrder();
+  // Sizes the window to its controls, or to `room` when that is smaller; the
+  // controls then scroll inside it.
+  void FitInto(const QSize& room);
   void onFocusWindowChanged(QWindow* focused);
   void ApplyQueued();
   bool IsThisWindow(const QWindow* window) const;

@@ -2,8 +2,6 @@
 // every window of the program shown on the screen the test runs on. The
 // ctest entry orvik_ui_small_screen runs these on a 1024 x 600 screen at a
 // scale factor of 2 (512 x 300 units: less than the setup dialog's height).
-#include "ui/screen_fit.h"
-
 #include <gtest/gtest.h>
 
 #include <QScreen>
@@ -11,6 +9,7 @@
 
 #include "ui/desktop_test_harness.h"
 #include "ui/masked_edit.h"
+#include "ui/screen_fit.h"
 
 namespace orvik::testing {
 namespace {

@@ -1,8 +1,6 @@
 // The setup dialog: its controls, showing the settings on activation,
 // applying them (save and restart) on deactivation, the masks, and how a
 // failed save or a failed reload reaches the operator.
-#include "ui/setup_dialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +14,7 @@
 #include "ui/desktop_test_harness.h"
 #include "ui/form_helpers.h"
 #include "ui/masked_edit.h"
+#include "ui/setup_dialog.h"
 
 namespace orvik::testing {
 namespace {
@@ -413,7 +412,6 @@ TEST_F(SetupDialogTest, EditsTypedWhileTheRestartRunsAreKept) {
       // are shown, and what was typed meanwhile is still there.
       ASSERT_TRUE(ProcessEventsUntil([&] { return harness.service().AcquisitionRunning(); },
                                      std::chrono::seconds(5)));
-      QTest::qWait(20);
       EXPECT_EQ(gmt_hours.FieldText(), "-7");
       EXPECT_EQ(port.FieldText(), "4");
       EXPECT_EQ(harness.files().WriteCount(), writes_before + 1);

@@ -1,7 +1,5 @@
 // The hidden main window: the notification-area icon and its menu, the
 // double click, "Exit" and the watchdog.
-#include "ui/tray_owner.h"
-
 #include <gtest/gtest.h>
 
 #include <QMenu>
@@ -10,6 +8,7 @@
 
 #include "ui/desktop_test_harness.h"
 #include "ui/status_window.h"
+#include "ui/tray_owner.h"
 
 namespace orvik::testing {
 namespace {
