@@ -180,8 +180,8 @@ void SetupDialog::BuildControls() {
   // Wide enough that no control touches the right edge.
   int width = kClientWidth;
   for (const QWidget* child : client_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child != &chrony_socket_)
-      width = std::max(width, child->geometry().right() + 1 + kEdgeMargin);
+    if (child == &chrony_socket_) continue;  // placed below, up to the margin
+    width = std::max(width, child->geometry().right() + 1 + kEdgeMargin);
   }
   const int socket_left = chrony_socket_label_.geometry().right() + 1 + kCaptionGap;
   chrony_socket_.setGeometry(socket_left, 130, width - kEdgeMargin - socket_left, kEditHeight);
@@ -224,10 +224,12 @@ void SetupDialog::SetTabOrder() {
 void SetupDialog::FitInto(const QSize& room) {
   QSize size = client_.size();
   // A scroll bar in one direction takes room from the other.
-  if (size.height() > room.height())
+  if (size.height() > room.height()) {
     size.rwidth() += scroller_.verticalScrollBar()->sizeHint().width();
-  if (size.width() > room.width())
+  }
+  if (size.width() > room.width()) {
     size.rheight() += scroller_.horizontalScrollBar()->sizeHint().height();
+  }
   setFixedSize(size.boundedTo(room));
 }
 
