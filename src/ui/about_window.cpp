@@ -1,6 +1,9 @@
 #include "ui/about_window.h"
 
+#include <algorithm>
+
 #include "ui/form_helpers.h"
+#include "ui/screen_fit.h"
 
 namespace orvik::ui {
 
@@ -9,7 +12,6 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, CloseBoxOnlyFlags())
   setWindowTitle(QStringLiteral("About"));
   setFont(WindowFont());
   move(352, 192);
-  setFixedSize(176, 82);
   const QFont base = font();
   PlaceLabel(name_, *this, "Label1", 8, 26, QStringLiteral("Orvik - GPS Time"),
              PixelFont(base, 13, true));
@@ -17,6 +19,17 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, CloseBoxOnlyFlags())
              PixelFont(base, 11, true));
   PlaceLabel(version_, *this, "Label3", 8, 65, QStringLiteral("Ver. 3.5  TCP/IP Server"),
              PixelFont(base, 13, true));
+  // As wide as the lines need, with the same margin on the right as on the left.
+  int width = 176;
+  for (const QLabel* line : {&name_, &protocols_, &version_}) {
+    width = std::max(width, line->geometry().right() + 1 + kEdgeMargin);
+  }
+  setFixedSize(width, 82);
+}
+
+void AboutWindow::showEvent(QShowEvent* event) {
+  KeepOnScreen(*this);
+  QWidget::showEvent(event);
 }
 
 }  // namespace orvik::ui

@@ -1,5 +1,6 @@
 // AboutWindow: the "About" window: the program's name, its protocols and its
-// version, three bold lines. No behaviour of its own. Main thread only.
+// version, three bold lines, with a margin on both sides (the window widens
+// for a wider font). No behaviour of its own. Main thread only.
 #pragma once
 
 #include <QLabel>
@@ -13,6 +14,9 @@ class AboutWindow : public QWidget {
  public:
   // Builds the window, hidden.
   explicit AboutWindow(QWidget* parent = nullptr);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   QLabel name_;       // "Orvik - GPS Time"

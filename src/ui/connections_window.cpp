@@ -1,10 +1,13 @@
 #include "ui/connections_window.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QStyle>
 #include <algorithm>
 
 #include "ui/form_helpers.h"
+#include "ui/screen_fit.h"
 
 namespace orvik::ui {
 
@@ -18,6 +21,8 @@ constexpr int kGridLeft = 5;
 constexpr int kGridTop = 8;
 constexpr int kGridWidth = 342;
 constexpr int kGridBottomMargin = 7;  // 128 - 8 - 113: kept when the window grows
+// The widest position shown: the client table has 32 rows.
+constexpr const char* kWidestPosition = " 32.";
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -44,6 +49,15 @@ ConnectionsWindow::ConnectionsWindow(service::TimeServer& server, QWidget* paren
   for (int column = 0; column < kColumns; ++column) {
     grid_.setColumnWidth(column, kColumnWidths[column]);
   }
+  // The position column is as wide as " 32." needs; the host-name column,
+  // which has room to spare, gives up what it gains.
+  const int cell_margin =
+      grid_.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid_) + 1;
+  const int position_width = std::max(
+      kColumnWidths[0],
+      grid_.fontMetrics().horizontalAdvance(QLatin1String(kWidestPosition)) + 2 * cell_margin + 1);
+  grid_.setColumnWidth(0, position_width);
+  grid_.setColumnWidth(3, kColumnWidths[3] - (position_width - kColumnWidths[0]));
   grid_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid_.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   grid_.setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -63,12 +77,32 @@ void ConnectionsWindow::SetCell(int row, int column, const QString& text) {
     grid_.setItem(row, column, new QTableWidgetItem());  // the grid owns its items
     item = grid_.item(row, column);
     if (column == 0) {
-      // The leftmost column is the shaded fixed column of the grid.
-      item->setBackground(palette().button());
       item->setFlags(Qt::ItemIsEnabled);
+      ShadeAsFixed(*item);
     }
   }
   item->setText(text);
+}
+
+void ConnectionsWindow::ShadeAsFixed(QTableWidgetItem& item) const {
+  // The leftmost column is the shaded fixed column of the grid, in the
+  // colours of a button of the current palette, so it reads in any theme.
+  // The window's palette: it has changed before the grid hears of it.
+  item.setBackground(palette().button());
+  item.setForeground(palette().buttonText());
+}
+
+void ConnectionsWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::PaletteChange) return;
+  for (int row = 0; row < grid_.rowCount(); ++row) {
+    if (QTableWidgetItem* item = grid_.item(row, 0); item != nullptr) ShadeAsFixed(*item);
+  }
+}
+
+void ConnectionsWindow::showEvent(QShowEvent* event) {
+  KeepOnScreen(*this);
+  QWidget::showEvent(event);
 }
 
 void ConnectionsWindow::ClientTableChanged(const service::ClientTable& table) {

@@ -2,7 +2,9 @@
 // the time service: position in the list (" 1.", " 2.", ...), address, port
 // and host name, one row per connected client. The time server tells it
 // about every change of its client table, whether the window is shown or
-// not, so it is current whenever it is opened. Main thread only.
+// not, so it is current whenever it is opened. The position column is wide
+// enough for every position and is shaded in the current palette's button
+// colours. Main thread only.
 #pragma once
 
 #include <QTableWidget>
@@ -29,9 +31,12 @@ class ConnectionsWindow : public QWidget, public service::ClientViewObserver {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void SetCell(int row, int column, const QString& text);
+  void ShadeAsFixed(QTableWidgetItem& item) const;
 
   service::TimeServer& server_;
   QTableWidget grid_;  // StringGrid1

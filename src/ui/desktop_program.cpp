@@ -7,14 +7,16 @@ namespace orvik::ui {
 
 namespace {
 
-bool AskForNotificationArea(const std::optional<bool>& given) {
-  return given.has_value() ? *given : QSystemTrayIcon::isSystemTrayAvailable();
+bool AskForNotificationArea(const DesktopOptions& options) {
+  if (options.notification_area.has_value()) return *options.notification_area;
+  return options.notification_area_available ? options.notification_area_available()
+                                             : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 }  // namespace
 
 DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions options)
-    : notification_area_(AskForNotificationArea(options.notification_area)),
+    : notification_area_(AskForNotificationArea(options)),
       options_(std::move(options)),
       boxes_(options_.report ? nullptr : std::make_unique<MessageBoxReporter>()),
       tray_(service,
@@ -22,10 +24,17 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions 
                 .notification_area = notification_area_,
                 .quit = options_.quit ? options_.quit : [] { QCoreApplication::quit(); },
                 .after_watchdog = [this] { status_.SyncDisplayTimer(); },
+                .notification_area_available = options_.notification_area_available,
+                .notification_area_appeared =
+                    [this] {
+                      notification_area_ = true;
+                      status_.MoveIntoNotificationArea();
+                    },
             }),
       status_(service,
               StatusWindowHooks{
                   .report = Reporter(),
+                  .withdraw = Withdrawal(),
                   .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
                   .notification_area = notification_area_,
                   .hide_main_form = [this] { tray_.HideMainForm(); },
@@ -36,6 +45,7 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions 
               }),
       setup_(service, SetupDialogHooks{
                           .report = Reporter(),
+                          .withdraw = Withdrawal(),
                           .after_apply = [this] { status_.SyncDisplayTimer(); },
                       }),
       connections_(service.server()) {
@@ -48,6 +58,13 @@ OperatorReporter DesktopProgram::Reporter() {
   if (options_.report) return options_.report;
   MessageBoxReporter* boxes = boxes_.get();
   return [boxes](const QString& message) { boxes->Report(message); };
+}
+
+OperatorWithdrawal DesktopProgram::Withdrawal() {
+  if (options_.withdraw) return options_.withdraw;
+  MessageBoxReporter* boxes = boxes_.get();
+  if (boxes == nullptr) return {};
+  return [boxes](const QString& message) { boxes->Withdraw(message); };
 }
 
 void DesktopProgram::ShowAtStart() {

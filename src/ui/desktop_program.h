@@ -22,10 +22,16 @@
 namespace orvik::ui {
 
 struct DesktopOptions {
-  // Whether a notification area exists; unset: ask the desktop.
+  // Whether a notification area exists at start; unset: ask the desktop.
   std::optional<bool> notification_area;
+  // Whether one exists now, asked while there is none so that the program
+  // moves into one that appears later; unset: ask the desktop.
+  std::function<bool()> notification_area_available;
   // Shows an error message; unset: a message box that does not block.
   OperatorReporter report;
+  // Takes back a message whose cause is gone; unset: the message box closes
+  // if it still shows it (nothing when `report` is given alone).
+  OperatorWithdrawal withdraw;
   // One simple system beep; unset: QApplication::beep().
   std::function<void()> beep;
   // Ends the event loop; unset: QCoreApplication::quit().
@@ -46,6 +52,8 @@ class DesktopProgram {
   // without a notification area, the status window.
   void ShowAtStart();
 
+  // Whether the program lives in a notification area (at start, or since
+  // one appeared).
   bool HasNotificationArea() const { return notification_area_; }
   TrayOwner& trayOwner() { return tray_; }
   StatusWindow& statusWindow() { return status_; }
@@ -56,8 +64,9 @@ class DesktopProgram {
  private:
   static void ShowWindow(QWidget& window);
   OperatorReporter Reporter();
+  OperatorWithdrawal Withdrawal();
 
-  const bool notification_area_;
+  bool notification_area_;
   DesktopOptions options_;
   std::unique_ptr<MessageBoxReporter> boxes_;  // when no reporter was given
   TrayOwner tray_;                  // TForm5

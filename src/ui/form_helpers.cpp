@@ -31,6 +31,15 @@ void SetAutoSizedText(QLabel& label, const QString& text) {
   label.adjustSize();
 }
 
+void SetWarningTextColor(QLabel& label) {
+  // The window's palette: when it changes, the window hears of it before
+  // its children take it over.
+  const bool light_window = label.window()->palette().color(QPalette::Window).lightness() >= 128;
+  QPalette palette = label.palette();
+  palette.setColor(QPalette::WindowText, light_window ? QColor(176, 0, 0) : QColor(255, 128, 128));
+  label.setPalette(palette);
+}
+
 Qt::WindowFlags CloseBoxOnlyFlags() {
   return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
          Qt::WindowCloseButtonHint;

@@ -10,6 +10,9 @@
 
 namespace orvik::ui {
 
+// The least space between a window's controls and its right edge.
+inline constexpr int kEdgeMargin = 8;
+
 // The windows' base font: the application's sans-serif at 11 pixels,
 // semi-condensed, so the captions fit the places and sizes the windows are
 // laid out with.
@@ -26,6 +29,11 @@ void PlaceLabel(QLabel& label, QWidget& parent, const char* name, int x, int y,
 // Sets the text of `label` and resizes it to fit, so a longer text is never
 // cut off.
 void SetAutoSizedText(QLabel& label, const QString& text);
+
+// Gives `label` a red text that reads well on its window's background
+// colour: dark on a light window, light on a dark one. Call again when the
+// window's palette changes.
+void SetWarningTextColor(QLabel& label);
 
 // Flags of a top-level window whose title bar has a close box and no
 // minimise or maximise box.

@@ -19,4 +19,8 @@ void MessageBoxReporter::Report(const QString& message) {
   box_->raise();
 }
 
+void MessageBoxReporter::Withdraw(const QString& message) {
+  if (box_ && box_->isVisible() && box_->text() == message) box_->hide();
+}
+
 }  // namespace orvik::ui

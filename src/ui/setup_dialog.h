@@ -11,6 +11,14 @@
 // that fails is told to the operator and the edits are kept for the next
 // showing; an error of the restart's start-up sequence reaches the operator
 // through the status window, and the bad text is shown again next time.
+// What the operator types while a restart runs is kept: shown again when the
+// restart ends in the dialog, applied when the dialog was left meanwhile.
+//
+// Beside the classic settings it edits the receiver delay (line 15 of the
+// file) on the port's row and the chrony socket path (line 16) on the sound
+// row, so the window keeps its height. Tab moves through the inputs in
+// screen order. Where the screen is too small for the window, its controls
+// scroll inside it.
 //
 // Main thread only.
 #pragma once
@@ -19,7 +27,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QScrollArea>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -37,6 +47,7 @@ namespace orvik::ui {
 
 struct SetupDialogHooks {
   OperatorReporter report;          // shows a failed save to the operator
+  OperatorWithdrawal withdraw;      // takes it back once a save succeeds
   std::function<void()> after_apply;  // runs after every apply (restart done)
 };
 
@@ -60,17 +71,28 @@ class SetupDialog : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();
+  void SetTabOrder();
+  // Sizes the window to its controls, or to `room` when that is smaller; the
+  // controls then scroll inside it.
+  void FitInto(const QSize& room);
   void onFocusWindowChanged(QWindow* focused);
   void ApplyQueued();
   bool IsThisWindow(const QWindow* window) const;
   void ShowSettings(const core::Settings& settings);
+  // The controls' contents over a copy of the service's settings.
+  core::Settings EditedSettings() const;
+  core::Status Apply(const core::Settings& edited);
 
   service::GpsTimeService& service_;
   const SetupDialogHooks hooks_;
 
+  // Declared before the controls, which are its children and must go first.
+  QScrollArea scroller_;            // shows client_, with scroll bars only on a small screen
+  QWidget client_;                  // the client area the controls are placed in
   std::array<QLabel, 12> labels_;   // Label1 .. Label12
   std::array<QFrame, 3> panels_;    // Panel1 .. Panel3 (separator lines)
   std::unique_ptr<MaskedEdit> port_;              // MaskEdit1
@@ -86,6 +108,10 @@ class SetupDialog : public QWidget {
   QCheckBox only_min_sec_;   // CheckBox1
   QCheckBox sound_disabled_; // CheckBox2
   QCheckBox summer_time_;    // CheckBox3
+  QLabel receiver_delay_label_;
+  std::unique_ptr<MaskedEdit> receiver_delay_;
+  QLabel chrony_socket_label_;
+  QLineEdit chrony_socket_;
 
   // The last of the program's windows that had the focus (an error box
   // does not count); null after the dialog applied on closing.
@@ -94,6 +120,7 @@ class SetupDialog : public QWidget {
   bool startup_failed_during_apply_ = false;
   // Edits whose save failed: shown again instead of the settings.
   std::optional<core::Settings> unsaved_;
+  QString reported_save_error_;  // shown to the operator; empty: none
 };
 
 }  // namespace orvik::ui

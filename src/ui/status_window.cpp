@@ -5,10 +5,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPalette>
+#include <algorithm>
 #include <utility>
 
 #include "service/program_intervals.h"
 #include "ui/form_helpers.h"
+#include "ui/screen_fit.h"
 
 namespace orvik::ui {
 
@@ -16,6 +18,11 @@ namespace {
 
 constexpr int kClientWidth = 294;
 constexpr int kClientHeight = 86;
+constexpr int kLabelGap = 8;  // between two texts on one line
+// The widest texts the time and date labels show: the decoders frame the
+// time of a message without a valid fix with "?".
+constexpr const char* kWidestTime = "?00:00:00?";
+constexpr const char* kWidestDate = "00.00.0000";
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -41,6 +48,7 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
     : QMainWindow(parent, CloseBoxOnlyFlags()),
       service_(service),
       hooks_(std::move(hooks)),
+      notification_area_(hooks_.notification_area),
       commands_menu_(QStringLiteral("Commands to GPS"), this),
       setup_menu_(QStringLiteral("Setup"), this),
       display_timer_(this),
@@ -80,7 +88,6 @@ StatusWindow::~StatusWindow() {
 
 void StatusWindow::BuildClientArea() {
   client_.setObjectName(QStringLiteral("ClientArea"));
-  client_.setFixedSize(kClientWidth, kClientHeight);
   const QFont base = font();
 
   QFont warning_font = PixelFont(base, 16, true);
@@ -92,16 +99,22 @@ void StatusWindow::BuildClientArea() {
   no_communication_.setPalette(red);
   no_communication_.hide();
 
-  PlaceLabel(time_, client_, "Label5", 4, 26, QStringLiteral("Time"), PixelFont(base, 19, true));
-  PlaceLabel(date_, client_, "Label7", 108, 26, QStringLiteral("Date"), PixelFont(base, 19, true));
+  const QFont time_font = PixelFont(base, 19, true);
+  PlaceLabel(time_, client_, "Label5", 4, 26, QStringLiteral("Time"), time_font);
+  // The date starts behind the widest time, so no time runs into it.
+  const QFontMetrics time_metrics(time_font);
+  const int date_left = std::max(
+      108, time_.x() + time_metrics.horizontalAdvance(QLatin1String(kWidestTime)) + kLabelGap);
+  PlaceLabel(date_, client_, "Label7", date_left, 26, QStringLiteral("Date"), time_font);
   PlaceLabel(satellites_title_, client_, "Label8", 4, 58, QStringLiteral("Tracked satellites:"),
              PixelFont(base, 16, true));
-  PlaceLabel(satellites_, client_, "Label6", 171, 56, QStringLiteral("0 / 0"),
+  const int counts_left = std::max(171, satellites_title_.geometry().right() + 1 + kLabelGap / 2);
+  PlaceLabel(satellites_, client_, "Label6", counts_left, 56, QStringLiteral("0 / 0"),
              PixelFont(base, 16, true));
 
   no_satellite_bar_.setParent(&client_);
   no_satellite_bar_.setObjectName(QStringLiteral("Image1"));
-  no_satellite_bar_.setGeometry(170, 73, 41, 7);
+  no_satellite_bar_.setGeometry(counts_left - 1, 73, 41, 7);
   no_satellite_bar_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
   no_satellite_bar_.setPixmap(NoSatellitePicture());
   no_satellite_bar_.hide();
@@ -111,6 +124,34 @@ void StatusWindow::BuildClientArea() {
   sound_off_.setText(QStringLiteral("Sound Off"));
   sound_off_.setGeometry(231, 6, 60, 20);
   connect(&sound_off_, &QPushButton::clicked, this, &StatusWindow::onSoundOffClicked);
+
+  const int width = std::max(
+      kClientWidth,
+      date_left + time_metrics.horizontalAdvance(QLatin1String(kWidestDate)) + kLabelGap / 2);
+  client_.setFixedSize(width, kClientHeight);
+
+  clock_keeping_.setParent(&client_);
+  clock_keeping_.setObjectName(QStringLiteral("ClockKeepingProblem"));
+  clock_keeping_.setFont(PixelFont(base, 12, true));
+  clock_keeping_.setWordWrap(true);
+  clock_keeping_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  clock_keeping_.hide();
+  SetWarningTextColor(clock_keeping_);
+}
+
+void StatusWindow::ShowClockKeeping(const QString& problem) {
+  if (problem == clock_keeping_.text() && clock_keeping_.isHidden() == problem.isEmpty()) return;
+  clock_keeping_.setText(problem);
+  if (problem.isEmpty()) {
+    clock_keeping_.hide();
+    client_.setFixedHeight(kClientHeight);
+    return;
+  }
+  // A line of its own under the satellite counts; the window grows by it.
+  const int width = client_.width() - 2 * 4;
+  clock_keeping_.setGeometry(4, kClientHeight, width, clock_keeping_.heightForWidth(width));
+  clock_keeping_.show();
+  client_.setFixedHeight(kClientHeight + clock_keeping_.height() + 4);
 }
 
 void StatusWindow::BuildMenu() {
@@ -147,11 +188,29 @@ void StatusWindow::BuildMenu() {
 }
 
 void StatusWindow::SyncDisplayTimer() {
-  if (!display_timer_.isActive() && service_.AcquisitionRunning()) display_timer_.start();
+  if (!service_.AcquisitionRunning()) return;
+  if (!display_timer_.isActive()) display_timer_.start();
+  // A start-up completed: the error of an earlier one no longer holds.
+  if (!shown_startup_error_.isEmpty()) {
+    if (hooks_.withdraw) hooks_.withdraw(shown_startup_error_);
+    shown_startup_error_.clear();
+  }
+}
+
+void StatusWindow::MoveIntoNotificationArea() { notification_area_ = true; }
+
+void StatusWindow::showEvent(QShowEvent* event) {
+  KeepOnScreen(*this);
+  QMainWindow::showEvent(event);
+}
+
+void StatusWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) SetWarningTextColor(clock_keeping_);
 }
 
 void StatusWindow::closeEvent(QCloseEvent* event) {
-  if (!hooks_.notification_area && hooks_.end_program) {
+  if (!notification_area_ && hooks_.end_program) {
     // Without a notification area a hidden status window could never be
     // shown again, so its close box ends the program instead.
     event->ignore();
@@ -165,7 +224,7 @@ void StatusWindow::onDisplayTick() {
   // A summer/zone switch takes the whole tick; the display waits for the next.
   if (service_.SummerSwitchTick()) return;
 
-  if (hooks_.notification_area && hide_countdown_ > 0) {
+  if (notification_area_ && hide_countdown_ > 0) {
     --hide_countdown_;
     if (hide_countdown_ == 0) {
       hide();
@@ -180,6 +239,7 @@ void StatusWindow::onDisplayTick() {
     SetAutoSizedText(date_, Latin1(texts.DateText));
     SetAutoSizedText(satellites_, Latin1(texts.SatText));
   }
+  ShowClockKeeping(QString::fromStdString(service_.shared().clock_keeping.Problem()));
 }
 
 void StatusWindow::onCommunicationTick() {
@@ -213,6 +273,7 @@ void StatusWindow::onCommandsMenuEnabledChanged(bool enabled) {
 }
 
 void StatusWindow::onStartupFailed(const QString& message) {
+  shown_startup_error_ = message;
   if (hooks_.report) hooks_.report(message);
 }
 

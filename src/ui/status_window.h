@@ -3,7 +3,10 @@
 // publishes in the shared display state, warns with "No communication!", a
 // red bar and a beep, and its menu leads to the receiver commands and to the
 // setup, Connections and About windows. Creating it runs the service's
-// start-up sequence.
+// start-up sequence. Under the satellite counts a line tells, in the
+// palette's warning colour, why the PC clock is not being kept; it is hidden
+// while the clock is kept. A start-up error shown to the operator is taken
+// back once a later start-up completes.
 //
 // Two timers drive it: Timer1 (1 s: summer/zone check, auto-hide, display
 // copy; enabled only once a start-up sequence has completed) and Timer2
@@ -28,6 +31,7 @@ namespace orvik::ui {
 // What the status window needs from the rest of the program.
 struct StatusWindowHooks {
   OperatorReporter report;             // shows an error message to the operator
+  OperatorWithdrawal withdraw;         // takes back a start-up error once a start completes
   std::function<void()> beep;          // one simple system beep
   // A notification-area icon exists: the window hides itself two Timer1
   // ticks after start-up and its close box only hides it. Without one it
@@ -52,8 +56,13 @@ class StatusWindow : public QMainWindow {
   ~StatusWindow() override;
 
   // Starts Timer1 if a start-up sequence has completed since (the
-  // acquisition runs) and it is not running yet. Call after a restart.
+  // acquisition runs) and it is not running yet, and then takes back the
+  // start-up error shown before. Call after a restart.
   void SyncDisplayTimer();
+
+  // A notification area has appeared: from now on the close box hides the
+  // window, and it hides itself as at a start with one (unless it already did).
+  void MoveIntoNotificationArea();
 
   // False once "Sound Off" was pressed; nothing sets it again.
   bool SoundOn() const { return sound_on_; }
@@ -63,9 +72,12 @@ class StatusWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildClientArea();
+  void ShowClockKeeping(const QString& problem);
   void BuildMenu();
   void onDisplayTick();
   void onCommunicationTick();
@@ -77,6 +89,7 @@ class StatusWindow : public QMainWindow {
 
   service::GpsTimeService& service_;
   const StatusWindowHooks hooks_;
+  bool notification_area_;
 
   QWidget client_;
   QLabel no_communication_;  // Label3
@@ -86,6 +99,7 @@ class StatusWindow : public QMainWindow {
   QLabel satellites_;        // Label6
   QLabel no_satellite_bar_;  // Image1
   QPushButton sound_off_;    // Button1
+  QLabel clock_keeping_;     // why the PC clock is not kept; hidden while it is
   QMenu commands_menu_;      // Seadmine1
   QMenu setup_menu_;         // Seaded1
   QTimer display_timer_;     // Timer1
@@ -93,6 +107,7 @@ class StatusWindow : public QMainWindow {
 
   bool sound_on_ = true;
   std::uint8_t hide_countdown_ = 2;  // ticks left before the windows hide; never re-armed
+  QString shown_startup_error_;      // reported and not yet taken back
 };
 
 }  // namespace orvik::ui

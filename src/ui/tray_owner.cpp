@@ -9,6 +9,12 @@
 
 namespace orvik::ui {
 
+namespace {
+
+constexpr int kNotificationAreaWatchMs = 1'000;
+
+}  // namespace
+
 TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       service_(service),
@@ -19,7 +25,9 @@ TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWi
       hide_(QStringLiteral("&Hide"), this),
       separator_(this),
       exit_(QStringLiteral("Exit"), this),
-      watchdog_(this) {
+      watchdog_(this),
+      area_watch_(this),
+      notification_area_(hooks_.notification_area) {
   setObjectName(QStringLiteral("TForm5"));
   setWindowTitle(QStringLiteral("Orvik - GPS Time"));
   setWindowIcon(ProgramIcon());
@@ -54,15 +62,21 @@ TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWi
   watchdog_.setInterval(service::kWatchdogInterval);
   connect(&watchdog_, &QTimer::timeout, this, &TrayOwner::onWatchdogTick);
   watchdog_.start();
+
+  area_watch_.setObjectName(QStringLiteral("NotificationAreaWatch"));
+  area_watch_.setInterval(kNotificationAreaWatchMs);
+  connect(&area_watch_, &QTimer::timeout, this, &TrayOwner::onNotificationAreaWatchTick);
+  if (!notification_area_) area_watch_.start();
 }
 
 TrayOwner::~TrayOwner() {
   watchdog_.stop();
+  area_watch_.stop();
   tray_icon_.hide();
 }
 
 void TrayOwner::ShowAtStart() {
-  if (!hooks_.notification_area) return;
+  if (!notification_area_) return;
   tray_icon_.show();
   show();
 }
@@ -84,6 +98,7 @@ void TrayOwner::Exit1Click() {
   if (exiting_) return;
   exiting_ = true;
   watchdog_.stop();
+  area_watch_.stop();
   service_.StopAcquisition();
   tray_icon_.hide();
   hide();
@@ -106,6 +121,17 @@ void TrayOwner::changeEvent(QEvent* event) {
 
 void TrayOwner::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::DoubleClick) Show1Click();
+}
+
+void TrayOwner::onNotificationAreaWatchTick() {
+  const bool available = hooks_.notification_area_available
+                             ? hooks_.notification_area_available()
+                             : QSystemTrayIcon::isSystemTrayAvailable();
+  if (!available || exiting_) return;
+  area_watch_.stop();
+  notification_area_ = true;
+  tray_icon_.show();
+  if (hooks_.notification_area_appeared) hooks_.notification_area_appeared();
 }
 
 void TrayOwner::onWatchdogTick() {

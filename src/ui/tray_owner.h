@@ -6,6 +6,10 @@
 // program. The small window itself is visible only for the first seconds,
 // until the status window's auto-hide hides it; minimising it hides it too.
 //
+// A notification area that is missing at start (a panel that comes up after
+// the program at log-in) is watched for, once a second, and the icon moves
+// into it when it appears.
+//
 // Main thread only.
 #pragma once
 
@@ -23,11 +27,16 @@
 namespace orvik::ui {
 
 struct TrayOwnerHooks {
-  // Whether the desktop has a notification area; without one the icon is
-  // not shown and this window is never shown either.
+  // Whether the desktop has a notification area at start; without one the
+  // icon is not shown and this window is never shown either.
   bool notification_area = true;
   std::function<void()> quit;            // ends the event loop
   std::function<void()> after_watchdog;  // runs after every watchdog tick
+  // Whether a notification area exists now; asked while there is none.
+  // Unset: QSystemTrayIcon::isSystemTrayAvailable().
+  std::function<bool()> notification_area_available;
+  // Runs once when a notification area appeared and the icon went into it.
+  std::function<void()> notification_area_appeared;
 };
 
 class TrayOwner : public QWidget {
@@ -60,6 +69,7 @@ class TrayOwner : public QWidget {
   void Hide1Click();
   void onIconActivated(QSystemTrayIcon::ActivationReason reason);
   void onWatchdogTick();
+  void onNotificationAreaWatchTick();
 
   service::GpsTimeService& service_;
   const TrayOwnerHooks hooks_;
@@ -70,7 +80,9 @@ class TrayOwner : public QWidget {
   QAction separator_;          // N1
   QAction exit_;               // Exit1
   QTimer watchdog_;            // Timer1
+  QTimer area_watch_;          // looks for a notification area while there is none
   QPointer<QWidget> status_window_;
+  bool notification_area_;
   bool exiting_ = false;
 };
 

@@ -65,10 +65,12 @@ TEST_F(ConnectionsWindowTest, WindowAndGridLookAsSpecified) {
   EXPECT_EQ(window_.size(), QSize(352, 128));
   EXPECT_EQ(grid().geometry(), QRect(5, 8, 342, 113));
   ASSERT_EQ(grid().columnCount(), 4);
-  EXPECT_EQ(grid().columnWidth(0), 24);
+  // The position column at least 24 wide; what it needs more comes from
+  // the host-name column.
+  EXPECT_GE(grid().columnWidth(0), 24);
   EXPECT_EQ(grid().columnWidth(1), 95);
   EXPECT_EQ(grid().columnWidth(2), 55);
-  EXPECT_EQ(grid().columnWidth(3), 144);
+  EXPECT_EQ(grid().columnWidth(0) + grid().columnWidth(3), 24 + 144);
   EXPECT_EQ(grid().verticalHeader()->defaultSectionSize(), 16);
   EXPECT_FALSE(grid().horizontalHeader()->isVisible());
   EXPECT_EQ(grid().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
@@ -103,15 +105,40 @@ TEST_F(ConnectionsWindowTest, ListsClientsByPositionThroughConnectsDisconnectsAn
   EXPECT_EQ(Cells(), Rows(1, std::vector<std::string>(4)));
 }
 
-TEST_F(ConnectionsWindowTest, TenClientsNumberedWithoutPadding) {
-  for (std::uint32_t handle = 1; handle <= 10; ++handle) {
+TEST_F(ConnectionsWindowTest, EveryPositionNumberFitsItsColumn) {
+  for (std::uint32_t handle = 1; handle <= 32; ++handle) {
     Connect(handle, "127.0.0.1", "localhost", static_cast<int>(40000 + handle));
   }
   const Rows cells = Cells();
-  ASSERT_EQ(cells.size(), 10u);
+  ASSERT_EQ(cells.size(), 32u);
   EXPECT_EQ(cells[8][0], " 9.");
   EXPECT_EQ(cells[9][0], " 10.");
   EXPECT_EQ(cells[9][2], "40010");
+  EXPECT_EQ(cells[31][0], " 32.");
+  for (const int row : {8, 9, 31}) {
+    // Narrower than its text, a cell shows an ellipsis instead.
+    EXPECT_LE(grid().sizeHintForIndex(grid().model()->index(row, 0)).width(), grid().columnWidth(0))
+        << cells[row][0];
+  }
+}
+
+// The shaded position column takes the colours of a button of the palette in
+// force, also when the palette changes while it is filled.
+TEST_F(ConnectionsWindowTest, PositionColumnFollowsThePalette) {
+  Connect(11, "192.168.1.10", "alpha", 50001);
+  QPalette dark = window_.palette();
+  dark.setColor(QPalette::Button, QColor(53, 53, 53));
+  dark.setColor(QPalette::ButtonText, QColor(255, 255, 255));
+  dark.setColor(QPalette::Base, QColor(42, 42, 42));
+  dark.setColor(QPalette::Text, QColor(255, 255, 255));
+  window_.setPalette(dark);
+  Connect(12, "192.168.1.11", "beta", 50002);
+  for (const int row : {0, 1}) {
+    const QTableWidgetItem* cell = grid().item(row, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->background().color(), QColor(53, 53, 53)) << row;
+    EXPECT_EQ(cell->foreground().color(), QColor(255, 255, 255)) << row;
+  }
 }
 
 TEST_F(ConnectionsWindowTest, FollowsTheServerWhetherShownOrNot) {

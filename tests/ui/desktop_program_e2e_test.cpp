@@ -1,7 +1,8 @@
 // The real desktop program under a private X display with a notification
 // area: it starts without the right to set the clock, its icon's menu shows
 // and hides the status window, a double click shows it, and "Exit" ends the
-// program by itself. Needs Xvfb, trayer, xdotool and xwininfo.
+// program by itself; a notification area that comes up after the program
+// gets its icon. Needs Xvfb, trayer, xdotool and xwininfo.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -88,6 +89,31 @@ class DesktopProgramE2eTest : public ::testing::Test {
     RunCapture("xdotool key " + keys);
   }
 
+  // Starts the program in dir_ once port 1609 is free, and checks before
+  // anything else that it can never set this machine's clock.
+  void StartProgram() {
+    // Other real programs keep the port while their tests run; the program
+    // is to start completely here.
+    ASSERT_TRUE(WaitUntil([] { return TcpPortFree(1609); }, seconds(120)))
+        << "TCP port 1609 is held by another program";
+    program_ =
+        ChildProcess::Start({"setpriv", "--bounding-set", "-sys_time", "--", ORVIK_GPSTIME_PATH},
+                            dir_, dir_ / "program.log");
+    ASSERT_GT(program_.pid(), 0);
+    // Before anything else: the program (once setpriv has become it) can
+    // never set this machine's clock.
+    const std::string exe = "/proc/" + std::to_string(program_.pid()) + "/exe";
+    const std::filesystem::path binary = std::filesystem::canonical(ORVIK_GPSTIME_PATH);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          std::error_code error;
+          return std::filesystem::read_symlink(exe, error) == binary;
+        },
+        seconds(10)));
+    const std::string holding = SetsHoldingSysTime(program_.pid());
+    ASSERT_EQ(holding, "") << "CAP_SYS_TIME held in: " << holding;
+  }
+
   std::filesystem::path dir_;
   std::unique_ptr<XSession> session_;
   ChildProcess program_;
@@ -98,25 +124,8 @@ TEST_F(DesktopProgramE2eTest, IconMenuShowsHidesAndExits) {
   session_ = std::make_unique<XSession>(dir_);
   ASSERT_TRUE(session_->ok()) << session_->error();
 
-  // Other real programs keep the port while their tests run; the program
-  // is to start completely here.
-  ASSERT_TRUE(WaitUntil([] { return TcpPortFree(1609); }, seconds(120)))
-      << "TCP port 1609 is held by another program";
-  program_ = ChildProcess::Start({"setpriv", "--bounding-set", "-sys_time", "--", ORVIK_GPSTIME_PATH},
-                                 dir_, dir_ / "program.log");
-  ASSERT_GT(program_.pid(), 0);
-  // Before anything else: the program (once setpriv has become it) can
-  // never set this machine's clock.
-  const std::string exe = "/proc/" + std::to_string(program_.pid()) + "/exe";
-  const std::filesystem::path binary = std::filesystem::canonical(ORVIK_GPSTIME_PATH);
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        std::error_code error;
-        return std::filesystem::read_symlink(exe, error) == binary;
-      },
-      seconds(10)));
-  const std::string holding = SetsHoldingSysTime(program_.pid());
-  ASSERT_EQ(holding, "") << "CAP_SYS_TIME held in: " << holding;
+  StartProgram();
+  if (HasFatalFailure()) return;
 
   ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20)))
       << "no icon in the notification area";
@@ -142,6 +151,33 @@ TEST_F(DesktopProgramE2eTest, IconMenuShowsHidesAndExits) {
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
   EXPECT_FALSE(Icon().has_value()) << "the icon leaves with the program";
+}
+
+// At log-in the panel may come up after the program: without a notification
+// area the status window is in sight; once one appears the icon goes into it
+// and the program lives there, as if the area had been there from the start.
+TEST_F(DesktopProgramE2eTest, IconMovesIntoANotificationAreaThatAppearsLater) {
+  session_ = std::make_unique<XSession>(dir_, /*with_tray=*/false);
+  ASSERT_TRUE(session_->ok()) << session_->error();
+  StartProgram();
+  if (HasFatalFailure()) return;
+
+  ASSERT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(20)))
+      << "without a notification area the status window shows; windows: " << Describe();
+  EXPECT_FALSE(Icon().has_value());
+
+  ASSERT_TRUE(session_->StartTray()) << session_->error();
+  ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20)))
+      << "the icon did not move into the notification area; windows: " << Describe();
+  icon_id_ = Icon()->id;
+  EXPECT_TRUE(WaitUntil([&] { return !StatusWindowShown(); }, seconds(10)))
+      << "the status window hides itself as at a start with a notification area";
+
+  ChooseFromIconMenu("Up Return");  // "Exit"
+  const std::optional<int> status = program_.WaitForExit(seconds(20));
+  ASSERT_TRUE(status.has_value()) << "the program did not end after Exit";
+  EXPECT_TRUE(WIFEXITED(*status));
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
 }
 
 }  // namespace

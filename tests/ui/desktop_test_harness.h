@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -65,15 +66,20 @@ class DesktopHarness {
     files_.Set(core::kSettingsFileName, core::SettingsFileText(settings));
   }
 
-  // Creates the five windows (the start-up sequence runs).
-  ui::DesktopProgram& Start(bool notification_area = false) {
+  // Creates the five windows (the start-up sequence runs). `available`
+  // answers whether a notification area exists later (unset: as at start).
+  ui::DesktopProgram& Start(bool notification_area = false, std::function<bool()> available = {}) {
+    if (!available) available = [notification_area] { return notification_area; };
     program_ = std::make_unique<ui::DesktopProgram>(
-        *service_, ui::DesktopOptions{
-                       .notification_area = notification_area,
-                       .report = [this](const QString& message) { reports_.push_back(message); },
-                       .beep = [this] { ++beeps_; },
-                       .quit = [this] { ++quits_; },
-                   });
+        *service_,
+        ui::DesktopOptions{
+            .notification_area = notification_area,
+            .notification_area_available = std::move(available),
+            .report = [this](const QString& message) { reports_.push_back(message); },
+            .withdraw = [this](const QString& message) { withdrawals_.push_back(message); },
+            .beep = [this] { ++beeps_; },
+            .quit = [this] { ++quits_; },
+        });
     return *program_;
   }
 
@@ -84,6 +90,8 @@ class DesktopHarness {
   RecordingLogWriter& log() { return log_; }
 
   const std::vector<QString>& reports() const { return reports_; }
+  // Messages taken back because their cause is gone.
+  const std::vector<QString>& withdrawals() const { return withdrawals_; }
   int beeps() const { return beeps_; }
   int quits() const { return quits_; }
   // Serial links made so far: one per acquisition thread started.
@@ -96,6 +104,7 @@ class DesktopHarness {
   RecordingLogWriter log_;
   int links_made_ = 0;
   std::vector<QString> reports_;
+  std::vector<QString> withdrawals_;
   int beeps_ = 0;
   int quits_ = 0;
   std::unique_ptr<service::GpsTimeService> service_;

@@ -134,7 +134,7 @@ std::vector<XWindow> WindowsOfClass(const std::string& window_class) {
   return windows;
 }
 
-XSession::XSession(const std::filesystem::path& log_dir) {
+XSession::XSession(const std::filesystem::path& log_dir, bool with_tray) : log_dir_(log_dir) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) {
     error_ = "pipe failed";
@@ -163,17 +163,20 @@ XSession::XSession(const std::filesystem::path& log_dir) {
   }
   display_ = ":" + number;
   setenv("DISPLAY", display_.c_str(), 1);
+  ok_ = !with_tray || StartTray();
+}
 
-  trayer_ = ChildProcess::Start({"trayer", "--edge", "bottom", "--align", "right", "--widthtype",
-                                 "pixel", "--width", "100", "--heighttype", "pixel", "--height",
-                                 "32", "--transparent", "false"},
-                                log_dir, log_dir / "trayer.log");
+bool XSession::StartTray() {
+  trayer_ = ChildProcess::Start(
+      {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "100",
+       "--heighttype", "pixel", "--height", "32", "--transparent", "false"},
+      log_dir_, log_dir_ / "trayer.log");
   if (!WaitUntil([] { return !RunCapture("xdotool search --classname trayer").empty(); },
                  std::chrono::seconds(10))) {
     error_ = "trayer did not come up on " + display_;
-    return;
+    return false;
   }
-  ok_ = true;
+  return true;
 }
 
 XSession::~XSession() {

@@ -60,11 +60,15 @@ struct XWindow {
 std::vector<XWindow> WindowsOfClass(const std::string& window_class);
 
 // Xvfb on a free display number (it picks one itself) plus trayer, the
-// notification area. Sets $DISPLAY for this process while it lives.
+// notification area, now or later. Sets $DISPLAY for this process while it
+// lives.
 class XSession {
  public:
-  explicit XSession(const std::filesystem::path& log_dir);
+  explicit XSession(const std::filesystem::path& log_dir, bool with_tray = true);
   ~XSession();
+
+  // Starts the notification area; false (and error()) when it did not come up.
+  bool StartTray();
 
   bool ok() const { return ok_; }
   const std::string& display() const { return display_; }
@@ -73,6 +77,7 @@ class XSession {
  private:
   ChildProcess xvfb_;
   ChildProcess trayer_;
+  std::filesystem::path log_dir_;
   std::string display_;
   std::string error_;
   bool ok_ = false;

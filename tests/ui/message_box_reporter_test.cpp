@@ -1,4 +1,5 @@
-// The operator's message box: shown without blocking, one box for all.
+// The operator's message box: shown without blocking, one box for all,
+// closed when the message shown is taken back.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -36,6 +37,11 @@ TEST(MessageBoxReporterTest, ShowsTheTextAtOnceAndReusesOneModelessBox) {
   EXPECT_TRUE(VisibleBoxes().isEmpty());
   reporter.Report(QStringLiteral("Invalid argument to date encode"));
   ASSERT_EQ(VisibleBoxes().size(), 1);
+
+  reporter.Withdraw(QStringLiteral("Division by zero"));  // not the one shown
+  ASSERT_EQ(VisibleBoxes().size(), 1);
+  reporter.Withdraw(QStringLiteral("Invalid argument to date encode"));
+  EXPECT_TRUE(VisibleBoxes().isEmpty()) << "its cause is gone: the box closes";
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 // failed save or a failed reload reaches the operator.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QWindow>
 
 #include "ui/desktop_test_harness.h"
+#include "ui/form_helpers.h"
 #include "ui/masked_edit.h"
 #include "ui/setup_dialog.h"
 
@@ -30,7 +33,8 @@ class SetupDialogTest : public ::testing::Test {
 TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
   harness_.Start();
   EXPECT_EQ(dialog().windowTitle(), "Setup parameters");
-  EXPECT_EQ(dialog().size(), QSize(291, 369));
+  EXPECT_EQ(dialog().height(), 369);
+  EXPECT_GE(dialog().width(), 291);
 
   struct Field {
     const char* name;
@@ -38,13 +42,17 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
     int positions;
     bool signs;
   };
-  for (const Field& f : {Field{"MaskEdit2", {189, 21}, 3, true}, Field{"MaskEdit9", {261, 21}, 3, true},
-                         Field{"MaskEdit4", {215, 48}, 3, false}, Field{"MaskEdit1", {52, 130}, 2, false},
-                         Field{"MaskEdit3", {213, 154}, 4, false}, Field{"MaskEdit5", {224, 268}, 2, false},
-                         Field{"MaskEdit6", {224, 292}, 2, false}, Field{"MaskEdit7", {224, 316}, 2, false},
-                         Field{"MaskEdit8", {224, 340}, 2, false}}) {
+  for (const Field& f :
+       {Field{"MaskEdit2", {189, 21}, 3, true}, Field{"MaskEdit9", {261, 21}, 3, true},
+        Field{"MaskEdit4", {215, 48}, 3, false}, Field{"MaskEdit1", {52, 130}, 2, false},
+        Field{"MaskEdit3", {213, 154}, 4, false}, Field{"MaskEdit5", {224, 268}, 2, false},
+        Field{"MaskEdit6", {224, 292}, 2, false}, Field{"MaskEdit7", {224, 316}, 2, false},
+        Field{"MaskEdit8", {224, 340}, 2, false},
+        Field{"ReceiverDelayEdit", {-1, 210}, 3, false}}) {
     ui::MaskedEdit& field = edit(f.name);
-    EXPECT_EQ(field.pos(), f.position) << f.name;
+    if (f.position.x() >= 0) {
+      EXPECT_EQ(field.pos(), f.position) << f.name;
+    }
     EXPECT_EQ(field.positions(), f.positions) << f.name;
     // Fill every position with what it may take: digits always, signs only where allowed.
     field.clear();
@@ -61,7 +69,8 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
     const char* text;
   };
   for (const Caption& c :
-       {Caption{"Label4", {18, 5}, "GPS"}, Caption{"Label3", {16, 23}, "GMT time difference [hours]:"},
+       {Caption{"Label4", {18, 5}, "GPS"},
+        Caption{"Label3", {16, 23}, "GMT time difference [hours]:"},
         Caption{"Label11", {225, 23}, "[min]:"},
         Caption{"Label6", {16, 49}, "Time transmission interval [sec]:"},
         Caption{"Label12", {18, 76}, "Protocol:"}, Caption{"Label5", {16, 111}, "PC computer"},
@@ -70,21 +79,40 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
         Caption{"Label7", {16, 268}, "Month of transition to summer time:"},
         Caption{"Label8", {16, 292}, "Hour of transition to summer time:"},
         Caption{"Label9", {16, 316}, "Month of transition to zone time:"},
-        Caption{"Label10", {16, 340}, "Hour of transition to zone time:"}}) {
+        Caption{"Label10", {16, 340}, "Hour of transition to zone time:"},
+        Caption{"ReceiverDelayLabel", {-1, 212}, "Receiver delay [ms]:"},
+        Caption{"ChronySocketLabel", {-1, 132}, "chrony socket:"}}) {
     QLabel& label = Child<QLabel>(dialog(), c.name);
-    EXPECT_EQ(label.pos(), c.position) << c.name;
+    if (c.position.x() >= 0) {
+      EXPECT_EQ(label.pos(), c.position) << c.name;
+    }
+    EXPECT_EQ(label.y(), c.position.y()) << c.name;
     EXPECT_EQ(label.text(), c.text) << c.name;
   }
-  // Each caption ends before the field beside it; every field fits the window.
+  // Each caption ends before the field beside it; every field ends a margin
+  // before the window's edge; no two controls overlap.
   for (const auto& [label, field] :
        {std::pair{"Label3", "MaskEdit2"}, std::pair{"Label11", "MaskEdit9"},
         std::pair{"Label6", "MaskEdit4"}, std::pair{"Label12", "ComboBox1"},
         std::pair{"Label1", "MaskEdit1"}, std::pair{"Label2", "MaskEdit3"},
         std::pair{"Label7", "MaskEdit5"}, std::pair{"Label8", "MaskEdit6"},
-        std::pair{"Label9", "MaskEdit7"}, std::pair{"Label10", "MaskEdit8"}}) {
+        std::pair{"Label9", "MaskEdit7"}, std::pair{"Label10", "MaskEdit8"},
+        std::pair{"ReceiverDelayLabel", "ReceiverDelayEdit"},
+        std::pair{"ChronySocketLabel", "ChronySocketEdit"}}) {
     const QWidget& input = Child<QWidget>(dialog(), field);
     EXPECT_LT(Child<QLabel>(dialog(), label).geometry().right(), input.x()) << label;
-    EXPECT_LT(input.geometry().right(), 291) << field;
+    EXPECT_LE(input.geometry().right() + 1 + ui::kEdgeMargin, dialog().width()) << field;
+  }
+  const QList<QWidget*> controls =
+      Child<QWidget>(dialog(), "ClientArea").findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  for (const QWidget* a : controls) {
+    for (const QWidget* b : controls) {
+      if (a == b || a->objectName().startsWith("Panel") || b->objectName().startsWith("Panel")) {
+        continue;
+      }
+      EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+          << a->objectName().toStdString() << " and " << b->objectName().toStdString();
+    }
   }
   EXPECT_TRUE(Child<QLabel>(dialog(), "Label4").font().bold());
   EXPECT_TRUE(Child<QLabel>(dialog(), "Label5").font().bold());
@@ -186,6 +214,41 @@ TEST_F(SetupDialogTest, DigitTypedInTheSecondPositionIsSavedAlone) {
   EXPECT_EQ(harness_.service().settings().PortNumber, 5);
 }
 
+// Entering a field by Tab or by a click selects what it shows, so a digit
+// typed replaces the value instead of landing in a blank before it, or
+// being refused behind the last position.
+TEST_F(SetupDialogTest, EnteringAFieldSelectsItsTextSoTypingReplacesIt) {
+  harness_.Start();
+  dialog().show();
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  struct Case {
+    const char* legend;
+    const char* field;
+    bool by_click;
+    const char* typed;
+    const char* saved;
+  };
+  for (const Case& c : {Case{"interval by Tab", "MaskEdit4", false, "5", "5"},
+                        Case{"interval by click", "MaskEdit4", true, "5", "5"},
+                        Case{"full month field by Tab", "MaskEdit7", false, "4", "4"},
+                        Case{"full month field by click", "MaskEdit7", true, "12", "12"}}) {
+    SCOPED_TRACE(c.legend);
+    dialog().FormActivate();
+    Child<QCheckBox>(dialog(), "CheckBox1").setFocus(Qt::OtherFocusReason);
+    ui::MaskedEdit& field = edit(c.field);
+    if (c.by_click) {
+      // At the end of the text, where a cursor alone would refuse every key.
+      QTest::mouseClick(&field, Qt::LeftButton, {}, QPoint(field.width() - 4, field.height() / 2));
+    } else {
+      field.setFocus(Qt::TabFocusReason);
+    }
+    ASSERT_TRUE(field.hasFocus());
+    QTest::keyClicks(&field, QString::fromLatin1(c.typed));
+    EXPECT_EQ(field.FieldText(), QString::fromLatin1(c.saved));
+  }
+}
+
 TEST_F(SetupDialogTest, ReloadErrorsAreShownAndTheBadTextComesBack) {
   struct Case {
     const char* legend;
@@ -237,9 +300,127 @@ TEST_F(SetupDialogTest, FailedSaveIsToldAndTheEditsAreKept) {
   edit("MaskEdit1").SetFieldText("2");
   dialog().FormActivate();
   EXPECT_EQ(edit("MaskEdit1").FieldText(), "7") << "the edits wait for another try";
+  EXPECT_TRUE(harness_.withdrawals().empty());
   harness_.files().FailWrites(false);
   ASSERT_TRUE(dialog().FormDeactivate().ok());
   EXPECT_EQ(SavedFile().substr(0, 3), "7\r\n");
+  EXPECT_EQ(harness_.withdrawals(), harness_.reports()) << "the failure told is taken back";
+}
+
+TEST_F(SetupDialogTest, ReceiverDelayAndChronySocketAreShownAndApplied) {
+  core::Settings settings;
+  settings.ReceiverDelayText = "120";
+  settings.ChronySocketPath = "/run/chrony/gps.sock";
+  harness_.SetParameterFile(settings);
+  harness_.Start();
+  dialog().FormActivate();
+  ui::MaskedEdit& delay = edit("ReceiverDelayEdit");
+  QLineEdit& socket = Child<QLineEdit>(dialog(), "ChronySocketEdit");
+  EXPECT_EQ(delay.displayText(), "120");
+  EXPECT_EQ(socket.text(), "/run/chrony/gps.sock");
+
+  delay.clear();
+  delay.setCursorPosition(0);
+  QTest::keyClicks(&delay, QStringLiteral("-4x5"));
+  EXPECT_EQ(delay.FieldText(), "45") << "digits only";
+  socket.setText(QStringLiteral("/tmp/r\u00e9f.sock"));
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_NE(SavedFile().find("LOGGING_DISABLED\r\n45\r\n/tmp/r\xc3\xa9"
+                             "f.sock\r\n"),
+            std::string::npos)
+      << SavedFile();
+  EXPECT_EQ(harness_.service().settings().ReceiverDelayMs, 45);
+
+  socket.clear();
+  ASSERT_TRUE(dialog().FormDeactivate().ok());
+  EXPECT_TRUE(harness_.service().settings().ChronySocketPath.empty());
+  dialog().FormActivate();
+  EXPECT_EQ(socket.text(), "");
+}
+
+TEST_F(SetupDialogTest, TabMovesThroughTheInputsTopToBottom) {
+  harness_.Start();
+  dialog().show();
+  dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog(), 2000));
+  edit("MaskEdit2").setFocus(Qt::TabFocusReason);
+  QStringList visited;
+  for (int step = 0; step < 16; ++step) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    // The protocol list's text part has the focus for the list.
+    if (qobject_cast<QComboBox*>(focused->parentWidget()) != nullptr) {
+      focused = focused->parentWidget();
+    }
+    visited << focused->objectName();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(visited.join(' ').toStdString(),
+            "MaskEdit2 MaskEdit9 MaskEdit4 ComboBox1 MaskEdit1 ChronySocketEdit MaskEdit3 "
+            "CheckBox1 CheckBox2 ReceiverDelayEdit CheckBox3 MaskEdit5 MaskEdit6 MaskEdit7 "
+            "MaskEdit8 MaskEdit2");
+}
+
+// The apply's restart dispatches events, so the operator can click back into
+// the dialog and type before it ends.
+TEST_F(SetupDialogTest, EditsTypedWhileTheRestartRunsAreKept) {
+  for (const bool left_again : {false, true}) {
+    SCOPED_TRACE(left_again ? "typed and left the dialog again" : "typed and stayed");
+    DesktopHarness harness;
+    ui::DesktopProgram& program = harness.Start();
+    ui::StatusWindow& status = program.statusWindow();
+    ui::SetupDialog& setup = program.setupDialog();
+    status.show();
+    setup.show();
+    setup.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&setup, 2000));
+    ui::MaskedEdit& port = Child<ui::MaskedEdit>(setup, "MaskEdit1");
+    ui::MaskedEdit& gmt_hours = Child<ui::MaskedEdit>(setup, "MaskEdit2");
+    port.SetFieldText(QStringLiteral("4"));
+    const int writes_before = harness.files().WriteCount();
+
+    // Polls until the apply's restart runs (the file saved, the acquisition
+    // stopped), then acts from inside it, as the operator's events would.
+    const auto saved = [&] { return harness.files().Get("GPS_parm.txt").value_or(""); };
+    QTimer inside_restart;
+    inside_restart.setInterval(0);
+    bool typed = false;
+    std::string applied_first;
+    QObject::connect(&inside_restart, &QTimer::timeout, [&] {
+      if (harness.service().AcquisitionRunning() || harness.files().WriteCount() == writes_before) {
+        return;
+      }
+      inside_restart.stop();
+      typed = true;
+      applied_first = saved();
+      setup.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&setup, 2000));
+      gmt_hours.setFocus(Qt::TabFocusReason);
+      QTest::keyClicks(&gmt_hours, QStringLiteral("-7"));
+      if (left_again) {
+        status.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&status, 2000));
+      }
+    });
+    inside_restart.start();
+    status.activateWindow();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return typed; }, std::chrono::seconds(5)));
+    EXPECT_EQ(applied_first.substr(0, 6), "4\r\n2\r\n") << "the apply took what was there";
+
+    if (!left_again) {
+      // The restart ended with the operator in the dialog: the applied values
+      // are shown, and what was typed meanwhile is still there.
+      ASSERT_TRUE(ProcessEventsUntil([&] { return harness.service().AcquisitionRunning(); },
+                                     std::chrono::seconds(5)));
+      EXPECT_EQ(gmt_hours.FieldText(), "-7");
+      EXPECT_EQ(port.FieldText(), "4");
+      EXPECT_EQ(harness.files().WriteCount(), writes_before + 1);
+      status.activateWindow();  // leaving the dialog applies it
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] { return harness.files().WriteCount() > writes_before + 1; },
+                                   std::chrono::seconds(5)));
+    EXPECT_EQ(saved().substr(0, 7), "4\r\n-7\r\n");
+  }
 }
 
 TEST_F(SetupDialogTest, ProtocolTextThatIsNoItemSavesTheFirstProtocol) {

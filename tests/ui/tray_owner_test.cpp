@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ui/desktop_test_harness.h"
+#include "ui/status_window.h"
 #include "ui/tray_owner.h"
 
 namespace orvik::testing {
@@ -60,6 +61,41 @@ TEST_F(TrayOwnerTest, SmallMainWindowShowsAtStartAndHidesWhenMinimised) {
   EXPECT_FALSE(status().isVisible()) << "the status window starts hidden";
   tray().showMinimized();
   ASSERT_TRUE(ProcessEventsUntil([&] { return !tray().isVisible(); }, std::chrono::seconds(5)));
+}
+
+// At log-in the panel with the notification area may come up after the
+// program: the program watches for it and moves in when it appears.
+TEST_F(TrayOwnerTest, NotificationAreaAppearingLaterGetsTheIcon) {
+  bool available = false;
+  ui::DesktopProgram& program = harness_.Start(false, [&] { return available; });
+  program.ShowAtStart();
+  ui::StatusWindow& status_window = program.statusWindow();
+  QTimer& display = Child<QTimer>(status_window, "Timer1");
+  display.stop();
+  QTimer& watch = Child<QTimer>(tray(), "NotificationAreaWatch");
+  EXPECT_TRUE(watch.isActive());
+  EXPECT_FALSE(tray().trayIcon().isVisible());
+  Tick(watch);
+  for (int tick = 0; tick < 3; ++tick) Tick(display);
+  EXPECT_TRUE(status_window.isVisible()) << "without an icon the window stays";
+  EXPECT_FALSE(program.HasNotificationArea());
+
+  available = true;
+  Tick(watch);
+  EXPECT_TRUE(tray().trayIcon().isVisible());
+  EXPECT_FALSE(watch.isActive()) << "found: no more looking";
+  EXPECT_TRUE(program.HasNotificationArea());
+  // As at a start with a notification area: the window hides itself on the
+  // second display tick, and its close box hides it from then on.
+  Tick(display);
+  EXPECT_TRUE(status_window.isVisible());
+  Tick(display);
+  EXPECT_FALSE(status_window.isVisible());
+  Child<QAction>(tray(), "Show1").trigger();
+  status_window.close();
+  EXPECT_FALSE(status_window.isVisible());
+  EXPECT_EQ(harness_.quits(), 0);
+  EXPECT_TRUE(harness_.service().AcquisitionRunning());
 }
 
 TEST_F(TrayOwnerTest, ExitStopsTheAcquisitionAndEndsTheProgram) {
