@@ -1,13 +1,16 @@
-// orvik-gpstime: the desktop time server. No arguments; works in its current
+// orvik-gpstime: the desktop time server. No arguments but "--version"; works in its current
 // directory ("GPS_parm.txt", "timeouts.txt", "GPS_log.txt", "COM<n>"). After
 // start-up it lives in the notification area ("GPS Time"); "Exit" in the
 // icon's menu, SIGTERM, SIGINT, SIGHUP or SIGQUIT end it in order; SIGUSR1
 // is ignored.
 #include <QApplication>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "orvik_version.h"
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
@@ -23,6 +26,11 @@
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  // Answered before the GUI starts, so it needs no display.
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("orvik-gpstime %s\n", kVersion);
+    return 0;
+  }
   // Before the GUI opens anything or starts its own threads, which inherit
   // the signal mask, so that only the event loop receives the termination
   // signals (through TerminationSignals).

@@ -1,5 +1,5 @@
 // orvik-gpstimed: the time server without windows, for servers and services.
-// No arguments; works in its current directory ("GPS_parm.txt",
+// No arguments but "--version"; works in its current directory ("GPS_parm.txt",
 // "timeouts.txt", "GPS_log.txt", "COM<n>"). Status lines go to stderr; it
 // ends in order on SIGTERM, SIGINT, SIGHUP or SIGQUIT and ignores SIGUSR1.
 #include <QCoreApplication>
@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/visible_text.h"
+#include "orvik_version.h"
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
@@ -38,6 +40,10 @@ void Say(const std::string& line) {
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("orvik-gpstimed %s\n", kVersion);
+    return 0;
+  }
   // Before anything is opened and before any thread exists.
   service::OpenMissingStandardDescriptors();
   service::PrepareProcessSignals();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "orvik_version.h"
 #include "ui/form_helpers.h"
 #include "ui/screen_fit.h"
 
@@ -17,7 +18,8 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, CloseBoxOnlyFlags())
              PixelFont(base, 13, true));
   PlaceLabel(protocols_, *this, "Label2", 8, 45, QStringLiteral("NMEA and Motorola protocols"),
              PixelFont(base, 11, true));
-  PlaceLabel(version_, *this, "Label3", 8, 65, QStringLiteral("Ver. 3.5  TCP/IP Server"),
+  PlaceLabel(version_, *this, "Label3", 8, 65,
+             QStringLiteral("Ver. %1  TCP/IP Server").arg(QLatin1String(kVersion)),
              PixelFont(base, 13, true));
   // As wide as the lines need, with the same margin on the right as on the left.
   int width = 176;

@@ -1,6 +1,6 @@
 // AboutWindow: the "About" window: the program's name, its protocols and its
-// version, three bold lines, with a margin on both sides (the window widens
-// for a wider font). No behaviour of its own. Main thread only.
+// version (the project's one version number), three bold lines, with a margin
+// on both sides (the window widens for a wider font). No behaviour of its own. Main thread only.
 #pragma once
 
 #include <QLabel>
@@ -21,7 +21,7 @@ class AboutWindow : public QWidget {
  private:
   QLabel name_;       // "Orvik - GPS Time"
   QLabel protocols_;  // "NMEA and Motorola protocols"
-  QLabel version_;    // "Ver. 3.5  TCP/IP Server"
+  QLabel version_;    // "Ver. <version>  TCP/IP Server"
 };
 
 }  // namespace orvik::ui

@@ -97,6 +97,7 @@ TEST(SimOptions, RefusesMalformedCommandLines) {
   EXPECT_FALSE(Parse({"--count"}).ok());                          // value missing
   EXPECT_FALSE(Parse({"--visible", "4", "--tracked", "5"}).ok());  // more tracked than visible
   EXPECT_TRUE(Parse({"--help"}).value().help);
+  EXPECT_TRUE(Parse({"--version"}).value().version);
   EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--delay-ms", "5"}).ok());  // live messages only
 }
 
@@ -111,7 +112,8 @@ TEST(SimOptions, HelpNamesEveryOption) {
   for (const char* option :
        {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
         "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
-        "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help"}) {
+        "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help",
+        "--version"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -1,8 +1,9 @@
-// The About window: three bold lines exactly.
+// The About window: three bold lines exactly, the last with the project's version.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 
+#include "orvik_version.h"
 #include "ui/about_window.h"
 #include "ui/desktop_test_harness.h"
 
@@ -22,10 +23,10 @@ TEST(AboutWindowTest, ShowsNameProtocolsAndVersion) {
     const char* text;
     int pixel_size;
   };
-  QStringList texts;
+  const std::string version_line = std::string("Ver. ") + kVersion + "  TCP/IP Server";
   for (const Line& line : {Line{"Label1", 26, "Orvik - GPS Time", 13},
                            Line{"Label2", 45, "NMEA and Motorola protocols", 11},
-                           Line{"Label3", 65, "Ver. 3.5  TCP/IP Server", 13}}) {
+                           Line{"Label3", 65, version_line.c_str(), 13}}) {
     QLabel& label = Child<QLabel>(about, line.name);
     EXPECT_EQ(label.text(), line.text);
     EXPECT_EQ(label.pos(), QPoint(8, line.y)) << line.name;

@@ -32,6 +32,8 @@ core::Result<ClientOptions> ParseClientOptions(std::span<const std::string_view>
     }
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--raw") {
       options.raw = true;
     } else if (arg == "--host") {
@@ -53,7 +55,7 @@ core::Result<ClientOptions> ParseClientOptions(std::span<const std::string_view>
 }
 
 std::string ClientHelpText() {
-  return "Usage: gpstime-client [--host H] [--port P] [--raw] [--count N]\n"
+  return "Usage: gpstime-client [--host H] [--port P] [--raw] [--count N] [--version]\n"
          "Connects to a GPS time server and prints every time record it sends:\n"
          "local date and time, satellites visible and tracked.\n"
          "\n"
@@ -62,6 +64,7 @@ std::string ClientHelpText() {
          "  --raw      also print the 39 bytes of each record in hex\n"
          "  --count N  stop after N records\n"
          "  --help     show this text\n"
+         "  --version  show the version\n"
          "\n"
          "Exit status: 0 after N records, 1 when the server cannot be reached or\n"
          "closes the connection, 2 for a usage error.\n";

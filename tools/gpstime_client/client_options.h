@@ -18,6 +18,7 @@ struct ClientOptions {
   bool raw = false;                    // print the 39 bytes in hex too
   std::optional<std::uint64_t> count;  // stop after this many records
   bool help = false;
+  bool version = false;  // print the version and stop
 };
 
 // Parses the arguments after the program name. Returns the options, or

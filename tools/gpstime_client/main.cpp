@@ -14,6 +14,7 @@
 
 #include "gpstime_client/client_options.h"
 #include "gpstime_client/record_stream.h"
+#include "orvik_version.h"
 #include "platform/unique_fd.h"
 
 namespace {
@@ -92,6 +93,10 @@ int main(int argc, char** argv) {
   if (!options.ok()) return Fail(options.status().message(), kExitUsage);
   if (options.value().help) {
     std::fputs(orvik::tools::ClientHelpText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (options.value().version) {
+    std::printf("gpstime-client %s\n", orvik::kVersion);
     return kExitOk;
   }
   return Run(options.value());

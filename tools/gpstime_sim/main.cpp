@@ -10,6 +10,7 @@
 #include "gpstime_sim/replay.h"
 #include "gpstime_sim/sim_line.h"
 #include "gpstime_sim/stop_signal.h"
+#include "orvik_version.h"
 
 namespace {
 
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
   if (!options.ok()) return Fail(options.status().message(), kExitUsage);
   if (options.value().help) {
     std::fputs(orvik::tools::HelpText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (options.value().version) {
+    std::printf("gpstime-sim %s\n", orvik::kVersion);
     return kExitOk;
   }
   return Run(options.value());

@@ -214,6 +214,10 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
       options.help = true;
       continue;
     }
+    if (name == "--version") {
+      options.version = true;
+      continue;
+    }
     if (name == "--quiet" || name == "-q") {
       options.quiet = true;
       continue;
@@ -323,6 +327,7 @@ Damage:
 Output:
   --quiet            print only the start-up line and errors
   --help             print this text
+  --version          print the version
 
 On start the simulator prints one line
   gpstime-sim: <pty device> linked as <dir>/COM<n>

@@ -44,6 +44,7 @@ struct SimOptions {
   std::optional<std::int64_t> corrupt_every;  // damage every N-th time message; unset: 1
   bool quiet = false;
   bool help = false;
+  bool version = false;  // print the version and stop
 
   bool IsNmea() const {
     return protocol == SimProtocol::kNmea || protocol == SimProtocol::kNmea9600;
