@@ -6,7 +6,9 @@
 # through the program's own menus and saved as a PNG.
 #   scripts/screenshots.sh OUTPUT_DIR
 # Writes OUTPUT_DIR/{desktop-start,icon-menu,status,connections,about,setup}.png (the
-# whole screen) and OUTPUT_DIR/window-*.png (each window with its frame).
+# whole screen) and OUTPUT_DIR/window-*.png (each window with its frame; the
+# icon's menu with the notification area). The README shows the window-*.png
+# kept in docs/.
 # ORVIK_BUILD_DIR names an existing build to use instead of setting up and
 # building build/. The program runs without CAP_SYS_TIME, so it can never
 # set this clock.
@@ -118,6 +120,9 @@ icon=$(icon_window)
 xdotool mousemove --window "$icon" 8 8 click 3
 sleep 0.7
 import -window root "$out/icon-menu.png"
+# The menu over the notification area, which trayer keeps in the bottom right corner.
+convert "$out/icon-menu.png" -gravity SouthEast -crop 240x120+0+0 +repage \
+  "$out/window-icon-menu.png"
 xdotool key s
 wait_for 10 window_titled "Orvik - GPS Time"
 status=$(window_titled "Orvik - GPS Time")

@@ -4,7 +4,9 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat
-          xauth trayer xdotool x11-utils imagemagick twm ccache chrony)
+          xauth trayer xdotool x11-utils imagemagick twm ccache chrony
+          # the Debian package (CPack with dpkg-shlibdeps) and its check
+          dpkg-dev file lintian libcap2-bin adduser iproute2)
 
 # The tests start chronyd themselves, in its mode that never touches the
 # clock. The system's own chrony service must never run here: it would
