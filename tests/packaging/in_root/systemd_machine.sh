@@ -18,6 +18,12 @@ check "not started before a receiver is linked" eval '! grep -q " start " /var/l
 check "says it is not started, and why" grep -q "started here only$" /scratch/dpkg.log
 check "no capability on the binary: the unit grants it" no_capability
 check "server binary as shipped" owner_is "$daemon" root:root:755
+if command -v systemd-analyze >/dev/null; then
+  check "systemd reads the unit without a complaint" \
+    eval '[ -z "$(systemd-analyze verify "$unit_file" 2>&1)" ]'
+else
+  echo "skip  systemd-analyze verify: systemd is not installed"
+fi
 for program in orvik-gpstimed orvik-gpstime gpstime-client gpstime-sim; do
   check "$program --version" test "$(no_clock "$program" --version)" = "$program $version"
 done
