@@ -258,7 +258,18 @@ LoopState comm_GPS_acq::ReceiveMotorola() {
   const std::span<std::uint8_t> head = std::span<std::uint8_t>(RxHeader_).first(4);
   const platform::ReadOutcome header = ReadAfterCarried(head);
   MessageHeader_ = RxHeader_;
-  if (!header.ok) return LoopState::Purge;
+  if (!header.ok) {
+    // On a silent line the read ends with nothing, or just as a message
+    // begins ("@", "@@" or "@@H" in): a purge then would only throw away
+    // the message on its way, so those bytes are kept for its rest. At one
+    // message a second the read would otherwise end in the same place of
+    // every message. Anything else read is purged.
+    const bool message_begins =
+        header.count == 0 || (head[0] == '@' && (header.count < 2 || head[1] == '@'));
+    if (!link_->IsOpen() || !message_begins) return LoopState::Purge;
+    Carry(head.first(header.count));
+    return LoopState::SendPending;
+  }
 
   if (RxHeader_[0] != '@' || RxHeader_[1] != '@') {
     if (const auto start = MotorolaStartIn(head, 1)) {

@@ -2,21 +2,25 @@
 
 namespace orvik::service {
 
-std::optional<std::string> CommunicationMonitor::Tick(SharedState& shared) {
+std::vector<std::string> CommunicationMonitor::Tick(SharedState& shared) {
+  std::vector<std::string> lines;
   const bool seen = shared.display.DataSeenFlag.exchange(false);
   std::string state = "No communication!";
   if (seen) state = shared.display.NoSatFlag ? "receiving, no satellites" : "receiving";
-  // While the clock is not being kept, every state says so.
-  const std::string clock_problem = shared.clock_keeping.Problem();
-  if (!clock_problem.empty()) state += "; " + clock_problem;
-  if (state == last_state_) return std::nullopt;
-  last_state_ = state;
-  if (!seen) return state;
-  const DisplayTexts texts = shared.display.Texts();
-  const std::size_t reading_end = state.find(';');
-  return state.substr(0, reading_end) + " (" + texts.TimeText + " " + texts.DateText +
-         ", satellites " + texts.SatText + ")" +
-         (reading_end == std::string::npos ? "" : state.substr(reading_end));
+  if (state != last_state_) {
+    last_state_ = state;
+    if (seen) {
+      const DisplayTexts texts = shared.display.Texts();
+      state += " (" + texts.TimeText + " " + texts.DateText + ", satellites " + texts.SatText + ")";
+    }
+    lines.push_back(state);
+  }
+  const std::string problem = shared.clock_keeping.Problem();
+  if (problem != last_clock_problem_) {
+    lines.push_back(problem.empty() ? "PC clock set from the receiver again" : problem);
+    last_clock_problem_ = problem;
+  }
+  return lines;
 }
 
 }  // namespace orvik::service

@@ -2,12 +2,13 @@
 // per period it tells whether the receiver delivered an accepted time
 // message since the last check, clears the mark for the next period, and
 // returns a status line when the state changed: "receiving (...)",
-// "receiving, no satellites (...)" or "No communication!", followed by
-// "; PC clock not set: <reason>" while the clock is not being kept. Main
+// "receiving, no satellites (...)" or "No communication!", and a line of its
+// own whenever the clock-keeping state changes ("PC clock not set: <reason>",
+// or "PC clock set from the receiver again" once it is kept again). Main
 // thread.
 #pragma once
 
-#include <optional>
+#include <vector>
 #include <string>
 
 #include "service/shared_state.h"
@@ -16,12 +17,13 @@ namespace orvik::service {
 
 class CommunicationMonitor {
  public:
-  // One period's check. Returns the new state's line, or nullopt when the
-  // state is the one already reported.
-  std::optional<std::string> Tick(SharedState& shared);
+  // One period's check. Returns the lines of what changed since the last
+  // check: nothing while the states are the ones already reported.
+  std::vector<std::string> Tick(SharedState& shared);
 
  private:
   std::string last_state_;
+  std::string last_clock_problem_;
 };
 
 }  // namespace orvik::service

@@ -74,7 +74,7 @@ void HeadlessProgram::onStartupCompleted() {
 void HeadlessProgram::onDisplayTick() { (void)service_.SummerSwitchTick(); }
 
 void HeadlessProgram::onCommunicationTick() {
-  if (auto line = monitor_.Tick(service_.shared())) Say(*line);
+  for (const std::string& line : monitor_.Tick(service_.shared())) Say(line);
 }
 
 void HeadlessProgram::onWatchdogTick() { service_.WatchdogTick(); }

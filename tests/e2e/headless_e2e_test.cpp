@@ -93,8 +93,10 @@ void ExpectRecordTimes(const std::vector<std::string>& lines, time_t first, int 
 TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnceInUtcWhateverTheZone) {
   const time_t first_utc = TomorrowAt(11, 5);
   std::string device;
-  auto sim = StartSimulator({"--protocol", "nmea", "--start", UtcText(first_utc), "--interval",
-                             "0.5", "--count", "5", "--start-delay", kSimStartDelayText},
+  // At the line rate, as a receiver sends: only then is the start of each
+  // second's output seen on the line.
+  auto sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start", UtcText(first_utc),
+                             "--count", "5", "--start-delay", kSimStartDelayText},
                             device);
   ASSERT_FALSE(device.empty()) << "simulator did not start";
   const auto sim_started = E2eClock::now();
@@ -107,8 +109,8 @@ TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnceInUtcWhate
 
   const std::vector<std::string> lines = ReadRecords(*client, 5, kSimStartDelay + 20s);
   ASSERT_EQ(lines.size(), 5u);
-  // GMT offset 2 h (the default without "GPS_parm.txt"), 0.5 s apart.
-  ExpectRecordTimes(lines, first_utc + 2 * 3600, 500);
+  // GMT offset 2 h (the default without "GPS_parm.txt"), a second apart.
+  ExpectRecordTimes(lines, first_utc + 2 * 3600, 1000);
   const std::optional<int> client_status = client->WaitForExit(10s);
   ASSERT_TRUE(client_status.has_value());
   EXPECT_EQ(*client_status, 0);
@@ -133,8 +135,8 @@ TEST_F(HeadlessProgram, MotorolaReceiverIsToldItsOffsetAndSetsTheClockOnceItAppl
       WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "Motorola_Oncore", false)));
   const time_t first_utc = TomorrowAt(11, 5);
   std::string device;
-  auto sim = StartSimulator({"--protocol", "oncore", "--start", UtcText(first_utc), "--interval",
-                             "1", "--count", "4", "--start-delay", kSimStartDelayText},
+  auto sim = StartSimulator({"--protocol", "oncore", "--pace", "bytes", "--start",
+                             UtcText(first_utc), "--count", "4", "--start-delay", kSimStartDelayText},
                             device);
   ASSERT_FALSE(device.empty()) << "simulator did not start";
   const auto sim_started = E2eClock::now();
@@ -254,7 +256,8 @@ TEST_F(HeadlessProgram, SigtermDuringSilentReadEndsPromptlyAndLogsStartStop) {
   ASSERT_TRUE(status.has_value()) << "still running 10 s after SIGTERM";
   EXPECT_LT(took, 4s);
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-  EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"), "Start\r\nStop\r\n");
+  EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"),
+              std::string(kStartupNoticesLogged) + "Start\r\nStop\r\n");
   EXPECT_TRUE(ClockCalls().empty());
 }
 
@@ -292,8 +295,9 @@ TEST_F(HeadlessProgram, LoggingOffWritesNoEventLog) {
   ASSERT_TRUE(
       WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", false)));
   std::string device;
-  auto sim = StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--count", "3",
-                             "--start-delay", kSimStartDelayText},
+  auto sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start",
+                             UtcText(TomorrowAt(11, 5)), "--count", "3", "--start-delay",
+                             kSimStartDelayText},
                             device);
   ASSERT_FALSE(device.empty()) << "simulator did not start";
   ASSERT_TRUE(StartDaemon(true));

@@ -29,6 +29,11 @@ using namespace std::chrono_literals;
 // receiver data flows.
 inline constexpr auto kSimStartDelay = 6s;
 inline constexpr const char* kSimStartDelayText = "6";
+// What a start-up under TZ=UTC, without CAP_SYS_TIME, logs before "Start".
+inline constexpr const char* kStartupNoticesLogged =
+    "The machine's time zone is UTC+00:00, the configured local time UTC+02:00: the PC clock is "
+    "kept in UTC, and the times shown and sent are UTC+02:00.\r\n"
+    "No right to set the PC clock: the time is served, but the PC clock is not kept.\r\n";
 inline constexpr const char* kServingLine =
     "orvik-gpstimed: serving time on TCP port 1609; receiver on COM2";
 

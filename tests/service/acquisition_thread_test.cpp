@@ -184,6 +184,24 @@ TEST(ReceiveLoop, AtAtInAMotorolaMessageThatCannotBeCompleteStartsTheNext) {
   }
 }
 
+TEST(ReceiveLoop, MotorolaHeaderCutByAReadTimeOutIsKeptForTheRestOfTheMessage) {
+  // A silent line's header read may time out just as a message begins; at
+  // one message a second that happens in the same place every second.
+  const std::string hb = Motorola("@@Hb", 48, 'h') + "\r\n";
+  for (const std::size_t first_part : {1u, 2u, 3u}) {
+    AcquisitionHarness harness(WithProtocol(core::kProtocolMotorolaM12));
+    FakeSerialLink& fake = harness.fake();
+    harness.Start();
+    ASSERT_TRUE(fake.WaitForStarvedReads(1, kWait));
+    fake.Feed(hb.substr(0, first_part));
+    ASSERT_TRUE(fake.WaitForStarvedReads(fake.StarvedReads() + 2, kWait));
+    fake.Feed(hb.substr(first_part));
+    ASSERT_TRUE(fake.WaitForStarvedReads(fake.StarvedReads() + 2, kWait));
+    harness.Stop();
+    EXPECT_THAT(harness.decoders().Frames(), ElementsAre(hb)) << first_part;
+  }
+}
+
 TEST(ReceiveLoop, UnknownMotorolaHeaderPausesAndPurges) {
   const FramingRun run = Frame("@@Ha" + std::string(60, 'x'), core::kProtocolMotorolaM12);
   EXPECT_THAT(run.frames, IsEmpty());
