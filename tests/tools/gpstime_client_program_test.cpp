@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "orvik_version.h"
 #include "service/lan_test_client.h"
 #include "service/time_server.h"
 
@@ -92,6 +93,11 @@ TEST_F(ClientProgramTest, NoServerAndBadUsageAreReported) {
   StartClient(free_port, {"--bogus"});
   ASSERT_TRUE(Finished());
   EXPECT_EQ(client_.exitCode(), 2);
+
+  StartClient(free_port, {"--version"});  // answered without connecting
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(client_.exitCode(), 0);
+  EXPECT_EQ(Output(), std::string("gpstime-client ") + kVersion + "\n");
 }
 
 }  // namespace
