@@ -52,6 +52,7 @@ class DesktopHarness {
                   ++links_made_;
                   return std::make_unique<FakeSerialLink>();
                 },
+            .make_refclock_socket = {},
         },
         options);
   }
