@@ -67,11 +67,13 @@ class HeadlessProgram : public ::testing::Test {
     }
   }
 
-  // Starts the simulator with `args` (linked as work_/COM2) and waits for
-  // its start-up line; `device` receives its pty device.
+  // Starts the simulator with `args` (linked as work_/COM2), like the
+  // program without the right to set the clock, and waits for its start-up
+  // line; `device` receives its pty device, or "" when something failed.
   std::unique_ptr<ChildProcess> StartSimulator(std::vector<std::string> args, std::string& device) {
     ProcessOptions options;
-    options.argv = {GPSTIME_SIM_PATH, "--dir", work_.string(), "--port", "2", "--quiet"};
+    options.argv = {"setpriv", "--bounding-set", "-sys_time", "--", GPSTIME_SIM_PATH};
+    options.argv.insert(options.argv.end(), {"--dir", work_.string(), "--port", "2", "--quiet"});
     options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.capture_stdout = true;
     auto sim = std::make_unique<ChildProcess>(options);
@@ -81,6 +83,10 @@ class HeadlessProgram : public ::testing::Test {
     if (line && line->starts_with(prefix) && linked != std::string::npos) {
       device = line->substr(prefix.size(), linked - prefix.size());
     } else {
+      device.clear();
+    }
+    if (auto checked = CannotSetClock(sim->pid(), GPSTIME_SIM_PATH, 5s); !checked) {
+      ADD_FAILURE() << checked.message();
       device.clear();
     }
     return sim;
