@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 // 1 June 2026 10:00:00 UTC plus `millis`, as a valid RMC with a fraction.
 std::string RmcAt(std::int64_t millis, const char* date = "010626") {
   const std::int64_t s = millis / 1000;
-  char time[16];
+  char time[64];
   std::snprintf(time, sizeof time, "10%02lld%02lld.%03lld", static_cast<long long>(s / 60),
                 static_cast<long long>(s % 60), static_cast<long long>(millis % 1000));
   return core::NmeaSentence(std::string("GPRMC,") + time + ",A,1,N,1,E,0,0," + date + ",,");

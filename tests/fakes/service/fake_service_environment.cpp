@@ -16,10 +16,12 @@ FakeServiceEnvironment::FakeServiceEnvironment(const core::DateTime& now) {
 }
 
 std::unique_ptr<service::GpsTimeService> FakeServiceEnvironment::MakeService(std::uint16_t port) {
-  service::ServiceEnvironment environment{clock, files, privilege, log, ".", [this] {
+  service::ServiceEnvironment environment{clock, files, privilege, log, ".",
+                                          [this] {
                                             ++links_made;
                                             return std::make_unique<FakeSerialLink>();
-                                          }};
+                                          },
+                                          {}};
   service::ServiceOptions options;
   options.server.port = port;
   options.server.look_up_host_names = false;
