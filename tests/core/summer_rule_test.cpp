@@ -10,7 +10,7 @@
 
 #include "core/calendar.h"
 #include "core/clock_log_line.h"
-#include "core/local_time.h"
+#include "core/utc_time.h"
 #include "core/settings.h"
 
 namespace orvik::core {
@@ -122,7 +122,7 @@ std::vector<std::string> Switches(Settings& settings, SummerSwitchState& state, 
                                   int minutes) {
   std::vector<std::string> switches;
   DateTime now = from;
-  for (int i = 0; i < minutes; ++i, now = AddMinutes(from, i)) {
+  for (int i = 0; i < minutes; ++i, now = *ShiftedByMinutes(from, i)) {
     for (const std::uint16_t second : {0, 1, 30, 59}) {
       now.second = second;
       if (SummerSwitchDue(settings, state, now)) {
