@@ -6,7 +6,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat
           xauth trayer xdotool x11-utils imagemagick twm ccache chrony
           # the Debian package (CPack with dpkg-shlibdeps) and its check
-          dpkg-dev file lintian libcap2-bin adduser iproute2)
+          dpkg-dev file lintian libcap2-bin adduser iproute2
+          # the Windows build (mingw-w64) and its tests under wine
+          mingw-w64 g++-mingw-w64-x86-64-posix wine64 googletest)
 
 # The tests start chronyd themselves, in its mode that never touches the
 # clock. The system's own chrony service must never run here: it would

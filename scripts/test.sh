@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test.
-#   scripts/test.sh              normal build in build/
+#   scripts/test.sh              normal build in build/, then the Windows
+#                                build's tests under wine (test-windows.sh)
 #   scripts/test.sh --sanitize   the same tests with ASan+UBSan, in build-asan/
 #                                (all but the end-to-end ones, which run the
 #                                real programs for minutes and ran above)
@@ -22,3 +23,7 @@ fi
 "$root/scripts/build.sh" "$build_dir" "${cmake_args[@]}"
 cd "$build_dir"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 300 "${ctest_args[@]}"
+# The Windows build's tests under wine, in the normal run only.
+if [[ ${1:-} != --sanitize ]]; then
+  "$root/scripts/test-windows.sh"
+fi

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -15,8 +16,19 @@ namespace orvik::testing {
 class TempDir {
  public:
   TempDir() {
+#ifdef _WIN32
+    // No mkdtemp on Windows: a random name, made only if it was not there.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate = std::filesystem::temp_directory_path() /
+                                              ("orvik-test-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "orvik-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
   }
   ~TempDir() {
     std::error_code ignored;

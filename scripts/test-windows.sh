@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows test executables (scripts/build-windows.sh) and
+# runs them under wine: the core unit tests and the Win32 platform tests, the
+# serial link on two ptys joined by socat and mapped into the prefix as COM2
+# (the link under test) and COM3 (its other end).
+#   scripts/test-windows.sh [BUILD_DIR]      (default: build-windows)
+#
+# Safety: under wine, SetSystemTime calls this machine's settimeofday(). Every
+# wine process here runs under `setpriv --bounding-set -sys_time`, so none can
+# ever gain CAP_SYS_TIME, and the running wineserver is checked for that
+# before any test runs. The wine prefixes live in BUILD_DIR/wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${1:-$root/build-windows}
+started=$SECONDS
+
+"$root/scripts/build-windows.sh" "$build_dir"
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+no_clock=(setpriv --bounding-set -sys_time --)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# A zone with daylight saving, for the time-zone test (wine takes the zone
+# from the host).
+export TZ=Europe/Berlin
+
+# A template prefix, made once (about 8 s, 700 MB); each run uses a copy of
+# hard links to it (a tenth of a second).
+prefixes=$build_dir/wine
+template=$prefixes/template
+if [[ ! -f $template/system.reg ]]; then
+  echo "test-windows: creating the wine prefix template"
+  rm -rf "$template"
+  mkdir -p "$prefixes"
+  WINEPREFIX=$template "${no_clock[@]}" "$wine" wineboot --init >"$prefixes/wineboot.log" 2>&1
+  WINEPREFIX=$template "${no_clock[@]}" "$wineserver" -k || true
+fi
+run=$prefixes/run.$$
+rm -rf "$run"
+cp -al "$template" "$run"
+export WINEPREFIX=$run
+
+server_pid=
+socat_pid=
+cleanup() {
+  if [[ -n $socat_pid ]]; then kill "$socat_pid" 2>/dev/null || true; fi
+  if [[ -n $server_pid ]]; then
+    "${no_clock[@]}" "$wineserver" -k 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$server_pid" 2>/dev/null || true
+  fi
+  wait 2>/dev/null || true
+  rm -rf "$run"
+}
+trap cleanup EXIT
+
+# One persistent wineserver for the run, in the foreground so its PID is
+# known (setpriv executes it in place). It writes floods of lines when a pty
+# closes, so its output goes to a file.
+"${no_clock[@]}" "$wineserver" -f -p >"$run/wineserver.log" 2>&1 &
+server_pid=$!
+sleep 0.2
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+
+# Two joined ptys as COM2 and COM3.
+socat "PTY,link=$run/pty-com2,raw,echo=0" "PTY,link=$run/pty-com3,raw,echo=0" \
+  2>"$run/socat.log" &
+socat_pid=$!
+for _ in $(seq 100); do
+  [[ -e $run/pty-com2 && -e $run/pty-com3 ]] && break
+  sleep 0.05
+done
+mkdir -p "$run/dosdevices"
+ln -sfn "$(readlink -f "$run/pty-com2")" "$run/dosdevices/com2"
+ln -sfn "$(readlink -f "$run/pty-com3")" "$run/dosdevices/com3"
+
+# The receiver captures, by their path on drive Z: (the host's root).
+corpus_dir=$(cd "$root/../shared/corpus" 2>/dev/null && pwd || true)
+corpus_dir="Z:${corpus_dir//\//\\}"
+
+failed=()
+count=0
+for exe in "$build_dir"/tests/*.exe; do
+  name=$(basename "$exe" .exe)
+  count=$((count + 1))
+  # The wineserver is checked again before every test: it is the one all
+  # wine processes of the prefix share.
+  "$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+  if ORVIK_TEST_COM=2 ORVIK_TEST_PEER_COM=3 ORVIK_CLOCK_SETTING_DENIED=1 \
+     ORVIK_CORPUS_DIR="$corpus_dir" \
+     timeout 300 "${no_clock[@]}" "$wine" "$exe" --gtest_brief=1 >"$run/$name.log" 2>&1; then
+    echo "test-windows: $name passed"
+  else
+    echo "test-windows: $name FAILED"
+    cat "$run/$name.log"
+    failed+=("$name")
+  fi
+done
+
+echo "test-windows: $((count - ${#failed[@]})) of $count test programs passed under wine" \
+     "($((SECONDS - started)) s with the build)"
+((${#failed[@]} == 0))

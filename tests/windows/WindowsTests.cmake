@@ -1,0 +1,31 @@
+# The tests that build for Windows: the core unit tests and the Win32
+# platform tests, as .exe files in build-windows/tests. scripts/test-windows.sh
+# runs them under wine; ctest does not (running the programs at build time
+# to list their tests would need wine in every build).
+
+# GoogleTest from Debian's source package, built with the same compiler.
+set(ORVIK_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ORVIK_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The test doubles that need no POSIX system.
+add_library(orvik_test_fakes STATIC ${CMAKE_SOURCE_DIR}/tests/fakes/fake_text_files.cpp
+            ${CMAKE_SOURCE_DIR}/tests/fakes/fake_system_clock.cpp)
+target_include_directories(orvik_test_fakes PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(orvik_test_fakes PUBLIC orvik_platform orvik_core)
+orvik_target_defaults(orvik_test_fakes)
+
+# orvik_add_test(NAME SOURCES ... LIBS ... LABELS ...): the labels are
+# ignored here; scripts/test-windows.sh runs every executable.
+function(orvik_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvik_test_fakes GTest::gtest GTest::gmock
+                        GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  orvik_target_defaults(${name})
+endfunction()
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/core ${CMAKE_BINARY_DIR}/tests-core)
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/platform/win32 ${CMAKE_BINARY_DIR}/tests-win32)
