@@ -6,11 +6,15 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <stdexcept>
 #include <string>
-#include <tuple>
+#include <string_view>
 #include <utility>
 
 #include "ui/form_helpers.h"
+#include "ui/masked_edit.h"
 #include "ui/screen_fit.h"
 
 namespace orvik::ui {
@@ -28,31 +32,31 @@ QString ToField(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The settings the dialog edits; the rest of Settings is the service's.
-constexpr auto kEditedFields = std::make_tuple(
-    &core::Settings::PortNumberText, &core::Settings::GmtHoursText, &core::Settings::GmtMinutesText,
-    &core::Settings::TransmitIntervalText, &core::Settings::ClockUpdateIntervalText,
-    &core::Settings::SummerMonthText, &core::Settings::SummerHourText,
-    &core::Settings::ZoneMonthText, &core::Settings::ZoneHourText,
-    &core::Settings::ReceiverDelayText, &core::Settings::ChronySocketPath,
-    &core::Settings::OnlyMinSec, &core::Settings::SoundDisabled, &core::Settings::SummerTime,
-    &core::Settings::Protocol);
+struct Place {
+  const char* name;
+  int x, y;
+};
+// The controls and captions of the settings list at their places; the
+// receiver delay's and the chrony socket's are placed from the others.
+constexpr Place kPlaces[] = {
+    {"Label1", 16, 132},   {"Label2", 16, 156},    {"Label3", 16, 23},     {"Label6", 16, 49},
+    {"Label7", 16, 268},   {"Label8", 16, 292},    {"Label9", 16, 316},    {"Label10", 16, 340},
+    {"Label11", 225, 23},  {"Label12", 18, 76},    {"MaskEdit2", 189, 21}, {"MaskEdit9", 261, 21},
+    {"MaskEdit4", 215, 48}, {"MaskEdit1", 52, 130}, {"MaskEdit3", 213, 154},
+    {"MaskEdit5", 224, 268}, {"MaskEdit6", 224, 292}, {"MaskEdit7", 224, 316},
+    {"MaskEdit8", 224, 340}, {"ComboBox1", 78, 73}, {"CheckBox1", 16, 180},
+    {"CheckBox2", 16, 212}, {"CheckBox3", 16, 244}, {"ReceiverDelayEdit", 0, 210},
+    {"ReceiverDelayLabel", 0, 212}, {"ChronySocketEdit", 0, 130}, {"ChronySocketLabel", 0, 132},
+};
 
-bool SameEdits(const core::Settings& a, const core::Settings& b) {
-  return std::apply([&](auto... field) { return ((a.*field == b.*field) && ...); }, kEditedFields);
+QPoint PlaceOf(std::string_view name) {
+  for (const Place& place : kPlaces) {
+    if (name == place.name) return QPoint(place.x, place.y);
+  }
+  return QPoint();
 }
 
-// `shown` with every edited setting that the operator changed from
-// `applied` to `typed` taken from `typed`.
-core::Settings KeepTyped(core::Settings shown, const core::Settings& applied,
-                         const core::Settings& typed) {
-  std::apply(
-      [&](auto... field) {
-        ((typed.*field != applied.*field ? void(shown.*field = typed.*field) : void()), ...);
-      },
-      kEditedFields);
-  return shown;
-}
+const char* Name(std::string_view name) { return name.data(); }  // the list's names end in NUL
 
 // Windows whose focus means nothing to the dialog: popup menus, tooltips and
 // the error box (it reports; the operator has not moved to another window).
@@ -68,7 +72,24 @@ bool IsPassingWindow(const QWindow* window) {
 
 SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hooks,
                          QWidget* parent)
-    : QWidget(parent, CloseBoxOnlyFlags()), service_(service), hooks_(std::move(hooks)) {
+    : QWidget(parent, CloseBoxOnlyFlags()),
+      form_(*this,
+            SetupFormHooks{
+                .settings = [&service]() -> const core::Settings& { return service.settings(); },
+                .apply_settings =
+                    [&service](const core::Settings& edited) {
+                      return service.ApplySettings(edited);
+                    },
+                .report =
+                    [report = hooks.report](const std::string& message) {
+                      if (report) report(QString::fromStdString(message));
+                    },
+                .withdraw =
+                    [withdraw = hooks.withdraw](const std::string& message) {
+                      if (withdraw) withdraw(QString::fromStdString(message));
+                    },
+                .after_apply = hooks.after_apply,
+            }) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("Setup parameters"));
   setFont(WindowFont());
@@ -85,106 +106,92 @@ SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hook
   setFixedSize(client_.size());
 
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &SetupDialog::onFocusWindowChanged);
-  connect(&service_, &service::GpsTimeService::startupFailed, this, [this] {
-    if (applying_) startup_failed_during_apply_ = true;
-  });
+  connect(&service, &service::GpsTimeService::startupFailed, this,
+          [this] { form_.StartupFailed(); });
 }
 
 SetupDialog::~SetupDialog() = default;
 
+QWidget* SetupDialog::MakeControl(const core::SettingField& field) {
+  const core::DialogField& dialog = field.dialog;
+  const QPoint place = PlaceOf(dialog.control);
+  switch (field.kind) {
+    case core::SettingKind::kNumber: {
+      const auto accepts = dialog.mask == core::FieldMask::kDigits
+                               ? MaskedEdit::Accepts::kDigits
+                               : MaskedEdit::Accepts::kDigitsAndSigns;
+      auto* edit = new MaskedEdit(dialog.positions, accepts, Name(dialog.control), client_);
+      edit->setGeometry(place.x(), place.y(), 7 * dialog.positions + 9, kEditHeight);
+      return edit;
+    }
+    case core::SettingKind::kSwitch: {
+      auto* box = new QCheckBox(QString::fromLatin1(Name(dialog.caption)), &client_);
+      box->move(place);
+      box->adjustSize();
+      return box;
+    }
+    case core::SettingKind::kProtocol: {
+      protocol_ = new QComboBox(&client_);
+      protocol_->setEditable(true);
+      protocol_->setInsertPolicy(QComboBox::NoInsert);
+      protocol_->addItems({QStringLiteral("NMEA_0183"), QStringLiteral("Motorola M12"),
+                           QStringLiteral("Motorola Oncore"),
+                           QStringLiteral("NMEA_0183 9600 Bod")});
+      protocol_->setCurrentIndex(-1);
+      protocol_->setEditText(QStringLiteral("Choose the Protocol"));
+      protocol_->setGeometry(place.x(), place.y(), 171, kEditHeight);
+      return protocol_;
+    }
+    case core::SettingKind::kPath:
+    case core::SettingKind::kLogging: break;
+  }
+  return new QLineEdit(&client_);  // the socket path, placed with the window's width
+}
+
 void SetupDialog::BuildControls() {
   const QFont normal = font();
   const QFont bold = PixelFont(normal, 11, true);
-  struct LabelPlace {
-    int x, y;
-    const char* text;
-    bool bold;
-  };
-  // Label1 .. Label12, in name order.
-  static constexpr LabelPlace kLabels[12] = {
-      {16, 132, "Port:", false},
-      {16, 156, "PC clock updating interval [sec]:", false},
-      {16, 23, "GMT time difference [hours]:", false},
-      {18, 5, "GPS", true},
-      {16, 111, "PC computer", true},
-      {16, 49, "Time transmission interval [sec]:", false},
-      {16, 268, "Month of transition to summer time:", false},
-      {16, 292, "Hour of transition to summer time:", false},
-      {16, 316, "Month of transition to zone time:", false},
-      {16, 340, "Hour of transition to zone time:", false},
-      {225, 23, "[min]:", false},
-      {18, 76, "Protocol:", false},
-  };
-  for (std::size_t i = 0; i < labels_.size(); ++i) {
-    const LabelPlace& place = kLabels[i];
-    const std::string name = "Label" + std::to_string(i + 1);
-    PlaceLabel(labels_[i], client_, name.c_str(), place.x, place.y, QString::fromLatin1(place.text),
-               place.bold ? bold : normal);
+  PlaceLabel(gps_heading_, client_, "Label4", 18, 5, QStringLiteral("GPS"), bold);
+  PlaceLabel(pc_heading_, client_, "Label5", 16, 111, QStringLiteral("PC computer"), bold);
+  QLabel* delay_label = nullptr;
+  QLabel* socket_label = nullptr;
+  for (const core::SettingField& field : core::SettingFields()) {
+    if (!field.InDialog()) continue;
+    const core::DialogField& dialog = field.dialog;
+    QWidget* widget = MakeControl(field);
+    widget->setObjectName(QString::fromLatin1(Name(dialog.control)));
+    controls_.push_back(Control{&field, widget});
+    if (dialog.label.empty()) continue;
+    auto* label = new QLabel(&client_);
+    const QPoint place = PlaceOf(dialog.label);
+    PlaceLabel(*label, client_, Name(dialog.label), place.x(), place.y(),
+               QString::fromLatin1(Name(dialog.caption)), normal);
+    if (field.text == &core::Settings::ReceiverDelayText) delay_label = label;
+    if (field.text == &core::Settings::ChronySocketPath) socket_label = label;
   }
-
-  const auto make_edit = [this](const char* name, int positions, MaskedEdit::Accepts accepts, int x,
-                                int y) {
-    auto edit = std::make_unique<MaskedEdit>(positions, accepts, name, client_);
-    edit->setGeometry(x, y, 7 * positions + 9, kEditHeight);
-    return edit;
-  };
-  using Accepts = MaskedEdit::Accepts;
-  gmt_hours_ = make_edit("MaskEdit2", 3, Accepts::kDigitsAndSigns, 189, 21);
-  gmt_minutes_ = make_edit("MaskEdit9", 3, Accepts::kDigitsAndSigns, 261, 21);
-  transmit_interval_ = make_edit("MaskEdit4", 3, Accepts::kDigits, 215, 48);
-  port_ = make_edit("MaskEdit1", 2, Accepts::kDigits, 52, 130);
-  clock_interval_ = make_edit("MaskEdit3", 4, Accepts::kDigits, 213, 154);
-  summer_month_ = make_edit("MaskEdit5", 2, Accepts::kDigits, 224, 268);
-  summer_hour_ = make_edit("MaskEdit6", 2, Accepts::kDigits, 224, 292);
-  zone_month_ = make_edit("MaskEdit7", 2, Accepts::kDigits, 224, 316);
-  zone_hour_ = make_edit("MaskEdit8", 2, Accepts::kDigits, 224, 340);
-  receiver_delay_ = make_edit("ReceiverDelayEdit", 3, Accepts::kDigits, 0, 210);
-
-  protocol_.setParent(&client_);
-  protocol_.setObjectName(QStringLiteral("ComboBox1"));
-  protocol_.setEditable(true);
-  protocol_.setInsertPolicy(QComboBox::NoInsert);
-  protocol_.addItems({QStringLiteral("NMEA_0183"), QStringLiteral("Motorola M12"),
-                      QStringLiteral("Motorola Oncore"), QStringLiteral("NMEA_0183 9600 Bod")});
-  protocol_.setCurrentIndex(-1);
-  protocol_.setEditText(QStringLiteral("Choose the Protocol"));
-  protocol_.setGeometry(78, 73, 171, kEditHeight);
-
-  const auto place_check = [this](QCheckBox& box, const char* name, const char* text, int y) {
-    box.setParent(&client_);
-    box.setObjectName(QString::fromLatin1(name));
-    box.setText(QString::fromLatin1(text));
-    box.move(16, y);
-    box.adjustSize();
-  };
-  place_check(only_min_sec_, "CheckBox1", "Update only minutes and seconds", 180);
-  place_check(sound_disabled_, "CheckBox2", "Disable sound", 212);
-  place_check(summer_time_, "CheckBox3", "Use summer time", 244);
 
   // The receiver delay on the row of "Disable sound", its field under the
   // transmission interval's where the check box leaves room for the caption.
-  PlaceLabel(receiver_delay_label_, client_, "ReceiverDelayLabel", 0, 212,
-             QStringLiteral("Receiver delay [ms]:"), normal);
-  const int delay_left =
-      std::max(transmit_interval_->x(), sound_disabled_.geometry().right() + 1 + kCaptionGap +
-                                            receiver_delay_label_.width() + kCaptionGap);
-  receiver_delay_->move(delay_left, 210);
-  receiver_delay_label_.move(delay_left - kCaptionGap - receiver_delay_label_.width(), 212);
+  QWidget& delay = ControlNamed("ReceiverDelayEdit");
+  const int delay_left = std::max(ControlNamed("MaskEdit4").x(),
+                                  ControlNamed("CheckBox2").geometry().right() + 1 + kCaptionGap +
+                                      delay_label->width() + kCaptionGap);
+  delay.move(delay_left, delay.y());
+  delay_label->move(delay_left - kCaptionGap - delay_label->width(), delay_label->y());
   // The socket path on the port's row, from the caption to the right margin.
-  PlaceLabel(chrony_socket_label_, client_, "ChronySocketLabel",
-             port_->geometry().right() + 1 + 2 * kCaptionGap, 132, QStringLiteral("chrony socket:"),
-             normal);
-  chrony_socket_.setParent(&client_);
-  chrony_socket_.setObjectName(QStringLiteral("ChronySocketEdit"));
+  socket_label->move(ControlNamed("MaskEdit1").geometry().right() + 1 + 2 * kCaptionGap,
+                     socket_label->y());
+  QWidget& socket = ControlNamed("ChronySocketEdit");
 
   // Wide enough that no control touches the right edge.
   int width = kClientWidth;
   for (const QWidget* child : client_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child == &chrony_socket_) continue;  // placed below, up to the margin
+    if (child == &socket) continue;  // placed below, up to the margin
     width = std::max(width, child->geometry().right() + 1 + kEdgeMargin);
   }
-  const int socket_left = chrony_socket_label_.geometry().right() + 1 + kCaptionGap;
-  chrony_socket_.setGeometry(socket_left, 130, width - kEdgeMargin - socket_left, kEditHeight);
+  const int socket_left = socket_label->geometry().right() + 1 + kCaptionGap;
+  socket.setGeometry(socket_left, PlaceOf("ChronySocketEdit").y(), width - kEdgeMargin - socket_left,
+                     kEditHeight);
 
   static constexpr int kPanelTops[3] = {104, 203, 236};
   for (std::size_t i = 0; i < panels_.size(); ++i) {
@@ -199,25 +206,21 @@ void SetupDialog::BuildControls() {
   SetTabOrder();
 }
 
+QWidget& SetupDialog::ControlNamed(const char* name) const {
+  for (const Control& control : controls_) {
+    if (control.field->dialog.control == name) return *control.widget;
+  }
+  throw std::logic_error(std::string("no control ") + name);  // the list and the places disagree
+}
+
 void SetupDialog::SetTabOrder() {
   // Top to bottom, and left to right within a row.
-  QWidget* order[] = {gmt_hours_.get(),
-                      gmt_minutes_.get(),
-                      transmit_interval_.get(),
-                      &protocol_,
-                      port_.get(),
-                      &chrony_socket_,
-                      clock_interval_.get(),
-                      &only_min_sec_,
-                      &sound_disabled_,
-                      receiver_delay_.get(),
-                      &summer_time_,
-                      summer_month_.get(),
-                      summer_hour_.get(),
-                      zone_month_.get(),
-                      zone_hour_.get()};
-  for (std::size_t i = 1; i < std::size(order); ++i) {
-    QWidget::setTabOrder(order[i - 1], order[i]);
+  static constexpr const char* kOrder[] = {
+      "MaskEdit2", "MaskEdit9", "MaskEdit4",         "ComboBox1", "MaskEdit1",
+      "ChronySocketEdit", "MaskEdit3", "CheckBox1", "CheckBox2", "ReceiverDelayEdit",
+      "CheckBox3", "MaskEdit5", "MaskEdit6",         "MaskEdit7", "MaskEdit8"};
+  for (std::size_t i = 1; i < std::size(kOrder); ++i) {
+    QWidget::setTabOrder(&ControlNamed(kOrder[i - 1]), &ControlNamed(kOrder[i]));
   }
 }
 
@@ -239,128 +242,86 @@ void SetupDialog::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
-void SetupDialog::FormActivate() { ShowSettings(unsaved_ ? *unsaved_ : service_.settings()); }
-
-void SetupDialog::ShowSettings(const core::Settings& settings) {
-  port_->SetFieldText(ToField(settings.PortNumberText));
-  gmt_hours_->SetFieldText(ToField(settings.GmtHoursText));
-  gmt_minutes_->SetFieldText(ToField(settings.GmtMinutesText));
-  transmit_interval_->SetFieldText(ToField(settings.TransmitIntervalText));
-  clock_interval_->SetFieldText(ToField(settings.ClockUpdateIntervalText));
-  only_min_sec_.setChecked(settings.OnlyMinSec);
-  sound_disabled_.setChecked(settings.SoundDisabled);
-  summer_time_.setChecked(settings.SummerTime);
-  const bool listed = settings.Protocol >= 0 && settings.Protocol < protocol_.count();
-  protocol_.setCurrentIndex(listed ? settings.Protocol : -1);
-  summer_month_->SetFieldText(ToField(settings.SummerMonthText));
-  summer_hour_->SetFieldText(ToField(settings.SummerHourText));
-  zone_month_->SetFieldText(ToField(settings.ZoneMonthText));
-  zone_hour_->SetFieldText(ToField(settings.ZoneHourText));
-  receiver_delay_->SetFieldText(ToField(settings.ReceiverDelayText));
-  // A path is bytes to the system; shown and kept as UTF-8.
-  const QString path = QString::fromStdString(settings.ChronySocketPath);
-  if (chrony_socket_.text() != path) chrony_socket_.setText(path);
+void SetupDialog::Show(const core::Settings& settings) {
+  for (const Control& control : controls_) {
+    const core::SettingField& field = *control.field;
+    switch (field.kind) {
+      case core::SettingKind::kNumber:
+        static_cast<MaskedEdit*>(control.widget)->SetFieldText(ToField(settings.*field.text));
+        break;
+      case core::SettingKind::kSwitch:
+        static_cast<QCheckBox*>(control.widget)->setChecked(settings.*field.flag);
+        break;
+      case core::SettingKind::kProtocol: {
+        const std::int32_t protocol = settings.*field.int32_value;
+        const bool listed = protocol >= 0 && protocol < protocol_->count();
+        protocol_->setCurrentIndex(listed ? protocol : -1);
+        break;
+      }
+      case core::SettingKind::kPath: {
+        // A path is bytes to the system; shown and kept as UTF-8.
+        auto* edit = static_cast<QLineEdit*>(control.widget);
+        const QString path = QString::fromStdString(settings.*field.text);
+        if (edit->text() != path) edit->setText(path);
+        break;
+      }
+      case core::SettingKind::kLogging: break;
+    }
+  }
 }
 
 int SetupDialog::ProtocolIndex() const {
-  const QString text = protocol_.currentText();
-  const int index = protocol_.currentIndex();
-  if (index >= 0 && protocol_.itemText(index) == text) return index;
-  return protocol_.findText(text, Qt::MatchExactly);
+  const QString text = protocol_->currentText();
+  const int index = protocol_->currentIndex();
+  if (index >= 0 && protocol_->itemText(index) == text) return index;
+  return protocol_->findText(text, Qt::MatchExactly);
 }
 
-core::Settings SetupDialog::EditedSettings() const {
-  core::Settings edited = service_.settings();
-  edited.PortNumberText = FromField(port_->FieldText());
-  edited.GmtHoursText = FromField(gmt_hours_->FieldText());
-  edited.GmtMinutesText = FromField(gmt_minutes_->FieldText());
-  edited.TransmitIntervalText = FromField(transmit_interval_->FieldText());
-  edited.ClockUpdateIntervalText = FromField(clock_interval_->FieldText());
-  edited.OnlyMinSec = only_min_sec_.isChecked();
-  edited.SoundDisabled = sound_disabled_.isChecked();
-  edited.SummerTime = summer_time_.isChecked();
-  edited.SummerMonthText = FromField(summer_month_->FieldText());
-  edited.SummerHourText = FromField(summer_hour_->FieldText());
-  edited.ZoneMonthText = FromField(zone_month_->FieldText());
-  edited.ZoneHourText = FromField(zone_hour_->FieldText());
-  edited.Protocol = ProtocolIndex();
-  edited.ReceiverDelayText = FromField(receiver_delay_->FieldText());
-  edited.ChronySocketPath = chrony_socket_.text().toStdString();
+core::Settings SetupDialog::Edits(const core::Settings& base) const {
+  core::Settings edited = base;
+  for (const Control& control : controls_) {
+    const core::SettingField& field = *control.field;
+    switch (field.kind) {
+      case core::SettingKind::kNumber:
+        edited.*field.text = FromField(static_cast<const MaskedEdit*>(control.widget)->FieldText());
+        break;
+      case core::SettingKind::kSwitch:
+        edited.*field.flag = static_cast<const QCheckBox*>(control.widget)->isChecked();
+        break;
+      case core::SettingKind::kProtocol: edited.*field.int32_value = ProtocolIndex(); break;
+      case core::SettingKind::kPath:
+        edited.*field.text = static_cast<const QLineEdit*>(control.widget)->text().toStdString();
+        break;
+      case core::SettingKind::kLogging: break;
+    }
+  }
   return edited;
 }
 
-core::Status SetupDialog::FormDeactivate() { return Apply(EditedSettings()); }
-
-core::Status SetupDialog::Apply(const core::Settings& edited) {
-  const bool was_applying = applying_;
-  applying_ = true;
-  startup_failed_during_apply_ = false;
-  const core::Status applied = service_.ApplySettings(edited);
-  applying_ = was_applying;
-  if (!applied.ok() && !startup_failed_during_apply_) {
-    // The save failed and nothing was restarted: keep the edits for the
-    // next showing and tell the operator.
-    unsaved_ = edited;
-    reported_save_error_ = QString::fromStdString(applied.message());
-    if (hooks_.report) hooks_.report(reported_save_error_);
-  } else {
-    unsaved_.reset();
-    // Saved: a failed save told earlier is no longer true.
-    if (!reported_save_error_.isEmpty() && hooks_.withdraw) hooks_.withdraw(reported_save_error_);
-    reported_save_error_.clear();
-  }
-  if (hooks_.after_apply) hooks_.after_apply();
-  return applied;
+void SetupDialog::QueueApply() {
+  // Outside the focus change: the restart dispatches events while it waits.
+  QMetaObject::invokeMethod(this, [this] { form_.RunQueuedApply(); }, Qt::QueuedConnection);
 }
 
 bool SetupDialog::IsThisWindow(const QWindow* window) const {
   return window != nullptr && window == windowHandle();
 }
 
+bool SetupDialog::Focused() const { return IsThisWindow(last_focused_); }
+
 void SetupDialog::onFocusWindowChanged(QWindow* focused) {
   // Null: another application has the focus; that neither shows nor applies.
   if (focused == nullptr || IsPassingWindow(focused)) return;
   const QWindow* previous = last_focused_;
   last_focused_ = focused;
-  if (applying_) return;  // settled when the apply ends
-  const bool here = IsThisWindow(focused);
-  const bool was_here = IsThisWindow(previous);
-  if (here && !was_here) {
-    FormActivate();
-  } else if (!here && was_here) {
-    // Outside the focus change: the restart dispatches events while it waits.
-    applying_ = true;
-    QMetaObject::invokeMethod(this, &SetupDialog::ApplyQueued, Qt::QueuedConnection);
-  }
-}
-
-void SetupDialog::ApplyQueued() {
-  const core::Settings applied = EditedSettings();
-  (void)Apply(applied);
-  applying_ = false;
-  // The restart dispatched events: the operator may have come back to the
-  // dialog and typed meanwhile.
-  const core::Settings typed = EditedSettings();
-  if (IsThisWindow(last_focused_)) {
-    // Back in the dialog: show the result, but keep what was typed.
-    ShowSettings(KeepTyped(unsaved_ ? *unsaved_ : service_.settings(), applied, typed));
-  } else if (!SameEdits(typed, applied)) {
-    // Typed in the dialog and left it again before the restart ended: the
-    // dialog was left with new edits, so they are applied in turn.
-    applying_ = true;
-    QMetaObject::invokeMethod(this, &SetupDialog::ApplyQueued, Qt::QueuedConnection);
-  }
+  form_.FocusMoved(IsThisWindow(focused), IsThisWindow(previous));
 }
 
 void SetupDialog::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);  // hides; the dialog lives on
-  if (event->isAccepted() && !applying_ && IsThisWindow(last_focused_)) {
-    // Closing the focused dialog hands the focus back; it applies now, and
-    // the focus change that follows finds it no longer focused.
-    last_focused_ = nullptr;
-    applying_ = true;
-    QMetaObject::invokeMethod(this, &SetupDialog::ApplyQueued, Qt::QueuedConnection);
-  }
+  // Closing the focused dialog hands the focus back; it applies now, and
+  // the focus change that follows finds it no longer focused.
+  if (event->isAccepted() && form_.Closing()) last_focused_ = nullptr;
 }
 
 }  // namespace orvik::ui
