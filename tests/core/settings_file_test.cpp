@@ -378,6 +378,34 @@ TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
   }
 }
 
+// The one list of editable settings: an apply takes each of them whole and
+// nothing else; every control of the dialog edits one setting.
+TEST(SettingsFields, CopyTakesEachEditableSettingAndNoNumber) {
+  Settings from;
+  from.PortNumber = 9;  // numbers follow their text only at load
+  std::vector<std::string> controls;
+  for (const SettingField& field : SettingFields()) {
+    Settings changed;
+    switch (field.kind) {
+      case SettingKind::kNumber:
+      case SettingKind::kPath: changed.*field.text = "x"; break;
+      case SettingKind::kSwitch:
+      case SettingKind::kLogging: changed.*field.flag = !(changed.*field.flag); break;
+      case SettingKind::kProtocol: changed.*field.int32_value = kProtocolNmea9600; break;
+    }
+    EXPECT_FALSE(SameSetting(field, changed, Settings{})) << field.name;
+    Settings to;
+    CopyEditableSettings(changed, to);
+    EXPECT_EQ(to, changed) << field.name;
+    if (field.InDialog()) controls.emplace_back(field.dialog.control);
+    EXPECT_EQ(FieldOfControl(field.dialog.control), field.InDialog() ? &field : nullptr);
+  }
+  Settings to;
+  CopyEditableSettings(from, to);
+  EXPECT_EQ(to.PortNumber, Settings{}.PortNumber);
+  EXPECT_EQ(controls.size(), 15u) << "all but the logging switch";
+}
+
 TEST(SettingsFile, AnyBytesLoadWithoutHarm) {
   const std::string cr_only = Join(DefaultLines(), "\r");  // one long line
   Load cr_load(cr_only);

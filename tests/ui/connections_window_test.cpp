@@ -81,26 +81,13 @@ TEST_F(ConnectionsWindowTest, WindowAndGridLookAsSpecified) {
   EXPECT_EQ(grid().geometry(), QRect(5, 8, 342, 213));
 }
 
-TEST_F(ConnectionsWindowTest, ListsClientsByPositionThroughConnectsDisconnectsAndReuse) {
+// The rows are RowsFor's (see its tests); here they reach the grid.
+TEST_F(ConnectionsWindowTest, GridShowsTheRowsOfEachChange) {
   Connect(11, "192.168.1.10", "alpha", 50001);
-  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.10", "50001", "alpha"}}));
-
-  Connect(12, "192.168.1.11", "", 50002);  // reverse lookup failed
-  Connect(13, "10.0.0.3", "gamma", 0);     // no port known
-  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.10", "50001", "alpha"},
-                           {" 2.", "192.168.1.11", "50002", ""},
-                           {" 3.", "10.0.0.3", "", "gamma"}}));
-
-  Disconnect(11);  // the others move up, numbered by position
-  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.11", "50002", ""}, {" 2.", "10.0.0.3", "", "gamma"}}));
-
-  Connect(14, "10.0.0.4", "delta", 50004);  // takes the freed first row of the table
-  EXPECT_EQ(Cells(), (Rows{{" 1.", "10.0.0.4", "50004", "delta"},
-                           {" 2.", "192.168.1.11", "50002", ""},
-                           {" 3.", "10.0.0.3", "", "gamma"}}));
-
-  Disconnect(12);
-  Disconnect(14);
+  Connect(13, "10.0.0.3", "gamma", 0);
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "192.168.1.10", "50001", "alpha"}, {" 2.", "10.0.0.3", "", "gamma"}}));
+  Disconnect(11);
+  EXPECT_EQ(Cells(), (Rows{{" 1.", "10.0.0.3", "", "gamma"}}));
   Disconnect(13);  // the last one: one row left, cleared
   EXPECT_EQ(Cells(), Rows(1, std::vector<std::string>(4)));
 }
@@ -111,10 +98,6 @@ TEST_F(ConnectionsWindowTest, EveryPositionNumberFitsItsColumn) {
   }
   const Rows cells = Cells();
   ASSERT_EQ(cells.size(), 32u);
-  EXPECT_EQ(cells[8][0], " 9.");
-  EXPECT_EQ(cells[9][0], " 10.");
-  EXPECT_EQ(cells[9][2], "40010");
-  EXPECT_EQ(cells[31][0], " 32.");
   for (const int row : {8, 9, 31}) {
     // Narrower than its text, a cell shows an ellipsis instead.
     EXPECT_LE(grid().sizeHintForIndex(grid().model()->index(row, 0)).width(), grid().columnWidth(0))
