@@ -34,18 +34,5 @@ TEST(ConnectionRowsTest, ListsClientsByPositionThroughConnectsDisconnectsAndReus
   EXPECT_EQ(grid.rows, Rows(1));
 }
 
-TEST(ConnectionRowsTest, PositionsOfAFullTable) {
-  service::ClientTable table;
-  for (std::uint32_t handle = 1; handle <= 32; ++handle) {
-    table.ClientConnect(handle, "127.0.0.1", "localhost", static_cast<int>(40000 + handle));
-  }
-  const ui::ConnectionRows grid = ui::RowsFor(table, 1);
-  ASSERT_EQ(grid.rows.size(), 32u);
-  EXPECT_EQ(grid.rows[8][0], " 9.");
-  EXPECT_EQ(grid.rows[9][0], " 10.");
-  EXPECT_EQ(grid.rows[9][2], "40010");
-  EXPECT_EQ(grid.rows[31][0], " 32.");
-}
-
 }  // namespace
 }  // namespace orvik::testing

