@@ -10,7 +10,7 @@
 
 #include "service/client_table.h"
 #include "service/time_server.h"
-#include "ui/connections_window.h"
+#include "ui/qt/connections_window.h"
 #include "ui/desktop_test_harness.h"
 
 namespace orvik::testing {

@@ -13,9 +13,9 @@
 
 #include "core/settings_fields.h"
 #include "ui/desktop_test_harness.h"
-#include "ui/form_helpers.h"
-#include "ui/masked_edit.h"
-#include "ui/setup_dialog.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/qt/masked_edit.h"
+#include "ui/qt/setup_dialog.h"
 
 namespace orvik::testing {
 namespace {

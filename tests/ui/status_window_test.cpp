@@ -13,7 +13,7 @@
 
 #include "core/receiver_commands.h"
 #include "ui/desktop_test_harness.h"
-#include "ui/status_window.h"
+#include "ui/qt/status_window.h"
 
 namespace orvik::testing {
 namespace {

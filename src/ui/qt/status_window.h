@@ -25,7 +25,7 @@
 
 #include "service/gps_time_service.h"
 #include "ui/logic/status_display.h"
-#include "ui/message_box_reporter.h"
+#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/setup_dialog.h"
+#include "ui/qt/setup_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,9 +13,9 @@
 #include <string_view>
 #include <utility>
 
-#include "ui/form_helpers.h"
-#include "ui/masked_edit.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/qt/masked_edit.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 

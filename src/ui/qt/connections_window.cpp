@@ -1,4 +1,4 @@
-#include "ui/connections_window.h"
+#include "ui/qt/connections_window.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -6,9 +6,9 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/form_helpers.h"
+#include "ui/qt/form_helpers.h"
 #include "ui/logic/connection_rows.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 

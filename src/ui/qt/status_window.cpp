@@ -1,4 +1,4 @@
-#include "ui/status_window.h"
+#include "ui/qt/status_window.h"
 
 #include <QCloseEvent>
 #include <QLayout>
@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "service/program_intervals.h"
-#include "ui/form_helpers.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 

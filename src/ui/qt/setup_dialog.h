@@ -28,7 +28,7 @@
 #include "core/settings_fields.h"
 #include "service/gps_time_service.h"
 #include "ui/logic/setup_form.h"
-#include "ui/message_box_reporter.h"
+#include "ui/qt/message_box_reporter.h"
 
 class QWindow;
 
