@@ -28,8 +28,8 @@ constexpr SettingField Number(std::string_view name, int line, std::string Setti
 
 constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
                               std::uint16_t Settings::*value, DialogField dialog) {
-  SettingField field = Number(name, line, text, static_cast<std::int32_t Settings::*>(nullptr),
-                              dialog);
+  SettingField field =
+      Number(name, line, text, static_cast<std::int32_t Settings::*>(nullptr), dialog);
   field.uint16_value = value;
   return field;
 }
@@ -149,20 +149,29 @@ const SettingField* FieldOfControl(std::string_view control) {
 void CopySetting(const SettingField& field, const Settings& from, Settings& to) {
   switch (field.kind) {
     case SettingKind::kNumber:
-    case SettingKind::kPath: to.*field.text = from.*field.text; break;
+    case SettingKind::kPath:
+      to.*field.text = from.*field.text;
+      break;
     case SettingKind::kSwitch:
-    case SettingKind::kLogging: to.*field.flag = from.*field.flag; break;
-    case SettingKind::kProtocol: to.*field.int32_value = from.*field.int32_value; break;
+    case SettingKind::kLogging:
+      to.*field.flag = from.*field.flag;
+      break;
+    case SettingKind::kProtocol:
+      to.*field.int32_value = from.*field.int32_value;
+      break;
   }
 }
 
 bool SameSetting(const SettingField& field, const Settings& a, const Settings& b) {
   switch (field.kind) {
     case SettingKind::kNumber:
-    case SettingKind::kPath: return a.*field.text == b.*field.text;
+    case SettingKind::kPath:
+      return a.*field.text == b.*field.text;
     case SettingKind::kSwitch:
-    case SettingKind::kLogging: return a.*field.flag == b.*field.flag;
-    case SettingKind::kProtocol: return a.*field.int32_value == b.*field.int32_value;
+    case SettingKind::kLogging:
+      return a.*field.flag == b.*field.flag;
+    case SettingKind::kProtocol:
+      return a.*field.int32_value == b.*field.int32_value;
   }
   return true;
 }

@@ -94,10 +94,10 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
   // before the window's edge; no two controls overlap.
   for (const core::SettingField& setting : core::SettingFields()) {
     if (setting.dialog.label.empty()) continue;
-    const char* field = setting.dialog.control.data();
-    const QWidget& input = Child<QWidget>(dialog(), field);
-    EXPECT_LT(Child<QLabel>(dialog(), setting.dialog.label.data()).geometry().right(), input.x())
-        << field;
+    const std::string field(setting.dialog.control);
+    const std::string label(setting.dialog.label);
+    const QWidget& input = Child<QWidget>(dialog(), field.c_str());
+    EXPECT_LT(Child<QLabel>(dialog(), label.c_str()).geometry().right(), input.x()) << field;
     EXPECT_LE(input.geometry().right() + 1 + ui::kEdgeMargin, dialog().width()) << field;
   }
   const QList<QWidget*> controls =

@@ -29,6 +29,13 @@ core::Settings KeepTyped(core::Settings shown, const core::Settings& applied,
 
 }  // namespace
 
+int ProtocolItemIndex(std::string_view text) {
+  for (std::size_t i = 0; i < kProtocolItems.size(); ++i) {
+    if (kProtocolItems[i] == text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 SetupForm::SetupForm(SetupView& view, SetupFormHooks hooks)
     : view_(view), hooks_(std::move(hooks)) {}
 

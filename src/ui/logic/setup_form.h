@@ -16,14 +16,26 @@
 // Main thread only.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/settings.h"
 #include "core/status.h"
 
 namespace orvik::ui {
+
+// The protocol list's items, by Settings::Protocol, and its text before a
+// protocol is shown.
+inline constexpr std::array<std::string_view, 4> kProtocolItems = {
+    "NMEA_0183", "Motorola M12", "Motorola Oncore", "NMEA_0183 9600 Bod"};
+inline constexpr std::string_view kProtocolPrompt = "Choose the Protocol";
+
+// The protocol of the list's text: its item's index, or -1 when the text
+// (typed into the list) is no item; the settings file then writes NMEA_0183.
+int ProtocolItemIndex(std::string_view text);
 
 // The dialog's controls, as the form sees them.
 class SetupView {
@@ -39,7 +51,7 @@ class SetupView {
 };
 
 struct SetupFormHooks {
-  std::function<const core::Settings&()> settings;                 // the service's settings
+  std::function<const core::Settings&()> settings;                    // the service's settings
   std::function<core::Status(const core::Settings&)> apply_settings;  // save and restart
   std::function<void(const std::string&)> report;    // shows a failed save to the operator
   std::function<void(const std::string&)> withdraw;  // takes it back once a save succeeds

@@ -16,10 +16,10 @@
 namespace orvik::ui {
 
 struct DisplayTickResult {
-  bool skipped = false;       // a summer/zone switch took the whole tick
-  bool hide_windows = false;  // the status and main windows hide now
+  bool skipped = false;                        // a summer/zone switch took the whole tick
+  bool hide_windows = false;                   // the status and main windows hide now
   std::optional<service::DisplayTexts> texts;  // new receiver texts to show
-  std::string clock_keeping;  // why the PC clock is not kept; empty: hide the line
+  std::string clock_keeping;                   // why the PC clock is not kept; empty: hide the line
 };
 
 struct CommunicationTickResult {

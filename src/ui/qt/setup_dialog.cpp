@@ -1,13 +1,13 @@
 #include "ui/qt/setup_dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -56,7 +56,9 @@ QPoint PlaceOf(std::string_view name) {
   return QPoint();
 }
 
-const char* Name(std::string_view name) { return name.data(); }  // the list's names end in NUL
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Windows whose focus means nothing to the dialog: popup menus, tooltips and
 // the error box (it reports; the operator has not moved to another window).
@@ -120,12 +122,13 @@ QWidget* SetupDialog::MakeControl(const core::SettingField& field) {
       const auto accepts = dialog.mask == core::FieldMask::kDigits
                                ? MaskedEdit::Accepts::kDigits
                                : MaskedEdit::Accepts::kDigitsAndSigns;
-      auto* edit = new MaskedEdit(dialog.positions, accepts, Name(dialog.control), client_);
+      auto* edit =
+          new MaskedEdit(dialog.positions, accepts, std::string(dialog.control).c_str(), client_);
       edit->setGeometry(place.x(), place.y(), 7 * dialog.positions + 9, kEditHeight);
       return edit;
     }
     case core::SettingKind::kSwitch: {
-      auto* box = new QCheckBox(QString::fromLatin1(Name(dialog.caption)), &client_);
+      auto* box = new QCheckBox(Latin1(dialog.caption), &client_);
       box->move(place);
       box->adjustSize();
       return box;
@@ -134,11 +137,9 @@ QWidget* SetupDialog::MakeControl(const core::SettingField& field) {
       protocol_ = new QComboBox(&client_);
       protocol_->setEditable(true);
       protocol_->setInsertPolicy(QComboBox::NoInsert);
-      protocol_->addItems({QStringLiteral("NMEA_0183"), QStringLiteral("Motorola M12"),
-                           QStringLiteral("Motorola Oncore"),
-                           QStringLiteral("NMEA_0183 9600 Bod")});
+      for (const std::string_view item : kProtocolItems) protocol_->addItem(Latin1(item));
       protocol_->setCurrentIndex(-1);
-      protocol_->setEditText(QStringLiteral("Choose the Protocol"));
+      protocol_->setEditText(Latin1(kProtocolPrompt));
       protocol_->setGeometry(place.x(), place.y(), 171, kEditHeight);
       return protocol_;
     }
@@ -159,13 +160,13 @@ void SetupDialog::BuildControls() {
     if (!field.InDialog()) continue;
     const core::DialogField& dialog = field.dialog;
     QWidget* widget = MakeControl(field);
-    widget->setObjectName(QString::fromLatin1(Name(dialog.control)));
+    widget->setObjectName(Latin1(dialog.control));
     controls_.push_back(Control{&field, widget});
     if (dialog.label.empty()) continue;
     auto* label = new QLabel(&client_);
     const QPoint place = PlaceOf(dialog.label);
-    PlaceLabel(*label, client_, Name(dialog.label), place.x(), place.y(),
-               QString::fromLatin1(Name(dialog.caption)), normal);
+    PlaceLabel(*label, client_, std::string(dialog.label).c_str(), place.x(), place.y(),
+               Latin1(dialog.caption), normal);
     if (field.text == &core::Settings::ReceiverDelayText) delay_label = label;
     if (field.text == &core::Settings::ChronySocketPath) socket_label = label;
   }
@@ -271,10 +272,7 @@ void SetupDialog::Show(const core::Settings& settings) {
 }
 
 int SetupDialog::ProtocolIndex() const {
-  const QString text = protocol_->currentText();
-  const int index = protocol_->currentIndex();
-  if (index >= 0 && protocol_->itemText(index) == text) return index;
-  return protocol_->findText(text, Qt::MatchExactly);
+  return ProtocolItemIndex(protocol_->currentText().toStdString());
 }
 
 core::Settings SetupDialog::Edits(const core::Settings& base) const {

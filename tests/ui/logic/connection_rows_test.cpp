@@ -26,7 +26,8 @@ TEST(ConnectionRowsTest, ListsClientsByPositionThroughConnectsDisconnectsAndReus
   EXPECT_EQ(ui::RowsFor(table, 3).rows,
             (Rows{{" 1.", "192.168.1.11", "50002", ""}, {" 2.", "10.0.0.3", "", "gamma"}}));
   table.ClientConnect(14, "10.0.0.4", "delta", 50004);  // takes the freed first row of the table
-  EXPECT_EQ(ui::RowsFor(table, 2).rows.front(), (ui::ConnectionRow{" 1.", "10.0.0.4", "50004", "delta"}));
+  EXPECT_EQ(ui::RowsFor(table, 2).rows.front(),
+            (ui::ConnectionRow{" 1.", "10.0.0.4", "50004", "delta"}));
 
   for (const std::uint32_t handle : {12u, 13u, 14u}) table.ClientDisconnect(handle);
   grid = ui::RowsFor(table, 3);
