@@ -378,32 +378,28 @@ TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
   }
 }
 
-// The one list of editable settings: an apply takes each of them whole and
-// nothing else; every control of the dialog edits one setting.
+// The one list of editable settings: an apply takes each of them whole, and
+// no number; every control of the dialog edits one setting.
 TEST(SettingsFields, CopyTakesEachEditableSettingAndNoNumber) {
   int controls = 0;
   for (const SettingField& field : SettingFields()) {
     Settings changed;
-    switch (field.kind) {
-      case SettingKind::kNumber:
-      case SettingKind::kPath: changed.*field.text = "x"; break;
-      case SettingKind::kSwitch:
-      case SettingKind::kLogging: changed.*field.flag = !(changed.*field.flag); break;
-      case SettingKind::kProtocol: changed.*field.int32_value = kProtocolNmea9600; break;
-    }
+    if (field.text != nullptr) changed.*field.text = "x";
+    if (field.flag != nullptr) changed.*field.flag = !(changed.*field.flag);
+    if (field.kind == SettingKind::kProtocol) changed.Protocol = kProtocolNmea9600;
     EXPECT_FALSE(SameSetting(field, changed, Settings{})) << field.name;
     Settings to;
     CopyEditableSettings(changed, to);
     EXPECT_EQ(to, changed) << field.name;
-    controls += field.InDialog() ? 1 : 0;
     EXPECT_EQ(FieldOfControl(field.dialog.control), field.InDialog() ? &field : nullptr);
+    controls += field.InDialog() ? 1 : 0;
   }
+  EXPECT_EQ(controls, 15) << "all but the logging switch";
   Settings numbered;
-  numbered.PortNumber = 9;  // numbers follow their text only at load
+  numbered.PortNumber = 9;
   Settings to;
   CopyEditableSettings(numbered, to);
   EXPECT_EQ(to, Settings{});
-  EXPECT_EQ(controls, 15) << "all but the logging switch";
 }
 
 TEST(SettingsFile, AnyBytesLoadWithoutHarm) {

@@ -276,19 +276,6 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   EXPECT_EQ(harness_.withdrawals(), std::vector<QString>{"'1x' is not a valid integer value"});
 }
 
-TEST_F(StatusWindowTest, AutoHideHidesTheWindowsOnTheSecondTick) {
-  ui::DesktopProgram& program = harness_.Start(true);
-  program.ShowAtStart();
-  window().show();
-  QTimer& timer1 = timer("Timer1");
-  timer1.stop();
-  Tick(timer1);
-  EXPECT_TRUE(window().isVisible());
-  Tick(timer1);
-  EXPECT_FALSE(window().isVisible());
-  EXPECT_FALSE(program.trayOwner().isVisible());
-}
-
 TEST_F(StatusWindowTest, CloseBoxHidesOrEndsTheProgramWithoutANotificationArea) {
   {
     DesktopHarness harness;

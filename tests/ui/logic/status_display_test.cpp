@@ -71,12 +71,6 @@ TEST(StatusDisplayTest, WindowsHideOnTheSecondTickOnlyWithANotificationArea) {
       EXPECT_FALSE(display.DisplayTick(false).hide_windows) << "never re-armed";
     }
   }
-  service::SharedState shared;  // a notification area that appears later
-  StatusDisplay display(shared, false);
-  display.MoveIntoNotificationArea();
-  EXPECT_FALSE(display.CloseEndsProgram());
-  EXPECT_FALSE(display.DisplayTick(false).hide_windows);
-  EXPECT_TRUE(display.DisplayTick(false).hide_windows) << "as at a start with one";
 }
 
 TEST(StatusDisplayTest, StartupErrorIsTakenBackOnceByTheNextCompletedStart) {
