@@ -21,8 +21,8 @@
 #include "service/gps_time_service.h"
 #include "service/standard_descriptors.h"
 #include "service/termination_signals.h"
-#include "ui/desktop_program.h"
-#include "ui/message_box_reporter.h"
+#include "ui/qt/desktop_program.h"
+#include "ui/qt/message_box_reporter.h"
 
 int main(int argc, char* argv[]) {
   using namespace orvik;

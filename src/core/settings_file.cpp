@@ -5,16 +5,10 @@
 
 #include "core/calendar.h"
 #include "core/integer_syntax.h"
-#include "core/visible_text.h"
 
 namespace orvik::core {
 namespace {
 
-constexpr int kLineCount = 16;
-
-constexpr std::string_view kOnlyMinSecWord = "ONLY_MIN_SEC";
-constexpr std::string_view kSoundDisabledWord = "SOUND_DISABLED";
-constexpr std::string_view kSummerTimeWord = "SUMMER_TIME";
 constexpr std::string_view kLoggingEnabledWord = "LOGGING_ENABLED";
 constexpr std::string_view kLoggingDisabledWord = "LOGGING_DISABLED";
 constexpr std::string_view kMotorolaM12Word = "Motorola_M12";
@@ -49,23 +43,18 @@ class LineReader {
   std::string_view rest_;
 };
 
-// Stores `line` as the text form, then its value; on a bad integer the number
-// keeps its old value.
-Status ReadInt32Line(std::string_view line, std::string& text, std::int32_t& number) {
-  text.assign(line);
+// Stores `line` as the text form, then its value (a 16-bit field takes the
+// low 16 bits); on a bad integer the number keeps its old value.
+Status ReadNumberLine(std::string_view line, const SettingField& field, Settings& s) {
+  (s.*field.text).assign(line);
   Result<std::int32_t> value = ParseInteger(line);
   if (!value.ok()) return value.status();
-  number = value.value();
-  return Status::Ok();
-}
-
-// As ReadInt32Line for a 16-bit field, which takes the low 16 bits.
-Status ReadUint16Line(std::string_view line, std::string& text, std::uint16_t& number) {
-  text.assign(line);
-  Result<std::int32_t> value = ParseInteger(line);
-  if (!value.ok()) return value.status();
-  number = static_cast<std::uint16_t>(value.value());
-  return Status::Ok();
+  if (field.int32_value != nullptr) {
+    s.*field.int32_value = value.value();
+  } else {
+    s.*field.uint16_value = static_cast<std::uint16_t>(value.value());
+  }
+  return field.check != nullptr ? field.check(s) : Status::Ok();
 }
 
 std::int32_t ProtocolFromWord(std::string_view line) {
@@ -95,42 +84,20 @@ bool EqualsIgnoringAsciiCase(std::string_view line, std::string_view upper_word)
   return true;
 }
 
-Status ReadReceiverDelay(std::string_view line, Settings& s) {
-  if (Status read = ReadInt32Line(line, s.ReceiverDelayText, s.ReceiverDelayMs); !read.ok()) {
-    return read;
-  }
-  if (s.ReceiverDelayMs < 0 || s.ReceiverDelayMs > kMaxReceiverDelayMs) {
-    return Status::Error(StatusCode::kInvalidArgument,
-                         "The receiver delay must be 0 to " + std::to_string(kMaxReceiverDelayMs) +
-                             " ms, not " + EchoedText(s.ReceiverDelayText) + ".");
-  }
-  return Status::Ok();
-}
-
-// Handles line `number` (1..16) of the file.
-Status ApplyLine(int number, std::string_view line, Settings& s,
+// Handles `line` as the line of `field`.
+Status ApplyLine(const SettingField& field, std::string_view line, Settings& s,
                  const std::function<void(bool)>& enable_commands_menu) {
-  switch (number) {
-    case 1: return ReadUint16Line(line, s.PortNumberText, s.PortNumber);
-    case 2: return ReadInt32Line(line, s.GmtHoursText, s.GmtHours);
-    case 3: return ReadUint16Line(line, s.TransmitIntervalText, s.TransmitInterval);
-    case 4: return ReadUint16Line(line, s.ClockUpdateIntervalText, s.ClockUpdateInterval);
-    case 5: s.OnlyMinSec = line == kOnlyMinSecWord; break;
-    case 6: s.SoundDisabled = line == kSoundDisabledWord; break;
-    case 7: s.SummerTime = line == kSummerTimeWord; break;
-    case 8: return ReadUint16Line(line, s.SummerMonthText, s.SummerMonth);
-    case 9: return ReadUint16Line(line, s.SummerHourText, s.SummerHour);
-    case 10: return ReadUint16Line(line, s.ZoneMonthText, s.ZoneMonth);
-    case 11: return ReadUint16Line(line, s.ZoneHourText, s.ZoneHour);
-    case 12: return ReadInt32Line(line, s.GmtMinutesText, s.GmtMinutes);
-    case 13:
-      s.Protocol = ProtocolFromWord(line);
-      if (enable_commands_menu) enable_commands_menu(!IsNmeaProtocol(s.Protocol));
+  switch (field.kind) {
+    case SettingKind::kNumber: return ReadNumberLine(line, field, s);
+    case SettingKind::kSwitch: s.*field.flag = line == field.word; break;
+    case SettingKind::kProtocol:
+      s.*field.int32_value = ProtocolFromWord(line);
+      if (enable_commands_menu) enable_commands_menu(!IsNmeaProtocol(s.*field.int32_value));
       break;
-    case 14: s.LoggingEnabled = EqualsIgnoringAsciiCase(line, kLoggingEnabledWord); break;
-    case 15: return ReadReceiverDelay(line, s);
-    case 16: s.ChronySocketPath.assign(line); break;
-    default: break;
+    case SettingKind::kLogging:
+      s.*field.flag = EqualsIgnoringAsciiCase(line, kLoggingEnabledWord);
+      break;
+    case SettingKind::kPath: (s.*field.text).assign(line); break;
   }
   return Status::Ok();
 }
@@ -178,10 +145,11 @@ Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now
   if (!read.ok()) return read.status();
   if (const std::optional<std::string>& content = read.value()) {
     LineReader lines(*content);
-    // Lines after the 16th have no effect, so reading stops there.
-    for (int number = 1; number <= kLineCount && !lines.AtEnd(); ++number) {
+    // Lines after the last setting's have no effect, so reading stops there.
+    for (const SettingField& field : SettingFields()) {
+      if (lines.AtEnd()) break;
       const std::string_view line = lines.Next();
-      if (Status status = ApplyLine(number, line, settings, enable_commands_menu); !status.ok()) {
+      if (Status status = ApplyLine(field, line, settings, enable_commands_menu); !status.ok()) {
         return status;
       }
     }
@@ -205,33 +173,21 @@ Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now
 
 std::string SettingsFileText(const Settings& s) {
   std::string text;
-  const auto add_line = [&text](std::string_view line) {
-    text += line;
-    text += "\r\n";
-  };
-  const auto add_switch = [&add_line](bool on, std::string_view word) {
-    if (on) {
-      add_line(word);
-    } else {
-      add_line(std::string(";").append(word));
+  for (const SettingField& field : SettingFields()) {
+    switch (field.kind) {
+      case SettingKind::kNumber:
+      case SettingKind::kPath: text += s.*field.text; break;
+      case SettingKind::kSwitch:
+        if (!(s.*field.flag)) text += ';';
+        text += field.word;
+        break;
+      case SettingKind::kProtocol: text += ProtocolWord(s.*field.int32_value); break;
+      case SettingKind::kLogging:
+        text += s.*field.flag ? kLoggingEnabledWord : kLoggingDisabledWord;
+        break;
     }
-  };
-  add_line(s.PortNumberText);
-  add_line(s.GmtHoursText);
-  add_line(s.TransmitIntervalText);
-  add_line(s.ClockUpdateIntervalText);
-  add_switch(s.OnlyMinSec, kOnlyMinSecWord);
-  add_switch(s.SoundDisabled, kSoundDisabledWord);
-  add_switch(s.SummerTime, kSummerTimeWord);
-  add_line(s.SummerMonthText);
-  add_line(s.SummerHourText);
-  add_line(s.ZoneMonthText);
-  add_line(s.ZoneHourText);
-  add_line(s.GmtMinutesText);
-  add_line(ProtocolWord(s.Protocol));
-  add_line(s.LoggingEnabled ? kLoggingEnabledWord : kLoggingDisabledWord);
-  add_line(s.ReceiverDelayText);
-  add_line(s.ChronySocketPath);
+    text += "\r\n";
+  }
   return text;
 }
 

@@ -8,7 +8,7 @@
 // is the receiver delay in milliseconds (0..kMaxReceiverDelayMs) and line 16
 // the chrony socket path. A file of 14 lines reads as delay 0 and no socket.
 // Numeric lines keep their text form, and the number follows the text only
-// here, at load.
+// here, at load. What each line holds is the list of SettingFields().
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@
 
 #include "core/date_time.h"
 #include "core/settings.h"
+#include "core/settings_fields.h"
 #include "core/status.h"
 #include "core/text_files.h"
 
@@ -25,9 +26,6 @@ namespace orvik::core {
 
 // Bare name, resolved against the working directory by the TextFiles given.
 inline constexpr std::string_view kSettingsFileName = "GPS_parm.txt";
-
-// The largest receiver delay accepted, in milliseconds.
-inline constexpr std::int32_t kMaxReceiverDelayMs = 999;
 
 // Sets every field and text form to its default, then SummerDay and ZoneDay to
 // the last Sundays of March and October of pc_now's year.

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/settings_fields.h"
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
 #include "core/utc_time.h"
@@ -241,22 +242,7 @@ core::Status GpsTimeService::Continuous_1sClick() {
 
 core::Status GpsTimeService::ApplySettings(const core::Settings& edited, RestartDone done) {
   core::Settings next = settings_;
-  next.PortNumberText = edited.PortNumberText;
-  next.GmtHoursText = edited.GmtHoursText;
-  next.TransmitIntervalText = edited.TransmitIntervalText;
-  next.ClockUpdateIntervalText = edited.ClockUpdateIntervalText;
-  next.SummerMonthText = edited.SummerMonthText;
-  next.SummerHourText = edited.SummerHourText;
-  next.ZoneMonthText = edited.ZoneMonthText;
-  next.ZoneHourText = edited.ZoneHourText;
-  next.GmtMinutesText = edited.GmtMinutesText;
-  next.OnlyMinSec = edited.OnlyMinSec;
-  next.SoundDisabled = edited.SoundDisabled;
-  next.SummerTime = edited.SummerTime;
-  next.LoggingEnabled = edited.LoggingEnabled;
-  next.Protocol = edited.Protocol;
-  next.ReceiverDelayText = edited.ReceiverDelayText;
-  next.ChronySocketPath = edited.ChronySocketPath;
+  core::CopyEditableSettings(edited, next);
   // A failed save keeps the running system and the old file as they were.
   if (core::Status saved = core::SaveSettings(next, env_.files); !saved.ok()) return saved;
   settings_ = next;

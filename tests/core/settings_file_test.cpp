@@ -378,6 +378,30 @@ TEST(SettingsFile, ReceiverDelayAndChronySocketFollowTheClassicLines) {
   }
 }
 
+// The one list of editable settings: an apply takes each of them whole, and
+// no number; every control of the dialog edits one setting.
+TEST(SettingsFields, CopyTakesEachEditableSettingAndNoNumber) {
+  int controls = 0;
+  for (const SettingField& field : SettingFields()) {
+    Settings changed;
+    if (field.text != nullptr) changed.*field.text = "x";
+    if (field.flag != nullptr) changed.*field.flag = !(changed.*field.flag);
+    if (field.kind == SettingKind::kProtocol) changed.Protocol = kProtocolNmea9600;
+    EXPECT_FALSE(SameSetting(field, changed, Settings{})) << field.name;
+    Settings to;
+    CopyEditableSettings(changed, to);
+    EXPECT_EQ(to, changed) << field.name;
+    EXPECT_EQ(FieldOfControl(field.dialog.control), field.InDialog() ? &field : nullptr);
+    controls += field.InDialog() ? 1 : 0;
+  }
+  EXPECT_EQ(controls, 15) << "all but the logging switch";
+  Settings numbered;
+  numbered.PortNumber = 9;
+  Settings to;
+  CopyEditableSettings(numbered, to);
+  EXPECT_EQ(to, Settings{});
+}
+
 TEST(SettingsFile, AnyBytesLoadWithoutHarm) {
   const std::string cr_only = Join(DefaultLines(), "\r");  // one long line
   Load cr_load(cr_only);

@@ -4,7 +4,7 @@
 #include <QLabel>
 
 #include "orvik_version.h"
-#include "ui/about_window.h"
+#include "ui/qt/about_window.h"
 #include "ui/desktop_test_harness.h"
 
 namespace orvik::testing {

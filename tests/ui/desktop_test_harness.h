@@ -27,7 +27,7 @@
 #include "fakes/fake_time_privilege.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/gps_time_service.h"
-#include "ui/desktop_program.h"
+#include "ui/qt/desktop_program.h"
 
 namespace orvik::testing {
 

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "ui/message_box_reporter.h"
+#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::testing {
 namespace {

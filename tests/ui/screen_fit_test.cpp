@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "ui/desktop_test_harness.h"
-#include "ui/masked_edit.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/masked_edit.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 #include "ui/desktop_test_harness.h"
-#include "ui/status_window.h"
-#include "ui/tray_owner.h"
+#include "ui/qt/status_window.h"
+#include "ui/qt/tray_owner.h"
 
 namespace orvik::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/desktop_program.h"
+#include "ui/qt/desktop_program.h"
 
 #include <QApplication>
 #include <utility>

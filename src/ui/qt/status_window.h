@@ -6,7 +6,8 @@
 // start-up sequence. Under the satellite counts a line tells, in the
 // palette's warning colour, why the PC clock is not being kept; it is hidden
 // while the clock is kept. A start-up error shown to the operator is taken
-// back once a later start-up completes.
+// back once a later start-up completes. What it shows, when it beeps and
+// hides, StatusDisplay decides; the window draws it.
 //
 // Two timers drive it: Timer1 (1 s: summer/zone check, auto-hide, display
 // copy; enabled only once a start-up sequence has completed) and Timer2
@@ -20,11 +21,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdint>
 #include <functional>
 
 #include "service/gps_time_service.h"
-#include "ui/message_box_reporter.h"
+#include "ui/logic/status_display.h"
+#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::ui {
 
@@ -62,10 +63,10 @@ class StatusWindow : public QMainWindow {
 
   // A notification area has appeared: from now on the close box hides the
   // window, and it hides itself as at a start with one (unless it already did).
-  void MoveIntoNotificationArea();
+  void MoveIntoNotificationArea() { display_.MoveIntoNotificationArea(); }
 
   // False once "Sound Off" was pressed; nothing sets it again.
-  bool SoundOn() const { return sound_on_; }
+  bool SoundOn() const { return display_.SoundOn(); }
 
   // The 38 x 6 picture of the no-satellite warning: a red bar on light grey.
   static QPixmap NoSatellitePicture();
@@ -81,7 +82,6 @@ class StatusWindow : public QMainWindow {
   void BuildMenu();
   void onDisplayTick();
   void onCommunicationTick();
-  void onSoundOffClicked();
   void onGmtDifferenceClicked();
   void onTransmitIntervalClicked();
   void onCommandsMenuEnabledChanged(bool enabled);
@@ -89,7 +89,7 @@ class StatusWindow : public QMainWindow {
 
   service::GpsTimeService& service_;
   const StatusWindowHooks hooks_;
-  bool notification_area_;
+  StatusDisplay display_;
 
   QWidget client_;
   QLabel no_communication_;  // Label3
@@ -104,10 +104,6 @@ class StatusWindow : public QMainWindow {
   QMenu setup_menu_;         // Seaded1
   QTimer display_timer_;     // Timer1
   QTimer communication_timer_;  // Timer2
-
-  bool sound_on_ = true;
-  std::uint8_t hide_countdown_ = 2;  // ticks left before the windows hide; never re-armed
-  QString shown_startup_error_;      // reported and not yet taken back
 };
 
 }  // namespace orvik::ui

@@ -1,4 +1,4 @@
-#include "ui/form_helpers.h"
+#include "ui/qt/form_helpers.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "ui/connections_window.h"
+#include "ui/qt/connections_window.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -6,14 +6,15 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/form_helpers.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/logic/connection_rows.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 
 namespace {
 
-constexpr int kColumns = 4;
+constexpr int kColumns = kConnectionColumns;
 constexpr int kColumnWidths[kColumns] = {24, 95, 55, 144};
 constexpr int kInitialRows = 6;
 constexpr int kRowHeight = 16;
@@ -106,20 +107,12 @@ void ConnectionsWindow::showEvent(QShowEvent* event) {
 }
 
 void ConnectionsWindow::ClientTableChanged(const service::ClientTable& table) {
-  const int active = table.ActiveClientCount();
-  if (active > 0) grid_.setRowCount(active);
-  for (int column = 0; column < kColumns; ++column) SetCell(0, column, QString());
-
-  int grid_row = 0;
-  for (std::uint16_t index = 1; index <= table.ClientRowsUsed(); ++index) {
-    const service::ClientRecord& client = table.Row(index);
-    if (!client.InUse) continue;
-    if (grid_row >= grid_.rowCount()) break;  // the count and the rows disagree
-    SetCell(grid_row, 0, QStringLiteral(" %1.").arg(grid_row + 1));
-    SetCell(grid_row, 1, Latin1(client.Address));
-    SetCell(grid_row, 2, client.Port == 0 ? QString() : QString::number(client.Port));
-    SetCell(grid_row, 3, Latin1(client.HostName));
-    ++grid_row;
+  const ConnectionRows grid = RowsFor(table, grid_.rowCount());
+  grid_.setRowCount(grid.row_count);
+  for (int row = 0; row < static_cast<int>(grid.rows.size()); ++row) {
+    for (int column = 0; column < kColumns; ++column) {
+      SetCell(row, column, Latin1(grid.rows[row][column]));
+    }
   }
 }
 

@@ -1,4 +1,4 @@
-#include "ui/status_window.h"
+#include "ui/qt/status_window.h"
 
 #include <QCloseEvent>
 #include <QLayout>
@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "service/program_intervals.h"
-#include "ui/form_helpers.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 
@@ -48,7 +48,7 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
     : QMainWindow(parent, CloseBoxOnlyFlags()),
       service_(service),
       hooks_(std::move(hooks)),
-      notification_area_(hooks_.notification_area),
+      display_(service.shared(), hooks_.notification_area),
       commands_menu_(QStringLiteral("Commands to GPS"), this),
       setup_menu_(QStringLiteral("Setup"), this),
       display_timer_(this),
@@ -123,7 +123,7 @@ void StatusWindow::BuildClientArea() {
   sound_off_.setObjectName(QStringLiteral("Button1"));
   sound_off_.setText(QStringLiteral("Sound Off"));
   sound_off_.setGeometry(231, 6, 60, 20);
-  connect(&sound_off_, &QPushButton::clicked, this, &StatusWindow::onSoundOffClicked);
+  connect(&sound_off_, &QPushButton::clicked, this, [this] { display_.SoundOff(); });
 
   const int width = std::max(
       kClientWidth,
@@ -191,13 +191,10 @@ void StatusWindow::SyncDisplayTimer() {
   if (!service_.AcquisitionRunning()) return;
   if (!display_timer_.isActive()) display_timer_.start();
   // A start-up completed: the error of an earlier one no longer holds.
-  if (!shown_startup_error_.isEmpty()) {
-    if (hooks_.withdraw) hooks_.withdraw(shown_startup_error_);
-    shown_startup_error_.clear();
+  if (const std::string shown = display_.StartupCompleted(); !shown.empty() && hooks_.withdraw) {
+    hooks_.withdraw(QString::fromStdString(shown));
   }
 }
-
-void StatusWindow::MoveIntoNotificationArea() { notification_area_ = true; }
 
 void StatusWindow::showEvent(QShowEvent* event) {
   KeepOnScreen(*this);
@@ -210,9 +207,7 @@ void StatusWindow::changeEvent(QEvent* event) {
 }
 
 void StatusWindow::closeEvent(QCloseEvent* event) {
-  if (!notification_area_ && hooks_.end_program) {
-    // Without a notification area a hidden status window could never be
-    // shown again, so its close box ends the program instead.
+  if (display_.CloseEndsProgram() && hooks_.end_program) {
     event->ignore();
     hooks_.end_program();
     return;
@@ -221,40 +216,27 @@ void StatusWindow::closeEvent(QCloseEvent* event) {
 }
 
 void StatusWindow::onDisplayTick() {
-  // A summer/zone switch takes the whole tick; the display waits for the next.
-  if (service_.SummerSwitchTick()) return;
-
-  if (notification_area_ && hide_countdown_ > 0) {
-    --hide_countdown_;
-    if (hide_countdown_ == 0) {
-      hide();
-      if (hooks_.hide_main_form) hooks_.hide_main_form();
-    }
+  const DisplayTickResult tick = display_.DisplayTick(service_.SummerSwitchTick());
+  if (tick.skipped) return;
+  if (tick.hide_windows) {
+    hide();
+    if (hooks_.hide_main_form) hooks_.hide_main_form();
   }
-
-  service::DisplayState& display = service_.shared().display;
-  if (display.NewDisplayFlag.exchange(false)) {
-    const service::DisplayTexts texts = display.Texts();
-    SetAutoSizedText(time_, Latin1(texts.TimeText));
-    SetAutoSizedText(date_, Latin1(texts.DateText));
-    SetAutoSizedText(satellites_, Latin1(texts.SatText));
+  if (tick.texts) {
+    SetAutoSizedText(time_, Latin1(tick.texts->TimeText));
+    SetAutoSizedText(date_, Latin1(tick.texts->DateText));
+    SetAutoSizedText(satellites_, Latin1(tick.texts->SatText));
   }
-  ShowClockKeeping(QString::fromStdString(service_.shared().clock_keeping.Problem()));
+  ShowClockKeeping(QString::fromStdString(tick.clock_keeping));
 }
 
 void StatusWindow::onCommunicationTick() {
-  service::DisplayState& display = service_.shared().display;
-  // Read and cleared in one step: a message accepted meanwhile counts for
-  // the next period instead of being lost.
-  const bool data_seen = display.DataSeenFlag.exchange(false);
-  const bool no_satellite = display.NoSatFlag.load();
-  no_satellite_bar_.setVisible(no_satellite);
-  no_communication_.setVisible(!data_seen);
-  const bool alarm = no_satellite || !data_seen;
-  if (alarm && sound_on_ && !service_.settings().SoundDisabled && hooks_.beep) hooks_.beep();
+  const CommunicationTickResult tick =
+      display_.CommunicationTick(service_.settings().SoundDisabled);
+  no_satellite_bar_.setVisible(tick.no_satellite);
+  no_communication_.setVisible(tick.no_communication);
+  if (tick.beep && hooks_.beep) hooks_.beep();
 }
-
-void StatusWindow::onSoundOffClicked() { sound_on_ = false; }
 
 void StatusWindow::onGmtDifferenceClicked() {
   if (const core::Status sent = service_.GMT_offsetClick(); !sent.ok() && hooks_.report) {
@@ -273,7 +255,7 @@ void StatusWindow::onCommandsMenuEnabledChanged(bool enabled) {
 }
 
 void StatusWindow::onStartupFailed(const QString& message) {
-  shown_startup_error_ = message;
+  display_.StartupFailed(message.toStdString());
   if (hooks_.report) hooks_.report(message);
 }
 

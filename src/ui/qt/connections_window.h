@@ -24,9 +24,7 @@ class ConnectionsWindow : public QWidget, public service::ClientViewObserver {
   explicit ConnectionsWindow(service::TimeServer& server, QWidget* parent = nullptr);
   ~ConnectionsWindow() override;
 
-  // Refills the grid: as many rows as there are clients (the row count
-  // stays as it was with none), the top row cleared, then every client
-  // row in table order.
+  // Refills the grid with the rows of RowsFor(table).
   void ClientTableChanged(const service::ClientTable& table) override;
 
  protected:

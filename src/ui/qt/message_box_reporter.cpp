@@ -1,4 +1,4 @@
-#include "ui/message_box_reporter.h"
+#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::ui {
 

@@ -1,10 +1,10 @@
-#include "ui/about_window.h"
+#include "ui/qt/about_window.h"
 
 #include <algorithm>
 
 #include "orvik_version.h"
-#include "ui/form_helpers.h"
-#include "ui/screen_fit.h"
+#include "ui/qt/form_helpers.h"
+#include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {
 

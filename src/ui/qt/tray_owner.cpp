@@ -1,11 +1,11 @@
-#include "ui/tray_owner.h"
+#include "ui/qt/tray_owner.h"
 
 #include <QCloseEvent>
 #include <QEvent>
 #include <utility>
 
 #include "service/program_intervals.h"
-#include "ui/program_icon.h"
+#include "ui/qt/program_icon.h"
 
 namespace orvik::ui {
 

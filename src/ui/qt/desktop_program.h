@@ -12,12 +12,12 @@
 #include <optional>
 
 #include "service/gps_time_service.h"
-#include "ui/about_window.h"
-#include "ui/connections_window.h"
-#include "ui/message_box_reporter.h"
-#include "ui/setup_dialog.h"
-#include "ui/status_window.h"
-#include "ui/tray_owner.h"
+#include "ui/qt/about_window.h"
+#include "ui/qt/connections_window.h"
+#include "ui/qt/message_box_reporter.h"
+#include "ui/qt/setup_dialog.h"
+#include "ui/qt/status_window.h"
+#include "ui/qt/tray_owner.h"
 
 namespace orvik::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/masked_edit.h"
+#include "ui/qt/masked_edit.h"
 
 #include <QFocusEvent>
 #include <QMouseEvent>

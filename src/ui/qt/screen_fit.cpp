@@ -1,4 +1,4 @@
-#include "ui/screen_fit.h"
+#include "ui/qt/screen_fit.h"
 
 #include <QScreen>
 #include <QWindow>

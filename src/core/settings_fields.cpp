@@ -1,0 +1,183 @@
+#include "core/settings_fields.h"
+
+#include <array>
+
+#include "core/visible_text.h"
+
+namespace orvik::core {
+namespace {
+
+Status CheckReceiverDelay(const Settings& s) {
+  if (s.ReceiverDelayMs >= 0 && s.ReceiverDelayMs <= kMaxReceiverDelayMs) return Status::Ok();
+  return Status::Error(StatusCode::kInvalidArgument,
+                       "The receiver delay must be 0 to " + std::to_string(kMaxReceiverDelayMs) +
+                           " ms, not " + EchoedText(s.ReceiverDelayText) + ".");
+}
+
+// Builders of the entries below; each leaves what does not apply empty.
+constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
+                              std::int32_t Settings::*value, DialogField dialog) {
+  SettingField field;
+  field.name = name;
+  field.file_line = line;
+  field.text = text;
+  field.int32_value = value;
+  field.dialog = dialog;
+  return field;
+}
+
+constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
+                              std::uint16_t Settings::*value, DialogField dialog) {
+  SettingField field =
+      Number(name, line, text, static_cast<std::int32_t Settings::*>(nullptr), dialog);
+  field.uint16_value = value;
+  return field;
+}
+
+constexpr SettingField Switch(std::string_view name, int line, bool Settings::*flag,
+                              std::string_view word, DialogField dialog) {
+  SettingField field;
+  field.name = name;
+  field.file_line = line;
+  field.kind = SettingKind::kSwitch;
+  field.flag = flag;
+  field.word = word;
+  field.dialog = dialog;
+  return field;
+}
+
+constexpr DialogField Masked(std::string_view control, std::string_view label,
+                             std::string_view caption, int positions, FieldMask mask) {
+  return DialogField{control, label, caption, positions, mask};
+}
+
+constexpr SettingField ReceiverDelay() {
+  SettingField field =
+      Number("ReceiverDelay", 15, &Settings::ReceiverDelayText, &Settings::ReceiverDelayMs,
+             Masked("ReceiverDelayEdit", "ReceiverDelayLabel", "Receiver delay [ms]:", 3,
+                    FieldMask::kDigits));
+  field.check = &CheckReceiverDelay;
+  return field;
+}
+
+constexpr SettingField Protocol() {
+  SettingField field;
+  field.name = "Protocol";
+  field.file_line = 13;
+  field.kind = SettingKind::kProtocol;
+  field.int32_value = &Settings::Protocol;
+  field.dialog = DialogField{"ComboBox1", "Label12", "Protocol:", 0, FieldMask::kDigits};
+  return field;
+}
+
+constexpr SettingField Logging() {
+  SettingField field;
+  field.name = "LoggingEnabled";
+  field.file_line = 14;
+  field.kind = SettingKind::kLogging;
+  field.flag = &Settings::LoggingEnabled;
+  return field;  // edited in the file only
+}
+
+constexpr SettingField ChronySocket() {
+  SettingField field;
+  field.name = "ChronySocketPath";
+  field.file_line = 16;
+  field.kind = SettingKind::kPath;
+  field.text = &Settings::ChronySocketPath;
+  field.dialog =
+      DialogField{"ChronySocketEdit", "ChronySocketLabel", "chrony socket:", 0, FieldMask::kDigits};
+  return field;
+}
+
+constexpr DialogField Check(std::string_view control, std::string_view caption) {
+  return DialogField{control, "", caption, 0, FieldMask::kDigits};
+}
+
+using M = FieldMask;
+using S = Settings;
+
+constexpr std::array<SettingField, 16> kFields = {
+    Number("PortNumber", 1, &S::PortNumberText, &S::PortNumber,
+           Masked("MaskEdit1", "Label1", "Port:", 2, M::kDigits)),
+    Number("GmtHours", 2, &S::GmtHoursText, &S::GmtHours,
+           Masked("MaskEdit2", "Label3", "GMT time difference [hours]:", 3, M::kDigitsAndSigns)),
+    Number("TransmitInterval", 3, &S::TransmitIntervalText, &S::TransmitInterval,
+           Masked("MaskEdit4", "Label6", "Time transmission interval [sec]:", 3, M::kDigits)),
+    Number("ClockUpdateInterval", 4, &S::ClockUpdateIntervalText, &S::ClockUpdateInterval,
+           Masked("MaskEdit3", "Label2", "PC clock updating interval [sec]:", 4, M::kDigits)),
+    Switch("OnlyMinSec", 5, &S::OnlyMinSec, "ONLY_MIN_SEC",
+           Check("CheckBox1", "Update only minutes and seconds")),
+    Switch("SoundDisabled", 6, &S::SoundDisabled, "SOUND_DISABLED",
+           Check("CheckBox2", "Disable sound")),
+    Switch("SummerTime", 7, &S::SummerTime, "SUMMER_TIME", Check("CheckBox3", "Use summer time")),
+    Number("SummerMonth", 8, &S::SummerMonthText, &S::SummerMonth,
+           Masked("MaskEdit5", "Label7", "Month of transition to summer time:", 2, M::kDigits)),
+    Number("SummerHour", 9, &S::SummerHourText, &S::SummerHour,
+           Masked("MaskEdit6", "Label8", "Hour of transition to summer time:", 2, M::kDigits)),
+    Number("ZoneMonth", 10, &S::ZoneMonthText, &S::ZoneMonth,
+           Masked("MaskEdit7", "Label9", "Month of transition to zone time:", 2, M::kDigits)),
+    Number("ZoneHour", 11, &S::ZoneHourText, &S::ZoneHour,
+           Masked("MaskEdit8", "Label10", "Hour of transition to zone time:", 2, M::kDigits)),
+    Number("GmtMinutes", 12, &S::GmtMinutesText, &S::GmtMinutes,
+           Masked("MaskEdit9", "Label11", "[min]:", 3, M::kDigitsAndSigns)),
+    Protocol(),
+    Logging(),
+    ReceiverDelay(),
+    ChronySocket(),
+};
+
+constexpr bool LinesInOrder() {
+  for (std::size_t i = 0; i < kFields.size(); ++i) {
+    if (kFields[i].file_line != static_cast<int>(i) + 1) return false;
+  }
+  return true;
+}
+static_assert(LinesInOrder(), "line n of the file is entry n - 1");
+
+}  // namespace
+
+std::span<const SettingField> SettingFields() { return kFields; }
+
+const SettingField* FieldOfControl(std::string_view control) {
+  for (const SettingField& field : kFields) {
+    if (field.InDialog() && field.dialog.control == control) return &field;
+  }
+  return nullptr;
+}
+
+void CopySetting(const SettingField& field, const Settings& from, Settings& to) {
+  switch (field.kind) {
+    case SettingKind::kNumber:
+    case SettingKind::kPath:
+      to.*field.text = from.*field.text;
+      break;
+    case SettingKind::kSwitch:
+    case SettingKind::kLogging:
+      to.*field.flag = from.*field.flag;
+      break;
+    case SettingKind::kProtocol:
+      to.*field.int32_value = from.*field.int32_value;
+      break;
+  }
+}
+
+bool SameSetting(const SettingField& field, const Settings& a, const Settings& b) {
+  switch (field.kind) {
+    case SettingKind::kNumber:
+    case SettingKind::kPath:
+      return a.*field.text == b.*field.text;
+    case SettingKind::kSwitch:
+    case SettingKind::kLogging:
+      return a.*field.flag == b.*field.flag;
+    case SettingKind::kProtocol:
+      return a.*field.int32_value == b.*field.int32_value;
+  }
+  return true;
+}
+
+void CopyEditableSettings(const Settings& from, Settings& to) {
+  for (const SettingField& field : kFields) CopySetting(field, from, to);
+}
+
+}  // namespace orvik::core

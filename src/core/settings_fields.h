@@ -1,0 +1,74 @@
+// The one list of the settings the operator edits: for each, its line in
+// "GPS_parm.txt", where it is held in Settings (text form, switch, protocol
+// number or path) and the control of the setup dialog that edits it. The
+// settings file reads and writes its lines from this list, the service takes
+// an apply's edits through it, and the dialog builds and reads its controls
+// from it, so a new setting is added here once. Pure data, no I/O.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/settings.h"
+#include "core/status.h"
+
+namespace orvik::core {
+
+enum class SettingKind {
+  kNumber,    // a text form and the number it is read as
+  kSwitch,    // on: its word on the line; off: ";" and the word
+  kProtocol,  // the protocol word; an index into the dialog's list
+  kLogging,   // LOGGING_ENABLED in any case, else off
+  kPath,      // the line as it stands
+};
+
+// What each position of a masked field takes besides a blank.
+enum class FieldMask { kDigits, kDigitsAndSigns };
+
+// Where the setup dialog edits a setting. An empty control: the dialog does
+// not edit it.
+struct DialogField {
+  std::string_view control;  // the control's objectName
+  std::string_view label;    // objectName of its caption; empty for a check box
+  std::string_view caption;  // the caption's text, or the check box's
+  int positions = 0;         // a masked field's width; 0: no mask
+  FieldMask mask = FieldMask::kDigits;
+};
+
+struct SettingField {
+  std::string_view name;
+  int file_line = 0;  // 1..16
+  SettingKind kind = SettingKind::kNumber;
+  std::string Settings::*text = nullptr;          // kNumber's text form; kPath
+  std::int32_t Settings::*int32_value = nullptr;  // kNumber (or this or uint16), kProtocol
+  std::uint16_t Settings::*uint16_value = nullptr;
+  bool Settings::*flag = nullptr;  // kSwitch, kLogging
+  std::string_view word;           // kSwitch
+  // Checks the number once it is read; null: every integer is taken.
+  Status (*check)(const Settings&) = nullptr;
+  DialogField dialog;
+
+  bool InDialog() const { return !dialog.control.empty(); }
+};
+
+// The largest receiver delay accepted, in milliseconds.
+inline constexpr std::int32_t kMaxReceiverDelayMs = 999;
+
+// Every editable setting, in file line order (line n at index n - 1).
+std::span<const SettingField> SettingFields();
+
+// The setting the dialog edits with `control`; null when there is none.
+const SettingField* FieldOfControl(std::string_view control);
+
+// The edited part of one setting (text form, switch, protocol or path):
+// copied from `from` to `to`, or compared. Numbers follow their text only
+// at load, so they are neither copied nor compared.
+void CopySetting(const SettingField& field, const Settings& from, Settings& to);
+bool SameSetting(const SettingField& field, const Settings& a, const Settings& b);
+
+// Every editable setting of `from` copied into `to`; the rest of `to` stays.
+void CopyEditableSettings(const Settings& from, Settings& to);
+
+}  // namespace orvik::core

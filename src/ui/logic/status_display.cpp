@@ -1,0 +1,37 @@
+#include "ui/logic/status_display.h"
+
+#include <utility>
+
+namespace orvik::ui {
+
+DisplayTickResult StatusDisplay::DisplayTick(bool summer_switched) {
+  DisplayTickResult result;
+  // A summer/zone switch takes the whole tick; the display waits for the next.
+  if (summer_switched) {
+    result.skipped = true;
+    return result;
+  }
+  if (notification_area_ && hide_countdown_ > 0) {
+    --hide_countdown_;
+    result.hide_windows = hide_countdown_ == 0;
+  }
+  service::DisplayState& display = shared_.display;
+  if (display.NewDisplayFlag.exchange(false)) result.texts = display.Texts();
+  result.clock_keeping = shared_.clock_keeping.Problem();
+  return result;
+}
+
+CommunicationTickResult StatusDisplay::CommunicationTick(bool sound_disabled) {
+  service::DisplayState& display = shared_.display;
+  const bool data_seen = display.DataSeenFlag.exchange(false);
+  CommunicationTickResult result;
+  result.no_satellite = display.NoSatFlag.load();
+  result.no_communication = !data_seen;
+  const bool alarm = result.no_satellite || result.no_communication;
+  result.beep = alarm && sound_on_ && !sound_disabled;
+  return result;
+}
+
+std::string StatusDisplay::StartupCompleted() { return std::exchange(shown_startup_error_, {}); }
+
+}  // namespace orvik::ui
