@@ -15,7 +15,8 @@
 #include "core/checksums.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "service/acquisition_test_support.h"
+#include "support/acquisition_harness.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
@@ -25,7 +26,7 @@ using namespace std::chrono_literals;
 // 1 June 2026 10:00:00 UTC plus `millis`, as a valid RMC with a fraction.
 std::string RmcAt(std::int64_t millis, const char* date = "010626") {
   const std::int64_t s = millis / 1000;
-  char time[16];
+  char time[32];
   std::snprintf(time, sizeof time, "10%02lld%02lld.%03lld", static_cast<long long>(s / 60),
                 static_cast<long long>(s % 60), static_cast<long long>(millis % 1000));
   return core::NmeaSentence(std::string("GPRMC,") + time + ",A,1,N,1,E,0,0," + date + ",,");
@@ -52,18 +53,14 @@ class DecodersClockTest : public ::testing::Test {
     ASSERT_TRUE(harness_.fake().WaitForStarvedReads(1, 5s));
   }
 
-  // Feeds one sentence and waits until it was decoded to the end (the
-  // texts are published last, after the clock decision).
+  // Feeds one sentence (as a burst that begins now, or as a backlog) and
+  // waits until it was decoded to the end (the texts are published last,
+  // after the clock decision).
   void FeedAndWait(const std::string& sentence, bool live = true) {
     std::atomic<bool>& decoded = harness_.shared().display.NewDisplayFlag;
     decoded = false;
-    if (live) {
-      harness_.fake().Feed(sentence);
-    } else {
-      harness_.fake().FeedAsBacklog(sentence);
-    }
-    for (int i = 0; i < 500 && !decoded; ++i) std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(decoded) << sentence;
+    harness_.fake().FeedAfterNextPurge(sentence, live);
+    ASSERT_TRUE(WaitUntil([&] { return decoded.load(); }, 5s)) << sentence;
   }
 
   FakeSystemClock clock_;

@@ -404,21 +404,21 @@ TEST_F(SetupDialogTest, EditsTypedWhileTheRestartRunsAreKept) {
     });
     inside_restart.start();
     status.activateWindow();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return typed; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(PumpEventsUntil([&] { return typed; }, std::chrono::seconds(5)));
     EXPECT_EQ(applied_first.substr(0, 6), "4\r\n2\r\n") << "the apply took what was there";
 
     if (!left_again) {
       // The restart ended with the operator in the dialog: the applied values
       // are shown, and what was typed meanwhile is still there.
-      ASSERT_TRUE(ProcessEventsUntil([&] { return harness.service().AcquisitionRunning(); },
-                                     std::chrono::seconds(5)));
+      ASSERT_TRUE(PumpEventsUntil([&] { return harness.service().AcquisitionRunning(); },
+                                  std::chrono::seconds(5)));
       EXPECT_EQ(gmt_hours.FieldText(), "-7");
       EXPECT_EQ(port.FieldText(), "4");
       EXPECT_EQ(harness.files().WriteCount(), writes_before + 1);
       status.activateWindow();  // leaving the dialog applies it
     }
-    ASSERT_TRUE(ProcessEventsUntil([&] { return harness.files().WriteCount() > writes_before + 1; },
-                                   std::chrono::seconds(5)));
+    ASSERT_TRUE(PumpEventsUntil([&] { return harness.files().WriteCount() > writes_before + 1; },
+                                std::chrono::seconds(5)));
     EXPECT_EQ(saved().substr(0, 7), "4\r\n-7\r\n");
   }
 }
@@ -453,8 +453,8 @@ TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
 
   status.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&status, 2000));
-  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
+                              std::chrono::seconds(5)));
   EXPECT_EQ(SavedFile().substr(0, 3), "4\r\n");
 
   // Back in the dialog it shows the applied values; closing it applies again.
@@ -465,8 +465,8 @@ TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
   edit("MaskEdit1").SetFieldText("6");
   const int writes_open = harness_.files().WriteCount();
   dialog().close();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_open; },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return harness_.files().WriteCount() > writes_open; },
+                              std::chrono::seconds(5)));
   EXPECT_EQ(SavedFile().substr(0, 3), "6\r\n");
   QTest::qWait(50);
   EXPECT_EQ(harness_.files().WriteCount(), writes_open + 1) << "applied once";

@@ -19,7 +19,8 @@ std::unique_ptr<service::GpsTimeService> FakeServiceEnvironment::MakeService(std
   service::ServiceEnvironment environment{clock, files, privilege, log, ".", [this] {
                                             ++links_made;
                                             return std::make_unique<FakeSerialLink>();
-                                          }};
+                                          },
+                                          {}};
   service::ServiceOptions options;
   options.server.port = port;
   options.server.look_up_host_names = false;
