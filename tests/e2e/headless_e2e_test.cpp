@@ -71,7 +71,6 @@ void ExpectRecordTimes(const std::vector<std::string>& lines, time_t first, int 
 
 TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnceInUtcWhateverTheZone) {
   const time_t first_utc = TomorrowAt(11, 5);
-  std::string device;
   // At the line rate, as a receiver sends: only then is the start of each
   // second's output seen on the line.
   const Simulator sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start",

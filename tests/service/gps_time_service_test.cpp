@@ -249,9 +249,3 @@ TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {
 
 }  // namespace
 }  // namespace orvik::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

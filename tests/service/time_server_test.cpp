@@ -368,10 +368,3 @@ TEST_F(TimeServerTest, DestructionClosesEveryConnectionEvenWithLookupsUnderWay) 
 
 }  // namespace
 }  // namespace orvik::service
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

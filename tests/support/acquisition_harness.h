@@ -8,8 +8,8 @@
 
 #include "core/port_settings.h"
 #include "core/settings.h"
-#include "fakes/fake_serial_link.h"
 #include "fakes/borrowed_serial_link.h"
+#include "fakes/fake_serial_link.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/acquisition_thread.h"
 #include "service/shared_state.h"

@@ -103,10 +103,3 @@ TEST_F(ClientProgramTest, NoServerAndBadUsageAreReported) {
 
 }  // namespace
 }  // namespace orvik::tools
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
