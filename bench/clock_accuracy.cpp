@@ -5,10 +5,11 @@
 // the real whole second; orvik-gpstimed reads them with ClockUpdateInterval 0,
 // so every message attempts a setting, and the receiver delay on line 15 of
 // its GPS_parm.txt (otherwise the defaults: GMT difference 2 h). The program
-// runs under `setpriv --bounding-set -sys_time` with the clock-call recorder
-// preloaded, which writes each attempted setting with the real time of the
-// call and sets nothing; the run stops unless /proc/PID/status shows that
-// CAP_SYS_TIME is out of the program's reach before any receiver data flows.
+// runs under `setpriv --bounding-set -sys_time` (the tests' launcher) with the
+// clock-call recorder preloaded, which writes each attempted setting with the
+// real time of the call and sets nothing; the run stops unless
+// /proc/PID/status shows that CAP_SYS_TIME is out of the reach of the
+// simulator and the program before any receiver data flows.
 // For each setting, error = value set - real time at the call; a row prints
 // the count, median and largest |error| and the mean signed error in ms,
 // after taking out whole hours (a time zone applied where none belongs),
@@ -38,15 +39,21 @@
 #include <vector>
 
 #include "bench/clock_error_figures.h"
-#include "e2e/e2e_support.h"
 #include "platform/unique_fd.h"
+#include "support/child_process.h"
+#include "support/file_text.h"
+#include "support/headless_launch.h"
+#include "support/loopback.h"
+#include "support/process_inspection.h"
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orvik::testing::ChildProcess;
-using orvik::testing::E2eClock;
+using E2eClock = std::chrono::steady_clock;
 
 // The simulator is silent this long after its start-up line: time to start
 // the program and check it before any receiver data flows.
@@ -186,7 +193,8 @@ struct RowResult {
   std::vector<double> simulator_late_ms;  // of each message's first byte
   double load = -1;                       // at the end of the row
   std::string trouble;  // why the row has no figures, or a remark
-  bool unsafe = false;  // a program might set the clock: the run must stop
+  // A program did not start, or it might have set the clock: the run stops.
+  bool unsafe = false;
 };
 
 // Runs one row in a fresh folder; every process it starts has ended when it
@@ -209,29 +217,28 @@ RowResult RunRow(const std::string& protocol, const std::string& delay_ms,
   // The simulator stands for hardware whose timing a busy machine does not
   // disturb: it runs at a raised priority, the program under test at the
   // normal one.
-  sim_options.argv = {"nice", "-n", "-15", "setpriv", "--bounding-set", "-sys_time", "--",
-                      GPSTIME_SIM_PATH, "--dir", work.string(), "--port", "2",
+  sim_options.argv = {GPSTIME_SIM_PATH, "--dir", work.string(), "--port", "2",
                       "--protocol", protocol, "--pace", "bytes", "--delay-ms", delay_ms,
                       "--start-delay", std::to_string(kSilenceBeforeData.count()),
                       "--duration", run_seconds};
+  sim_options.niceness = -15;
   sim_options.capture_stdout = true;
   ChildProcess sim(sim_options);
   const auto sim_started = E2eClock::now();
-  if (!sim.started() || !sim.ReadLine(10s)) {
-    result.trouble = "the simulator did not start";
+  if (!sim.started()) {
+    result.trouble = sim.failure();
+    result.unsafe = true;
     return result;
   }
-  if (auto checked = orvik::testing::CannotSetClock(sim.pid(), GPSTIME_SIM_PATH, 5s); !checked) {
-    result.trouble = checked.message();
-    result.unsafe = true;
+  if (!sim.ReadLine(10s)) {
+    result.trouble = "the simulator did not start";
     return result;
   }
   std::unique_ptr<ChildProcess> daemon =
       orvik::testing::StartHeadless(Programs(), work, daemon_stderr, clock_log,
                                     orvik::testing::StandardStreams::kInherited, zone);
-  if (auto checked = orvik::testing::CannotSetClock(daemon->pid(), ORVIK_GPSTIMED_PATH, 10s);
-      !checked) {
-    result.trouble = checked.message();
+  if (!daemon->started()) {
+    result.trouble = daemon->failure();
     result.unsafe = true;
     return result;
   }
@@ -250,9 +257,7 @@ RowResult RunRow(const std::string& protocol, const std::string& delay_ms,
   result.load = LoadAverage();
   daemon->Stop(5s);
   sim.Stop(5s);
-  std::string sim_output;
-  while (const std::optional<std::string> line = sim.ReadLine(1s)) sim_output += *line + "\n";
-  result.simulator_late_ms = orvik::bench::ReadSimulatorLateness(sim_output);
+  result.simulator_late_ms = orvik::bench::ReadSimulatorLateness(sim.ReadRest(1s));
   result.settings = orvik::bench::ReadRecordedSettings(orvik::testing::ReadFileText(clock_log));
   if (result.settings.errors_ns.empty()) {
     const std::string text = orvik::testing::ReadFileText(daemon_stderr);

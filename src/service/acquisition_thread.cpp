@@ -14,7 +14,6 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kStartPause{1000};
 constexpr milliseconds kStartDelay{100};
-constexpr milliseconds kSlowPlatformPause{6};
 constexpr std::array<std::uint8_t, 1> kSentenceStart{'$'};
 
 // Where a Motorola message could begin in `bytes`, at `from` or later: the
@@ -149,7 +148,6 @@ void comm_GPS_acq::ReceiveLoop() {
 }
 
 LoopState comm_GPS_acq::ReceiveStep() {
-  if (!context_.shared.lifecycle.IsWinNT) link_->IdleWait(kSlowPlatformPause);
   if (!link_->IsOpen()) {
     ReopenIfDue();
     // Every read fails at once on a port that is not open: pace the loop.

@@ -47,7 +47,6 @@ core::Status GpsTimeService::FormCreate() {
   if (!loaded.ok()) return fail(loaded);
   summer_.days_year = load_time.year;
 
-  shared_.lifecycle.IsWinNT = true;
   const bool privileged = env_.privilege.EnableTimePrivileges();
   ReadPcNowWithSummerState();
   if (core::Status timeouts = core::LoadTimeouts(env_.files, timeouts_); !timeouts.ok()) {

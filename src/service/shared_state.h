@@ -99,9 +99,6 @@ struct LifecycleFlags {
   std::atomic<bool> LoopHeartbeat{false};
   // The receiver port belongs to a running acquisition thread.
   std::atomic<bool> PortActive{false};
-  // The platform supports the full receive loop timing (always true here;
-  // false would add a 6 ms pause to every receive step).
-  std::atomic<bool> IsWinNT{true};
 };
 
 struct SharedState {

@@ -38,9 +38,6 @@ QString AddressText(const QHostAddress& address) {
 
 }  // namespace
 
-TimeServer::TimeServer(std::uint16_t port, QObject* parent)
-    : TimeServer(TimeServerOptions{.port = port}, parent) {}
-
 TimeServer::TimeServer(const TimeServerOptions& options, QObject* parent)
     : QObject(parent),
       options_(options),

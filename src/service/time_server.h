@@ -78,8 +78,7 @@ class TimeServer : public QObject, public TimeMessageSender {
   Q_OBJECT
 
  public:
-  // A server for `port` with the default cap and host-name lookups. Not listening yet.
-  explicit TimeServer(std::uint16_t port, QObject* parent = nullptr);
+  // A server with `options`. Not listening yet.
   explicit TimeServer(const TimeServerOptions& options, QObject* parent = nullptr);
   // Closes the listener and every connection.
   ~TimeServer() override;

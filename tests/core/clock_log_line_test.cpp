@@ -3,23 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
+
+#include "support/dates.h"
 
 namespace orvik::core {
 namespace {
 
-DateTime At(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
-  DateTime t;
-  t.year = static_cast<std::uint16_t>(y);
-  t.month = static_cast<std::uint16_t>(mo);
-  t.day = static_cast<std::uint16_t>(d);
-  t.hour = static_cast<std::uint16_t>(h);
-  t.minute = static_cast<std::uint16_t>(mi);
-  t.second = static_cast<std::uint16_t>(s);
-  t.millisecond = static_cast<std::uint16_t>(ms);
-  return t;
-}
+using testing::At;
 
 constexpr const char* kText = "Set PC time to";
 

@@ -8,22 +8,12 @@
 
 #include "core/calendar.h"
 #include "core/settings.h"
+#include "support/dates.h"
 
 namespace orvik::core {
 namespace {
 
-DateTime At(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
-  DateTime t;
-  t.year = static_cast<std::uint16_t>(y);
-  t.month = static_cast<std::uint16_t>(mo);
-  t.day = static_cast<std::uint16_t>(d);
-  if (IsValidDate(y, mo, d)) t.day_of_week = static_cast<std::uint16_t>(DayOfWeek(y, mo, d));
-  t.hour = static_cast<std::uint16_t>(h);
-  t.minute = static_cast<std::uint16_t>(mi);
-  t.second = static_cast<std::uint16_t>(s);
-  t.millisecond = static_cast<std::uint16_t>(ms);
-  return t;
-}
+using testing::At;
 
 Settings WithInterval(std::uint16_t messages, bool only_min_sec = false) {
   Settings settings;

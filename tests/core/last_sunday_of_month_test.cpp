@@ -6,16 +6,10 @@
 #include <array>
 #include <cstdint>
 
+#include "support/dates.h"
+
 namespace orvik::core {
 namespace {
-
-DateTime MakeNow(int year) {
-  DateTime now;
-  now.year = static_cast<std::uint16_t>(year);
-  now.month = 12;
-  now.day = 31;
-  return now;
-}
 
 TEST(LastSundayOfMonth, FindsTheLastSundayInTheClockYear) {
   struct Case {
@@ -31,7 +25,7 @@ TEST(LastSundayOfMonth, FindsTheLastSundayInTheClockYear) {
                         Case{2100, {31, 28, 28, 25, 30, 27, 25, 29, 26, 31, 28, 26}}}) {
     for (int month = 1; month <= 12; ++month) {
       const Result<std::uint16_t> day =
-          LastSundayOfMonth(static_cast<std::uint16_t>(month), MakeNow(c.year));
+          LastSundayOfMonth(static_cast<std::uint16_t>(month), testing::At(c.year, 12, 31));
       ASSERT_TRUE(day.ok());
       EXPECT_EQ(day.value(), c.days[month - 1]) << c.year << "-" << month;
     }
@@ -40,7 +34,7 @@ TEST(LastSundayOfMonth, FindsTheLastSundayInTheClockYear) {
 
 TEST(LastSundayOfMonth, MonthOutsideOneToTwelveIsNoDate) {
   for (const std::uint16_t month : {0, 13, 14, 255, 65535}) {
-    const Result<std::uint16_t> day = LastSundayOfMonth(month, MakeNow(2026));
+    const Result<std::uint16_t> day = LastSundayOfMonth(month, testing::At(2026, 12, 31));
     EXPECT_EQ(day.status(),
               Status::Error(StatusCode::kDateEncode, "Invalid argument to date encode"))
         << month;

@@ -12,21 +12,12 @@
 #include "core/clock_log_line.h"
 #include "core/utc_time.h"
 #include "core/settings.h"
+#include "support/dates.h"
 
 namespace orvik::core {
 namespace {
 
-DateTime At(int y, int mo, int d, int h, int mi, int s = 0) {
-  DateTime t;
-  t.year = static_cast<std::uint16_t>(y);
-  t.month = static_cast<std::uint16_t>(mo);
-  t.day = static_cast<std::uint16_t>(d);
-  t.day_of_week = static_cast<std::uint16_t>(DayOfWeek(y, mo, d));
-  t.hour = static_cast<std::uint16_t>(h);
-  t.minute = static_cast<std::uint16_t>(mi);
-  t.second = static_cast<std::uint16_t>(s);
-  return t;
-}
+using testing::At;
 
 // Defaults with summer time on; switch days as an independent calendar gives
 // them (last Sundays of March and October).

@@ -13,6 +13,7 @@
 #include "platform/posix_refclock_socket.h"
 #include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {

@@ -6,11 +6,10 @@
 // socket) with the refclock socket, the command socket and the pid file.
 // The configuration has one SOCK refclock, no NTP sources, no NTP port, no
 // UDP command port and no drift file. chronyd runs as
-//   setpriv --bounding-set -sys_time -- chronyd -x -U -d -f <dir>/chrony.conf
-// so it can neither steer the clock (-x) nor gain the right to set it; Start
-// checks the second in /proc before it reports success. chronyc reaches it
-// through the private command socket only. The destructor ends chronyd by its
-// PID. Test thread only.
+//   chronyd -x -U -d -f <dir>/chrony.conf
+// through the tests' launcher, so it can neither steer the clock (-x) nor
+// gain the right to set it. chronyc reaches it through the private command
+// socket only. The destructor ends chronyd by its PID. Test thread only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,7 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "e2e/e2e_support.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
 
 namespace orvik::testing {
 

@@ -14,7 +14,8 @@
 #include <string>
 
 #include "e2e/chronyd_harness.h"
-#include "e2e/e2e_support.h"
+#include "support/file_text.h"
+#include "support/wait_until.h"
 #include "e2e/headless_fixture.h"
 
 namespace orvik::testing {
@@ -45,18 +46,16 @@ TEST_P(HeadlessFeedsChronyd, ChronydSelectsTheReceiverAndFindsTheClockRight) {
   ASSERT_TRUE(WriteFileAtomically(work_ / "GPS_parm.txt",
                                   SettingsFileText("2", "NMEA_0183", false) + delay.milliseconds +
                                       "\r\n" + chronyd.RefclockSocket().string() + "\r\n"));
-  std::string device;
-  const auto sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--delay-ms",
-                                   delay.milliseconds, "--start-delay", kSimStartDelayText},
-                                  device);
-  ASSERT_FALSE(device.empty());
-  const auto data_flows = E2eClock::now() + kSimStartDelay;
+  const Simulator sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--delay-ms",
+                                        delay.milliseconds, "--start-delay", kSimStartDelayText});
+  ASSERT_FALSE(sim.device.empty());
+  const auto data_flows = std::chrono::steady_clock::now() + kSimStartDelay;
   ASSERT_TRUE(StartDaemon(true));
-  ASSERT_LT(E2eClock::now(), data_flows)
+  ASSERT_LT(std::chrono::steady_clock::now(), data_flows)
       << "the checks came too late: receiver data may have flowed";
 
   const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(
-      data_flows + kSelectionLimit - E2eClock::now());
+      data_flows + kSelectionLimit - std::chrono::steady_clock::now());
   ASSERT_TRUE(WaitUntil([&] { return chronyd.GpsSelected(); }, limit, 250ms))
       << chronyd.Chronyc("sources") << chronyd.Chronyc("sourcestats") << chronyd.Log();
   const std::optional<double> offset = chronyd.EstimatedOffsetSeconds();

@@ -1,34 +1,41 @@
 // The fixture of the headless program's end-to-end tests: a temporary
 // working directory, the receiver simulator linked there as COM2, the
-// program started without the right to set the clock and with the
-// clock-call recorder preloaded, the LAN client, and readers of the
-// program's stderr and of the recorded clock calls. All waits are bounded;
-// processes are ended by PID.
+// program started (through the tests' launcher, so without the right to set
+// the clock) with the clock-call recorder preloaded, the LAN client, and
+// readers of the program's stderr and of the recorded clock calls. Every
+// wait is for a condition, bounded; processes are ended by PID.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "e2e/e2e_support.h"
+#include "support/child_process.h"
+#include "support/file_text.h"
+#include "support/headless_launch.h"
+#include "support/loopback.h"
+#include "support/process_inspection.h"
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 
 using namespace std::chrono_literals;
 
 // The simulator is silent this long after its start-up line: time to start
-// the program, check its privileges and connect a client before any
-// receiver data flows.
-inline constexpr auto kSimStartDelay = 6s;
-inline constexpr const char* kSimStartDelayText = "6";
+// the program and connect a client before any receiver data flows (the
+// tests check that it was enough).
+inline constexpr auto kSimStartDelay = 10s;
+inline constexpr const char* kSimStartDelayText = "10";
 // What a start-up under TZ=UTC, without CAP_SYS_TIME, logs before "Start".
 inline constexpr const char* kStartupNoticesLogged =
     "The machine's time zone is UTC+00:00, the configured local time UTC+02:00: the PC clock is "
@@ -49,13 +56,21 @@ struct ClockCall {
   std::string local_text;
 };
 
+// A started simulator: its pty device ("" when it did not start) and what
+// it had written once its start-up line was read.
+struct Simulator {
+  std::unique_ptr<ChildProcess> process;
+  std::string device;
+  std::int64_t written_at_start = -1;
+};
+
 class HeadlessProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(root_.path().empty());
+    ASSERT_TRUE(root_.Ok());
     ASSERT_TRUE(std::filesystem::create_directory(work_));
     // Another program on the port would make every result meaningless.
-    ASSERT_TRUE(WaitUntil([] { return PortIsFree(kServerPort); }, 60s))
+    ASSERT_TRUE(WaitUntil([] { return PortIsFree(kServerPort); }, 60s, 100ms))
         << "TCP port 1609 stays in use by another program";
   }
 
@@ -67,49 +82,34 @@ class HeadlessProgram : public ::testing::Test {
     }
   }
 
-  // Starts the simulator with `args` (linked as work_/COM2), like the
-  // program without the right to set the clock, and waits for its start-up
-  // line; `device` receives its pty device, or "" when something failed.
-  std::unique_ptr<ChildProcess> StartSimulator(std::vector<std::string> args, std::string& device) {
+  // Starts the simulator with `args` (linked as work_/COM2) and waits for
+  // its start-up line.
+  Simulator StartSimulator(std::vector<std::string> args) {
     ProcessOptions options;
-    options.argv = {"setpriv", "--bounding-set", "-sys_time", "--", GPSTIME_SIM_PATH};
-    options.argv.insert(options.argv.end(), {"--dir", work_.string(), "--port", "2", "--quiet"});
+    options.argv = {GPSTIME_SIM_PATH, "--dir", work_.string(), "--port", "2", "--quiet"};
     options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.capture_stdout = true;
-    auto sim = std::make_unique<ChildProcess>(options);
-    const std::optional<std::string> line = sim->ReadLine(10s);
+    Simulator sim;
+    sim.process = std::make_unique<ChildProcess>(options);
+    const std::optional<std::string> line = sim.process->ReadLine(10s);
     const std::string prefix = "gpstime-sim: ";
     const std::size_t linked = line ? line->find(" linked as ") : std::string::npos;
     if (line && line->starts_with(prefix) && linked != std::string::npos) {
-      device = line->substr(prefix.size(), linked - prefix.size());
-    } else {
-      device.clear();
-    }
-    if (auto checked = CannotSetClock(sim->pid(), GPSTIME_SIM_PATH, 5s); !checked) {
-      ADD_FAILURE() << checked.message();
-      device.clear();
+      sim.device = line->substr(prefix.size(), linked - prefix.size());
+      sim.written_at_start = BytesWritten(sim.process->pid());
     }
     return sim;
   }
 
-  // Starts the program, waits for its exec and refuses to go on unless it
-  // cannot set the clock; with `expect_serving` also waits for its start.
+  // Starts the program and refuses to go on unless the clock-call recorder
+  // is loaded; with `expect_serving` also waits for its start.
   ::testing::AssertionResult StartDaemon(bool expect_serving,
                                          StandardStreams streams = StandardStreams::kInherited,
                                          std::string_view time_zone = "UTC") {
     daemon_ = StartHeadless(Programs(), work_, stderr_file_, clock_log_, streams, time_zone);
-    if (!daemon_->started()) return ::testing::AssertionFailure() << "setpriv did not start";
-    if (auto checked = CannotSetClock(daemon_->pid(), ORVIK_GPSTIMED_PATH, 10s); !checked) {
-      daemon_->Stop(1s);
-      return checked;
-    }
-    // The loader maps the preloaded library just after the exec: allow it a moment.
-    bool recorder_loaded = false;
-    for (int i = 0; i < 100 && !recorder_loaded; ++i) {
-      recorder_loaded = MapsLibrary(daemon_->pid(), ORVIK_CLOCK_RECORDER_PATH);
-      if (!recorder_loaded) std::this_thread::sleep_for(50ms);
-    }
-    if (!recorder_loaded) {
+    if (!daemon_->started()) return ::testing::AssertionFailure() << daemon_->failure();
+    // The loader maps the preloaded library just after the exec.
+    if (!WaitUntil([&] { return MapsLibrary(daemon_->pid(), ORVIK_CLOCK_RECORDER_PATH); }, 5s)) {
       daemon_->Stop(1s);
       return ::testing::AssertionFailure() << "the clock-call recorder is not loaded";
     }
@@ -127,6 +127,19 @@ class HeadlessProgram : public ::testing::Test {
     return std::make_unique<ChildProcess>(options);
   }
 
+  // Succeeds once the program serves `client`, and only when `sim` has sent
+  // nothing by then: the client then receives every record.
+  ::testing::AssertionResult ServedBeforeData(const ChildProcess& client, const Simulator& sim) {
+    if (!client.started()) return ::testing::AssertionFailure() << client.failure();
+    if (!WaitUntil([&] { return ServedConnections(daemon_->pid(), kServerPort) > 0; }, 20s)) {
+      return ::testing::AssertionFailure() << "the program never served the client";
+    }
+    if (BytesWritten(sim.process->pid()) != sim.written_at_start) {
+      return ::testing::AssertionFailure() << "receiver data flowed before the client was served";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
   std::string Stderr() const { return ReadFileText(stderr_file_); }
 
   bool StderrHasLine(const std::string& wanted, std::size_t from = 0) const {
@@ -139,7 +152,7 @@ class HeadlessProgram : public ::testing::Test {
 
   bool WaitForStderrLine(const std::string& wanted, std::chrono::milliseconds limit,
                          std::size_t from = 0) const {
-    return WaitUntil([&] { return StderrHasLine(wanted, from); }, limit);
+    return WaitUntil([&] { return StderrHasLine(wanted, from); }, limit, 50ms);
   }
 
   // Every line the recorder wrote; clock_settime lines parsed, others kept
@@ -160,19 +173,29 @@ class HeadlessProgram : public ::testing::Test {
     return calls;
   }
 
-  // Reads `count` records from `client` within `limit` in all.
-  static std::vector<std::string> ReadRecords(ChildProcess& client, std::size_t count,
-                                              std::chrono::milliseconds limit) {
+  // Reads lines from `client` until `enough` holds for them, its output
+  // ends, or `limit` has passed in all.
+  static std::vector<std::string> ReadRecordsUntil(
+      ChildProcess& client, const std::function<bool(const std::vector<std::string>&)>& enough,
+      std::chrono::milliseconds limit) {
     std::vector<std::string> lines;
-    const auto give_up = E2eClock::now() + limit;
-    while (lines.size() < count && E2eClock::now() < give_up) {
+    const auto give_up = std::chrono::steady_clock::now() + limit;
+    while (!enough(lines)) {
       const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(give_up - E2eClock::now());
+          std::chrono::ceil<std::chrono::milliseconds>(give_up - std::chrono::steady_clock::now());
       const std::optional<std::string> line = client.ReadLine(left);
       if (!line) break;
       lines.push_back(*line);
     }
     return lines;
+  }
+
+  // Reads `count` records from `client` within `limit` in all.
+  static std::vector<std::string> ReadRecords(ChildProcess& client, std::size_t count,
+                                              std::chrono::milliseconds limit) {
+    return ReadRecordsUntil(
+        client, [count](const std::vector<std::string>& lines) { return lines.size() >= count; },
+        limit);
   }
 
   TempDir root_;

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "e2e/e2e_support.h"
 #include "e2e/headless_fixture.h"
 
 namespace orvik::testing {
@@ -23,10 +22,10 @@ class HeadlessSignals : public HeadlessProgram {
   void StartWithSilentReceiver(StandardStreams streams) {
     ASSERT_TRUE(
         WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", true)));
-    sim_ = StartSimulator({"--protocol", "nmea", "--start-delay", "1000"}, device_);
-    ASSERT_FALSE(device_.empty()) << "simulator did not start";
+    sim_ = StartSimulator({"--protocol", "nmea", "--start-delay", "1000"});
+    ASSERT_FALSE(sim_.device.empty()) << "simulator did not start";
     ASSERT_TRUE(StartDaemon(streams == StandardStreams::kInherited, streams));
-    ASSERT_TRUE(WaitUntil([&] { return HasOpen(daemon_->pid(), device_); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return HasOpen(daemon_->pid(), sim_.device); }, 10s));
   }
 
   // Sends `signal` and expects the orderly end: exit status 0, "Stop" logged.
@@ -43,8 +42,7 @@ class HeadlessSignals : public HeadlessProgram {
     return WaitUntil([&] { return !daemon_->Running(); }, limit);
   }
 
-  std::string device_;
-  std::unique_ptr<ChildProcess> sim_;
+  Simulator sim_;
 };
 
 TEST_F(HeadlessSignals, Usr1IsIgnoredAndHangupAndQuitEndInOrder) {
@@ -56,7 +54,7 @@ TEST_F(HeadlessSignals, Usr1IsIgnoredAndHangupAndQuitEndInOrder) {
     EXPECT_FALSE(EndsWithin(2s)) << "SIGUSR1 ended the program";
     ExpectOrderlyEndOn(signal);
     EXPECT_TRUE(StderrHasLine("orvik-gpstimed: stopped"));
-    sim_.reset();
+    sim_ = {};
   }
 }
 
@@ -77,7 +75,7 @@ TEST_F(HeadlessSignals, ServesOnWithBrokenStandardStreams) {
       }
     }
     ExpectOrderlyEndOn(SIGTERM);
-    sim_.reset();
+    sim_ = {};
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace orvik::testing {
 
@@ -17,14 +18,18 @@ core::MonotonicNanos MonotonicNow() {
 
 void FakeSerialLink::Feed(std::string_view bytes) { FeedWithTiming(bytes, true); }
 
-void FakeSerialLink::Feed(const std::vector<std::uint8_t>& bytes) {
-  FeedWithTiming(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true);
+void FakeSerialLink::FeedAfterNextPurge(std::string_view bytes, bool live) {
+  std::lock_guard lock(mutex_);
+  after_purge_.assign(bytes);
+  after_purge_live_ = live;
 }
-
-void FakeSerialLink::FeedAsBacklog(std::string_view bytes) { FeedWithTiming(bytes, false); }
 
 void FakeSerialLink::FeedWithTiming(std::string_view bytes, bool live) {
   std::lock_guard lock(mutex_);
+  AppendToLine(bytes, live);
+}
+
+void FakeSerialLink::AppendToLine(std::string_view bytes, bool live) {
   const core::MonotonicNanos now = MonotonicNow();
   const core::ByteTiming timing{live ? std::optional<core::MonotonicNanos>(now) : std::nullopt, now};
   line_.insert(line_.end(), bytes.begin(), bytes.end());
@@ -69,11 +74,6 @@ std::string FakeSerialLink::Written() const {
 int FakeSerialLink::Count(std::string_view op) const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(std::count(operations_.begin(), operations_.end(), op));
-}
-
-std::size_t FakeSerialLink::PendingBytes() const {
-  std::lock_guard lock(mutex_);
-  return line_.size();
 }
 
 void FakeSerialLink::OpenPort(const platform::PortConfig& config) {
@@ -140,6 +140,7 @@ void FakeSerialLink::Purge(platform::PurgeKind kind) {
     line_.clear();
     timings_.clear();
   }
+  if (!after_purge_.empty()) AppendToLine(std::exchange(after_purge_, {}), after_purge_live_);
 }
 
 void FakeSerialLink::ClearPortErrors() {

@@ -1,11 +1,11 @@
 // FakeSerialLink: an in-memory SerialLink for tests of the receive loop.
 //
-// Bytes fed with Feed() are "on the line", each Feed() a burst that begins as
-// it is fed (FeedAsBacklog(): bytes whose arrival was not seen); reads take
-// them in order; a read
-// that finds too few bytes waits a moment (kStarvedReadWait, standing in for
-// the port's time-out) for more, then fails with the count it got. Purges discard what is pending. Every
-// operation is recorded in order, so a test can check the loop's steps.
+// Bytes fed are "on the line", each feed a burst that begins as it is fed
+// (or a backlog: bytes whose arrival was not seen); reads take them in order;
+// a read that finds too few bytes waits a moment (kStarvedReadWait, standing
+// in for the port's time-out) for more, then fails with the count it got.
+// Purges discard what is pending. Every operation is recorded in order, so a
+// test can check the loop's steps.
 // Thread-safe: a test thread may feed or close while the loop reads.
 #pragma once
 
@@ -27,8 +27,10 @@ class FakeSerialLink : public platform::SerialLink {
  public:
   // Adds bytes to the line.
   void Feed(std::string_view bytes);
-  void Feed(const std::vector<std::uint8_t>& bytes);
-  void FeedAsBacklog(std::string_view bytes);
+  // Feeds `bytes` (as a burst, or as a backlog) right after the loop's next
+  // purge: the loop purges after every read that found the line empty, so
+  // bytes fed at a chance moment may be purged before they are read.
+  void FeedAfterNextPurge(std::string_view bytes, bool live = true);
   // Makes the next OpenPort() fail (the port stays closed).
   void FailNextOpen();
   // Called at every IdleWait with its duration, after it is recorded; lets a
@@ -43,7 +45,6 @@ class FakeSerialLink : public platform::SerialLink {
   std::string Written() const;
   // Count of operations equal to `op`.
   int Count(std::string_view op) const;
-  std::size_t PendingBytes() const;
   // Waits until `count` reads have found the line empty since construction,
   // or until `timeout`; returns whether they did.
   bool WaitForStarvedReads(int count, std::chrono::milliseconds timeout) const;
@@ -66,6 +67,7 @@ class FakeSerialLink : public platform::SerialLink {
 
  private:
   void FeedWithTiming(std::string_view bytes, bool live);
+  void AppendToLine(std::string_view bytes, bool live);  // REQUIRES: mutex_ held
   platform::ReadOutcome Take(std::span<std::uint8_t> buffer, std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
@@ -79,6 +81,8 @@ class FakeSerialLink : public platform::SerialLink {
   bool open_ = false;                       // guarded by mutex_
   bool closed_for_good_ = false;            // guarded by mutex_
   bool fail_next_open_ = false;             // guarded by mutex_
+  std::string after_purge_;                 // guarded by mutex_
+  bool after_purge_live_ = true;            // guarded by mutex_
   std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use
 };
 

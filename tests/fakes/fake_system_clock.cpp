@@ -34,12 +34,6 @@ std::vector<core::UtcNanos> FakeSystemClock::SetCalls() const {
   return set_calls_;
 }
 
-std::vector<core::DateTime> FakeSystemClock::SetCallsUtc() const {
-  std::vector<core::DateTime> times;
-  for (const core::UtcNanos call : SetCalls()) times.push_back(core::DateTimeAt(call).value());
-  return times;
-}
-
 core::UtcNanos FakeSystemClock::NowUtc() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return now_;

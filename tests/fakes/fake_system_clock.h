@@ -32,8 +32,6 @@ class FakeSystemClock : public platform::SystemClock {
 
   // Every SetUtc argument so far, refused ones included, in call order.
   std::vector<core::UtcNanos> SetCalls() const;
-  // The same as UTC date-times, to the millisecond.
-  std::vector<core::DateTime> SetCallsUtc() const;
 
   core::UtcNanos NowUtc() const override;
   core::MonotonicNanos NowMonotonic() const override;

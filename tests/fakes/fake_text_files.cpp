@@ -14,10 +14,6 @@ std::optional<std::string> FakeTextFiles::Get(std::string_view name) const {
 
 bool FakeTextFiles::Exists(std::string_view name) const { return files_.contains(name); }
 
-void FakeTextFiles::Remove(std::string_view name) {
-  if (const auto it = files_.find(name); it != files_.end()) files_.erase(it);
-}
-
 void FakeTextFiles::MakeUnreadable(std::string_view name) { unreadable_.emplace(name); }
 
 void FakeTextFiles::FailReads(std::string_view name, std::string_view message) {

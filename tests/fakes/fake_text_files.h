@@ -21,7 +21,6 @@ class FakeTextFiles : public core::TextFiles {
   // Returns the stored content, or nullopt when no such file exists.
   std::optional<std::string> Get(std::string_view name) const;
   bool Exists(std::string_view name) const;
-  void Remove(std::string_view name);
 
   // While set, every ReplaceAtomically fails with kIoError and changes nothing.
   void FailWrites(bool fail) { fail_writes_ = fail; }

@@ -1,5 +1,5 @@
-// FakeTimePrivilege: a TimePrivilege for tests. It grants or refuses as told
-// and counts the requests. Thread-safe (atomics).
+// FakeTimePrivilege: a TimePrivilege for tests. It grants every request and
+// counts them. Thread-safe (atomics).
 #pragma once
 
 #include <atomic>
@@ -10,18 +10,15 @@ namespace orvik::testing {
 
 class FakeTimePrivilege : public platform::TimePrivilege {
  public:
-  // Whether later requests succeed (default: yes).
-  void Grant(bool granted) { granted_ = granted; }
   // Requests so far.
   int Requests() const { return requests_.load(); }
 
   bool EnableTimePrivileges() override {
     ++requests_;
-    return granted_.load();
+    return true;
   }
 
  private:
-  std::atomic<bool> granted_{true};
   std::atomic<int> requests_{0};
 };
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/acquisition_test_support.h"
+#include "support/acquisition_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace std::chrono_literals;

@@ -1,11 +1,11 @@
 #include "platform/com_port_path.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <string>
+
+#include "support/temp_dir.h"
 
 namespace orvik::platform {
 namespace {
@@ -14,17 +14,10 @@ namespace fs = std::filesystem;
 
 class ComPortPathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvik-com-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { ASSERT_TRUE(temp_.Ok()); }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(ComPortPathTest, EntryInWorkingDirectoryWinsOverTtyS) {

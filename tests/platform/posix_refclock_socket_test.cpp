@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/temp_dir.h"
+#include "support/temp_dir.h"
 #include "platform/unique_fd.h"
 
 namespace orvik::platform {

@@ -1,6 +1,6 @@
 #include "platform/posix_text_files.h"
 
-#include "fakes/temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

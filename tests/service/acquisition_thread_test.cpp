@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "service/acquisition_test_support.h"
+#include "support/acquisition_harness.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
@@ -225,10 +226,7 @@ TEST(ReceiveLoop, StopDuringTheFirstPauseEndsAtTheFirstPassAndLogsStop) {
     if (pause == 1000ms) harness.WaitForThread()->RequestStop();
   });
   harness.Start();
-  for (int i = 0; i < 5000 && harness.shared().lifecycle.AcquisitionRunning; ++i) {
-    std::this_thread::sleep_for(1ms);
-  }
-  EXPECT_FALSE(harness.shared().lifecycle.AcquisitionRunning);
+  EXPECT_TRUE(WaitUntil([&] { return !harness.shared().lifecycle.AcquisitionRunning; }, kWait));
   EXPECT_FALSE(harness.shared().lifecycle.PortActive);
   harness.Stop();
   EXPECT_THAT(harness.log().Lines(), ElementsAre("Start", "Stop"));
@@ -318,8 +316,7 @@ TEST(ReceiveLoop, ClosingThePortFromAnotherThreadEndsTheThreadPromptly) {
   service::comm_GPS_acq* thread = harness.WaitForThread();
   thread->ClosePort();
   thread->RequestStop();
-  for (int i = 0; i < 5000 && !thread->Finished(); ++i) std::this_thread::sleep_for(1ms);
-  EXPECT_TRUE(thread->Finished());
+  EXPECT_TRUE(WaitUntil([&] { return thread->Finished(); }, kWait));
   EXPECT_GE(fake.Count("close"), 2);  // the main thread's and the loop's own
 }
 

@@ -1,6 +1,6 @@
 #include "service/file_event_log.h"
 
-#include "fakes/temp_dir.h"
+#include "support/temp_dir.h"
 #include "platform/unique_fd.h"
 
 #include <fcntl.h>

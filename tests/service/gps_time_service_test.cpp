@@ -9,11 +9,12 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/settings_file.h"
 #include "fakes/service/fake_service_environment.h"
+#include "support/qt_event_wait.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
@@ -113,9 +114,7 @@ TEST_F(ServiceTest, WatchdogLeavesARunningLoopAlone) {
   for (int tick = 0; tick < 3; ++tick) {
     service->WatchdogTick();
     // The loop clears the heartbeat on every pass.
-    for (int i = 0; i < 200 && service->shared().lifecycle.LoopHeartbeat; ++i) {
-      std::this_thread::sleep_for(5ms);
-    }
+    WaitUntil([&] { return !service->shared().lifecycle.LoopHeartbeat; }, 1s);
   }
   EXPECT_EQ(links_made_, 1);
 }
@@ -126,10 +125,7 @@ TEST_F(ServiceTest, RestartKeepsTheListenerAndEveryClient) {
   const std::uint16_t port = service->server().ListeningPort();
   QTcpSocket client;
   client.connectToHost("127.0.0.1", port);
-  for (int i = 0; i < 200 && service->server().ConnectionCount() == 0; ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  ASSERT_EQ(service->server().ConnectionCount(), 1u);
+  ASSERT_TRUE(PumpEventsUntil([&] { return service->server().ConnectionCount() == 1; }));
 
   ASSERT_TRUE(service->RestartAcquisition().ok());
   QCoreApplication::processEvents();
@@ -253,9 +249,3 @@ TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {
 
 }  // namespace
 }  // namespace orvik::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

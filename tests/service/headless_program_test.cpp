@@ -87,9 +87,3 @@ TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
 
 }  // namespace
 }  // namespace orvik::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakes/fake_system_clock.h"
-#include "service/acquisition_test_support.h"
+#include "support/acquisition_harness.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
@@ -147,22 +147,14 @@ TEST(Continuous1sClick, IntervalTheCommandCannotCarryIsReportedAndNothingCompose
   EXPECT_EQ(shared.command.CommandLength(), 0u);
 }
 
-// Waits until `done` holds, or kWait passes; returns whether it held.
-template <typename Done>
-bool WaitFor(Done done) {
-  const auto give_up = std::chrono::steady_clock::now() + kWait;
-  while (!done() && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(5ms);
-  return done();
-}
-
 bool WaitForWritten(const FakeSerialLink& fake, const std::string& expected) {
-  return WaitFor([&] { return fake.Written() == expected; });
+  return WaitUntil([&] { return fake.Written() == expected; }, kWait);
 }
 
 // Waits for three more receive steps (each reads a four-byte Motorola header).
 bool WaitForMorePasses(const FakeSerialLink& fake) {
   const int before = fake.Count("read4");
-  return WaitFor([&] { return fake.Count("read4") >= before + 3; });
+  return WaitUntil([&] { return fake.Count("read4") >= before + 3; }, kWait);
 }
 
 TEST(ReceiverCommandHandOver, ComposedBeforeTheThreadIsDroppedAndWhileItRunsIsSentOnce) {

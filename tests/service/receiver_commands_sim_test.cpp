@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/receiver_commands.h"
@@ -19,17 +18,17 @@
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
 #include "platform/posix_serial_link.h"
-#include "service/acquisition_test_support.h"
-#include "service/pty_loop.h"
 #include "service/receiver_command_control.h"
 #include "service/receiver_decoders.h"
-#include "fakes/sim_process.h"
+#include "support/acquisition_harness.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 constexpr char kStart[] = "2026-12-07 11:05:00";  // UTC of the first message
 constexpr std::int64_t kStartMs = (11 * 60 + 5) * 60'000;
@@ -44,7 +43,7 @@ class SimulatedM12 {
  public:
   explicit SimulatedM12(const std::vector<std::string>& extra_args,
                         std::uint16_t clock_update_interval = 60)
-      : sim_(GPSTIME_SIM_PATH, Args(extra_args)), clock_(kPcNow),
+      : sim_(SimOptions(extra_args)), clock_(kPcNow),
         decoders_(clock_, sender_, core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
     harness_.settings().Protocol = core::kProtocolMotorolaM12;
     harness_.settings().ClockUpdateInterval = clock_update_interval;
@@ -61,22 +60,23 @@ class SimulatedM12 {
     return true;
   }
 
-  SimProcess& sim() { return sim_; }
+  ChildProcess& sim() { return sim_; }
   AcquisitionHarness& harness() { return harness_; }
   FakeSystemClock& clock() { return clock_; }
   RecordingSender& sender() { return sender_; }
 
  private:
-  std::vector<std::string> Args(const std::vector<std::string>& extra) const {
-    std::vector<std::string> args = {
-        "--dir", dir_.path().string(), "--protocol", "m12",        "--start",
-        kStart,  "--interval",         "0.25",       "--duration", "60"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+  ProcessOptions SimOptions(const std::vector<std::string>& extra) const {
+    ProcessOptions options;
+    options.argv = {GPSTIME_SIM_PATH, "--dir",     dir_.path(), "--protocol", "m12", "--start",
+                    kStart,           "--interval", "0.25",     "--duration", "60"};
+    options.argv.insert(options.argv.end(), extra.begin(), extra.end());
+    options.capture_stdout = true;
+    return options;
   }
 
   TempDir dir_;  // first: the simulator links its port in it
-  SimProcess sim_;
+  ChildProcess sim_;
   FakeSystemClock clock_;
   RecordingSender sender_;
   service::ReceiverDecoders decoders_;
@@ -95,17 +95,6 @@ std::int64_t LocalMs(const core::TimeMessage& r) {
 std::string TimeTextOf(const core::TimeMessage& r) {
   return std::to_string(r[core::kOffsetHour]) + ":" + std::to_string(r[core::kOffsetMinute]) + ":" +
          std::to_string(r[core::kOffsetSecond]);
-}
-
-// Waits until `done` holds or `limit` passes; runs `watch` on every look.
-template <typename Done, typename Watch>
-bool WaitUntil(std::chrono::milliseconds limit, Done done, Watch watch) {
-  const auto give_up = Clock::now() + limit;
-  while (!done() && Clock::now() < give_up) {
-    watch();
-    std::this_thread::sleep_for(10ms);
-  }
-  return done();
 }
 
 TEST(ReceiverCommandsWithSimulator, GmtOffsetMovesTheReceiversTimeAndTheDecodedTime) {
@@ -130,7 +119,7 @@ TEST(ReceiverCommandsWithSimulator, GmtOffsetMovesTheReceiversTimeAndTheDecodedT
     for (const core::TimeMessage& r : m12.sender().Records()) count += shifted(r) ? 1 : 0;
     return count >= 3;
   };
-  ASSERT_TRUE(WaitUntil(20s, three_shifted, [] {})) << "the offset never reached the messages";
+  ASSERT_TRUE(WaitUntil(three_shifted, 20s)) << "the offset never reached the messages";
   m12.harness().Stop();
 
   const std::vector<core::TimeMessage> records = m12.sender().Records();
@@ -188,11 +177,12 @@ TEST(ReceiverCommandsWithSimulator, DamagedMessagesAreNeverSentAndNeverSetTheClo
   ASSERT_TRUE(m12.Start());
   bool rejection_shown = false;
   const bool enough = WaitUntil(
-      30s, [&] { return m12.clock().SetCalls().size() >= 10; },
       [&] {
         rejection_shown =
             rejection_shown || m12.harness().shared().display.Texts().TimeText == "--------";
-      });
+        return m12.clock().SetCalls().size() >= 10;
+      },
+      30s);
   m12.harness().Stop();
   ASSERT_TRUE(enough) << "too few messages from the simulator";
 

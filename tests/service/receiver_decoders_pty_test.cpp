@@ -9,15 +9,13 @@
 
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/calendar.h"
-#include "core/checksums.h"
-#include "fakes/corpus.h"
+#include "support/corpus.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "service/pty_loop.h"
+#include "support/pty_loop.h"
 
 namespace orvik::testing {
 namespace {
@@ -51,15 +49,10 @@ TEST(DecodersOnPty, EveryNmeaCaptureGivesTheIndependentlyDecodedRecordsAndNeverS
     PtyLoop loop(core::kProtocolNmea4800, /*start=*/false);
     loop.harness().UseDecoders(decoders);
     loop.Start();
-    ASSERT_TRUE(loop.WaitUntilReading("$GPGGA,probe*00\r\n", [&] {
-      std::this_thread::sleep_for(50ms);
-      return loop.harness().shared().display.NewDisplayFlag.load();
-    }));
+    ASSERT_TRUE(loop.Send());
     const std::vector<ExpectedTimeMessage> expected = ReadExpected(capture);
     // One stream: the pty paces the writer, the line never goes quiet.
-    ASSERT_TRUE(loop.pty().WriteToMaster(ReadBinaryFile(capture)));
-    sender.WaitForRecords(expected.size(), 10s);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(loop.Send(ReadBinaryFile(capture)));
     loop.harness().Stop();
 
     const std::vector<core::TimeMessage> records = sender.Records();
@@ -92,28 +85,12 @@ TEST(DecodersOnPty, MotorolaCaptureGivesTheReceiversOwnTimesAndNeverSetsTheClock
     PtyLoop loop(core::kProtocolMotorolaOncore, /*start=*/false);
     loop.harness().UseDecoders(decoders);
     loop.Start();
-    // A damaged "Ea" (wrong checksum) shows "--------" and changes nothing else.
-    const std::string probe = "@@Ea" + std::string(69, '\x01') + "\x00\r\n";
-    ASSERT_TRUE(loop.WaitUntilReading(std::string(probe.data(), 76), [&] {
-      std::this_thread::sleep_for(50ms);
-      return loop.harness().shared().display.NewDisplayFlag.load();
-    }));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(loop.Send());
     const std::vector<ExpectedTimeMessage> expected = ReadExpected(capture);
-    const std::string bytes = ReadBinaryFile(capture);
     // One message at a time, as the receiver sends them.
-    std::size_t start = 0;
-    for (std::size_t i = 2; i + 1 <= bytes.size(); ++i) {
-      const bool next_message = i + 1 < bytes.size() && bytes[i] == '@' && bytes[i + 1] == '@' &&
-                                bytes[i - 2] == '\r' && bytes[i - 1] == '\n';
-      if (!next_message && i + 1 < bytes.size()) continue;
-      const std::size_t end = next_message ? i : bytes.size();
-      ASSERT_TRUE(loop.pty().WriteToMaster(bytes.substr(start, end - start)));
-      std::this_thread::sleep_for(40ms);
-      start = end;
+    for (const std::string& message : MotorolaMessages(capture)) {
+      ASSERT_TRUE(loop.Send(message));
     }
-    sender.WaitForRecords(expected.size(), 5s);
-    std::this_thread::sleep_for(100ms);
     loop.harness().Stop();
 
     const std::vector<core::TimeMessage> records = sender.Records();

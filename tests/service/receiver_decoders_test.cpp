@@ -15,7 +15,8 @@
 #include "core/checksums.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "service/acquisition_test_support.h"
+#include "support/acquisition_harness.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 namespace {
@@ -52,20 +53,16 @@ class DecodersClockTest : public ::testing::Test {
     ASSERT_TRUE(harness_.fake().WaitForStarvedReads(1, 5s));
   }
 
-  // Feeds one sentence and waits until it was decoded to the end (the
-  // texts are published last, after the clock decision). Returns how long
-  // that took: the most any setting may lie after the message's instant.
+  // Feeds one sentence (as a burst that begins now, or as a backlog) and
+  // waits until it was decoded to the end (the texts are published last,
+  // after the clock decision). Returns how long that took: the most any
+  // setting may lie after the message's instant.
   std::int64_t FeedAndWait(const std::string& sentence, bool live = true) {
     std::atomic<bool>& decoded = harness_.shared().display.NewDisplayFlag;
     decoded = false;
     const auto fed = std::chrono::steady_clock::now();
-    if (live) {
-      harness_.fake().Feed(sentence);
-    } else {
-      harness_.fake().FeedAsBacklog(sentence);
-    }
-    for (int i = 0; i < 500 && !decoded; ++i) std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(decoded) << sentence;
+    harness_.fake().FeedAfterNextPurge(sentence, live);
+    EXPECT_TRUE(WaitUntil([&] { return decoded.load(); }, 5s)) << sentence;
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
                                                                 fed)
         .count();

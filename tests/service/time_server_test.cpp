@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <QCoreApplication>
@@ -17,8 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "service/lan_test_client.h"
 #include "service/listening_socket.h"
+#include "support/lan_test_client.h"
+#include "support/qt_event_wait.h"
+#include "support/wait_until.h"
 
 namespace orvik::service {
 namespace {
@@ -61,7 +62,6 @@ class TimeServerTest : public ::testing::Test {
   LanTestClient& StartClient(int receive_buffer = 0, std::uint8_t host = 0) {
     clients_.push_back(
         std::make_unique<LanTestClient>(server_->ListeningPort(), receive_buffer, host));
-    pointers_.push_back(clients_.back().get());
     return *clients_.back();
   }
 
@@ -75,9 +75,15 @@ class TimeServerTest : public ::testing::Test {
     return client;
   }
 
+  // Runs the event loop and reads every client until `done` holds.
   bool Pump(const std::function<bool()>& done,
             std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return testing::PumpUntil(done, pointers_, limit);
+    return testing::PumpEventsUntil(
+        [&] {
+          for (const auto& client : clients_) client->Drain();
+          return done();
+        },
+        limit);
   }
 
   // Sends records `first`..`last`, letting the event loop run after each.
@@ -100,7 +106,6 @@ class TimeServerTest : public ::testing::Test {
   CountingObserver observer_;
   std::unique_ptr<TimeServer> server_;
   std::vector<std::unique_ptr<LanTestClient>> clients_;
-  std::vector<LanTestClient*> pointers_;
 };
 
 TEST_F(TimeServerTest, NothingIsSentWithoutClientsOrWithoutListener) {
@@ -148,12 +153,13 @@ TEST_F(TimeServerTest, ThirtyTwoClientsConnectingAtOnceAllReceiveTheVeryNextReco
   // accept() while the server's loop is busy elsewhere (here: not running).
   constexpr std::size_t kClients = 32;
   for (std::size_t i = 0; i < kClients; ++i) StartClient(0, static_cast<std::uint8_t>(2 + i % 4));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  auto connected = [&] {
-    return std::all_of(clients_.begin(), clients_.end(), [](auto& c) { return c->Connected(); });
-  };
-  while (!connected() && std::chrono::steady_clock::now() < deadline) ::poll(nullptr, 0, 1);
-  ASSERT_TRUE(connected()) << "the listener's backlog turned clients away";
+  ASSERT_TRUE(testing::WaitUntil(
+      [&] {
+        return std::all_of(clients_.begin(), clients_.end(),
+                           [](auto& c) { return c->Connected(); });
+      },
+      std::chrono::seconds(10), std::chrono::milliseconds(1)))
+      << "the listener's backlog turned clients away";
 
   // One turn of the loop accepts them all; the next record reaches every one.
   ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == kClients; }));
@@ -200,7 +206,7 @@ TEST_F(TimeServerTest, ClientThatStopsReadingLosesWholeRecordsOnlyAndDelaysNoOne
          std::chrono::steady_clock::now() < deadline) {
     server_->Retransmit_to_LAN(NumberedRecord(++sent));
     QCoreApplication::processEvents();
-    if (sent % 64 == 0) testing::PumpUntil([] { return true; }, pointers_);
+    if (sent % 64 == 0) Pump([] { return true; });
   }
   ASSERT_GE(server_->Counters().records_dropped, 20u) << "after " << sent << " records";
 
@@ -249,7 +255,7 @@ TEST_F(TimeServerTest, BytesFromClientsAreDiscardedWithoutEffect) {
   for (std::uint32_t n = 1; n <= 40; ++n) {
     pushed += talker.Send(junk);
     SendRecords(n, n);
-    testing::PumpUntil([] { return true; }, pointers_);
+    Pump([] { return true; });
   }
   EXPECT_GT(pushed, junk.size()) << "the server should keep reading what clients send";
   ASSERT_TRUE(AllReceived(40 * core::kTimeMessageSize));
@@ -262,7 +268,6 @@ TEST_F(TimeServerTest, ClosedOrResetClientFreesItsRowAndTheNextClientTakesIt) {
   for (const bool reset : {false, true}) {
     SCOPED_TRACE(reset ? "reset" : "orderly close");
     clients_.clear();
-    pointers_.clear();
     StartServer();
     for (int i = 0; i < 3; ++i) AddClient();
     const int calls_before = observer_.calls;
@@ -358,16 +363,8 @@ TEST_F(TimeServerTest, DestructionClosesEveryConnectionEvenWithLookupsUnderWay) 
   AddClient();
   AddClient();
   server_.reset();
-  EXPECT_TRUE(
-      testing::PumpUntil([&] { return clients_[0]->ended() && clients_[1]->ended(); }, pointers_));
+  EXPECT_TRUE(Pump([&] { return clients_[0]->ended() && clients_[1]->ended(); }));
 }
 
 }  // namespace
 }  // namespace orvik::service
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

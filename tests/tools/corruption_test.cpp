@@ -10,7 +10,7 @@
 
 #include "gpstime_sim/motorola_source.h"
 #include "gpstime_sim/nmea_source.h"
-#include "tools/sim_test_util.h"
+#include "support/nmea_text.h"
 
 namespace orvik::tools {
 namespace {

@@ -1,11 +1,9 @@
-// Runs the real gpstime-sim program on a pty and reads what it sends.
-// Every wait is bounded; the child is killed by its PID if it overstays.
-// The program is started through SimProcess, which runs it under
-// setpriv --bounding-set -sys_time: it never holds CAP_SYS_TIME.
+// Runs the real gpstime-sim program on a pty and reads what it sends. It
+// starts through the tests' launcher, so it never holds CAP_SYS_TIME. Every
+// wait is bounded; the child is ended by its PID if it overstays.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -15,18 +13,18 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "fakes/sim_process.h"
 #include "platform/unique_fd.h"
-#include "tools/sim_test_util.h"
-
-extern char** environ;
+#include "support/child_process.h"
+#include "support/dates.h"
+#include "support/temp_dir.h"
+#include "support/nmea_text.h"
 
 namespace orvik::tools {
 namespace {
@@ -34,24 +32,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using platform::UniqueFd;
-using testing::SimProcess;
+using testing::ChildProcess;
+using testing::TempDir;
 
-// A temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gpstime-sim-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TempDir() {
-    std::error_code error;
-    if (!path_.empty()) std::filesystem::remove_all(path_, error);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+// The simulator with `args`, its stdout on a pipe.
+std::unique_ptr<ChildProcess> StartSim(std::vector<std::string> args) {
+  testing::ProcessOptions options;
+  options.argv = {GPSTIME_SIM_PATH};
+  options.argv.insert(options.argv.end(), args.begin(), args.end());
+  options.capture_stdout = true;
+  return std::make_unique<ChildProcess>(options);
+}
 
 // Opens the port as a program would: raw, without changing what is queued.
 UniqueFd OpenRaw(const std::string& path) {
@@ -64,24 +55,9 @@ UniqueFd OpenRaw(const std::string& path) {
   return fd;
 }
 
-// Reads from `fd` until `enough` says so or `limit` passes.
-template <typename Enough>
-std::string ReadUntil(int fd, std::chrono::milliseconds limit, Enough enough) {
-  std::string data;
-  const auto give_up = Clock::now() + limit;
-  while (!enough(data) && Clock::now() < give_up) {
-    pollfd entry{fd, POLLIN, 0};
-    if (::poll(&entry, 1, 100) <= 0) continue;
-    char chunk[1024];
-    const ssize_t count = ::read(fd, chunk, sizeof chunk);
-    if (count > 0) data.append(chunk, static_cast<std::size_t>(count));
-  }
-  return data;
-}
-
 std::vector<std::string> RmcSentences(const std::string& data) {
   std::vector<std::string> rmc;
-  for (const std::string& line : orvik::testing::SplitLines(data)) {
+  for (const std::string& line : testing::LinesWithEnds(data)) {
     if (line.starts_with("$GPRMC,")) rmc.push_back(line);
   }
   return rmc;
@@ -119,14 +95,7 @@ TimedBytes ReadTimedUntil(int fd, std::chrono::milliseconds limit, Enough enough
 }
 
 std::int64_t UtcMs(int year, int month, int day, int hour, int minute, int second, int ms) {
-  tm fields{};
-  fields.tm_year = year - 1900;
-  fields.tm_mon = month - 1;
-  fields.tm_mday = day;
-  fields.tm_hour = hour;
-  fields.tm_min = minute;
-  fields.tm_sec = second;
-  return static_cast<std::int64_t>(::timegm(&fields)) * 1000 + ms;
+  return testing::UtcSeconds(year, month, day, hour, minute, second) * 1000 + ms;
 }
 
 // One whole time message of a live feed: the UTC instant it stands for and
@@ -181,20 +150,21 @@ int MillisOfDay(const std::string& hhmmss_sss) {
 
 TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
   TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
-  ASSERT_TRUE(sim.started());
-  const std::string link = dir.path() + "/COM2";
+  const auto sim =
+      StartSim({"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
+  ASSERT_TRUE(sim->started()) << sim->failure();
+  const std::string link = dir.path() / "COM2";
 
-  const std::optional<std::string> first = sim.ReadLine(10s);
+  const std::optional<std::string> first = sim->ReadLine(10s);
   ASSERT_TRUE(first.has_value()) << "no start-up line";
   EXPECT_TRUE(first->starts_with("gpstime-sim: /dev/pts/")) << *first;
   EXPECT_TRUE(first->ends_with(" linked as " + link)) << *first;
 
   const UniqueFd port = OpenRaw(link);
   ASSERT_TRUE(port.valid()) << link;
-  const std::string data =
-      ReadUntil(port.get(), 15s, [](const std::string& d) { return RmcSentences(d).size() >= 3; });
+  const std::string data = ReadTimedUntil(port.get(), 15s, [](const std::string& d) {
+                              return RmcSentences(d).size() >= 3;
+                            }).data;
   const std::vector<std::string> rmc = RmcSentences(data);
   ASSERT_EQ(rmc.size(), 3u) << data;
   for (std::size_t i = 0; i < rmc.size(); ++i) {
@@ -211,7 +181,7 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
     }
   }
 
-  const std::optional<int> status = sim.WaitForExit(15s);
+  const std::optional<int> status = sim->WaitForExit(15s);
   ASSERT_TRUE(status.has_value()) << "gpstime-sim did not end after --count";
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
@@ -238,14 +208,11 @@ TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLine
   for (const auto& c : cases) {
     SCOPED_TRACE(c.protocol);
     TempDir dir;
-    ASSERT_FALSE(dir.path().empty());
-    SimProcess sim(GPSTIME_SIM_PATH,
-                   std::vector<std::string>{"--dir", dir.path(), "--protocol", c.protocol,
-                                            "--pace", "bytes", "--delay-ms",
-                                            std::to_string(c.delay_ms), "--count", "4", "--quiet"});
-    ASSERT_TRUE(sim.started());
-    ASSERT_TRUE(sim.ReadLine(10s).has_value()) << "no start-up line";
-    const UniqueFd port = OpenRaw(dir.path() + "/COM2");
+    const auto sim = StartSim({"--dir", dir.path(), "--protocol", c.protocol, "--pace", "bytes",
+                               "--delay-ms", std::to_string(c.delay_ms), "--count", "4", "--quiet"});
+    ASSERT_TRUE(sim->started()) << sim->failure();
+    ASSERT_TRUE(sim->ReadLine(10s).has_value()) << "no start-up line";
+    const UniqueFd port = OpenRaw(dir.path() / "COM2");
     ASSERT_TRUE(port.valid());
 
     const TimedBytes read = ReadTimedUntil(
@@ -270,11 +237,10 @@ TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLine
 
 TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
   TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--port", "4", "--protocol", "oncore"});
-  ASSERT_TRUE(sim.started());
-  const std::string link = dir.path() + "/COM4";
-  const std::optional<std::string> first = sim.ReadLine(10s);
+  const auto sim = StartSim({"--dir", dir.path(), "--port", "4", "--protocol", "oncore"});
+  ASSERT_TRUE(sim->started()) << sim->failure();
+  const std::string link = dir.path() / "COM4";
+  const std::optional<std::string> first = sim->ReadLine(10s);
   ASSERT_TRUE(first.has_value()) << "no start-up line";
 
   const UniqueFd port = OpenRaw(link);
@@ -285,7 +251,7 @@ TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
 
   std::vector<std::string> lines;
   for (int i = 0; i < 50; ++i) {
-    const std::optional<std::string> line = sim.ReadLine(10s);
+    const std::optional<std::string> line = sim->ReadLine(10s);
     if (!line) break;
     lines.push_back(*line);
     if (line->starts_with("  obeyed")) break;
@@ -294,8 +260,8 @@ TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
   EXPECT_EQ(lines[lines.size() - 2], "command: @@Ab GMT offset +2:00 (10 bytes, checksum ok)");
   EXPECT_EQ(lines.back(), "  obeyed: Motorola times are now UTC+2:00");
 
-  ASSERT_EQ(::kill(sim.pid(), SIGTERM), 0);
-  const std::optional<int> status = sim.WaitForExit(10s);
+  sim->Signal(SIGTERM);
+  const std::optional<int> status = sim->WaitForExit(10s);
   ASSERT_TRUE(status.has_value()) << "gpstime-sim ignored SIGTERM";
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
@@ -304,12 +270,11 @@ TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
 
 TEST(GpstimeSimProgram, RefusesToReplaceARegularFile) {
   TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  const std::string occupied = dir.path() + "/COM2";
-  { std::FILE* file = std::fopen(occupied.c_str(), "w"); ASSERT_NE(file, nullptr); std::fclose(file); }
-  SimProcess sim(GPSTIME_SIM_PATH, std::vector<std::string>{"--dir", dir.path(), "--quiet"});
-  ASSERT_TRUE(sim.started());
-  const std::optional<int> status = sim.WaitForExit(10s);
+  const std::filesystem::path occupied = dir.path() / "COM2";
+  dir.WriteFile("COM2", "");
+  const auto sim = StartSim({"--dir", dir.path(), "--quiet"});
+  ASSERT_TRUE(sim->started()) << sim->failure();
+  const std::optional<int> status = sim->WaitForExit(10s);
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 1);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim_test_util.h"
+#include "support/nmea_text.h"
 
 namespace orvik::tools {
 namespace {

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/sim_test_util.h"
+#include "support/nmea_text.h"
 
 namespace orvik::tools {
 namespace {
 
 using orvik::testing::HasValidNmeaChecksum;
 using orvik::testing::NmeaFields;
-using orvik::testing::SplitLines;
+using orvik::testing::LinesWithEnds;
 
 NmeaFix NewYearsEveFix() {
   NmeaFix fix;
@@ -92,7 +92,7 @@ TEST(NmeaSource, GsvGroupCountsSentencesSatellitesAndSignals) {
 }
 
 TEST(NmeaSource, GroupIsRmcGgaGsaThenGsvAllValid) {
-  const std::vector<std::string> lines = SplitLines(BuildNmeaGroup(NewYearsEveFix()));
+  const std::vector<std::string> lines = LinesWithEnds(BuildNmeaGroup(NewYearsEveFix()));
   ASSERT_EQ(lines.size(), 5u);  // 8 visible: two GSV sentences
   const char* expected[] = {"GPRMC", "GPGGA", "GPGSA", "GPGSV", "GPGSV"};
   for (std::size_t i = 0; i < lines.size(); ++i) {

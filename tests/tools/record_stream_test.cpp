@@ -7,18 +7,15 @@
 #include <vector>
 
 #include "gpstime_client/client_options.h"
+#include "support/lan_test_client.h"
 
 namespace orvik::tools {
 namespace {
 
 // A record for 2026-12-07 13:05:<second> with 9 visible and 7 tracked.
 core::TimeMessage Record(std::uint8_t second) {
-  core::TimeMessage record{12, 7, 7, 234, 13, 5, second};
-  record[core::kOffsetVisible] = 9;
-  record[core::kOffsetTracked] = 7;
-  record[36] = 251;
-  record[37] = 252;
-  record[38] = 253;
+  core::TimeMessage record = testing::NumberedRecord(0);
+  record[core::kOffsetSecond] = second;
   return record;
 }
 

@@ -114,15 +114,15 @@ TEST_F(ConnectionsWindowTest, FollowsTheServerWhetherShownOrNot) {
   ASSERT_TRUE(server_.Activate().ok());
   QTcpSocket client;
   client.connectToHost(QHostAddress::LocalHost, server_.ListeningPort());
-  ASSERT_TRUE(ProcessEventsUntil([&] { return Cells().at(0).at(0) == " 1."; },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return Cells().at(0).at(0) == " 1."; },
+                              std::chrono::seconds(5)));
   EXPECT_FALSE(window_.isVisible());
   EXPECT_EQ(Cells().at(0).at(1), "127.0.0.1");
   EXPECT_EQ(Cells().at(0).at(2), std::to_string(client.localPort()));
 
   client.disconnectFromHost();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return Cells().at(0).at(0).empty(); },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return Cells().at(0).at(0).empty(); },
+                              std::chrono::seconds(5)));
   EXPECT_EQ(Cells().size(), 1u);
 }
 

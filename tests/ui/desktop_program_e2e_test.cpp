@@ -6,14 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "support/child_process.h"
+#include "support/file_text.h"
+#include "support/loopback.h"
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
 #include "ui/e2e_desktop_support.h"
 
 namespace orvik::testing {
@@ -21,14 +28,15 @@ namespace {
 
 using std::chrono::seconds;
 
+// How often the X tools are asked about the windows while a test waits.
+constexpr std::chrono::milliseconds kLookInterval{100};
+
 constexpr const char* kClass = "orvik-gpstime";
 
 class DesktopProgramE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/orvik-gpstime-e2e.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ASSERT_TRUE(temp_.Ok());
     // For a sanitizer build of the program: leaks of system libraries are
     // not the program's.
     std::string lsan = std::string("suppressions=") + ORVIK_LSAN_SUPPRESSIONS;
@@ -38,9 +46,9 @@ class DesktopProgramE2eTest : public ::testing::Test {
     setenv("LSAN_OPTIONS", lsan.c_str(), 1);
   }
   void TearDown() override {
-    program_.Stop();
+    program_.reset();
     session_.reset();
-    if (!HasFailure()) std::filesystem::remove_all(dir_);
+    if (HasFailure()) std::cerr << "--- program log ---\n" << ReadFileText(dir_ / "program.log");
   }
 
   // The notification-area icon: the viewable window named after the program.
@@ -83,40 +91,31 @@ class DesktopProgramE2eTest : public ::testing::Test {
     for (int attempt = 0; attempt < 3 && !open; ++attempt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       RunCapture("xdotool mousemove --window " + icon_id_ + " 8 8 click 3");
-      open = WaitUntil([&] { return MenuOpen(); }, seconds(3));
+      open = WaitUntil([&] { return MenuOpen(); }, seconds(3), kLookInterval);
     }
     ASSERT_TRUE(open) << "no menu at the icon; windows: " << Describe();
     RunCapture("xdotool key " + keys);
   }
 
-  // Starts the program in dir_ once port 1609 is free, and checks before
-  // anything else that it can never set this machine's clock.
+  // Starts the program in dir_ once port 1609 is free; the launcher has
+  // made sure that it can never set this machine's clock.
   void StartProgram() {
     // Other real programs keep the port while their tests run; the program
     // is to start completely here.
-    ASSERT_TRUE(WaitUntil([] { return TcpPortFree(1609); }, seconds(120)))
+    ASSERT_TRUE(WaitUntil([] { return PortIsFree(kServerPort); }, seconds(120), kLookInterval))
         << "TCP port 1609 is held by another program";
-    program_ =
-        ChildProcess::Start({"setpriv", "--bounding-set", "-sys_time", "--", ORVIK_GPSTIME_PATH},
-                            dir_, dir_ / "program.log");
-    ASSERT_GT(program_.pid(), 0);
-    // Before anything else: the program (once setpriv has become it) can
-    // never set this machine's clock.
-    const std::string exe = "/proc/" + std::to_string(program_.pid()) + "/exe";
-    const std::filesystem::path binary = std::filesystem::canonical(ORVIK_GPSTIME_PATH);
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          std::error_code error;
-          return std::filesystem::read_symlink(exe, error) == binary;
-        },
-        seconds(10)));
-    const std::string holding = SetsHoldingSysTime(program_.pid());
-    ASSERT_EQ(holding, "") << "CAP_SYS_TIME held in: " << holding;
+    ProcessOptions options;
+    options.argv = {ORVIK_GPSTIME_PATH};
+    options.working_dir = dir_;
+    options.stdout_file = options.stderr_file = dir_ / "program.log";
+    program_ = std::make_unique<ChildProcess>(options);
+    ASSERT_TRUE(program_->started()) << program_->failure();
   }
 
-  std::filesystem::path dir_;
+  TempDir temp_;
+  const std::filesystem::path& dir_ = temp_.path();
   std::unique_ptr<XSession> session_;
-  ChildProcess program_;
+  std::unique_ptr<ChildProcess> program_;
   std::string icon_id_;
 };
 
@@ -127,26 +126,26 @@ TEST_F(DesktopProgramE2eTest, IconMenuShowsHidesAndExits) {
   StartProgram();
   if (HasFatalFailure()) return;
 
-  ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20)))
+  ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20), kLookInterval))
       << "no icon in the notification area";
   icon_id_ = Icon()->id;
   // The small main window hides itself about two seconds after a complete start.
-  EXPECT_TRUE(WaitUntil([&] { return !MainWindowShown(); }, seconds(20)))
+  EXPECT_TRUE(WaitUntil([&] { return !MainWindowShown(); }, seconds(20), kLookInterval))
       << "the start-up did not complete (an error box?); windows: " << Describe();
   EXPECT_FALSE(StatusWindowShown()) << "the status window starts hidden";
 
   ChooseFromIconMenu("s");  // "&Show"
-  EXPECT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(10)));
+  EXPECT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(10), kLookInterval));
 
   ChooseFromIconMenu("h");  // "&Hide"
-  EXPECT_TRUE(WaitUntil([&] { return !StatusWindowShown(); }, seconds(10)));
+  EXPECT_TRUE(WaitUntil([&] { return !StatusWindowShown(); }, seconds(10), kLookInterval));
 
   RunCapture("xdotool mousemove --window " + icon_id_ + " 8 8 click --repeat 2 --delay 80 1");
-  EXPECT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(10)))
+  EXPECT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(10), kLookInterval))
       << "a double click shows the status window";
 
   ChooseFromIconMenu("Up Return");  // "Exit", the last item
-  const std::optional<int> status = program_.WaitForExit(seconds(20));
+  const std::optional<int> status = program_->WaitForExit(seconds(20));
   ASSERT_TRUE(status.has_value()) << "the program did not end after Exit";
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
@@ -162,19 +161,19 @@ TEST_F(DesktopProgramE2eTest, IconMovesIntoANotificationAreaThatAppearsLater) {
   StartProgram();
   if (HasFatalFailure()) return;
 
-  ASSERT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(20)))
+  ASSERT_TRUE(WaitUntil([&] { return StatusWindowShown(); }, seconds(20), kLookInterval))
       << "without a notification area the status window shows; windows: " << Describe();
   EXPECT_FALSE(Icon().has_value());
 
   ASSERT_TRUE(session_->StartTray()) << session_->error();
-  ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20)))
+  ASSERT_TRUE(WaitUntil([&] { return Icon().has_value(); }, seconds(20), kLookInterval))
       << "the icon did not move into the notification area; windows: " << Describe();
   icon_id_ = Icon()->id;
-  EXPECT_TRUE(WaitUntil([&] { return !StatusWindowShown(); }, seconds(10)))
+  EXPECT_TRUE(WaitUntil([&] { return !StatusWindowShown(); }, seconds(10), kLookInterval))
       << "the status window hides itself as at a start with a notification area";
 
   ChooseFromIconMenu("Up Return");  // "Exit"
-  const std::optional<int> status = program_.WaitForExit(seconds(20));
+  const std::optional<int> status = program_->WaitForExit(seconds(20));
   ASSERT_TRUE(status.has_value()) << "the program did not end after Exit";
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);

@@ -1,6 +1,7 @@
 // DesktopHarness: the desktop program's windows on a real GpsTimeService
-// built on test doubles (fake clock, in-memory files, fake serial links, a
-// recording event log, a fake time privilege, a server on a free port).
+// built on test doubles (FakeServiceEnvironment: fake clock, in-memory files,
+// fake serial links, a recording event log, a fake time privilege, a server
+// on a free port).
 // Error messages, beeps and the end of the program are recorded instead of
 // shown, sounded and done. Main thread only.
 #pragma once
@@ -21,41 +22,16 @@
 
 #include "core/settings.h"
 #include "core/settings_file.h"
-#include "fakes/fake_serial_link.h"
-#include "fakes/fake_system_clock.h"
-#include "fakes/fake_text_files.h"
-#include "fakes/fake_time_privilege.h"
-#include "fakes/service/recording_decoders.h"
+#include "fakes/service/fake_service_environment.h"
 #include "service/gps_time_service.h"
+#include "support/qt_event_wait.h"
 #include "ui/qt/desktop_program.h"
 
 namespace orvik::testing {
 
 class DesktopHarness {
  public:
-  DesktopHarness() {
-    service::ServiceOptions options;
-    options.server.port = 0;
-    options.server.look_up_host_names = false;
-    options.restart_pause = std::chrono::milliseconds(1);
-    options.stop_check_interval = std::chrono::milliseconds(1);
-    options.summer_switch_pause = std::chrono::milliseconds(1);
-    service_ = std::make_unique<service::GpsTimeService>(
-        service::ServiceEnvironment{
-            .clock = clock_,
-            .files = files_,
-            .privilege = privilege_,
-            .log = log_,
-            .working_dir = ".",
-            .make_link =
-                [this] {
-                  ++links_made_;
-                  return std::make_unique<FakeSerialLink>();
-                },
-            .make_refclock_socket = {},
-        },
-        options);
-  }
+  DesktopHarness() : service_(env_.MakeService()) {}
 
   ~DesktopHarness() {
     program_.reset();
@@ -64,7 +40,7 @@ class DesktopHarness {
 
   // Writes "GPS_parm.txt" as the 14 lines of `settings`.
   void SetParameterFile(const core::Settings& settings) {
-    files_.Set(core::kSettingsFileName, core::SettingsFileText(settings));
+    env_.files.Set(core::kSettingsFileName, core::SettingsFileText(settings));
   }
 
   // Creates the five windows (the start-up sequence runs). `available`
@@ -86,9 +62,9 @@ class DesktopHarness {
 
   ui::DesktopProgram& program() { return *program_; }
   service::GpsTimeService& service() { return *service_; }
-  FakeTextFiles& files() { return files_; }
-  FakeSystemClock& clock() { return clock_; }
-  RecordingLogWriter& log() { return log_; }
+  FakeTextFiles& files() { return env_.files; }
+  FakeSystemClock& clock() { return env_.clock; }
+  RecordingLogWriter& log() { return env_.log; }
 
   const std::vector<QString>& reports() const { return reports_; }
   // Messages taken back because their cause is gone.
@@ -96,14 +72,10 @@ class DesktopHarness {
   int beeps() const { return beeps_; }
   int quits() const { return quits_; }
   // Serial links made so far: one per acquisition thread started.
-  int links_made() const { return links_made_; }
+  int links_made() const { return env_.links_made; }
 
  private:
-  FakeSystemClock clock_;
-  FakeTextFiles files_;
-  FakeTimePrivilege privilege_;
-  RecordingLogWriter log_;
-  int links_made_ = 0;
+  FakeServiceEnvironment env_{core::DateTime{.year = 2026, .month = 1, .day = 1}};
   std::vector<QString> reports_;
   std::vector<QString> withdrawals_;
   int beeps_ = 0;
@@ -125,15 +97,5 @@ T& Child(QObject& root, const char* name) {
 
 // One period of `timer`, run now, whatever its interval.
 inline void Tick(QTimer& timer) { QMetaObject::invokeMethod(&timer, "timeout"); }
-
-// Runs pending events until `done` holds or `timeout` passes; returns `done()`.
-template <typename Predicate>
-bool ProcessEventsUntil(Predicate done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
 
 }  // namespace orvik::testing

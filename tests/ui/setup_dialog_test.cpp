@@ -302,8 +302,8 @@ TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
 
   status.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&status, 2000));
-  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
+                              std::chrono::seconds(5)));
   EXPECT_EQ(SavedFile().substr(0, 3), "4\r\n");
 
   // Back in the dialog it shows the applied values; closing it applies again.
@@ -314,8 +314,8 @@ TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
   edit("MaskEdit1").SetFieldText("6");
   const int writes_open = harness_.files().WriteCount();
   dialog().close();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return harness_.files().WriteCount() > writes_open; },
-                                 std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return harness_.files().WriteCount() > writes_open; },
+                              std::chrono::seconds(5)));
   EXPECT_EQ(SavedFile().substr(0, 3), "6\r\n");
   QTest::qWait(50);
   EXPECT_EQ(harness_.files().WriteCount(), writes_open + 1) << "applied once";

@@ -60,7 +60,7 @@ TEST_F(TrayOwnerTest, SmallMainWindowShowsAtStartAndHidesWhenMinimised) {
   EXPECT_EQ(tray().size(), QSize(120, 1));
   EXPECT_FALSE(status().isVisible()) << "the status window starts hidden";
   tray().showMinimized();
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !tray().isVisible(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(PumpEventsUntil([&] { return !tray().isVisible(); }, std::chrono::seconds(5)));
 }
 
 // At log-in the panel with the notification area may come up after the

@@ -1,5 +1,6 @@
 // RecordingDecoders and RecordingLogWriter: test doubles that keep what the
-// receive loop handed over. Thread-safe: the loop records, the test reads.
+// receive loop handed over (and may hand each frame on to real decoders).
+// Thread-safe: the loop records, the test reads.
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,12 @@ class RecordingDecoders : public service::MessageDecoders {
   std::vector<std::string> Frames() const;
   // Waits until `count` frames were recorded or `timeout` passed.
   bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
+  // Waits until `frame` was recorded at index `from` or later, or `timeout` passed.
+  bool WaitForFrame(const std::string& frame, std::size_t from,
+                    std::chrono::milliseconds timeout) const;
+  // Hands every frame, once recorded, on to `next` as well (null: to none).
+  // Set only while no loop runs; `next` must outlive its use.
+  void ForwardTo(service::MessageDecoders* next) { next_ = next; }
 
   void DecodeNmea(service::comm_GPS_acq& thread, std::size_t body_length) override;
   void DecodeMotorola(service::comm_GPS_acq& thread) override;
@@ -31,6 +38,7 @@ class RecordingDecoders : public service::MessageDecoders {
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
   std::vector<std::string> frames_;  // guarded by mutex_
+  service::MessageDecoders* next_ = nullptr;  // not owned
 };
 
 class RecordingLogWriter : public service::EventLogWriter {

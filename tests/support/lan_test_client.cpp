@@ -1,4 +1,4 @@
-#include "service/lan_test_client.h"
+#include "support/lan_test_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <array>
 #include <cerrno>
 
@@ -71,19 +70,6 @@ std::uint16_t LanTestClient::local_port() const {
   socklen_t size = sizeof address;
   ::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &size);
   return ntohs(address.sin_port);
-}
-
-bool PumpUntil(const std::function<bool()>& done, std::span<LanTestClient* const> clients,
-               std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (int round = 0; round < 1'000'000; ++round) {
-    QCoreApplication::processEvents();
-    for (LanTestClient* client : clients) client->Drain();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    ::poll(nullptr, 0, 1);  // let the other side of loopback run
-  }
-  return done();
 }
 
 core::TimeMessage NumberedRecord(std::uint32_t sequence) {

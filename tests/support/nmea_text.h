@@ -1,5 +1,5 @@
-// Helpers shared by the simulator's tests: NMEA sentences checked with the
-// tests' own XOR and field splitting, independent of the simulator's code.
+// NMEA text for tests: sentences checked with the tests' own XOR and field
+// splitting, independent of the code under test.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +37,8 @@ inline std::vector<std::string> NmeaFields(std::string_view sentence) {
   return fields;
 }
 
-// Splits text into sentences that end in LF (the LF kept).
-inline std::vector<std::string> SplitLines(std::string_view text) {
+// Splits text into the sentences that end in LF (the LF kept).
+inline std::vector<std::string> LinesWithEnds(std::string_view text) {
   std::vector<std::string> lines;
   while (!text.empty()) {
     const std::size_t lf = text.find('\n');

@@ -1,20 +1,19 @@
-// Shared set-up for tests that run a real acquisition thread over a test
-// double of the serial link.
+// AcquisitionHarness: a real acquisition thread over a test double of the
+// serial link (or any link), with the collaborators it needs.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 
 #include "core/port_settings.h"
 #include "core/settings.h"
+#include "fakes/borrowed_serial_link.h"
 #include "fakes/fake_serial_link.h"
-#include "fakes/faulty_serial_link.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/acquisition_thread.h"
 #include "service/shared_state.h"
+#include "support/wait_until.h"
 
 namespace orvik::testing {
 
@@ -27,37 +26,32 @@ class AcquisitionHarness {
   core::Settings& settings() { return settings_; }
   service::AcquisitionOptions& options() { return options_; }
   service::SharedState& shared() { return shared_; }
+  // Every frame the loop makes.
   RecordingDecoders& decoders() { return decoders_; }
-  // Runs `decoders` instead of the recording ones; set before Start().
-  void UseDecoders(service::MessageDecoders& decoders) { decoders_in_use_ = &decoders; }
+  // Hands every frame on to `decoders` as well; set before Start().
+  void UseDecoders(service::MessageDecoders& decoders) { decoders_.ForwardTo(&decoders); }
   RecordingLogWriter& log() { return log_; }
 
   // The line the thread reads; set it up before Start(). It outlives the thread.
   FakeSerialLink& fake() { return fake_; }
 
-  // Starts the thread on the fake line, through a wrapper whose failures
-  // `configure` may choose.
-  void Start(const std::function<void(FaultySerialLink&)>& configure = {}) {
-    auto link = std::make_unique<FaultySerialLink>(fake_);
-    if (configure) configure(*link);
-    Start(std::unique_ptr<platform::SerialLink>(std::move(link)));
-  }
+  // Starts the thread on the fake line.
+  void Start() { Start(std::make_unique<BorrowedSerialLink>(fake_)); }
 
   // Starts the thread on any link.
   void Start(std::unique_ptr<platform::SerialLink> link) {
     shared_.lifecycle.AcquisitionRunning = true;
     shared_.lifecycle.PortActive = true;
     thread_ = std::make_unique<service::comm_GPS_acq>(
-        service::AcquisitionContext{shared_, *decoders_in_use_, log_, bridge_}, settings_,
+        service::AcquisitionContext{shared_, decoders_, log_, bridge_}, settings_,
         core::DefaultTimeoutTable(), std::move(link), options_);
     published_.store(thread_.get());
   }
 
   // Any thread: the running acquisition thread once Start() has returned.
   service::comm_GPS_acq* WaitForThread() {
-    for (int i = 0; i < 2000 && published_.load() == nullptr; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    WaitUntil([this] { return published_.load() != nullptr; }, std::chrono::seconds(2),
+              std::chrono::milliseconds(1));
     return published_.load();
   }
 
@@ -74,7 +68,6 @@ class AcquisitionHarness {
   service::AcquisitionOptions options_;
   service::SharedState shared_;
   RecordingDecoders decoders_;
-  service::MessageDecoders* decoders_in_use_ = &decoders_;  // not owned
   RecordingLogWriter log_;
   service::DirectBridge bridge_;
   FakeSerialLink fake_;  // declared before thread_: destroyed after it

@@ -26,6 +26,9 @@ std::vector<std::filesystem::path> CorpusFiles(const std::string& extension);
 std::string ReadBinaryFile(const std::filesystem::path& path);
 // The non-empty lines of an NMEA capture, without their CR or LF.
 std::vector<std::string> CaptureLines(const std::filesystem::path& capture);
+// The messages of a Motorola capture as the receiver sent them: the bytes
+// cut at every "@@" that follows CR LF.
+std::vector<std::string> MotorolaMessages(const std::filesystem::path& capture);
 std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture);
 
 }  // namespace orvik::testing

@@ -1,11 +1,8 @@
 // LanTestClient: a raw TCP client on loopback for tests of the time server,
-// and PumpUntil, which runs the Qt event loop of the test thread and reads
-// every client until a condition holds. Test thread only.
+// and the numbered records those tests send. Test thread only.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -46,11 +43,6 @@ class LanTestClient {
   bool paused_ = false;
   bool ended_ = false;
 };
-
-// Processes Qt events and drains `clients` until `done` returns true or
-// `limit` passes. Returns the last value of `done`.
-bool PumpUntil(const std::function<bool()>& done, std::span<LanTestClient* const> clients,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // A valid record whose bytes 7..10 carry `sequence`, most significant first.
 core::TimeMessage NumberedRecord(std::uint32_t sequence);

@@ -1,4 +1,4 @@
-#include "fakes/corpus.h"
+#include "support/corpus.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -39,6 +39,20 @@ std::vector<std::string> CaptureLines(const std::filesystem::path& capture) {
     if (!line.empty()) lines.push_back(line);
   }
   return lines;
+}
+
+std::vector<std::string> MotorolaMessages(const std::filesystem::path& capture) {
+  const std::string bytes = ReadBinaryFile(capture);
+  std::vector<std::string> messages;
+  std::size_t start = 0;
+  for (std::size_t i = 2; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] == '@' && bytes[i + 1] == '@' && bytes[i - 2] == '\r' && bytes[i - 1] == '\n') {
+      messages.push_back(bytes.substr(start, i - start));
+      start = i;
+    }
+  }
+  if (start < bytes.size()) messages.push_back(bytes.substr(start));
+  return messages;
 }
 
 std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture) {

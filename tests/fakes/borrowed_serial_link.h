@@ -1,0 +1,34 @@
+// BorrowedSerialLink: a SerialLink that passes every call on to a link owned
+// elsewhere, so that a test keeps its fake line (and what it recorded) after
+// the acquisition thread that owned this wrapper has gone.
+// Threads: as the wrapped link.
+#pragma once
+
+#include "platform/serial_link.h"
+
+namespace orvik::testing {
+
+class BorrowedSerialLink : public platform::SerialLink {
+ public:
+  // REQUIRES: `inner` outlives this object.
+  explicit BorrowedSerialLink(platform::SerialLink& inner) : inner_(inner) {}
+
+  void OpenPort(const platform::PortConfig& config) override { inner_.OpenPort(config); }
+  bool IsOpen() const override { return inner_.IsOpen(); }
+  platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override {
+    return inner_.ReadExact(buffer);
+  }
+  platform::ReadOutcome ReadOne(std::uint8_t& byte) override { return inner_.ReadOne(byte); }
+  void WritePort(std::span<const std::uint8_t> bytes) override { inner_.WritePort(bytes); }
+  void Purge(platform::PurgeKind kind) override { inner_.Purge(kind); }
+  void ClearPortErrors() override { inner_.ClearPortErrors(); }
+  void PollPortEvents() override { inner_.PollPortEvents(); }
+  void IdleWait(std::chrono::milliseconds duration) override { inner_.IdleWait(duration); }
+  core::ByteTiming LastByteTiming() const override { return inner_.LastByteTiming(); }
+  void ClosePort() override { inner_.ClosePort(); }
+
+ private:
+  platform::SerialLink& inner_;
+};
+
+}  // namespace orvik::testing
