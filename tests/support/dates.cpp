@@ -1,8 +1,9 @@
 #include "support/dates.h"
 
-#include <time.h>
+#include <cstdio>
 
 #include "core/calendar.h"
+#include "core/utc_time.h"
 
 namespace orvik::testing {
 
@@ -14,22 +15,15 @@ core::DateTime At(int y, int mo, int d, int h, int mi, int s, int ms) {
 }
 
 std::int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
-  tm fields{};
-  fields.tm_year = year - 1900;
-  fields.tm_mon = month - 1;
-  fields.tm_mday = day;
-  fields.tm_hour = hour;
-  fields.tm_min = minute;
-  fields.tm_sec = second;
-  return ::timegm(&fields);
+  return core::UtcNanosOf(At(year, month, day, hour, minute, second)).value_or(0) /
+         core::kNanosPerSecond;
 }
 
 std::string UtcText(std::int64_t seconds) {
-  const time_t instant = static_cast<time_t>(seconds);
-  tm fields{};
-  ::gmtime_r(&instant, &fields);
-  char text[32];
-  ::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+  const core::DateTime t = core::DateTimeAt(seconds * core::kNanosPerSecond).value_or(core::DateTime{});
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 

@@ -8,9 +8,12 @@ set(ORVIK_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sourc
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${ORVIK_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# The test doubles that need no POSIX system.
+# The test doubles and the shared test helpers that need no POSIX system.
 add_library(orvik_test_fakes STATIC ${CMAKE_SOURCE_DIR}/tests/fakes/fake_text_files.cpp
-            ${CMAKE_SOURCE_DIR}/tests/fakes/fake_system_clock.cpp)
+            ${CMAKE_SOURCE_DIR}/tests/fakes/fake_system_clock.cpp
+            ${CMAKE_SOURCE_DIR}/tests/support/dates.cpp
+            ${CMAKE_SOURCE_DIR}/tests/support/temp_dir.cpp
+            ${CMAKE_SOURCE_DIR}/tests/support/file_text.cpp)
 target_include_directories(orvik_test_fakes PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(orvik_test_fakes PUBLIC orvik_platform orvik_core)
 orvik_target_defaults(orvik_test_fakes)
