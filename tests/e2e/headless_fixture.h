@@ -23,7 +23,7 @@
 #include "support/file_text.h"
 #include "support/headless_launch.h"
 #include "support/loopback.h"
-#include "support/process_inspection.h"
+#include "support/process_status.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 

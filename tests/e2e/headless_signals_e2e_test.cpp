@@ -2,6 +2,7 @@
 // standard streams: a signal that ends it must end it in order ("Stop" in the
 // event log, exit status 0), one without meaning must not end it, and a
 // closed or dead stderr must not silence the time service.
+// Every program here runs through ChildProcess, under setpriv --bounding-set -sys_time.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>

@@ -6,6 +6,8 @@
 # machine whose init is systemd and on one without, never on this machine.
 #   check_package.sh BUILD_DIR VERSION
 # Exit status 77 (skipped) when not run as root.
+# Programs only run in the scratch root, under setpriv --bounding-set -sys_time
+# (in_root/systemd_machine.sh).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build_dir=$1

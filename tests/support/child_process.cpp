@@ -12,7 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#include "support/process_inspection.h"
+#include "support/process_status.h"
 #include "support/wait_until.h"
 
 extern char** environ;

@@ -3,6 +3,7 @@
 // and hides the status window, a double click shows it, and "Exit" ends the
 // program by itself; a notification area that comes up after the program
 // gets its icon. Needs Xvfb, trayer, xdotool and xwininfo.
+// Every program here runs through ChildProcess, under setpriv --bounding-set -sys_time.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>

@@ -1,6 +1,7 @@
 # The tests that build for Windows: the core unit tests and the Win32
 # platform tests, as .exe files in build-windows/tests. scripts/test-windows.sh
-# runs them under wine; ctest does not (running the programs at build time
+# runs them under wine, every wine process under setpriv --bounding-set
+# -sys_time; ctest does not (running the programs at build time
 # to list their tests would need wine in every build).
 
 # GoogleTest from Debian's source package, built with the same compiler.

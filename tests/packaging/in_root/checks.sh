@@ -1,6 +1,7 @@
 # Helpers of the scenarios that run inside the scratch root (sourced).
 # check NAME COMMAND...: runs COMMAND, counts it as passed or failed, and
 # returns its status.
+# The programs run only under setpriv --bounding-set -sys_time (systemd_machine.sh).
 passed=0
 failed=0
 home=/var/lib/orvik-gpstime

@@ -2,6 +2,8 @@
 // with socat and maps them into the wine prefix as two COM ports, named by
 // ORVIK_TEST_COM (the link under test) and ORVIK_TEST_PEER_COM (the other
 // end, driven by a second link).
+// scripts/test-windows.sh runs this under wine, every wine process under
+// setpriv --bounding-set -sys_time, so nothing here can set the clock.
 #include "platform/win32/win32_serial_link.h"
 
 #include <gtest/gtest.h>

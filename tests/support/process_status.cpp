@@ -1,4 +1,4 @@
-#include "support/process_inspection.h"
+#include "support/process_status.h"
 
 #include <set>
 #include <sstream>
