@@ -21,7 +21,6 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       env_(std::move(environment)),
       options_(options),
       server_(options.server),
-      bridge_(this),
       decoders_(env_.clock, server_) {}
 
 GpsTimeService::~GpsTimeService() {

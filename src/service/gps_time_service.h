@@ -52,7 +52,7 @@
 #include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
 #include "service/program_intervals.h"
-#include "service/qt_main_thread_bridge.h"
+#include "service/qt/qt_main_loop.h"
 #include "service/receiver_decoders.h"
 #include "service/shared_state.h"
 #include "service/time_server.h"
@@ -181,7 +181,7 @@ class GpsTimeService : public QObject {
   const ServiceOptions options_;
   SharedState shared_;
   TimeServer server_;
-  QtMainThreadBridge bridge_;
+  QtMainLoop bridge_;
   ReceiverDecoders decoders_;
   core::Settings settings_;
   core::TimeoutTable timeouts_ = core::DefaultTimeoutTable();
