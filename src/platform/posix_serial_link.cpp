@@ -113,6 +113,9 @@ void PosixSerialLink::OpenPort(const PortConfig& config) {
 
   port_fd_ = std::move(fd);
   last_break_count_ = ReadBreakCount();
+  // A driver without the counter (a pty, many USB adapters) is not asked
+  // again: the loop polls for breaks on every pass.
+  counts_breaks_ = last_break_count_.has_value();
   rx_begin_ = rx_end_ = 0;
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
   bursts_.Restart(MonotonicNow());
@@ -230,7 +233,7 @@ void PosixSerialLink::ClearPortErrors() {
 
 void PosixSerialLink::PollPortEvents() {
   std::lock_guard lock(io_mutex_);
-  if (!Usable()) return;
+  if (!Usable() || !counts_breaks_) return;
   const std::optional<std::uint32_t> count = ReadBreakCount();
   if (count && last_break_count_ && *count != *last_break_count_) ClearErrorsLocked();
   last_break_count_ = count;

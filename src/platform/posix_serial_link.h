@@ -101,12 +101,13 @@ class PosixSerialLink : public SerialLink {
   std::atomic<bool> open_{false};
 
   // Held by every port operation for its whole duration, and by ClosePort()
-  // while it closes the descriptor. Guards port_fd_, timeouts_ and
-  // last_break_count_.
+  // while it closes the descriptor. Guards port_fd_, timeouts_,
+  // last_break_count_ and counts_breaks_.
   mutable std::mutex io_mutex_;
   UniqueFd port_fd_;                               // guarded by io_mutex_
   core::SerialTimeouts timeouts_;                  // guarded by io_mutex_
   std::optional<std::uint32_t> last_break_count_;  // guarded by io_mutex_
+  bool counts_breaks_ = false;  // the driver answered the break count at open; io_mutex_
   // Received bytes not yet handed out: rx_[rx_begin_, rx_end_).
   std::array<std::uint8_t, 4096> rx_{};  // guarded by io_mutex_
   std::size_t rx_begin_ = 0;              // guarded by io_mutex_

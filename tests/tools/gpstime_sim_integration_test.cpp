@@ -23,6 +23,7 @@
 #include "platform/unique_fd.h"
 #include "support/child_process.h"
 #include "support/dates.h"
+#include "support/file_text.h"
 #include "support/temp_dir.h"
 #include "support/nmea_text.h"
 
@@ -232,6 +233,54 @@ TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLine
       EXPECT_GE(read.arrival_ns[b.last],
                 begin_ns + static_cast<double>(b.last - b.first + 1) * character_ns);
     }
+  }
+}
+
+// The write log is a latency reference: each RMC's stamp must lie between
+// the second its group stands for and the moment a reader had its line feed.
+TEST(GpstimeSimProgram, WriteLogStampsEachSentenceEndBeforeAReaderHasIt) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string log = (dir.path() / "writes.log").string();
+  const auto sim = StartSim({"--dir", dir.path().string(), "--rmc-last", "--pace", "lines",
+                             "--log-writes", log, "--count", "2", "--quiet"});
+  ASSERT_TRUE(sim->started());
+  ASSERT_TRUE(sim->ReadLine(10s).has_value()) << "no start-up line";
+  const UniqueFd port = OpenRaw((dir.path() / "COM2").string());
+  ASSERT_TRUE(port.valid());
+  const TimedBytes read = ReadTimedUntil(port.get(), 15s, [](const std::string& data) {
+    return RmcSentences(data).size() >= 2 && data.ends_with('\n');  // the last RMC whole
+  });
+  ASSERT_TRUE(sim->WaitForExit(15s).has_value());
+
+  std::vector<std::int64_t> rmc_line_feeds;  // reader's arrival of each RMC's LF
+  for (std::size_t at = read.data.find("$GPRMC"); at != std::string::npos;
+       at = read.data.find("$GPRMC", at + 1)) {
+    const std::size_t lf = read.data.find('\n', at);
+    ASSERT_NE(lf, std::string::npos);
+    rmc_line_feeds.push_back(read.arrival_ns[lf]);
+  }
+  std::vector<std::string> names;
+  std::vector<std::int64_t> rmc_stamps;
+  std::int64_t previous_stamp = 0;
+  for (const std::string& line : testing::LinesWithEnds(testing::ReadFileText(log))) {
+    char name[8] = {};
+    long long utc_ms = 0;
+    long long stamp = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%7s %lld %lld", name, &utc_ms, &stamp), 3) << line;
+    names.emplace_back(name);
+    EXPECT_EQ(utc_ms % 1000, 0) << line;
+    EXPECT_GE(stamp, utc_ms * 1'000'000) << line;  // paced: never before its second
+    EXPECT_GT(stamp, previous_stamp) << line;      // paced: each sentence after the last
+    previous_stamp = stamp;
+    if (names.back() == "GPRMC") rmc_stamps.push_back(stamp);
+  }
+  const std::vector<std::string> group = {"GPGGA", "GPGSA", "GPGSV", "GPGSV", "GPRMC"};
+  ASSERT_EQ(names.size(), 2 * group.size());
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], group[i % group.size()]);
+  ASSERT_EQ(rmc_stamps.size(), rmc_line_feeds.size());
+  for (std::size_t i = 0; i < rmc_stamps.size(); ++i) {
+    EXPECT_LE(rmc_stamps[i], rmc_line_feeds[i]) << "RMC " << i;
   }
 }
 

@@ -105,5 +105,29 @@ TEST(LiveFeedOutput, NmeaIsUtcAndMotorolaIsShiftedByTheOffset) {
   EXPECT_EQ(BuildReceiverOutput(motorola, options, utc).size(), 76u);
 }
 
+TEST(LiveFeedWriteLog, NamesEachStampedSentenceEndOrTheMotorolaMessageEnd) {
+  const auto bytes = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
+  const std::vector<std::int64_t> two = {111, 222};
+  const struct {
+    const char* legend;
+    Bytes output;
+    bool nmea;
+    std::vector<std::int64_t> stamps;
+    std::string expected;
+  } cases[] = {
+      {"two sentences", bytes("$GPGGA,1*00\r\n$GPRMC,2*00\r\n"), true, two,
+       "GPGGA 5000 111\nGPRMC 5000 222\n"},
+      {"the write was cut short", bytes("$GPGGA,1*00\r\n$GPRMC,2*00\r\n"), true, {111},
+       "GPGGA 5000 111\n"},
+      {"a line without its dollar", bytes("GA,1*00\r\n"), true, {7}, "? 5000 7\n"},
+      // An LF byte inside the data: only the message's end is logged.
+      {"motorola", bytes("@@Hb\n...\r\n"), false, two, "@@Hb 5000 222\n"},
+      {"motorola cut short", bytes("@@Hb\n...\r\n"), false, {111}, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WriteLogLines(c.output, c.nmea, "@@Hb", 5000, c.stamps), c.expected) << c.legend;
+  }
+}
+
 }  // namespace
 }  // namespace orvik::tools

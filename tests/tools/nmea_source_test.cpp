@@ -91,14 +91,23 @@ TEST(NmeaSource, GsvGroupCountsSentencesSatellitesAndSignals) {
   }
 }
 
-TEST(NmeaSource, GroupIsRmcGgaGsaThenGsvAllValid) {
-  const std::vector<std::string> lines = LinesWithEnds(BuildNmeaGroup(NewYearsEveFix()));
-  ASSERT_EQ(lines.size(), 5u);  // 8 visible: two GSV sentences
-  const char* expected[] = {"GPRMC", "GPGGA", "GPGSA", "GPGSV", "GPGSV"};
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    EXPECT_TRUE(HasValidNmeaChecksum(lines[i])) << lines[i];
-    EXPECT_LE(lines[i].size(), 82u) << lines[i];
-    EXPECT_EQ(NmeaFields(lines[i])[0], expected[i]);
+TEST(NmeaSource, GroupIsRmcGgaGsaThenGsvAllValidOrEndsWithTheRmc) {
+  const struct {
+    RmcPlace rmc;
+    std::vector<const char*> expected;
+  } cases[] = {
+      {RmcPlace::kFirst, {"GPRMC", "GPGGA", "GPGSA", "GPGSV", "GPGSV"}},
+      {RmcPlace::kLast, {"GPGGA", "GPGSA", "GPGSV", "GPGSV", "GPRMC"}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> lines =
+        LinesWithEnds(BuildNmeaGroup(NewYearsEveFix(), c.rmc));
+    ASSERT_EQ(lines.size(), c.expected.size());  // 8 visible: two GSV sentences
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_TRUE(HasValidNmeaChecksum(lines[i])) << lines[i];
+      EXPECT_LE(lines[i].size(), 82u) << lines[i];
+      EXPECT_EQ(NmeaFields(lines[i])[0], c.expected[i]);
+    }
   }
 }
 

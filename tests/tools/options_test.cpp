@@ -99,6 +99,20 @@ TEST(SimOptions, RefusesMalformedCommandLines) {
   EXPECT_TRUE(Parse({"--help"}).value().help);
   EXPECT_TRUE(Parse({"--version"}).value().version);
   EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--delay-ms", "5"}).ok());  // live messages only
+  EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--log-writes", "w.log"}).ok());
+  EXPECT_FALSE(Parse({"--log-writes", ""}).ok());
+  // The damage goes to the group's first sentence, which must be the RMC.
+  EXPECT_FALSE(Parse({"--rmc-last", "--corrupt", "checksum"}).ok());
+}
+
+TEST(SimOptions, RmcLastWriteLogAndWholeLinesAreOffUnlessAsked) {
+  EXPECT_FALSE(Parse({}).value().rmc_last);
+  EXPECT_TRUE(Parse({}).value().write_log.empty());
+  const auto parsed = Parse({"--rmc-last", "--log-writes=/tmp/w.log", "--pace", "lines"});
+  ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
+  EXPECT_TRUE(parsed.value().rmc_last);
+  EXPECT_EQ(parsed.value().write_log, "/tmp/w.log");
+  EXPECT_EQ(parsed.value().pace, Pace::kLines);
 }
 
 TEST(SimOptions, ReceiverDelayIsWholeMilliseconds) {
@@ -113,7 +127,7 @@ TEST(SimOptions, HelpNamesEveryOption) {
        {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
         "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
         "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help",
-        "--version"}) {
+        "--version", "--rmc-last", "--log-writes"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -98,7 +98,8 @@ std::vector<std::uint8_t> BuildReceiverOutput(const ReceiverState& state, const 
   if (state.nmea) {
     const NmeaFix fix{DateTimeFromUnixMillis(utc), options.fix_valid, options.visible,
                       options.tracked, options.fraction_digits};
-    const std::string group = BuildNmeaGroup(fix);
+    const std::string group =
+        BuildNmeaGroup(fix, options.rmc_last ? RmcPlace::kLast : RmcPlace::kFirst);
     return std::vector<std::uint8_t>(group.begin(), group.end());
   }
   const MotorolaFix fix{DateTimeFromUnixMillis(utc + state.offset_minutes * 60'000LL),
@@ -123,7 +124,37 @@ std::string DescribeReceiverOutput(const ReceiverState& state, const SimOptions&
   return text;
 }
 
-std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
+std::string WriteLogLines(std::span<const std::uint8_t> output, bool nmea,
+                          const std::string& motorola_name, UnixMillis utc,
+                          std::span<const std::int64_t> line_end_stamps) {
+  std::string lines;
+  const auto add = [&lines, utc](std::string_view name, std::int64_t stamp) {
+    lines.append(name).append(" ").append(std::to_string(utc)).append(" ");
+    lines.append(std::to_string(stamp)).append("\n");
+  };
+  if (!nmea) {
+    // Binary data may hold LF bytes too: only the message's end is named.
+    const auto lfs = std::count(output.begin(), output.end(), '\n');
+    if (lfs > 0 && static_cast<std::size_t>(lfs) == line_end_stamps.size()) {
+      add(motorola_name, line_end_stamps.back());
+    }
+    return lines;
+  }
+  std::size_t sentence_start = output.size();  // index of the latest "$"
+  std::size_t stamp = 0;
+  for (std::size_t i = 0; i < output.size() && stamp < line_end_stamps.size(); ++i) {
+    if (output[i] == '$') sentence_start = i;
+    if (output[i] != '\n') continue;
+    std::string name = "?";
+    if (sentence_start + 6 <= output.size()) {
+      name.assign(reinterpret_cast<const char*>(output.data()) + sentence_start + 1, 5);
+    }
+    add(name, line_end_stamps[stamp++]);
+  }
+  return lines;
+}
+
+std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line, std::FILE* write_log) {
   using Clock = SimLine::Clock;
   ReceiverState state;
   state.nmea = options.IsNmea();
@@ -190,13 +221,22 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line) {
     const bool damaged = IsDamaged(options, sent + 1);
     std::vector<std::uint8_t> output = BuildReceiverOutput(state, options, utc);
     if (damaged) output = Damage(std::move(output), options.corrupt, state.nmea);
-    if (!line.Write(output, next + receiver_delay)) {
+    std::vector<std::int64_t> line_end_stamps;
+    const bool written =
+        line.Write(output, next + receiver_delay, write_log ? &line_end_stamps : nullptr);
+    if (write_log != nullptr) {
+      const std::string lines = WriteLogLines(output, state.nmea, MessageName(state.message), utc,
+                                              line_end_stamps);
+      std::fputs(lines.c_str(), write_log);
+      std::fflush(write_log);
+    }
+    if (!written) {
       ended_early = true;
       break;
     }
     ++sent;
     line.Note(DescribeReceiverOutput(state, options, utc) +
-              (options.pace == Pace::kBytes ? LatenessText(line.first_byte_lateness()) : "") +
+              (options.pace != Pace::kSentence ? LatenessText(line.first_byte_lateness()) : "") +
               (damaged ? " (damaged: " + CorruptionName(options.corrupt) + ")" : ""));
     last_sent = next;
     next += interval();

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,10 +41,21 @@ std::vector<std::uint8_t> BuildReceiverOutput(const ReceiverState& state, const 
 std::string DescribeReceiverOutput(const ReceiverState& state, const SimOptions& options,
                                 UnixMillis utc);
 
+// Returns the --log-writes lines for one time message written as `output`,
+// one per NMEA sentence end, or one for a Motorola message (its last LF):
+// "<name> <utc ms> <stamp ns>\n", where `line_end_stamps` holds the stamp of
+// each LF of `output` in order (SimLine::Write). LFs without a stamp (a write
+// cut short) get no line.
+std::string WriteLogLines(std::span<const std::uint8_t> output, bool nmea,
+                          const std::string& motorola_name, UnixMillis utc,
+                          std::span<const std::int64_t> line_end_stamps);
+
 // Sends time messages until --count, --duration or a stop request, every
 // message that --corrupt-every picks damaged as --corrupt says. After the
 // --count-th, waits up to 5 s for the reader to take what is still queued.
+// With `write_log`, writes WriteLogLines for each message to it, flushed.
 // Returns the number of time messages sent.
-std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line);
+std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line,
+                         std::FILE* write_log = nullptr);
 
 }  // namespace orvik::tools

@@ -1,5 +1,6 @@
 // gpstime-sim: a GPS receiver simulator on a pseudo-terminal. See --help.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,13 @@ int Run(const SimOptions& options) {
     if (!read.ok()) return Fail(read.status().message(), kExitFailure);
     capture = std::move(read).value();
   }
+  // Appended to, so several runs of a benchmark can share one log.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> write_log(
+      options.write_log.empty() ? nullptr : std::fopen(options.write_log.c_str(), "ae"),
+      [](std::FILE* file) { return file != nullptr ? std::fclose(file) : 0; });
+  if (!options.write_log.empty() && !write_log) {
+    return Fail("cannot write " + options.write_log, kExitFailure);
+  }
   // Handlers first, so a stop that arrives once the link exists still removes it.
   auto stop = orvik::tools::StopSignal::Install();
   if (!stop.ok()) return Fail(stop.status().message(), kExitFailure);
@@ -45,9 +53,10 @@ int Run(const SimOptions& options) {
 
   orvik::tools::SimLine line(
       port.value(), stop.value(),
-      {options.pace == orvik::tools::Pace::kBytes, options.baud, options.quiet});
+      {options.pace != orvik::tools::Pace::kSentence, options.pace == orvik::tools::Pace::kLines,
+       options.baud, options.quiet});
   const std::int64_t sent = options.replay_file.empty()
-                                ? orvik::tools::RunLiveFeed(options, line)
+                                ? orvik::tools::RunLiveFeed(options, line, write_log.get())
                                 : orvik::tools::RunReplay(options, capture, line);
   line.FlushCommands();
   const bool stopped = stop.value().requested();

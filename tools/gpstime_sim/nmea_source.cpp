@@ -76,9 +76,11 @@ std::vector<std::string> BuildGsv(const NmeaFix& fix) {
   return group;
 }
 
-std::string BuildNmeaGroup(const NmeaFix& fix) {
-  std::string group = BuildRmc(fix) + BuildGga(fix) + BuildGsa(fix);
+std::string BuildNmeaGroup(const NmeaFix& fix, RmcPlace rmc) {
+  std::string group = rmc == RmcPlace::kFirst ? BuildRmc(fix) : std::string();
+  group += BuildGga(fix) + BuildGsa(fix);
   for (const std::string& sentence : BuildGsv(fix)) group += sentence;
+  if (rmc == RmcPlace::kLast) group += BuildRmc(fix);
   return group;
 }
 

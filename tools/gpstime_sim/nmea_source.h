@@ -31,7 +31,12 @@ std::string BuildGsa(const NmeaFix& fix);
 // each, every sentence carrying the group size, its own number and `visible`.
 std::vector<std::string> BuildGsv(const NmeaFix& fix);
 
-// Returns RMC, GGA, GSA and the GSV group, concatenated in that order.
-std::string BuildNmeaGroup(const NmeaFix& fix);
+// Where the RMC stands in a group: first (RMC, GGA, GSA, GSV...) or last
+// (GGA, GSA, GSV..., RMC), as with receivers whose cycle ends with it.
+enum class RmcPlace { kFirst, kLast };
+
+// Returns RMC, GGA, GSA and the GSV group, concatenated in that order, or
+// with the RMC moved to the end.
+std::string BuildNmeaGroup(const NmeaFix& fix, RmcPlace rmc = RmcPlace::kFirst);
 
 }  // namespace orvik::tools

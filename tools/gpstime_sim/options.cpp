@@ -136,6 +136,11 @@ const std::map<std::string_view, Setter>& ValueOptions() {
       {"--fraction", [](auto n, auto v, SimOptions& o, bool&, bool&) {
          return SetInt(n, v, 0, 3, o.fraction_digits);
        }},
+      {"--log-writes", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         if (v.empty()) return Invalid(n, v, "expected a file");
+         o.write_log = std::string(v);
+         return Status::Ok();
+       }},
       {"--replay", [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v.empty()) return Invalid(n, v, "expected a capture file");
          o.replay_file = std::string(v);
@@ -144,7 +149,8 @@ const std::map<std::string_view, Setter>& ValueOptions() {
       {"--pace", [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v == "sentence") o.pace = Pace::kSentence;
          else if (v == "bytes") o.pace = Pace::kBytes;
-         else return Invalid(n, v, "expected sentence or bytes");
+         else if (v == "lines") o.pace = Pace::kLines;
+         else return Invalid(n, v, "expected sentence, bytes or lines");
          return Status::Ok();
        }},
       {"--per-sentence-ms", [](auto n, auto v, SimOptions& o, bool&, bool&) {
@@ -222,6 +228,10 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
       options.quiet = true;
       continue;
     }
+    if (name == "--rmc-last") {
+      options.rmc_last = true;
+      continue;
+    }
     const auto found = ValueOptions().find(name);
     if (found == ValueOptions().end()) {
       return Status::Error(StatusCode::kInvalidArgument,
@@ -252,6 +262,15 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
   if (options.receiver_delay_ms != 0 && !options.replay_file.empty()) {
     return Status::Error(StatusCode::kInvalidArgument,
                          "--delay-ms delays live messages only, not a --replay");
+  }
+  if (options.rmc_last && options.corrupt != Corruption::kNone) {
+    // The damage goes to the group's first sentence, which must be its RMC.
+    return Status::Error(StatusCode::kInvalidArgument,
+                         "--corrupt damages the group's first sentence: not with --rmc-last");
+  }
+  if (!options.write_log.empty() && !options.replay_file.empty()) {
+    return Status::Error(StatusCode::kInvalidArgument,
+                         "--log-writes logs live messages only, not a --replay");
   }
   if (!baud_given) options.baud = options.protocol == SimProtocol::kNmea ? 4800 : 9600;
   return options;
@@ -290,6 +309,9 @@ Live messages:
   --tracked N        satellites tracked (with a signal), 0..visible (default 6)
   --fraction D       digits after the seconds in NMEA times, 0..3 (default 3:
                      hhmmss.sss; 0: hhmmss)
+  --rmc-last         NMEA: send each group as GPGGA, GPGSA, GPGSV..., GPRMC
+                     (default: GPRMC first), as receivers do whose cycle
+                     ends with the RMC
   --delay-ms N       a receiver late by N ms, 0..999 (default 0): the output
                      for each time message begins N ms after the instant it
                      stands for (the whole second, without --start)
@@ -303,6 +325,10 @@ Replay:
                      and each byte reaches the port when its last bit would
                      be in on a real line: the first byte of a message one
                      character time (10 bits) after its output began.
+                     lines: the same line rate, but each line (up to its
+                     LF) reaches the port in one write when its last byte
+                     would be in, as from an adapter that hands over whole
+                     sentences.
   --per-sentence-ms MS
                      pause between replayed sentences, overriding --interval
 Limits:
@@ -326,6 +352,13 @@ Damage:
                      (default 1: every one)
 Output:
   --quiet            print only the start-up line and errors
+  --log-writes FILE  live messages: append one line per sentence end (per
+                     Motorola message) to FILE, flushed at once:
+                       <name> <UTC ms of the time message> <real-time ns>
+                     e.g. "GPRMC 1767225600000 1767225600000412345": the
+                     name (GPRMC, GPGGA, ..., @@Hb, @@Ea) and CLOCK_REALTIME
+                     read just before the write() that handed its line feed
+                     to the port. Readers measure their latency from it.
   --help             print this text
   --version          print the version
 

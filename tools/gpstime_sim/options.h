@@ -15,7 +15,7 @@ namespace orvik::tools {
 
 enum class SimProtocol { kNmea, kNmea9600, kM12, kOncore };
 enum class MotorolaMessage { kHb, kEa };
-enum class Pace { kSentence, kBytes };
+enum class Pace { kSentence, kBytes, kLines };
 // How a damaged time message is damaged (--corrupt).
 enum class Corruption { kNone, kChecksum, kLength, kHeader };
 
@@ -30,6 +30,8 @@ struct SimOptions {
   int visible = 8;
   int tracked = 6;
   int fraction_digits = 3;  // digits after the seconds of the NMEA time fields
+  bool rmc_last = false;    // NMEA group order GGA, GSA, GSV..., RMC (default: RMC first)
+  std::string write_log;    // --log-writes: file for the real time of each sentence's end
   std::string replay_file;  // empty = live messages
   Pace pace = Pace::kSentence;
   std::optional<std::int64_t> per_sentence_ms;  // replay pacing; default interval_ms

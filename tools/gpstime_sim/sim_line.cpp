@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "gpstime_sim/pty_port.h"
+#include "gpstime_sim/sim_time.h"
 #include "gpstime_sim/stop_signal.h"
 
 namespace orvik::tools {
@@ -124,10 +125,11 @@ void SimLine::DiscardStale() {
 }
 
 bool SimLine::Write(std::span<const std::uint8_t> bytes,
-                    std::optional<Clock::time_point> begin_at) {
+                    std::optional<Clock::time_point> begin_at,
+                    std::vector<std::int64_t>* line_end_stamps) {
   DiscardStale();
   std::size_t done = 0;
-  if (!config_.byte_pacing) return WriteRange(bytes, done, bytes.size());
+  if (!config_.byte_pacing) return WriteRange(bytes, done, bytes.size(), line_end_stamps);
   // A character on the line: a start bit, eight data bits and a stop bit.
   const std::chrono::duration<double> character(10.0 / config_.baud);
   const auto line_time = [&character](std::size_t count) {
@@ -136,23 +138,35 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes,
   const Clock::time_point begin = std::max(line_free_at_, begin_at.value_or(Clock::now()));
   line_free_at_ = begin + line_time(bytes.size());
   while (done < bytes.size()) {
-    if (!WaitUntil(begin + line_time(done + 1))) return false;
+    // The next write: one byte, or with whole lines the rest of the line.
+    std::size_t until = done + 1;
+    if (config_.whole_lines) {
+      const auto lf = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(done), bytes.end(), '\n');
+      until = lf == bytes.end() ? bytes.size() : static_cast<std::size_t>(lf - bytes.begin()) + 1;
+    }
+    if (!WaitUntil(begin + line_time(until))) return false;
     // Every byte whose time has come, several after a late wake-up.
     const auto due = static_cast<std::size_t>((Clock::now() - begin) / character);
     const bool first = done == 0;
-    if (!WriteRange(bytes, done, std::clamp(due, done + 1, bytes.size()))) return false;
-    if (first) first_byte_lateness_ = Clock::now() - (begin + line_time(1));
+    const std::size_t end = config_.whole_lines ? until : std::clamp(due, until, bytes.size());
+    if (!WriteRange(bytes, done, end, line_end_stamps)) return false;
+    if (first) first_byte_lateness_ = Clock::now() - (begin + line_time(until));
   }
   return true;
 }
 
 bool SimLine::WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done,
-                         std::size_t end) {
+                         std::size_t end, std::vector<std::int64_t>* stamps) {
   constexpr milliseconds kBlockedStep{100};
   while (done < end) {
     if (stop_.requested()) return false;
+    const std::int64_t stamp = stamps != nullptr ? ReadUtcNowNanos() : 0;
     const ssize_t written = ::write(port_.master_fd(), bytes.data() + done, end - done);
     if (written > 0) {
+      if (stamps != nullptr) {
+        const auto taken = bytes.subspan(done, static_cast<std::size_t>(written));
+        stamps->insert(stamps->end(), std::count(taken.begin(), taken.end(), '\n'), stamp);
+      }
       done += static_cast<std::size_t>(written);
       written_since_discard_ += static_cast<std::size_t>(written);
       continue;

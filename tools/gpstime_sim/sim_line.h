@@ -23,6 +23,7 @@ class StopSignal;
 
 struct LineConfig {
   bool byte_pacing = false;  // bytes reach the reader at the line rate, see Write()
+  bool whole_lines = false;  // with byte pacing: each line in one write at its LF's time
   int baud = 4800;           // 8N1: ten bits per byte
   bool quiet = false;        // print nothing but errors
 };
@@ -47,17 +48,22 @@ class SimLine {
   // `begin_at` (now when not given), or when the previous one has ended if
   // that is later, and each byte reaches the port when its stop bit would be
   // in on a real line: byte k at begin + (k + 1) character times, each in a
-  // write of its own unless the simulator woke late; never early.
+  // write of its own unless the simulator woke late; never early. With
+  // whole lines, each line up to its LF is written at once when its LF is due.
   // Bytes that have waited kReaderAbsentLimit for a reader are discarded
   // first, as a serial line without a listener loses them; a note says so
-  // once per absence. Returns false on a stop request or a write error (printed).
+  // once per absence. With `line_end_stamps`, appends for every LF of
+  // `bytes`, in order, the CLOCK_REALTIME nanoseconds read just before the
+  // write() that handed it to the port. Returns false on a stop request or a
+  // write error (printed).
   bool Write(std::span<const std::uint8_t> bytes,
-             std::optional<Clock::time_point> begin_at = std::nullopt);
+             std::optional<Clock::time_point> begin_at = std::nullopt,
+             std::vector<std::int64_t>* line_end_stamps = nullptr);
   bool Write(const std::string& text);
 
   // With byte pacing: how long after a real line would have delivered it the
-  // first byte of the latest Write() was in the port (the busier the machine,
-  // the later).
+  // first byte (with whole lines: the first line) of the latest Write() was
+  // in the port (the busier the machine, the later).
   Clock::duration first_byte_lateness() const { return first_byte_lateness_; }
 
   // Waits up to `limit` until the reader has taken every queued byte.
@@ -81,7 +87,9 @@ class SimLine {
   bool PollOnce(std::chrono::nanoseconds timeout, bool want_write);
   // Hands bytes [done, end) to the reader in as many writes as the pty takes.
   // Returns false on a stop request or a write error (printed).
-  bool WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done, std::size_t end);
+  // Stamps the LFs it writes into `stamps` when that is given.
+  bool WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done, std::size_t end,
+                  std::vector<std::int64_t>* stamps);
   void ReadCommands();
   // Discards unread bytes once they have waited kReaderAbsentLimit.
   void DiscardStale();
