@@ -18,6 +18,12 @@
 #   bench/compare_gpsd.sh            (as root; about 4 minutes)
 #   COMPARE_GPSD_CLIENTS="1" COMPARE_ORVIK_CLIENTS="1 1000" bench/compare_gpsd.sh
 #                                    (only these rows; each list may be empty)
+#   COMPARE_PROFILE=strace|trace|perf COMPARE_PROFILE_DIR=/tmp/p bench/compare_gpsd.sh
+#                                    (where our server's time goes: `strace -c -f`,
+#                                    every call stamped (`strace -f -ttt -T`) or
+#                                    `perf record -g` on it over each of its rows,
+#                                    one file per row in that folder; the figures of
+#                                    such a run are the profiler's, not the server's)
 #
 # gpsd is installed with apt-get when missing, for this benchmark only; the
 # package's own service and socket are disabled and never started here.
@@ -34,6 +40,16 @@ build=${ORVIK_BUILD_DIR:-$root/build}
 seconds=${COMPARE_SECONDS:-20}
 [[ $seconds =~ ^[0-9]+$ && $seconds -ge 5 && $seconds -le 60 ]] ||
   { echo "COMPARE_SECONDS: 5..60" >&2; exit 2; }
+profile=${COMPARE_PROFILE:-}
+profile_dir=${COMPARE_PROFILE_DIR:-}
+if [[ -n $profile ]]; then
+  [[ $profile =~ ^(strace|trace|perf)$ ]] || { echo "COMPARE_PROFILE: strace, trace or perf" >&2; exit 2; }
+  command -v "${profile/trace/strace}" >/dev/null ||
+    { echo "compare_gpsd: ${profile/trace/strace} is not installed" >&2; exit 2; }
+  [[ -n $profile_dir ]] || { echo "COMPARE_PROFILE_DIR: the folder for the profiles" >&2; exit 2; }
+  mkdir -p "$profile_dir"
+  profile_dir=$(cd "$profile_dir" && pwd)
+fi
 
 if [[ -z ${ORVIK_COMPARE_PRIVATE:-} ]]; then
   [[ $(id -u) == 0 ]] || { echo "compare_gpsd: run as root (namespaces, apt-get)" >&2; exit 2; }
@@ -129,9 +145,25 @@ run_row() {
   fi
   sleep 4
   kill -0 "$server" 2>/dev/null || { echo "$kind ended early: $(tail -n 3 "$work/server.err")" >&2; exit 1; }
+  local profiler=
+  if [[ -n $profile && $kind == orvik ]]; then
+    if [[ $profile == strace ]]; then
+      timeout --signal=INT "$((run_seconds + 2))" strace -c -f -q -p "$server" \
+        -o "$profile_dir/strace-$clients.txt" &
+    elif [[ $profile == trace ]]; then
+      timeout --signal=INT "$((run_seconds + 2))" strace -f -ttt -T -q -p "$server" \
+        -o "$profile_dir/trace-$clients.txt" &
+    else
+      timeout --signal=INT "$((run_seconds + 2))" perf record -q -g -p "$server" \
+        -o "$profile_dir/perf-$clients.data" >/dev/null 2>&1 &
+    fi
+    profiler=$!
+    pids+=("$profiler")
+  fi
   "$build/bench/latency_clients" --protocol "$kind" --port "$port" --clients "$clients" \
     --seconds "$run_seconds" --write-log "$writes" --server-pid "$server" --label "$kind" |
     tee -a "$work/rows"
+  if [[ -n $profiler ]]; then wait "$profiler" 2>/dev/null || true; forget "$profiler"; fi
   stop_server
 }
 
