@@ -86,8 +86,9 @@ struct PollMainLoop::Core {
   // Everything below belongs to the main thread.
   std::uint64_t next_id = 1;  // timer ids, watch ids and tickets alike; never reused
   std::unordered_map<std::uint64_t, Timer> timers;
-  // (due time, ticket, timer id): a ticket counts only while its timer
-  // still holds it, so a restart or stop makes older entries stale.
+  // (due time, ticket, timer id), earliest first. A pass runs from a copy of
+  // the due entries and skips one whose timer no longer holds its ticket
+  // (stopped, restarted or destroyed by an earlier callback).
   std::set<std::tuple<Clock::time_point, std::uint64_t, std::uint64_t>> due;
   std::map<std::uint64_t, Watch> watches;
   bool watches_changed = true;

@@ -42,6 +42,7 @@ class PollMainLoop : public MainLoop {
   void Run() override;
   void Quit() override;
 
+  // The loop's state, shared with its timers and watches.
   struct Core;
 
  private:
