@@ -44,8 +44,10 @@ profile=${COMPARE_PROFILE:-}
 profile_dir=${COMPARE_PROFILE_DIR:-}
 if [[ -n $profile ]]; then
   [[ $profile =~ ^(strace|trace|perf)$ ]] || { echo "COMPARE_PROFILE: strace, trace or perf" >&2; exit 2; }
-  command -v "${profile/trace/strace}" >/dev/null ||
-    { echo "compare_gpsd: ${profile/trace/strace} is not installed" >&2; exit 2; }
+  profiler_program=$profile
+  [[ $profile == trace ]] && profiler_program=strace
+  command -v "$profiler_program" >/dev/null ||
+    { echo "compare_gpsd: $profiler_program is not installed" >&2; exit 2; }
   [[ -n $profile_dir ]] || { echo "COMPARE_PROFILE_DIR: the folder for the profiles" >&2; exit 2; }
   mkdir -p "$profile_dir"
   profile_dir=$(cd "$profile_dir" && pwd)
