@@ -1,6 +1,7 @@
 #include "support/corpus.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -74,6 +75,33 @@ std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& captu
     rows.push_back(row);
   }
   return rows;
+}
+
+std::string CaptureStream(const std::vector<std::string>& lines, bool glued) {
+  std::string stream;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!glued) {
+      stream += lines[i] + "\r\n";
+    } else {
+      stream += (i % 2 == 1 ? "$" : "") + lines[i];
+    }
+  }
+  return glued ? stream + "\r\n" : stream;
+}
+
+std::vector<std::string> SentencesOf(const std::vector<std::string>& lines) {
+  std::vector<std::string> sentences;
+  for (const std::string& line : lines) sentences.push_back(line.substr(1) + "\r\n");
+  return sentences;
+}
+
+std::string DateTimeOfData(std::span<const std::uint8_t> data) {
+  if (data.size() < 7) return "";
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", data[2] * 256u + data[3],
+                unsigned{data[0]}, unsigned{data[1]}, unsigned{data[4]}, unsigned{data[5]},
+                unsigned{data[6]});
+  return text;
 }
 
 }  // namespace orvik::testing

@@ -4,7 +4,9 @@
 // checksum_ok, talker, after_unterminated).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,5 +32,15 @@ std::vector<std::string> CaptureLines(const std::filesystem::path& capture);
 // cut at every "@@" that follows CR LF.
 std::vector<std::string> MotorolaMessages(const std::filesystem::path& capture);
 std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& capture);
+
+// The lines of an NMEA capture as one stream: each line ended by CR LF, or,
+// with `glued`, without line ends and with a doubled "$" on every other
+// sentence, as some receivers send them.
+std::string CaptureStream(const std::vector<std::string>& lines, bool glued);
+// The sentences framed from such a stream: each line without its "$", CR LF added.
+std::vector<std::string> SentencesOf(const std::vector<std::string>& lines);
+// "yyyy-mm-dd hh:mm:ss" of the first seven bytes of a Motorola message's
+// data or of a time record: month, day, year (two bytes), hour, minute, second.
+std::string DateTimeOfData(std::span<const std::uint8_t> data);
 
 }  // namespace orvik::testing
