@@ -39,6 +39,9 @@ class MotorolaFramer : public MessageFramer {
   FramerAction AfterHeader(std::size_t count, ReadEnd end);
   FramerAction AfterRest(ReadEnd end);
 
+  // The most ever carried is one rest of an "Ea" message.
+  static_assert(kEaBodyLength <= kMaxCarried);
+
   Stage stage_ = Stage::kHeader;
   std::size_t rest_length_ = 0;
   std::array<std::uint8_t, kHeaderLength + kEaBodyLength> message_{};

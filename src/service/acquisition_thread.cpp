@@ -1,7 +1,5 @@
 #include "service/acquisition_thread.h"
 
-#include <algorithm>
-#include <optional>
 #include <utility>
 
 #include "core/motorola_framer.h"
