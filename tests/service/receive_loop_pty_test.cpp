@@ -1,11 +1,8 @@
 // The receive loop on a real pty through the POSIX serial link: real
 // time-outs, real purges, a real receiver capture per protocol.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -61,8 +58,7 @@ TEST(ReceiveLoopOnPty, MotorolaCaptureGivesEveryTimeMessageAndSkipsOtherMessages
   }
   std::vector<std::string> framed;
   for (const std::string& frame : loop.TakeFrames()) {
-    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());
-    framed.push_back(frame.substr(2, 2) + " " + DateTimeOfData(bytes.subspan(4)));
+    framed.push_back(frame.substr(2, 2) + " " + DateTimeAt(frame, 4));
   }
   std::vector<std::string> expected;
   for (const ExpectedTimeMessage& row : ReadExpected(capture)) {

@@ -1,7 +1,6 @@
 #include "support/corpus.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -80,11 +79,7 @@ std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& captu
 std::string CaptureStream(const std::vector<std::string>& lines, bool glued) {
   std::string stream;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!glued) {
-      stream += lines[i] + "\r\n";
-    } else {
-      stream += (i % 2 == 1 ? "$" : "") + lines[i];
-    }
+    stream += glued ? (i % 2 == 1 ? "$" : "") + lines[i] : lines[i] + "\r\n";
   }
   return glued ? stream + "\r\n" : stream;
 }
@@ -93,15 +88,6 @@ std::vector<std::string> SentencesOf(const std::vector<std::string>& lines) {
   std::vector<std::string> sentences;
   for (const std::string& line : lines) sentences.push_back(line.substr(1) + "\r\n");
   return sentences;
-}
-
-std::string DateTimeOfData(std::span<const std::uint8_t> data) {
-  if (data.size() < 7) return "";
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", data[2] * 256u + data[3],
-                unsigned{data[0]}, unsigned{data[1]}, unsigned{data[4]}, unsigned{data[5]},
-                unsigned{data[6]});
-  return text;
 }
 
 }  // namespace orvik::testing

@@ -6,8 +6,8 @@
 // a time handles each one before the next, as a receiver's messages arrive.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string_view>
 
@@ -15,8 +15,27 @@
 
 namespace orvik::testing {
 
-// Hands every message framed from `bytes` to `on_message`.
-void FrameLine(core::MessageFramer& framer, std::string_view bytes,
-               const std::function<void(std::span<const std::uint8_t>)>& on_message);
+// Hands every message framed from `bytes` to `on_message(span)`.
+template <typename OnMessage>
+void FrameLine(core::MessageFramer& framer, std::string_view bytes, OnMessage on_message) {
+  using Kind = core::FramerAction::Kind;
+  std::size_t at = 0;
+  // Every step takes a byte from the line or ends a carried message.
+  for (std::size_t step = 0; step < 4 * (bytes.size() + 2); ++step) {
+    bool starved = false;
+    core::FramerAction action = framer.Begin();
+    while (action.kind == Kind::kRead) {
+      const std::size_t n = std::min(action.read_into.size(), bytes.size() - at);
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, action.read_into.begin());
+      at += n;
+      starved = starved || n < action.read_into.size();
+      action = framer.OnRead({n, n < action.read_into.size() ? core::ReadEnd::kTimedOut
+                                                             : core::ReadEnd::kComplete});
+    }
+    if (action.kind == Kind::kDecode) on_message(action.message);
+    if (action.kind == Kind::kPurge || action.kind == Kind::kPauseThenPurge) at = bytes.size();
+    if (starved) return;
+  }
+}
 
 }  // namespace orvik::testing
