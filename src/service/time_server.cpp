@@ -15,7 +15,7 @@ constexpr std::size_t kDiscardPerNotification = 64 * 4096;
 // Connections accepted per notification of the listener at most; the loop
 // comes back for the rest after the other work waiting meanwhile. The
 // listener's backlog holds them until then.
-constexpr int kAcceptsPerNotification = 256;
+constexpr int kAcceptsPerNotification = 1024;
 // After the system refused an accept (descriptors exhausted), try again after this.
 constexpr std::chrono::milliseconds kResumeAccepting{1000};
 
