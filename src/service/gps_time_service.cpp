@@ -20,7 +20,7 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
     : QObject(parent),
       env_(std::move(environment)),
       options_(options),
-      server_(options.server),
+      server_(bridge_, options.server),
       decoders_(env_.clock, server_) {}
 
 GpsTimeService::~GpsTimeService() {

@@ -180,8 +180,8 @@ class GpsTimeService : public QObject {
   ServiceEnvironment env_;
   const ServiceOptions options_;
   SharedState shared_;
+  QtMainLoop bridge_;  // before server_, which runs on it
   TimeServer server_;
-  QtMainLoop bridge_;
   ReceiverDecoders decoders_;
   core::Settings settings_;
   core::TimeoutTable timeouts_ = core::DefaultTimeoutTable();
