@@ -19,7 +19,7 @@
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
-#include "service/standard_descriptors.h"
+#include "platform/posix_standard_descriptors.h"
 #include "service/termination_signals.h"
 #include "ui/qt/desktop_program.h"
 #include "ui/qt/message_box_reporter.h"
@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
   // Before the GUI opens anything or starts its own threads, which inherit
   // the signal mask, so that only the event loop receives the termination
   // signals (through TerminationSignals).
-  service::OpenMissingStandardDescriptors();
+  platform::OpenMissingStandardDescriptors();
   service::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
 

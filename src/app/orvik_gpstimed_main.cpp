@@ -20,7 +20,7 @@
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
-#include "service/standard_descriptors.h"
+#include "platform/posix_standard_descriptors.h"
 #include "service/termination_signals.h"
 
 namespace {
@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   // Before anything is opened and before any thread exists.
-  service::OpenMissingStandardDescriptors();
+  platform::OpenMissingStandardDescriptors();
   service::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   QCoreApplication app(argc, argv);
