@@ -33,3 +33,8 @@ endfunction()
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/core ${CMAKE_BINARY_DIR}/tests-core)
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/platform/win32 ${CMAKE_BINARY_DIR}/tests-win32)
+
+# The Windows-only pieces above the platform layer.
+orvik_add_test(win32_main_loop_test
+               SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/win32_main_loop_test.cpp
+               LIBS orvik_service_win32)
