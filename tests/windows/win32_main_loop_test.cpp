@@ -3,7 +3,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
@@ -76,6 +78,48 @@ class Win32Backend {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, MainLoopContract, Win32Backend);
+
+// Winsock tells FD_WRITE only once a refused send has room again: a watch
+// asking for "writable" on a full socket hears nothing until the peer reads,
+// then is told, and a later ask on a socket with room is told at once.
+TEST(Win32MainLoopTest, WritableAgainAfterAFullSocketDrains) {
+  Win32Backend backend;
+  service::MainLoop& loop = backend.loop();
+  const auto [ours, peer] = backend.ConnectedPair();
+  const std::vector<char> block(64 * 1024, 'x');
+  int refused_at = 0;
+  for (int i = 0; i < 4096 && refused_at == 0; ++i) {  // bounded: buffers are far smaller
+    if (::send(static_cast<SOCKET>(ours), block.data(), static_cast<int>(block.size()), 0) ==
+        SOCKET_ERROR) {
+      ASSERT_EQ(::WSAGetLastError(), WSAEWOULDBLOCK);
+      refused_at = i + 1;
+    }
+  }
+  ASSERT_NE(refused_at, 0) << "the socket never filled up";
+  int writable = 0;
+  bool drained = false;
+  std::unique_ptr<service::SocketWatch> watch;
+  watch = loop.WatchSocket(ours, [] {}, [&] {
+    ++writable;
+    EXPECT_TRUE(drained) << "reported writable while full";
+    watch->WatchWritable(false);
+    loop.Quit();
+  });
+  watch->WatchWritable(true);
+  auto drain = loop.MakeTimer([&, peer = peer] {
+    drained = true;
+    u_long non_blocking = 1;
+    ::ioctlsocket(static_cast<SOCKET>(peer), FIONBIO, &non_blocking);
+    backend.Drain(peer);
+  });
+  drain->StartOnce(milliseconds(50));
+  RunBounded(loop);
+  EXPECT_EQ(writable, 1);
+
+  watch->WatchWritable(true);  // room now: told without any send refused
+  RunBounded(loop);
+  EXPECT_EQ(writable, 2);
+}
 
 }  // namespace
 }  // namespace orvik::testing
