@@ -1,0 +1,104 @@
+// The Windows desktop windows on made-up data, for the end-to-end test under
+// Xvfb (tests/windows/desktop_windows_e2e.sh) and for screenshots: the
+// notification-area icon with its menu, the status window fed a ticking
+// time, the Connections window with two clients and the About window. No
+// receiver, no clock setting, no sockets.
+//   desktop_windows_demo.exe [--show-all]   (--show-all: every window in sight)
+// It prints "icon shown" once the notification area took the icon and
+// "exit" when "Exit" ended it.
+#include <winsock2.h>  // before windows.h
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "service/client_table.h"
+#include "service/shared_state.h"
+#include "service/win32/win32_main_loop.h"
+#include "ui/win32/about_window.h"
+#include "ui/win32/connections_window.h"
+#include "ui/win32/status_window.h"
+#include "ui/win32/tray_owner.h"
+
+namespace {
+
+using namespace orvik;
+
+void Say(const char* line) {
+  std::printf("%s\n", line);
+  std::fflush(stdout);
+}
+
+service::DisplayTexts FakeTexts() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_s(&utc, &now);
+  char time_text[16], date_text[16];
+  std::strftime(time_text, sizeof time_text, "%H:%M:%S", &utc);
+  std::strftime(date_text, sizeof date_text, "%d.%m.%Y", &utc);
+  return {time_text, date_text, "7 / 11"};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool show_all = argc > 1 && std::strcmp(argv[1], "--show-all") == 0;
+  service::Win32MainLoop loop;
+  service::SharedState shared;
+  shared.clock_keeping.SetProblem("PC clock not set: no time privilege");
+
+  ui::win32::ConnectionsWindow connections;
+  ui::win32::AboutWindow about;
+  ui::win32::TrayOwner* tray_pointer = nullptr;
+  ui::win32::StatusWindowHooks status_hooks;
+  status_hooks.summer_switch_tick = [] { return false; };
+  status_hooks.sound_disabled = [] { return true; };
+  status_hooks.gmt_offset = [] { return core::Status::Ok(); };
+  status_hooks.transmit_interval = [] { return core::Status::Ok(); };
+  status_hooks.hide_main_form = [&] {
+    if (tray_pointer != nullptr) tray_pointer->HideMainForm();
+  };
+  status_hooks.end_program = [&] { loop.Quit(); };
+  status_hooks.show_connections = [&] { connections.ShowInFront(); };
+  status_hooks.show_about = [&] { about.ShowInFront(); };
+  ui::win32::StatusWindow status(shared, status_hooks);
+
+  ui::win32::TrayOwnerHooks tray_hooks;
+  tray_hooks.quit = [&] {
+    Say("exit");
+    loop.Quit();
+  };
+  tray_hooks.notification_area_appeared = [&] {
+    status.MoveIntoNotificationArea();
+    Say("icon shown");
+  };
+  ui::win32::TrayOwner tray(::LoadIconW(nullptr, IDI_APPLICATION), tray_hooks);
+  tray_pointer = &tray;
+  tray.SetStatusWindow(&status);
+
+  service::ClientTable clients;
+  clients.ClientConnect(1, "127.0.0.1", "localhost", 50312);
+  clients.ClientConnect(2, "192.168.1.20", "", 49170);
+  connections.ClientTableChanged(clients);
+
+  // The receiver's texts, once a second, as the decoders would leave them.
+  auto receiver = loop.MakeTimer([&] {
+    shared.display.SetTexts(FakeTexts());
+    shared.display.NewDisplayFlag = true;
+    shared.display.DataSeenFlag = true;
+  });
+  receiver->Start(std::chrono::milliseconds(1000));
+
+  tray.ShowAtStart();
+  if (tray.IconShown()) Say("icon shown");
+  status.StartupCompleted();
+  if (show_all) {
+    status.ShowInFront();
+    connections.ShowInFront();
+    about.ShowInFront();
+  }
+  loop.Run();
+  return 0;
+}
