@@ -46,3 +46,5 @@ target_link_libraries(desktop_windows_demo PRIVATE orvik_ui_win32)
 set_target_properties(desktop_windows_demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY
                       ${CMAKE_BINARY_DIR}/test-programs)
 orvik_target_defaults(desktop_windows_demo)
+orvik_add_test(masked_field_test SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/masked_field_test.cpp
+               LIBS orvik_ui_win32)

@@ -1,8 +1,9 @@
 // The Windows desktop windows on made-up data, for the end-to-end test under
 // Xvfb (tests/windows/desktop_windows_e2e.sh) and for screenshots: the
 // notification-area icon with its menu, the status window fed a ticking
-// time, the Connections window with two clients and the About window. No
-// receiver, no clock setting, no sockets.
+// time, the setup dialog on settings kept in memory, the Connections window
+// with two clients and the About window. No receiver, no clock setting, no
+// sockets, no files.
 //   desktop_windows_demo.exe [--show-all]   (--show-all: every window in sight)
 // It prints "icon shown" once the notification area took the icon and
 // "exit" when "Exit" ended it.
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 
 #include "service/client_table.h"
@@ -19,6 +21,7 @@
 #include "service/win32/win32_main_loop.h"
 #include "ui/win32/about_window.h"
 #include "ui/win32/connections_window.h"
+#include "ui/win32/setup_dialog.h"
 #include "ui/win32/status_window.h"
 #include "ui/win32/tray_owner.h"
 
@@ -51,6 +54,19 @@ int main(int argc, char** argv) {
 
   ui::win32::ConnectionsWindow connections;
   ui::win32::AboutWindow about;
+  core::Settings settings;
+  ui::win32::SetupDialog setup(ui::SetupFormHooks{
+      .settings = [&]() -> const core::Settings& { return settings; },
+      .apply_settings =
+          [&](const core::Settings& edited) {
+            settings = edited;
+            return core::Status::Ok();
+          },
+      .report = {},
+      .withdraw = {},
+      .after_apply = {},
+  });
+  loop.AddDialog(setup.handle());
   ui::win32::TrayOwner* tray_pointer = nullptr;
   ui::win32::StatusWindowHooks status_hooks;
   status_hooks.summer_switch_tick = [] { return false; };
@@ -63,6 +79,7 @@ int main(int argc, char** argv) {
   status_hooks.end_program = [&] { loop.Quit(); };
   status_hooks.show_connections = [&] { connections.ShowInFront(); };
   status_hooks.show_about = [&] { about.ShowInFront(); };
+  status_hooks.show_setup = [&] { setup.ShowInFront(); };
   ui::win32::StatusWindow status(shared, status_hooks);
 
   ui::win32::TrayOwnerHooks tray_hooks;
@@ -77,6 +94,11 @@ int main(int argc, char** argv) {
   ui::win32::TrayOwner tray(::LoadIconW(nullptr, IDI_APPLICATION), tray_hooks);
   tray_pointer = &tray;
   tray.SetStatusWindow(&status);
+  // The setup dialog hears of every activation of the program's windows.
+  for (ui::win32::Window* window : std::initializer_list<ui::win32::Window*>{
+           &status, &tray, &connections, &about, &setup}) {
+    window->SetActivationObserver([&](HWND active) { setup.WindowActivated(active); });
+  }
 
   service::ClientTable clients;
   clients.ClientConnect(1, "127.0.0.1", "localhost", 50312);
@@ -98,7 +120,9 @@ int main(int argc, char** argv) {
     status.ShowInFront();
     connections.ShowInFront();
     about.ShowInFront();
+    setup.ShowInFront();
   }
   loop.Run();
+  loop.RemoveDialog(setup.handle());
   return 0;
 }

@@ -56,6 +56,9 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wparam, LPA
   }
   auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(window, message, wparam, lparam);
+  if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE && self->activation_observer_) {
+    self->activation_observer_(window);
+  }
   return self->HandleMessage(message, wparam, lparam);
 }
 

@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace orvik::ui::win32 {
 
@@ -27,6 +29,12 @@ class Window {
   // Shows the window, brings it to the front and gives it the focus.
   void ShowInFront();
 
+  // Runs with this window's handle whenever it becomes the active window
+  // (the program's focus tracking: see SetupDialog::WindowActivated).
+  void SetActivationObserver(std::function<void(HWND)> observer) {
+    activation_observer_ = std::move(observer);
+  }
+
  protected:
   Window() = default;
 
@@ -43,6 +51,7 @@ class Window {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND handle_ = nullptr;
+  std::function<void(HWND)> activation_observer_;
 };
 
 // Owns a GDI object (font, brush, bitmap) and deletes it once.
