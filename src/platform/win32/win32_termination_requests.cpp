@@ -12,6 +12,7 @@ struct Win32TerminationRequests::State {
   std::mutex mutex;
   std::condition_variable ended_changed;
   bool ended = false;  // guarded by mutex
+  bool live = true;    // guarded by mutex: false once the object is gone
 };
 
 namespace {
@@ -51,7 +52,12 @@ Win32TerminationRequests::~Win32TerminationRequests() {
     const std::lock_guard lock(Active().mutex);
     if (Active().state == state_) Active().state.reset();
   }
-  Ended();
+  // A handler that found the object just before holds the state, not the
+  // object: from now on it hands nothing over to a program going away.
+  const std::lock_guard lock(state_->mutex);
+  state_->live = false;
+  state_->ended = true;
+  state_->ended_changed.notify_all();
 }
 
 void Win32TerminationRequests::Ended() {
@@ -67,9 +73,10 @@ BOOL WINAPI Win32TerminationRequests::HandleConsoleEvent(DWORD event) {
     state = Active().state;
   }
   if (!state) return FALSE;
+  std::unique_lock lock(state->mutex);
+  if (!state->live) return FALSE;
   if (state->request) state->request(event);
   if (EndsTheProcess(event)) {
-    std::unique_lock lock(state->mutex);
     state->ended_changed.wait_for(lock, state->end_wait, [&] { return state->ended; });
   }
   return TRUE;

@@ -31,7 +31,8 @@ class Win32TerminationRequests {
 
   // Installs the handler. `request` runs in the handler's thread with the
   // console event (CTRL_C_EVENT, ...); it must only hand the request over,
-  // e.g. with MainLoop::Post.
+  // e.g. with MainLoop::Post, and not call Ended() itself. It never runs
+  // once the destructor has begun.
   explicit Win32TerminationRequests(std::function<void(DWORD event)> request,
                                     std::chrono::milliseconds end_wait = kDefaultEndWait);
   // Removes the handler and counts as Ended().
