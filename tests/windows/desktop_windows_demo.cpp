@@ -67,36 +67,42 @@ int main(int argc, char** argv) {
       .after_apply = {},
   });
   loop.AddDialog(setup.handle());
-  ui::win32::TrayOwner* tray_pointer = nullptr;
-  ui::win32::StatusWindowHooks status_hooks;
-  status_hooks.summer_switch_tick = [] { return false; };
-  status_hooks.sound_disabled = [] { return true; };
-  status_hooks.gmt_offset = [] { return core::Status::Ok(); };
-  status_hooks.transmit_interval = [] { return core::Status::Ok(); };
-  status_hooks.hide_main_form = [&] {
-    if (tray_pointer != nullptr) tray_pointer->HideMainForm();
-  };
-  status_hooks.end_program = [&] { loop.Quit(); };
-  status_hooks.show_connections = [&] { connections.ShowInFront(); };
-  status_hooks.show_about = [&] { about.ShowInFront(); };
-  status_hooks.show_setup = [&] { setup.ShowInFront(); };
-  ui::win32::StatusWindow status(shared, status_hooks);
-
+  // The hidden main window and its icon first, as at the program's start:
+  // whether the notification area took the icon decides how the status
+  // window behaves.
+  ui::win32::StatusWindow* status_pointer = nullptr;
   ui::win32::TrayOwnerHooks tray_hooks;
   tray_hooks.quit = [&] {
     Say("exit");
     loop.Quit();
   };
   tray_hooks.notification_area_appeared = [&] {
-    status.MoveIntoNotificationArea();
+    if (status_pointer != nullptr) status_pointer->MoveIntoNotificationArea();
     Say("icon shown");
   };
   ui::win32::TrayOwner tray(::LoadIconW(nullptr, IDI_APPLICATION), tray_hooks);
-  tray_pointer = &tray;
+  tray.ShowAtStart();
+  if (tray.IconShown()) Say("icon shown");
+
+  ui::win32::StatusWindowHooks status_hooks;
+  status_hooks.notification_area = tray.IconShown();
+  status_hooks.summer_switch_tick = [] { return false; };
+  status_hooks.sound_disabled = [] { return true; };
+  status_hooks.gmt_offset = [] { return core::Status::Ok(); };
+  status_hooks.transmit_interval = [] { return core::Status::Ok(); };
+  status_hooks.hide_main_form = [&] { tray.HideMainForm(); };
+  status_hooks.end_program = [&] { loop.Quit(); };
+  status_hooks.show_connections = [&] { connections.ShowInFront(); };
+  status_hooks.show_about = [&] { about.ShowInFront(); };
+  status_hooks.show_setup = [&] { setup.ShowInFront(); };
+  ui::win32::StatusWindow status(shared, status_hooks);
+  status_pointer = &status;
+
   tray.SetStatusWindow(&status);
   // The setup dialog hears of every activation of the program's windows.
-  for (ui::win32::Window* window : std::initializer_list<ui::win32::Window*>{
-           &status, &tray, &connections, &about, &setup}) {
+  const std::initializer_list<ui::win32::Window*> windows = {&status, &tray, &connections, &about,
+                                                              &setup};
+  for (ui::win32::Window* window : windows) {
     window->SetActivationObserver([&](HWND active) { setup.WindowActivated(active); });
   }
 
@@ -113,16 +119,17 @@ int main(int argc, char** argv) {
   });
   receiver->Start(std::chrono::milliseconds(1000));
 
-  tray.ShowAtStart();
-  if (tray.IconShown()) Say("icon shown");
   status.StartupCompleted();
+  if (show_all || !tray.IconShown()) status.ShowInFront();  // nothing else could show it
   if (show_all) {
-    status.ShowInFront();
     connections.ShowInFront();
     about.ShowInFront();
     setup.ShowInFront();
   }
   loop.Run();
+  // The windows go one by one; none may tell the dialog of an activation
+  // after it has gone.
+  for (ui::win32::Window* window : windows) window->SetActivationObserver(nullptr);
   loop.RemoveDialog(setup.handle());
   return 0;
 }

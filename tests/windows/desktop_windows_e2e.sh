@@ -2,8 +2,8 @@
 # The Windows desktop windows end to end under wine, as an operator drives
 # them: on a virtual X display (Xvfb) with a notification area (trayer), the
 # demo program's icon appears, the hidden main window hides itself, the
-# icon's menu shows and hides the status window, and "Exit" ends the program
-# and takes the icon away. xdotool plays the operator.
+# icon's menu shows and hides the status window, a double click on the icon
+# shows it, and "Exit" ends the program and takes the icon away. xdotool plays the operator.
 #   tests/windows/desktop_windows_e2e.sh BUILD_DIR
 # Run by scripts/test-windows.sh, which exports WINEPREFIX (a prefix of this
 # run) and keeps that prefix's wineserver running without CAP_SYS_TIME. The
@@ -96,6 +96,10 @@ open_menu  # "&Hide" by its key, the pointer over the menu
 xdotool mousemove --window "$(menu)" 10 5 key h
 wait_for "the status window hidden by '&Hide'" status_hidden
 
+# A double click on the icon does what the default item "&Show" does.
+xdotool mousemove --window "$(icon)" 10 15 click --repeat 2 --delay 80 1
+wait_for "the status window shown by a double click" status_visible
+
 open_menu  # "Exit", the bottom item
 eval "$(xdotool getwindowgeometry --shell "$(menu)")"
 xdotool mousemove --window "$(menu)" 10 $((HEIGHT - 6)) click 1
@@ -105,4 +109,4 @@ wait "$demo_pid" || fail "the program ended with a failure"
 demo_pid=
 grep -q '^exit' "$work/demo.out" || fail "'Exit' did not end the program in order"
 [[ -z $(icon) ]] || fail "the icon stayed after 'Exit'"
-echo "desktop windows: icon, menu, show, hide and exit work under wine"
+echo "desktop windows: icon, menu, show, hide, double click and exit work under wine"
