@@ -20,8 +20,10 @@ no_clock=(setpriv --bounding-set -sys_time --)
 work=$(mktemp -d)
 xvfb_pid= trayer_pid= demo_pid=
 cleanup() {
-  for pid in $demo_pid $trayer_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  for pid in $demo_pid $trayer_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,6 +67,10 @@ wait_for "the notification area" xdotool search --onlyvisible --name '^panel$'
 
 "${no_clock[@]}" "$wine" "$demo" >"$work/demo.out" 2>"$work/demo.err" &
 demo_pid=$!
+# Checked once setpriv has executed wine in its place (before that the PID
+# is still this script's fork, which has not dropped anything yet).
+started_wine() { [[ $(readlink "/proc/$demo_pid/exe") == */wine* ]]; }
+wait_for "the demo's start" started_wine
 "$root/scripts/check-no-clock-privilege.sh" "$demo_pid" >/dev/null || fail "clock privilege held"
 
 status_visible() { xdotool search --onlyvisible --name '^Orvik - GPS Time$'; }
