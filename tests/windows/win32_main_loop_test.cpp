@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -119,6 +120,45 @@ TEST(Win32MainLoopTest, WritableAgainAfterAFullSocketDrains) {
   watch->WatchWritable(true);  // room now: told without any send refused
   RunBounded(loop);
   EXPECT_EQ(writable, 2);
+}
+
+// A timer that expired while the loop was busy, then restarted, runs on its
+// new delay only: the expiry of its earlier run is not delivered late.
+TEST(Win32MainLoopTest, RestartedTimerIgnoresItsEarlierExpiry) {
+  service::Win32MainLoop loop;
+  int runs = 0;
+  auto timer = loop.MakeTimer([&] { ++runs; });
+  timer->StartOnce(milliseconds(1));
+  ::Sleep(50);  // expired, not yet delivered: the loop does not run
+  timer->StartOnce(milliseconds(60'000));
+  auto end = loop.MakeTimer([&] { loop.Quit(); });
+  end->StartOnce(milliseconds(100));
+  RunBounded(loop);
+  EXPECT_EQ(runs, 0);
+  EXPECT_TRUE(timer->IsActive());
+}
+
+// Quit from another thread ends Run; a thread waiting in RunInMainThread for
+// work the loop never ran is released when the loop is destroyed.
+TEST(Win32MainLoopTest, QuitFromAnyThreadAndNoWaiterOutlivesTheLoop) {
+  auto loop = std::make_unique<service::Win32MainLoop>();
+  std::thread quitter([&] { loop->Quit(); });
+  RunBounded(*loop);
+  quitter.join();
+
+  bool ran = false;
+  ::GetQueueStatus(QS_POSTMESSAGE);  // from here on, a new posted message is the waiter's
+  std::thread waiter([&] { loop->RunInMainThread([&] { ran = true; }); });
+  // Bounded wait until the work is queued for this (the main) thread.
+  bool queued = false;
+  for (int i = 0; i < 500 && !queued; ++i) {
+    queued = (LOWORD(::GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) != 0;
+    if (!queued) ::Sleep(10);
+  }
+  EXPECT_TRUE(queued) << "the waiter never posted its work";
+  loop.reset();
+  waiter.join();  // hangs here if the waiter was never released
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace
