@@ -98,10 +98,20 @@ LRESULT ConnectionsWindow::CustomDraw(LPARAM lparam) const {
     case CDDS_PREPAINT:
     case CDDS_ITEMPREPAINT:
       return CDRF_NOTIFYSUBITEMDRAW;
-    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-      draw->clrTextBk = ::GetSysColor(draw->iSubItem == 0 ? COLOR_BTNFACE : COLOR_WINDOW);
-      draw->clrText = ::GetSysColor(draw->iSubItem == 0 ? COLOR_BTNTEXT : COLOR_WINDOWTEXT);
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      const bool fixed = draw->iSubItem == 0;
+      if (fixed) {
+        // The cell's background is painted here: not every list view fills
+        // a cell with its text background colour.
+        RECT cell;
+        ListView_GetSubItemRect(list_, static_cast<int>(draw->nmcd.dwItemSpec), 0, LVIR_LABEL,
+                                &cell);
+        ::FillRect(draw->nmcd.hdc, &cell, ::GetSysColorBrush(COLOR_BTNFACE));
+      }
+      draw->clrTextBk = ::GetSysColor(fixed ? COLOR_BTNFACE : COLOR_WINDOW);
+      draw->clrText = ::GetSysColor(fixed ? COLOR_BTNTEXT : COLOR_WINDOWTEXT);
       return CDRF_NEWFONT;
+    }
     default:
       return CDRF_DODEFAULT;
   }
