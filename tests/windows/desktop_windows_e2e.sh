@@ -46,15 +46,12 @@ wait_for() {
   fail "gave up waiting: $what"
 }
 
-# A free display number (no lock, no socket).
-display=
-for n in $(seq 90 140); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=:$display
+display_known() { [[ -s $work/display ]]; }
+wait_for "the X display's number" display_known
+export DISPLAY=:$(head -1 "$work/display")
 wait_for "the X display" xdpyinfo
 
 # Without a window manager wine draws the window frames itself.
