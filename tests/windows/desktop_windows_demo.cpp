@@ -21,6 +21,7 @@
 #include "service/win32/win32_main_loop.h"
 #include "ui/win32/about_window.h"
 #include "ui/win32/connections_window.h"
+#include "ui/win32/error_box.h"
 #include "ui/win32/setup_dialog.h"
 #include "ui/win32/status_window.h"
 #include "ui/win32/tray_owner.h"
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
 
   ui::win32::ConnectionsWindow connections;
   ui::win32::AboutWindow about;
+  ui::win32::ErrorBox error_box;
+  loop.AddDialog(error_box.handle());
+  const auto report = [&](const std::string& message) { error_box.Report(message); };
   core::Settings settings;
   ui::win32::SetupDialog setup(ui::SetupFormHooks{
       .settings = [&]() -> const core::Settings& { return settings; },
@@ -62,8 +66,8 @@ int main(int argc, char** argv) {
             settings = edited;
             return core::Status::Ok();
           },
-      .report = {},
-      .withdraw = {},
+      .report = report,
+      .withdraw = [&](const std::string& message) { error_box.Withdraw(message); },
       .after_apply = {},
   });
   loop.AddDialog(setup.handle());
@@ -86,9 +90,13 @@ int main(int argc, char** argv) {
 
   ui::win32::StatusWindowHooks status_hooks;
   status_hooks.notification_area = tray.IconShown();
+  status_hooks.report = report;
   status_hooks.summer_switch_tick = [] { return false; };
   status_hooks.sound_disabled = [] { return true; };
-  status_hooks.gmt_offset = [] { return core::Status::Ok(); };
+  // As with a receiver that takes no commands: the operator is told.
+  status_hooks.gmt_offset = [] {
+    return core::Status::Error(core::StatusCode::kInvalidArgument, "No receiver in this demo");
+  };
   status_hooks.transmit_interval = [] { return core::Status::Ok(); };
   status_hooks.hide_main_form = [&] { tray.HideMainForm(); };
   status_hooks.end_program = [&] { loop.Quit(); };
@@ -125,11 +133,13 @@ int main(int argc, char** argv) {
     connections.ShowInFront();
     about.ShowInFront();
     setup.ShowInFront();
+    report("No receiver in this demo");
   }
   loop.Run();
   // The windows go one by one; none may tell the dialog of an activation
   // after it has gone.
   for (ui::win32::Window* window : windows) window->SetActivationObserver(nullptr);
   loop.RemoveDialog(setup.handle());
+  loop.RemoveDialog(error_box.handle());
   return 0;
 }
