@@ -22,6 +22,7 @@
 #include "ui/win32/about_window.h"
 #include "ui/win32/connections_window.h"
 #include "ui/win32/error_box.h"
+#include "ui/win32/program_icon.h"
 #include "ui/win32/setup_dialog.h"
 #include "ui/win32/status_window.h"
 #include "ui/win32/tray_owner.h"
@@ -84,7 +85,9 @@ int main(int argc, char** argv) {
     if (status_pointer != nullptr) status_pointer->MoveIntoNotificationArea();
     Say("icon shown");
   };
-  ui::win32::TrayOwner tray(::LoadIconW(nullptr, IDI_APPLICATION), tray_hooks);
+  const ui::win32::UniqueIcon icon(ui::win32::MakeProgramIcon());
+  ui::win32::TrayOwner tray(icon.get() != nullptr ? icon.get() : ::LoadIconW(nullptr, IDI_APPLICATION),
+                            tray_hooks);
   tray.ShowAtStart();
   if (tray.IconShown()) Say("icon shown");
 
