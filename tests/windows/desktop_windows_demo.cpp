@@ -4,7 +4,8 @@
 // time, the setup dialog on settings kept in memory, the Connections window
 // with two clients and the About window. No receiver, no clock setting, no
 // sockets, no files.
-//   desktop_windows_demo.exe [--show-all]   (--show-all: every window in sight)
+//   desktop_windows_demo.exe [--show-all]
+// (--show-all: every window in sight, and the error box with a message).
 // It prints "icon shown" once the notification area took the icon and
 // "exit" when "Exit" ended it.
 #include <winsock2.h>  // before windows.h

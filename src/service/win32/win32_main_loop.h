@@ -7,7 +7,8 @@
 // registered with AddDialog get their keyboard navigation (IsDialogMessage).
 //
 // Construct, run and destroy it in the main thread; Post, Quit and
-// RunInMainThread may be called from any thread.
+// RunInMainThread may be called from any thread. Its timers and socket
+// watches must be destroyed before it.
 #pragma once
 
 #include <winsock2.h>
