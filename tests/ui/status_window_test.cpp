@@ -195,7 +195,7 @@ TEST_F(StatusWindowTest, WarningBarAndBeepComeAndGoWithEachPeriod) {
   // "Sound Off" silences the beeps for good, a restart included.
   Child<QPushButton>(window(), "Button1").click();
   EXPECT_FALSE(window().SoundOn());
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   Tick(timer2);
   EXPECT_FALSE(label("Label3").isHidden());
   EXPECT_EQ(harness_.beeps(), 3);
@@ -211,12 +211,12 @@ TEST_F(StatusWindowTest, CommandsMenuFollowsTheProtocolOfEachLoad) {
 
   settings.Protocol = core::kProtocolNmea9600;
   harness_.SetParameterFile(settings);
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   EXPECT_FALSE(commands->isEnabled());
 
   settings.Protocol = core::kProtocolMotorolaOncore;
   harness_.SetParameterFile(settings);
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   EXPECT_TRUE(commands->isEnabled());
 }
 
