@@ -259,6 +259,7 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   // The watchdog's restart fails the same way and says so again.
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
   Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  ASSERT_TRUE(harness_.UntilIdle());
   ASSERT_EQ(harness_.reports().size(), 2u);
   EXPECT_FALSE(timer("Timer1").isActive());
 
@@ -270,6 +271,7 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   harness_.SetParameterFile(settings);
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
   Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.reports().size(), 2u);
   EXPECT_TRUE(harness_.service().AcquisitionRunning());
   EXPECT_TRUE(timer("Timer1").isActive());
@@ -292,7 +294,7 @@ TEST_F(StatusWindowTest, CloseBoxHidesOrEndsTheProgramWithoutANotificationArea) 
     program.ShowAtStart();
     EXPECT_TRUE(program.statusWindow().isVisible());
     program.statusWindow().close();
-    EXPECT_EQ(harness.quits(), 1);
+    EXPECT_TRUE(PumpEventsUntil([&] { return harness.quits() == 1; })) << "once stopped";
     EXPECT_FALSE(harness.service().AcquisitionRunning());
   }
 }
