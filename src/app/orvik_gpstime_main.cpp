@@ -14,6 +14,7 @@
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
+#include "platform/posix_standard_descriptors.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
@@ -21,7 +22,6 @@
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/qt/qt_main_loop.h"
-#include "service/standard_descriptors.h"
 #include "ui/qt/desktop_program.h"
 #include "ui/qt/message_box_reporter.h"
 
@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
   // Before the GUI opens anything or starts its own threads, which inherit
   // the signal mask, so that only the event loop receives the termination
   // signals (through PosixTerminationRequests).
-  service::OpenMissingStandardDescriptors();
+  platform::OpenMissingStandardDescriptors();
   platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
 

@@ -14,6 +14,7 @@
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
+#include "platform/posix_standard_descriptors.h"
 #include "platform/posix_system_clock.h"
 #include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
@@ -22,7 +23,6 @@
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
 #include "service/qt/qt_main_loop.h"
-#include "service/standard_descriptors.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   // Before anything is opened and before any thread exists.
-  service::OpenMissingStandardDescriptors();
+  platform::OpenMissingStandardDescriptors();
   platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   QCoreApplication app(argc, argv);

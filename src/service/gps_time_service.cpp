@@ -160,7 +160,9 @@ void GpsTimeService::StopAcquisition(std::function<void()> done) {
 }
 
 void GpsTimeService::RequestRestart(RestartDone done) {
-  if (waiting_.empty() || !waiting_.back().restart) waiting_.push_back(WaitingStep{.restart = true, .restart_callers = {}, .stop_callers = {}});
+  if (waiting_.empty() || !waiting_.back().restart) {
+    waiting_.push_back(WaitingStep{.restart = true, .restart_callers = {}, .stop_callers = {}});
+  }
   waiting_.back().restart_callers.push_back(std::move(done));
   if (step_ == Step::kIdle) next_step_timer_->StartOnce(std::chrono::milliseconds(0));
 }

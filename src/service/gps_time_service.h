@@ -53,9 +53,9 @@
 #include "service/acquisition_thread.h"
 #include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
-#include "service/program_intervals.h"
 #include "service/hand_over_bridge.h"
 #include "service/main_loop.h"
+#include "service/program_intervals.h"
 #include "service/receiver_decoders.h"
 #include "service/service_events.h"
 #include "service/shared_state.h"
@@ -204,7 +204,7 @@ class GpsTimeService {
   // The callers of the restart under way.
   std::vector<RestartDone> restart_callers_;
   AcquisitionStop stop_;
-  std::unique_ptr<LoopTimer> pause_timer_;      // the restart's and the switch's pause
+  std::unique_ptr<LoopTimer> pause_timer_;  // the restart's and the switch's pause
   std::chrono::steady_clock::time_point pause_end_;
   std::unique_ptr<LoopTimer> next_step_timer_;  // begins a step from the loop
   // The chrony feed of the running acquisition, when its settings name one.

@@ -19,8 +19,7 @@ void SayOnStderr(const std::string& line) {
 
 }  // namespace
 
-HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service,
-                                 HeadlessOptions options)
+HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service, HeadlessOptions options)
     : loop_(loop),
       service_(service),
       options_(std::move(options)),

@@ -30,9 +30,10 @@ class HeadlessProgramTest : public ::testing::Test {
  protected:
   HeadlessProgramTest()
       : service_(env_.MakeService()),
-        program_(env_.loop, *service_, service::HeadlessOptions{
-                                .say = [this](const std::string& line) { said_.push_back(line); },
-                            }) {}
+        program_(env_.loop, *service_,
+                 service::HeadlessOptions{
+                     .say = [this](const std::string& line) { said_.push_back(line); },
+                 }) {}
 
   std::string ServingLine() const {
     return "serving time on TCP port " + std::to_string(service_->server().ListeningPort()) +

@@ -43,7 +43,9 @@ core::Settings SetupForm::ToShow() const { return unsaved_ ? *unsaved_ : hooks_.
 
 void SetupForm::Activate() { view_.Show(ToShow()); }
 
-core::Status SetupForm::Deactivate() { return Apply(view_.Edits(hooks_.settings()), [] {}); }
+core::Status SetupForm::Deactivate() {
+  return Apply(view_.Edits(hooks_.settings()), [] {});
+}
 
 core::Status SetupForm::Apply(const core::Settings& edited, std::function<void()> then) {
   const bool was_applying = applying_;

@@ -53,14 +53,14 @@ class SetupView {
 };
 
 struct SetupFormHooks {
-  std::function<const core::Settings&()> settings;                    // the service's settings
+  std::function<const core::Settings&()> settings;  // the service's settings
   // Saves the edits and asks for a restart; returns the save's result.
   // After a successful save, `restarted` runs once the restart has ended.
   std::function<core::Status(const core::Settings& edited, std::function<void()> restarted)>
       apply_settings;
   std::function<void(const std::string&)> report;    // shows a failed save to the operator
   std::function<void(const std::string&)> withdraw;  // takes it back once a save succeeds
-  std::function<void()> after_apply;  // runs after every apply (its restart ended)
+  std::function<void()> after_apply;                 // runs after every apply (its restart ended)
 };
 
 class SetupForm {
