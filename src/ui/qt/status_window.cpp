@@ -74,7 +74,7 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
 
   communication_timer_.start();
   // The start-up sequence; its error has reached the operator through
-  // startupFailed, and the display timer then waits for a later start.
+  // startup_failed, and the display timer then waits for a later start.
   if (service_.FormCreate().ok()) display_timer_.start();
 }
 
