@@ -14,14 +14,15 @@
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
+#include "platform/posix_standard_descriptors.h"
 #include "platform/posix_system_clock.h"
+#include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
-#include "platform/posix_standard_descriptors.h"
-#include "service/termination_signals.h"
+#include "service/qt/qt_main_loop.h"
 
 namespace {
 
@@ -46,10 +47,10 @@ int main(int argc, char* argv[]) {
   }
   // Before anything is opened and before any thread exists.
   platform::OpenMissingStandardDescriptors();
-  service::PrepareProcessSignals();
+  platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
   QCoreApplication app(argc, argv);
-  service::TerminationSignals termination;
+  service::QtMainLoop loop;
 
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");
@@ -60,6 +61,7 @@ int main(int argc, char* argv[]) {
       .files = files,
       .privilege = privilege,
       .log = log,
+      .loop = loop,
       .working_dir = ".",
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
       .make_refclock_socket =
@@ -67,6 +69,8 @@ int main(int argc, char* argv[]) {
             return std::make_unique<platform::PosixRefclockSocket>(path);
           },
   });
-  service::HeadlessProgram program(system, service::HeadlessOptions{.say = Say});
+  service::HeadlessProgram program(loop, system, service::HeadlessOptions{.say = Say});
+  // Its requests reach the program through the loop; gone before the program.
+  platform::PosixTerminationRequests termination;
   return program.Run(termination);
 }
