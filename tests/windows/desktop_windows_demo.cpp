@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
   ui::win32::SetupDialog setup(ui::SetupFormHooks{
       .settings = [&]() -> const core::Settings& { return settings; },
       .apply_settings =
-          [&](const core::Settings& edited) {
+          [&](const core::Settings& edited, std::function<void()> restarted) {
             settings = edited;
+            if (restarted) loop.Post(std::move(restarted));
             return core::Status::Ok();
           },
       .report = report,

@@ -29,8 +29,6 @@ class SetupDialog : public Window, private SetupView {
 
   // One of the program's windows (this one included) became active.
   void WindowActivated(HWND window);
-  // A start-up sequence failed (see SetupForm::StartupFailed).
-  void StartupFailed() { form_.StartupFailed(); }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
