@@ -31,8 +31,12 @@ using Clock = std::chrono::steady_clock;
 
 class CountingDecoders : public service::MessageDecoders {
  public:
-  void DecodeNmea(service::comm_GPS_acq&, std::size_t) override { ++frames; }
-  void DecodeMotorola(service::comm_GPS_acq&) override { ++frames; }
+  void DecodeNmea(std::span<const std::uint8_t>, const service::MessageContext&) override {
+    ++frames;
+  }
+  void DecodeMotorola(std::span<const std::uint8_t>, const service::MessageContext&) override {
+    ++frames;
+  }
   std::atomic<long> frames{0};
 };
 

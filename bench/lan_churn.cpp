@@ -25,6 +25,7 @@
 #include "bench/bench_support.h"
 #include "bench/churn_clients.h"
 #include "platform/open_file_limit.h"
+#include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 
 namespace {
@@ -109,7 +110,8 @@ int main(int argc, char** argv) {
   std::uint32_t records_sent_total = 0;
   double main_thread_cpu = 0;
   {
-    service::TimeServer server(service::TimeServerOptions{.port = 0});
+    service::QtMainLoop main_loop;
+    service::TimeServer server(main_loop, service::TimeServerOptions{.port = 0});
     if (const core::Status status = server.Activate(); !status.ok()) {
       std::printf("lan_churn: the listener failed: %s\n", status.message().c_str());
       return 1;
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
                                 sent_ns, records_sent);
     QTimer sender;
     sender.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&sender, &QTimer::timeout, &server, [&] {
+    QObject::connect(&sender, &QTimer::timeout, &sender, [&] {
       const std::uint32_t next = records_sent.load();
       if (next >= sent_ns.size()) return;
       sent_ns[next] = bench::NowNs();

@@ -36,6 +36,7 @@
 #include "core/time_message.h"
 #include "platform/open_file_limit.h"
 #include "platform/unique_fd.h"
+#include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 
 namespace {
@@ -163,7 +164,8 @@ double Quantile(const std::vector<std::int64_t>& values, double q, double unit) 
 }
 
 void RunOnce(int clients) {
-  service::TimeServer server(service::TimeServerOptions{.port = 0});
+  service::QtMainLoop main_loop;
+  service::TimeServer server(main_loop, service::TimeServerOptions{.port = 0});
   if (const core::Status status = server.Activate(); !status.ok()) {
     std::printf("%6d  listener failed: %s\n", clients, status.message().c_str());
     return;

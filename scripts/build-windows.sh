@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Cross-compiles the Windows build with mingw-w64 (statically linked .exe
-# files): the core and the Win32 platform layer with their tests so far.
+# files): the core, the Win32 platform layer, the main loop on the Windows
+# message loop and the Win32 windows, with their tests.
 #   scripts/build-windows.sh [BUILD_DIR] [extra cmake arguments...]
 # Test executables land in BUILD_DIR/tests (default: build-windows/tests);
-# scripts/test-windows.sh runs them under wine.
+# scripts/test-windows.sh runs them under wine. Programs the tests start
+# (the desktop windows' demo) land in BUILD_DIR/test-programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows test executables (scripts/build-windows.sh) and
-# runs them under wine: the core unit tests and the Win32 platform tests, the
-# serial link on two ptys joined by socat and mapped into the prefix as COM2
-# (the link under test) and COM3 (its other end).
+# runs them under wine: the core unit tests, the Win32 platform and main-loop
+# tests, the serial link on two ptys joined by socat and mapped into the
+# prefix as COM2 (the link under test) and COM3 (its other end), and the
+# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh).
 #   scripts/test-windows.sh [BUILD_DIR]      (default: build-windows)
 #
 # Safety: under wine, SetSystemTime calls this machine's settimeofday(). Every
@@ -38,6 +39,9 @@ fi
 run=$prefixes/run.$$
 rm -rf "$run"
 cp -al "$template" "$run"
+# The registry files are rewritten by the run (settings of the tests): each
+# run gets copies of its own, so the template never changes under it.
+for hive in "$run"/*.reg; do cp "$hive" "$hive.copy" && mv "$hive.copy" "$hive"; done
 export WINEPREFIX=$run
 
 server_pid=
@@ -96,6 +100,18 @@ for exe in "$build_dir"/tests/*.exe; do
     failed+=("$name")
   fi
 done
+
+# The desktop windows end to end under Xvfb (icon, menu, show, hide, exit).
+count=$((count + 1))
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" \
+   >"$run/desktop_windows_e2e.log" 2>&1; then
+  echo "test-windows: desktop_windows_e2e passed"
+else
+  echo "test-windows: desktop_windows_e2e FAILED"
+  cat "$run/desktop_windows_e2e.log"
+  failed+=(desktop_windows_e2e)
+fi
 
 echo "test-windows: $((count - ${#failed[@]})) of $count test programs passed under wine" \
      "($((SECONDS - started)) s with the build)"

@@ -14,13 +14,14 @@
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
+#include "platform/posix_standard_descriptors.h"
 #include "platform/posix_system_clock.h"
+#include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
-#include "service/standard_descriptors.h"
-#include "service/termination_signals.h"
+#include "service/qt/qt_main_loop.h"
 #include "ui/qt/desktop_program.h"
 #include "ui/qt/message_box_reporter.h"
 
@@ -33,16 +34,16 @@ int main(int argc, char* argv[]) {
   }
   // Before the GUI opens anything or starts its own threads, which inherit
   // the signal mask, so that only the event loop receives the termination
-  // signals (through TerminationSignals).
-  service::OpenMissingStandardDescriptors();
-  service::PrepareProcessSignals();
+  // signals (through PosixTerminationRequests).
+  platform::OpenMissingStandardDescriptors();
+  platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("orvik-gpstime"));
   // The program lives on in the notification area with every window closed.
   QApplication::setQuitOnLastWindowClosed(false);
-  service::TerminationSignals termination;
+  service::QtMainLoop loop;
 
   const std::filesystem::path working_dir = ".";
   platform::PosixSystemClock clock;
@@ -51,16 +52,15 @@ int main(int argc, char* argv[]) {
   // The event log's notices can come from the acquisition thread: they are
   // posted to the main thread and shown in a box of their own.
   ui::MessageBoxReporter log_notices;
-  service::FileEventLog log(working_dir, [&app, &log_notices](const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    QMetaObject::invokeMethod(
-        &app, [&log_notices, text] { log_notices.Report(text); }, Qt::QueuedConnection);
+  service::FileEventLog log(working_dir, [&loop, &log_notices](const std::string& message) {
+    loop.Post([&log_notices, text = QString::fromStdString(message)] { log_notices.Report(text); });
   });
   service::GpsTimeService service(service::ServiceEnvironment{
       .clock = clock,
       .files = files,
       .privilege = privilege,
       .log = log,
+      .loop = loop,
       .working_dir = working_dir,
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
       .make_refclock_socket =
@@ -71,7 +71,10 @@ int main(int argc, char* argv[]) {
 
   ui::DesktopProgram program(service);
   program.ShowAtStart();
-  QObject::connect(&termination, &service::TerminationSignals::received, &app,
-                   [&program](int) { program.trayOwner().Exit1Click(); });
-  return QApplication::exec();
+  // Its requests reach the program through the loop; gone before the program.
+  platform::PosixTerminationRequests termination;
+  termination.Listen(
+      [&loop, &program](int) { loop.Post([&program] { program.trayOwner().Exit1Click(); }); });
+  loop.Run();
+  return 0;
 }

@@ -2,7 +2,6 @@
 // No arguments but "--version"; works in its current directory ("GPS_parm.txt",
 // "timeouts.txt", "GPS_log.txt", "COM<n>"). Status lines go to stderr; it
 // ends in order on SIGTERM, SIGINT, SIGHUP or SIGQUIT and ignores SIGUSR1.
-#include <QCoreApplication>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -14,14 +13,15 @@
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
+#include "platform/posix_standard_descriptors.h"
 #include "platform/posix_system_clock.h"
+#include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
-#include "service/standard_descriptors.h"
-#include "service/termination_signals.h"
+#include "service/posix/poll_main_loop.h"
 
 namespace {
 
@@ -45,11 +45,11 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   // Before anything is opened and before any thread exists.
-  service::OpenMissingStandardDescriptors();
-  service::PrepareProcessSignals();
+  platform::OpenMissingStandardDescriptors();
+  platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
-  QCoreApplication app(argc, argv);
-  service::TerminationSignals termination;
+  // poll() alone, no Qt: a server's memory stays small.
+  service::PollMainLoop loop;
 
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");
@@ -60,6 +60,7 @@ int main(int argc, char* argv[]) {
       .files = files,
       .privilege = privilege,
       .log = log,
+      .loop = loop,
       .working_dir = ".",
       .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
       .make_refclock_socket =
@@ -67,6 +68,8 @@ int main(int argc, char* argv[]) {
             return std::make_unique<platform::PosixRefclockSocket>(path);
           },
   });
-  service::HeadlessProgram program(system, service::HeadlessOptions{.say = Say});
+  service::HeadlessProgram program(loop, system, service::HeadlessOptions{.say = Say});
+  // Its requests reach the program through the loop; gone before the program.
+  platform::PosixTerminationRequests termination;
   return program.Run(termination);
 }

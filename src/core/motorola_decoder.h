@@ -31,6 +31,8 @@
 
 namespace orvik::core {
 
+// The bytes after the four header bytes, CR LF included: the framer reads
+// them, the decoder checks and decodes them.
 inline constexpr std::size_t kEaBodyLength = 72;
 inline constexpr std::size_t kHbBodyLength = 50;
 

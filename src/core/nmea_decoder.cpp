@@ -94,15 +94,14 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
 
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
                        std::optional<UtcNanos>& last_rmc_utc,
-                       std::span<const std::uint8_t> header,
-                       std::span<std::uint8_t> payload, std::size_t body_length,
-                       const Settings& settings, std::int32_t summer_hours) {
+                       std::span<const std::uint8_t> sentence, const Settings& settings,
+                       std::int32_t summer_hours) {
   NmeaOutcome outcome;
-  if (header.size() < 6 || header[0] != 5 || body_length < 5 || body_length > payload.size() ||
-      payload.size() < 37) {
-    return outcome;
-  }
-  const std::span<const std::uint8_t> address = header.subspan(1, 5);
+  constexpr std::size_t kAddressLength = 5;
+  if (sentence.size() < kAddressLength + 5) return outcome;
+  const std::span<const std::uint8_t> address = sentence.first(kAddressLength);
+  const std::span<const std::uint8_t> payload = sentence.subspan(kAddressLength);
+  const std::size_t body_length = payload.size();
   if (!NmeaChecksumMatches(address, payload, body_length)) {
     outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
     return outcome;
@@ -165,16 +164,17 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
 
   const std::uint8_t visible = satellites.Visible();
   const std::uint8_t tracked = satellites.Tracked();
-  std::fill_n(payload.begin(), 36, std::uint8_t{0});
-  payload[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
-  payload[kOffsetDay] = static_cast<std::uint8_t>(local.day);
-  WriteBeU16(payload, kOffsetYear, local.year);
-  payload[kOffsetHour] = static_cast<std::uint8_t>(local.hour);
-  payload[kOffsetMinute] = static_cast<std::uint8_t>(local.minute);
-  payload[kOffsetSecond] = static_cast<std::uint8_t>(local.second);
-  payload[kOffsetVisible] = visible;
-  payload[kOffsetTracked] = valid_fix ? tracked : 0;
-  outcome.time_message = BuildTimeMessage(payload, address[4]);
+  // The record's data in the layout of a Motorola message, the rest zero.
+  std::array<std::uint8_t, kOffsetEndMark + 1> data{};
+  data[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
+  data[kOffsetDay] = static_cast<std::uint8_t>(local.day);
+  WriteBeU16(data, kOffsetYear, local.year);
+  data[kOffsetHour] = static_cast<std::uint8_t>(local.hour);
+  data[kOffsetMinute] = static_cast<std::uint8_t>(local.minute);
+  data[kOffsetSecond] = static_cast<std::uint8_t>(local.second);
+  data[kOffsetVisible] = visible;
+  data[kOffsetTracked] = valid_fix ? tracked : 0;
+  outcome.time_message = BuildTimeMessage(data, address[4]);
 
   outcome.display = AcceptedDisplay(local, valid_fix, tracked, visible);
   return outcome;

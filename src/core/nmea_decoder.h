@@ -7,8 +7,8 @@
 // are ignored once their checksum is tested.
 //
 // For an RMC sentence the UTC date and time are turned into local time
-// with (GmtHours + SummerHours) hours and GmtMinutes minutes; the payload's
-// first 36 bytes are rewritten in the time record's layout; a valid fix ("A")
+// with (GmtHours + SummerHours) hours and GmtMinutes minutes and written
+// in the time record's layout; a valid fix ("A")
 // is offered to the clock decision. A sentence whose time or date is not a
 // real date and time (letters, month 13, second 60, an empty date), or whose
 // local date falls outside the years 1..9999, steps the message counter but
@@ -63,17 +63,14 @@ struct NmeaOutcome {
 bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
                          std::span<const std::uint8_t> body, std::size_t body_length);
 
-// Decodes one sentence. `header` holds the length byte 5 and the address;
-// `payload` the body from the comma after the address through "*", the
-// checksum, CR and LF (`body_length` bytes, payload.size() >= 37); its first
-// 36 bytes are rewritten for an RMC sentence.
+// Decodes one sentence. `sentence` holds it from its five address
+// characters through "*", the checksum, CR and LF (no "$").
 // `MessageCounter` counts accepted time messages for the clock decision;
 // `satellites` collects the GSV counts between RMC sentences; `last_rmc_utc`
 // holds the instant of the latest RMC, for dropping repeats.
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
                        std::optional<UtcNanos>& last_rmc_utc,
-                       std::span<const std::uint8_t> header,
-                       std::span<std::uint8_t> payload, std::size_t body_length,
-                       const Settings& settings, std::int32_t summer_hours);
+                       std::span<const std::uint8_t> sentence, const Settings& settings,
+                       std::int32_t summer_hours);
 
 }  // namespace orvik::core

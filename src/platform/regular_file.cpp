@@ -43,8 +43,4 @@ RegularFileOpen OpenRegularFile(const std::filesystem::path& path, int flags, mo
   return result;
 }
 
-std::string NotRegularFileMessage(const std::filesystem::path& path) {
-  return "'" + path.string() + "' is not a regular file";
-}
-
 }  // namespace orvik::platform

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_messages.h"
 #include "platform/unique_fd.h"
 
 namespace orvik::platform {
@@ -25,9 +26,5 @@ struct RegularFileOpen {
 // it refers to a regular file, and then blocks as usual.
 RegularFileOpen OpenRegularFile(const std::filesystem::path& path, int flags,
                                 mode_t mode = 0644);
-
-// Returns "'<path>' is not a regular file", the one message for every file
-// of the program that turns out to be something else.
-std::string NotRegularFileMessage(const std::filesystem::path& path);
 
 }  // namespace orvik::platform

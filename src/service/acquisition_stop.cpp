@@ -1,36 +1,61 @@
 #include "service/acquisition_stop.h"
 
-#include <thread>
+#include <utility>
 
 namespace orvik::service {
 
 namespace {
 constexpr int kPoliteChecks = 31;
+// How often the final wait looks whether the thread has left its body.
+constexpr std::chrono::milliseconds kFinishedCheckInterval{5};
+}  // namespace
+
+AcquisitionStop::AcquisitionStop(MainLoop& loop, SharedState& shared,
+                                 std::chrono::milliseconds check_interval)
+    : shared_(shared),
+      check_interval_(check_interval),
+      timer_(loop.MakeTimer([this] { Check(); })) {}
+
+void AcquisitionStop::Begin(std::unique_ptr<comm_GPS_acq>& thread, std::function<void()> ended) {
+  ended_ = std::move(ended);
+  if (!thread) {
+    Finish();
+    return;
+  }
+  thread_ = &thread;
+  polite_checks_ = 0;
+  thread->RequestStop();
+  if (!shared_.lifecycle.AcquisitionRunning) polite_checks_ = kPoliteChecks + 1;
+  timer_->Start(polite_checks_ > kPoliteChecks ? kFinishedCheckInterval : check_interval_);
 }
 
-void StopAcquisition(std::unique_ptr<comm_GPS_acq>& thread, SharedState& shared,
-                     const std::function<void()>& dispatch_events,
-                     std::chrono::milliseconds check_interval) {
-  if (shared.lifecycle.AcquisitionRunning && thread) {
-    thread->RequestStop();
-    std::this_thread::sleep_for(check_interval);
-    for (int i = 0; i < kPoliteChecks && shared.lifecycle.AcquisitionRunning; ++i) {
-      dispatch_events();
-      std::this_thread::sleep_for(check_interval);
-    }
+void AcquisitionStop::Abandon() {
+  timer_->Stop();
+  thread_ = nullptr;
+  ended_ = nullptr;
+}
+
+void AcquisitionStop::Check() {
+  comm_GPS_acq& thread = **thread_;
+  if (polite_checks_ <= kPoliteChecks) {
+    if (shared_.lifecycle.AcquisitionRunning && ++polite_checks_ <= kPoliteChecks) return;
+    // Ended, or the polite checks are spent: ask once more and wait for the
+    // thread to leave its body.
+    polite_checks_ = kPoliteChecks + 1;
+    thread.RequestStop();
+    timer_->Start(kFinishedCheckInterval);
   }
-  if (thread) {
-    // The thread ends on its own; go on serving its hand-overs until it has.
-    thread->RequestStop();
-    while (!thread->Finished()) {
-      dispatch_events();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    thread.reset();
-  }
-  shared.lifecycle.AcquisitionRunning = false;
-  shared.lifecycle.PortActive = false;
-  dispatch_events();
+  if (!thread.Finished()) return;
+  timer_->Stop();
+  thread_->reset();
+  thread_ = nullptr;
+  Finish();
+}
+
+void AcquisitionStop::Finish() {
+  shared_.lifecycle.AcquisitionRunning = false;
+  shared_.lifecycle.PortActive = false;
+  if (const std::function<void()> ended = std::exchange(ended_, nullptr)) ended();
 }
 
 }  // namespace orvik::service

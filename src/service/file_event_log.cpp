@@ -1,41 +1,13 @@
 #include "service/file_event_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <string>
-#include <system_error>
 #include <utility>
 
-#include "platform/regular_file.h"
+#include "platform/file_messages.h"
+#include "platform/log_file.h"
 
 namespace orvik::service {
 namespace {
-
-constexpr mode_t kNewFileMode = 0644;
-
-// Opens the regular file `path` for appending, creating it empty when it
-// does not exist.
-platform::RegularFileOpen OpenForAppend(const std::filesystem::path& path) {
-  return platform::OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, kNewFileMode);
-}
-
-// Writes all of `bytes`; false when a write fails or makes no progress.
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
 
 // The line with its CR LF, so that it reaches the file in one write.
 std::string WithLineEnd(std::string_view line) {
@@ -68,37 +40,36 @@ void FileEventLog::WriteLog(std::string_view line) {
 }
 
 std::string FileEventLog::AppendLocked(std::string_view text) {
-  platform::RegularFileOpen log = OpenForAppend(log_path_);
-  if (log.not_regular) {
+  platform::LogFile::Opened opened = platform::LogFile::Open(log_path_);
+  if (opened.not_regular) {
     if (std::exchange(told_not_regular_, true)) return {};
     return platform::NotRegularFileMessage(log_path_);
   }
   told_not_regular_ = false;
-  if (!log.fd.valid()) return {};  // the line is lost; the next one tries again
+  platform::LogFile& log = opened.file;
+  if (!log.valid()) return {};  // the line is lost; the next one tries again
 
-  struct stat info {};
-  if (::fstat(log.fd.get(), &info) == 0 &&
-      static_cast<std::uint64_t>(info.st_size) >= kRotationSize) {
-    // The descriptor follows the file through the rename, so the closing
-    // line is written only once the file really is the backup: a log that
+  const std::uint64_t size = log.Size().value_or(0);
+  if (size >= kRotationSize) {
+    // The open file follows itself through the move, so the closing line
+    // is written only once the file really is the backup: a log that
     // cannot be moved keeps growing instead of collecting closing lines.
-    // The rename replaces any earlier backup in one step; should it fail,
+    // The move replaces any earlier backup in one step; should it fail,
     // both files stay as they were.
-    if (std::rename(log_path_.c_str(), backup_path_.c_str()) == 0) {
-      WriteAll(log.fd.get(), WithLineEnd(kRotationLine));
-      log = OpenForAppend(log_path_);
-      if (!log.fd.valid()) return {};
-    } else if (static_cast<std::uint64_t>(info.st_size) >= kMaxLogSize) {
+    if (const std::optional<std::string> refused = log.MoveTo(backup_path_); !refused) {
+      log.Append(WithLineEnd(kRotationLine));
+      opened = platform::LogFile::Open(log_path_);
+      if (!log.valid()) return {};
+    } else if (size >= kMaxLogSize) {
       // Without this bound a log that cannot be moved fills the disk.
-      const int error = errno;
       if (std::exchange(told_full_, true)) return {};
       return "Cannot rotate '" + log_path_.string() + "' to '" + backup_path_.string() +
-             "' (" + std::generic_category().message(error) + "): it has reached " +
-             std::to_string(info.st_size) + " bytes and takes no more lines";
+             "' (" + *refused + "): it has reached " + std::to_string(size) +
+             " bytes and takes no more lines";
     }
   }
   told_full_ = false;
-  WriteAll(log.fd.get(), text);
+  log.Append(text);
   return {};
 }
 

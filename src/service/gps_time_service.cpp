@@ -1,38 +1,39 @@
 #include "service/gps_time_service.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "core/settings_fields.h"
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
 #include "core/utc_time.h"
-#include "service/acquisition_stop.h"
 #include "service/receiver_command_control.h"
 
 namespace orvik::service {
 
-GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions options,
-                               QObject* parent)
-    : QObject(parent),
-      env_(std::move(environment)),
+GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions options)
+    : env_(std::move(environment)),
       options_(options),
-      server_(options.server),
-      decoders_(env_.clock, server_) {}
+      server_(env_.loop, options.server),
+      decoders_(env_.clock, server_),
+      stop_(env_.loop, shared_, options.stop_check_interval),
+      pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
+      next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {}
 
 GpsTimeService::~GpsTimeService() {
-  // Whoever queued a restart is going away with the program.
+  // Whoever asked for a step is going away with the program.
   ending_ = true;
-  queued_restarts_.clear();
-  StopThread();
+  next_step_timer_->Stop();
+  pause_timer_->Stop();
+  stop_.Abandon();
+  waiting_.clear();
+  restart_callers_.clear();
+  EndThreadNow();
 }
 
 core::Status GpsTimeService::FormCreate() {
   const auto fail = [this](core::Status status) {
-    emit startupFailed(QString::fromStdString(status.message()));
+    events_.Tell(&ServiceListener::startup_failed, status.message());
     return status;
   };
   if (core::Status listening = server_.Activate(); !listening.ok()) return fail(listening);
@@ -41,7 +42,7 @@ core::Status GpsTimeService::FormCreate() {
   const core::Status loaded =
       core::LoadSettings(settings_, env_.files, load_time, [this](bool enabled) {
         commands_menu_enabled_ = enabled;
-        emit commandsMenuEnabledChanged(enabled);
+        events_.Tell(&ServiceListener::commands_menu_enabled_changed, enabled);
       });
   if (!loaded.ok()) return fail(loaded);
   summer_.days_year = load_time.year;
@@ -112,11 +113,11 @@ void GpsTimeService::TellClockKeeping(bool privileged) {
 
 void GpsTimeService::Notice(const std::string& message) {
   if (settings_.LoggingEnabled) env_.log.WriteLog(message);
-  emit notice(QString::fromStdString(message));
+  events_.Tell(&ServiceListener::notice, message);
 }
 
 void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
-  if (acquisition_) StopThread();  // never two acquisition threads
+  EndThreadNow();  // never two acquisition threads
   // The feed follows the settings of each run; none is in use meanwhile.
   decoders_.UseChronyFeed(nullptr);
   chrony_feed_.reset();
@@ -134,84 +135,107 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_options.working_dir = env_.working_dir;
   acquisition_options.reopen_interval = options_.reopen_interval;
   acquisition_options.first_command = std::move(first_command);
+  bridge_ = std::make_unique<HandOverBridge>(env_.loop);
   acquisition_ = std::make_unique<comm_GPS_acq>(
-      AcquisitionContext{shared_, decoders_, env_.log, bridge_}, settings_, timeouts_,
+      AcquisitionContext{shared_, decoders_, env_.log, *bridge_}, settings_, timeouts_,
       env_.make_link(), acquisition_options);
-  // A restart asked for while this start-up stopped an earlier thread, with
-  // no step around it to run the queue: it runs from the event loop.
-  if (!queued_restarts_.empty() && !LifecycleStepUnderWay()) {
-    QMetaObject::invokeMethod(this, &GpsTimeService::RunQueuedRestarts, Qt::QueuedConnection);
+}
+
+void GpsTimeService::EndThreadNow() {
+  if (!acquisition_) return;
+  // Nothing serves the hand-overs here: the one the thread may wait in is
+  // released, and the thread's waits end on its stop request.
+  bridge_->Close();
+  acquisition_->RequestStop();
+  acquisition_.reset();
+  bridge_.reset();
+  shared_.lifecycle.AcquisitionRunning = false;
+  shared_.lifecycle.PortActive = false;
+}
+
+void GpsTimeService::StopAcquisition(std::function<void()> done) {
+  if (waiting_.empty() || waiting_.back().restart) waiting_.emplace_back();
+  waiting_.back().stop_callers.push_back(std::move(done));
+  if (step_ == Step::kIdle) next_step_timer_->StartOnce(std::chrono::milliseconds(0));
+}
+
+void GpsTimeService::RequestRestart(RestartDone done) {
+  if (waiting_.empty() || !waiting_.back().restart) {
+    waiting_.push_back(WaitingStep{.restart = true, .restart_callers = {}, .stop_callers = {}});
   }
+  waiting_.back().restart_callers.push_back(std::move(done));
+  if (step_ == Step::kIdle) next_step_timer_->StartOnce(std::chrono::milliseconds(0));
 }
 
-void GpsTimeService::StopAcquisition() {
-  StopThread();
-  RunQueuedRestarts();
-}
-
-void GpsTimeService::StopThread() {
-  // Two stops of one thread at once would release it under each other.
-  if (stopping_) return;
-  stopping_ = true;
-  ::orvik::service::StopAcquisition(
-      acquisition_, shared_, [this] { DispatchEvents(); }, options_.stop_check_interval);
-  stopping_ = false;
-}
-
-void GpsTimeService::DispatchEvents() { QCoreApplication::processEvents(); }
-
-void GpsTimeService::PauseDispatching(std::chrono::milliseconds pause) {
-  const QDeadlineTimer deadline(pause.count());
-  while (!deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+void GpsTimeService::BeginNextStep() {
+  if (step_ != Step::kIdle || waiting_.empty() || ending_) return;
+  WaitingStep next = std::move(waiting_.front());
+  waiting_.pop_front();
+  step_ = Step::kStopping;
+  if (next.restart) {
+    restart_callers_ = std::move(next.restart_callers);
+    // Closing the port first ends a read the thread may be blocked in.
+    if (acquisition_) acquisition_->ClosePort();
+    BeginStop([this] {
+      // Clients keep connecting and being served (nothing to send) meanwhile.
+      step_ = Step::kPausingToRestart;
+      Pause(options_.restart_pause);
+    });
+    return;
   }
-}
-
-bool GpsTimeService::RequestRestart(RestartDone done) {
-  queued_restarts_.push_back(std::move(done));
-  // The step's end runs it (after the destructor began, nothing does).
-  if (LifecycleStepUnderWay() || ending_) return false;
-  RunQueuedRestarts();
-  return true;
-}
-
-core::Status GpsTimeService::RestartAcquisition(RestartDone done) {
-  // Shared: a queued request outlives this call.
-  auto result = std::make_shared<core::Status>();
-  const bool ran = RequestRestart([result, done = std::move(done)](const core::Status& started) {
-    *result = started;
-    if (done) done(started);
-  });
-  return ran ? *result : core::Status::Ok();
-}
-
-void GpsTimeService::RunQueuedRestarts() {
-  while (!queued_restarts_.empty() && !LifecycleStepUnderWay() && !ending_) {
-    // Requests made during this restart's waits queue up for the next one.
-    std::vector<RestartDone> callers = std::exchange(queued_restarts_, {});
-    restarting_ = true;
-    const core::Status started = RestartNow();
-    restarting_ = false;
-    emit restartFinished(started.ok());
-    for (const RestartDone& done : callers) {
-      if (done) done(started);
+  BeginStop([this, callers = std::move(next.stop_callers)] {
+    step_ = Step::kIdle;
+    for (const std::function<void()>& done : callers) {
+      if (done) done();
     }
-  }
+    BeginNextStep();
+  });
 }
 
-core::Status GpsTimeService::RestartNow() {
-  // Closing the port first ends a read the thread may be blocked in.
-  if (acquisition_) acquisition_->ClosePort();
-  StopThread();
-  // Clients keep connecting and being served (nothing to send) meanwhile.
-  PauseDispatching(options_.restart_pause);
-  return FormCreate();
+void GpsTimeService::BeginStop(std::function<void()> ended) {
+  stop_.Begin(acquisition_, [this, ended = std::move(ended)] {
+    bridge_.reset();
+    ended();
+  });
+}
+
+void GpsTimeService::Pause(std::chrono::milliseconds pause) {
+  pause_end_ = std::chrono::steady_clock::now() + pause;
+  pause_timer_->StartOnce(pause);
+}
+
+void GpsTimeService::EndPause() {
+  // A timer may fire a little early (coarse timers): the pause lasts in full.
+  const auto left = pause_end_ - std::chrono::steady_clock::now();
+  if (left > std::chrono::steady_clock::duration::zero()) {
+    pause_timer_->StartOnce(std::chrono::ceil<std::chrono::milliseconds>(left));
+    return;
+  }
+  if (step_ == Step::kPausingToRestart) {
+    FinishRestart();
+    return;
+  }
+  // The summer/zone switch: only the offset changes (and, for a Motorola
+  // receiver, its command): the clock runs in UTC and is not stepped.
+  (void)GMT_offsetClick();
+  step_ = Step::kIdle;
+  BeginNextStep();
+}
+
+void GpsTimeService::FinishRestart() {
+  const core::Status started = FormCreate();
+  step_ = Step::kIdle;
+  const std::vector<RestartDone> callers = std::exchange(restart_callers_, {});
+  events_.Tell(&ServiceListener::restart_finished, started.ok());
+  for (const RestartDone& done : callers) {
+    if (done) done(started);
+  }
+  BeginNextStep();
 }
 
 void GpsTimeService::WatchdogTick() {
   if (LifecycleStepUnderWay()) return;
-  if (shared_.lifecycle.LoopHeartbeat) (void)RequestRestart();
+  if (shared_.lifecycle.LoopHeartbeat) RequestRestart();
   shared_.lifecycle.LoopHeartbeat = true;
 }
 
@@ -219,13 +243,8 @@ bool GpsTimeService::SummerSwitchTick() {
   if (!settings_.SummerTime || LifecycleStepUnderWay()) return false;
   PcNow_ = LocalNow();
   if (!core::SummerSwitchDue(settings_, summer_, PcNow_)) return false;
-  switching_ = true;
-  PauseDispatching(options_.summer_switch_pause);
-  // Only the offset changes (and, for a Motorola receiver, its command): the
-  // clock runs in UTC and is not stepped.
-  (void)GMT_offsetClick();
-  switching_ = false;
-  RunQueuedRestarts();
+  step_ = Step::kPausingToSwitch;
+  Pause(options_.summer_switch_pause);
   return true;
 }
 
@@ -244,7 +263,8 @@ core::Status GpsTimeService::ApplySettings(const core::Settings& edited, Restart
   // A failed save keeps the running system and the old file as they were.
   if (core::Status saved = core::SaveSettings(next, env_.files); !saved.ok()) return saved;
   settings_ = next;
-  return RestartAcquisition(std::move(done));
+  RequestRestart(std::move(done));
+  return core::Status::Ok();
 }
 
 }  // namespace orvik::service

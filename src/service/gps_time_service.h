@@ -10,28 +10,29 @@
 // command it composes for a Motorola receiver is the new thread's first
 // command), start the acquisition thread, remember the minute for the
 // summer/zone check. An error in any step ends the sequence there: nothing
-// later runs, startupFailed() carries the message, and the watchdog tries
+// later runs, startup_failed carries the message, and the watchdog tries
 // again about once a minute.
 //
 // The PC clock is read and set in UTC; "the PC's time" here is the program's
 // own local time, UTC plus the configured offset and summer hour. Things
 // the operator should know once (the machine's zone differs from the
-// configured offset; no right to set the clock) are sent as notice() at the
+// configured offset; no right to set the clock) are told as notice at the
 // start-up that finds them, and logged when logging is on.
 //
 // One step of the acquisition's lifecycle runs at a time: a restart, a stop
-// or a summer/zone switch. Their waits keep dispatching the main thread's
-// events, so the watchdog or the setup dialog may ask for a restart while
-// one is under way; such a restart is queued and runs as soon as that step
-// has ended, and its result reaches the caller that asked.
+// or a summer/zone switch. Each is a sequence driven by the main loop's
+// timers, so the loop goes on meanwhile (clients connect and are served,
+// the acquisition thread's hand-overs run) and nothing runs inside anything
+// else. Restarts and stops asked for meanwhile wait their turn, in order;
+// restarts asked for together share one run, and each caller's `done`
+// receives its result.
 //
-// Main thread only (the thread of its QObject and event loop).
+// Main thread only.
 #pragma once
 
-#include <QObject>
-#include <QString>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -48,12 +49,15 @@
 #include "platform/serial_link.h"
 #include "platform/system_clock.h"
 #include "platform/time_privilege.h"
+#include "service/acquisition_stop.h"
 #include "service/acquisition_thread.h"
 #include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
+#include "service/hand_over_bridge.h"
+#include "service/main_loop.h"
 #include "service/program_intervals.h"
-#include "service/qt/qt_main_loop.h"
 #include "service/receiver_decoders.h"
+#include "service/service_events.h"
 #include "service/shared_state.h"
 #include "service/time_server.h"
 
@@ -65,6 +69,8 @@ struct ServiceEnvironment {
   core::TextFiles& files;
   platform::TimePrivilege& privilege;
   EventLogWriter& log;
+  // The main thread's loop: timers, posted work and the thread's hand-overs.
+  MainLoop& loop;
   // Where "COM<n>" is looked up.
   std::filesystem::path working_dir = ".";
   // Makes the serial link for each new acquisition thread.
@@ -83,43 +89,50 @@ struct ServiceOptions {
   std::chrono::milliseconds summer_switch_pause{1000};     // before a summer/zone switch
 };
 
-class GpsTimeService : public QObject {
-  Q_OBJECT
-
+class GpsTimeService {
  public:
-  GpsTimeService(ServiceEnvironment environment, ServiceOptions options = {},
-                 QObject* parent = nullptr);
-  // Stops the acquisition; the server closes the listener and every client.
-  ~GpsTimeService() override;
+  explicit GpsTimeService(ServiceEnvironment environment, ServiceOptions options = {});
+  // Ends a running acquisition thread at once, without the loop (a hand-over
+  // it waits in is released unserved); the server closes the listener and
+  // every client. Steps still waiting are dropped, their callers not called.
+  ~GpsTimeService();
 
-  // The start-up sequence above. Returns its error (also sent as startupFailed).
+  GpsTimeService(const GpsTimeService&) = delete;
+  GpsTimeService& operator=(const GpsTimeService&) = delete;
+
+  // The callbacks of `listener` run on each event until the subscription ends.
+  [[nodiscard]] ServiceEvents::Subscription Listen(ServiceListener listener) {
+    return events_.Listen(std::move(listener));
+  }
+
+  // The start-up sequence above. Returns its error (also told as
+  // startup_failed). A thread still running is ended first, at once.
+  // REQUIRES: no stop under way (the programs run it at their start; a
+  // restart runs it after its stop).
   core::Status FormCreate();
-  // Ends the acquisition thread, dispatching events while it winds down.
-  // Asked for again from an event that the wait of a stop dispatched, it
-  // returns at once: the stop under way finishes the job.
-  void StopAcquisition();
+  // Asks for the stop: ends the acquisition thread (the stop request, up to
+  // 31 checks stop_check_interval apart, then a wait until it has left its
+  // body), after any step asked for earlier. `done` (may be empty) runs once
+  // it has ended.
+  void StopAcquisition(std::function<void()> done = {});
 
   // Receives a restart's result: the error of its start-up sequence, or ok.
   using RestartDone = std::function<void(const core::Status&)>;
   // Asks for a restart: close the port, stop the thread, pause
   // restart_pause, run FormCreate; `done` (may be empty) gets the result.
-  // While another lifecycle step is under way the restart is queued: it runs
-  // as soon as that step has ended, requests queued together share one
-  // restart, and each `done` receives its result then. Returns true when
-  // the restart ran (and `done` was called) before this returned.
-  bool RequestRestart(RestartDone done = {});
-  // RequestRestart for a caller that wants the result at once: returns it
-  // when the restart ran now. When it was queued, returns ok and `done`
-  // receives the result later; a start-up error also reaches the operator
-  // through startupFailed, like every other.
-  core::Status RestartAcquisition(RestartDone done = {});
+  // It runs from the loop after the steps asked for before it; requests
+  // made before it begins share it.
+  void RequestRestart(RestartDone done = {});
   // The 60-second watchdog: restarts when no loop pass ran for a whole
-  // period. A tick during another lifecycle step does nothing.
+  // period. A tick while a step is under way or waiting does nothing.
   void WatchdogTick();
+  // A restart, stop or summer/zone switch is under way or waiting.
+  bool LifecycleStepUnderWay() const { return step_ != Step::kIdle || !waiting_.empty(); }
 
   // The summer/zone check of the 1-second tick (does nothing while summer
   // time is off, and only once per minute of the PC clock). Returns true
-  // when it switched: the caller then skips the rest of its tick.
+  // when a switch begins: the caller then skips the rest of its tick. The
+  // offset changes after summer_switch_pause.
   bool SummerSwitchTick();
 
   // Receiver commands ("GMT difference", "Time transm. interval"). A value
@@ -131,9 +144,8 @@ class GpsTimeService : public QObject {
   const core::Settings& settings() const { return settings_; }
   // Takes the dialog's text forms, switches and protocol, saves
   // "GPS_parm.txt" and asks for a restart with `done`. Returns the save
-  // failure (the acquisition is then left as it was and `done` is not
-  // called), else the restart's result when it ran at once, or ok when it
-  // was queued behind another step (`done` then receives its result).
+  // failure (the acquisition is then left as it was and `done` is never
+  // called), else ok: `done` receives the restart's result.
   core::Status ApplySettings(const core::Settings& edited, RestartDone done = {});
 
   SharedState& shared() { return shared_; }
@@ -142,18 +154,6 @@ class GpsTimeService : public QObject {
   bool SummerInEffect() const { return summer_.SummerInEffect; }
   // Enabled state of the "Commands to GPS" menu as the settings loader left it.
   bool CommandsMenuEnabled() const { return commands_menu_enabled_; }
-
- signals:
-  // The start-up sequence failed with `message` (the operator must see it).
-  void startupFailed(const QString& message);
-  // Something the operator should know about how the time is kept.
-  void notice(const QString& message);
-  // The settings loader read the protocol line: the "Commands to GPS" menu
-  // is to be enabled (Motorola) or disabled (NMEA).
-  void commandsMenuEnabledChanged(bool enabled);
-  // A restart (from the watchdog, the setup dialog or the queue) ended;
-  // `started`: its start-up sequence completed and the acquisition runs.
-  void restartFinished(bool started);
 
  private:
   void StartAcquisitionThread(std::vector<std::uint8_t> first_command);
@@ -165,23 +165,29 @@ class GpsTimeService : public QObject {
   // Says once what the operator should know about the clock after a start-up.
   void TellClockKeeping(bool privileged);
   void Notice(const std::string& message);
-  // The stop itself, without running the restarts queued meanwhile.
-  void StopThread();
-  // One restart: close the port, stop, pause, FormCreate.
-  core::Status RestartNow();
-  // Runs the queued restarts, one for all requests queued together, unless
-  // a lifecycle step is still under way (its end runs them).
-  void RunQueuedRestarts();
-  bool LifecycleStepUnderWay() const { return restarting_ || switching_ || stopping_; }
-  void DispatchEvents();
-  // Waits `pause` while the main thread's events keep flowing.
-  void PauseDispatching(std::chrono::milliseconds pause);
+  // The lifecycle step under way.
+  enum class Step { kIdle, kStopping, kPausingToRestart, kPausingToSwitch };
+  // A step asked for and not yet begun: a restart with its callers, or a stop.
+  struct WaitingStep {
+    bool restart = false;
+    std::vector<RestartDone> restart_callers;
+    std::vector<std::function<void()>> stop_callers;
+  };
+  // Begins the next waiting step when none is under way.
+  void BeginNextStep();
+  // Stops the thread; `ended` runs once it has ended.
+  void BeginStop(std::function<void()> ended);
+  // Waits `pause` from the loop, then EndPause.
+  void Pause(std::chrono::milliseconds pause);
+  void EndPause();
+  void FinishRestart();
+  // Ends the thread here and now, without the loop.
+  void EndThreadNow();
 
   ServiceEnvironment env_;
   const ServiceOptions options_;
   SharedState shared_;
   TimeServer server_;
-  QtMainLoop bridge_;
   ReceiverDecoders decoders_;
   core::Settings settings_;
   core::TimeoutTable timeouts_ = core::DefaultTimeoutTable();
@@ -191,16 +197,21 @@ class GpsTimeService : public QObject {
   // The notices already given, so each is said once.
   std::string zone_notice_;
   bool privilege_notice_given_ = false;
-  // The lifecycle step under way; each waits with events flowing.
-  bool restarting_ = false;
-  bool switching_ = false;  // a summer/zone switch
-  bool stopping_ = false;
-  bool ending_ = false;  // destroyed: queued restarts are dropped
-  // The callers of the restart queued behind the step under way, in order.
-  std::vector<RestartDone> queued_restarts_;
+  ServiceEvents events_;
+  Step step_ = Step::kIdle;
+  bool ending_ = false;  // destroyed: nothing begins any more
+  std::deque<WaitingStep> waiting_;
+  // The callers of the restart under way.
+  std::vector<RestartDone> restart_callers_;
+  AcquisitionStop stop_;
+  std::unique_ptr<LoopTimer> pause_timer_;  // the restart's and the switch's pause
+  std::chrono::steady_clock::time_point pause_end_;
+  std::unique_ptr<LoopTimer> next_step_timer_;  // begins a step from the loop
   // The chrony feed of the running acquisition, when its settings name one.
   std::unique_ptr<platform::RefclockSocket> refclock_socket_;
   std::unique_ptr<ChronyFeed> chrony_feed_;
+  // The running thread's way into the main thread; outlives the thread.
+  std::unique_ptr<HandOverBridge> bridge_;
   std::unique_ptr<comm_GPS_acq> acquisition_;
 };
 

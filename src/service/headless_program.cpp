@@ -1,6 +1,5 @@
 #include "service/headless_program.h"
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <utility>
 
@@ -20,52 +19,52 @@ void SayOnStderr(const std::string& line) {
 
 }  // namespace
 
-HeadlessProgram::HeadlessProgram(GpsTimeService& service, HeadlessOptions options)
-    : service_(service), options_(std::move(options)) {
-  display_timer_.setInterval(kDisplayTickInterval);
-  communication_timer_.setInterval(kCommunicationCheckInterval);
-  watchdog_.setInterval(kWatchdogInterval);
-  connect(&display_timer_, &QTimer::timeout, this, &HeadlessProgram::onDisplayTick);
-  connect(&communication_timer_, &QTimer::timeout, this, &HeadlessProgram::onCommunicationTick);
-  connect(&watchdog_, &QTimer::timeout, this, &HeadlessProgram::onWatchdogTick);
-
-  connect(&service_, &GpsTimeService::startupFailed, this,
-          [this](const QString& message) { Say(message.toStdString()); });
-  connect(&service_, &GpsTimeService::notice, this,
-          [this](const QString& message) { Say(message.toStdString()); });
-  connect(&service_, &GpsTimeService::restartFinished, this, [this](bool started) {
-    if (started) onStartupCompleted();
-  });
-}
+HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service, HeadlessOptions options)
+    : loop_(loop),
+      service_(service),
+      options_(std::move(options)),
+      display_timer_(loop.MakeTimer([this] { onDisplayTick(); })),
+      communication_timer_(loop.MakeTimer([this] { onCommunicationTick(); })),
+      watchdog_(loop.MakeTimer([this] { onWatchdogTick(); })),
+      subscription_(service.Listen(ServiceListener{
+          .startup_failed = [this](const std::string& message) { Say(message); },
+          .notice = [this](const std::string& message) { Say(message); },
+          .commands_menu_enabled_changed = {},
+          .restart_finished =
+              [this](bool started) {
+                if (started) onStartupCompleted();
+              },
+      })) {}
 
 HeadlessProgram::~HeadlessProgram() = default;
 
 void HeadlessProgram::Start() {
-  watchdog_.start();
-  communication_timer_.start();
+  watchdog_->Start(kWatchdogInterval);
+  communication_timer_->Start(kCommunicationCheckInterval);
   if (service_.FormCreate().ok()) onStartupCompleted();
 }
 
-void HeadlessProgram::Stop() {
-  if (stopped_) return;
-  stopped_ = true;
-  watchdog_.stop();
-  display_timer_.stop();
-  communication_timer_.stop();
-  service_.StopAcquisition();
-  Say("stopped");
+void HeadlessProgram::RequestEnd() {
+  if (ending_) return;
+  ending_ = true;
+  watchdog_->Stop();
+  display_timer_->Stop();
+  communication_timer_->Stop();
+  service_.StopAcquisition([this] { loop_.Quit(); });
 }
 
-int HeadlessProgram::Run(TerminationSignals& termination) {
-  connect(&termination, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
+int HeadlessProgram::Run(platform::TerminationRequests& termination) {
+  termination.Listen([this](int) { loop_.Post([this] { RequestEnd(); }); });
   Start();
-  QCoreApplication::exec();
-  Stop();
+  loop_.Run();
+  // Quit otherwise than by a request: the service's end stops the thread.
+  RequestEnd();
+  Say("stopped");
   return 0;
 }
 
 void HeadlessProgram::onStartupCompleted() {
-  if (!display_timer_.isActive()) display_timer_.start();
+  if (!display_timer_->IsActive()) display_timer_->Start(kDisplayTickInterval);
   Say("serving time on TCP port " + std::to_string(service_.server().ListeningPort()) +
       "; receiver on COM" +
       std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));

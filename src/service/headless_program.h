@@ -10,19 +10,20 @@
 //     retries a start-up sequence that failed.
 // Its status lines (start-up errors, "serving time on TCP port N; receiver
 // on COMn" after every completed start-up, the communication states,
-// "stopped") go to the `say` hook. main() builds one and calls Run().
+// "stopped") go to the `say` hook. main() builds one and calls Run(); a
+// termination request stops the acquisition in order, then ends the loop.
 //
 // Main thread only.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/termination_requests.h"
 #include "service/communication_monitor.h"
 #include "service/gps_time_service.h"
-#include "service/termination_signals.h"
+#include "service/main_loop.h"
 
 namespace orvik::service {
 
@@ -31,13 +32,11 @@ struct HeadlessOptions {
   std::function<void(const std::string&)> say;
 };
 
-class HeadlessProgram : public QObject {
-  Q_OBJECT
-
+class HeadlessProgram {
  public:
-  // `service` must outlive this object.
-  explicit HeadlessProgram(GpsTimeService& service, HeadlessOptions options = {});
-  ~HeadlessProgram() override;
+  // `loop` and `service` must outlive this object.
+  HeadlessProgram(MainLoop& loop, GpsTimeService& service, HeadlessOptions options = {});
+  ~HeadlessProgram();
 
   HeadlessProgram(const HeadlessProgram&) = delete;
   HeadlessProgram& operator=(const HeadlessProgram&) = delete;
@@ -45,12 +44,13 @@ class HeadlessProgram : public QObject {
   // Starts the watchdog and the communication check, then runs the start-up
   // sequence (its error is said; the watchdog retries it).
   void Start();
-  // Stops the timers and the acquisition and says "stopped". Once only.
-  void Stop();
-  // Start(), the event loop until a signal of `termination` arrives (or the
-  // loop is quit otherwise), then Stop(). Returns the exit code, 0.
-  // REQUIRES: a QCoreApplication exists.
-  int Run(TerminationSignals& termination);
+  // A termination request: stops the timers, asks for the stop of the
+  // acquisition and quits the loop once it has ended. Once only.
+  void RequestEnd();
+  // Start(), the loop until a request of `termination` has been carried out
+  // (or the loop is quit otherwise), then says "stopped". Returns the exit
+  // code, 0. `termination` must outlive the run.
+  int Run(platform::TerminationRequests& termination);
 
   // One period of each timer, exactly as the timer runs it (tests call
   // them instead of waiting).
@@ -59,19 +59,21 @@ class HeadlessProgram : public QObject {
   void onWatchdogTick();
 
   // True while the 1-second tick runs.
-  bool DisplayTickRunning() const { return display_timer_.isActive(); }
+  bool DisplayTickRunning() const { return display_timer_->IsActive(); }
 
  private:
   void onStartupCompleted();
   void Say(const std::string& line) const;
 
+  MainLoop& loop_;
   GpsTimeService& service_;
   const HeadlessOptions options_;
   CommunicationMonitor monitor_;
-  QTimer display_timer_;
-  QTimer communication_timer_;
-  QTimer watchdog_;
-  bool stopped_ = false;
+  std::unique_ptr<LoopTimer> display_timer_;
+  std::unique_ptr<LoopTimer> communication_timer_;
+  std::unique_ptr<LoopTimer> watchdog_;
+  ServiceEvents::Subscription subscription_;
+  bool ending_ = false;
 };
 
 }  // namespace orvik::service

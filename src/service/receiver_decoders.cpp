@@ -1,8 +1,9 @@
 #include "service/receiver_decoders.h"
 
+#include <algorithm>
+
 #include "core/clock_log_line.h"
 #include "core/motorola_decoder.h"
-#include "service/acquisition_thread.h"
 
 namespace orvik::service {
 namespace {
@@ -13,29 +14,32 @@ std::int64_t FloorMod(std::int64_t a, std::int64_t b) { return ((a % b) + b) % b
 
 }  // namespace
 
-void ReceiverDecoders::DecodeNmea(comm_GPS_acq& thread, std::size_t body_length) {
-  const core::NmeaOutcome outcome = core::DecodeNmea(
-      MessageCounter_, thread.Satellites(), last_rmc_utc_, thread.MessageHeader(),
-      thread.MessagePayload(), body_length, thread.settings(), thread.shared().SummerHours.load());
-  Apply(thread, outcome);
+void ReceiverDecoders::DecodeNmea(std::span<const std::uint8_t> sentence,
+                                  const MessageContext& context) {
+  const core::NmeaOutcome outcome =
+      core::DecodeNmea(MessageCounter_, satellites_, last_rmc_utc_, sentence, context.settings,
+                       context.shared.SummerHours.load());
+  Apply(context, outcome);
 }
 
-void ReceiverDecoders::DecodeMotorola(comm_GPS_acq& thread) {
-  const std::optional<ReceiverOffset>& offset = thread.ReceiverOffsetCommanded();
+void ReceiverDecoders::DecodeMotorola(std::span<const std::uint8_t> message,
+                                      const MessageContext& context) {
+  const std::optional<ReceiverOffset>& offset = context.receiver_offset;
+  const std::size_t header = std::min<std::size_t>(message.size(), 4);
   const core::NmeaOutcome outcome = core::DecodeMotorola(
-      MessageCounter_, thread.MessageHeader(), thread.MessagePayload(),
+      MessageCounter_, message.first(header), message.subspan(header),
       offset ? std::optional<std::int64_t>(offset->minutes) : std::nullopt);
-  Apply(thread, outcome);
+  Apply(context, outcome);
 }
 
-void ReceiverDecoders::Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome) {
+void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutcome& outcome) {
   if (outcome.time_message) {
     const core::TimeMessage& record = *outcome.time_message;
-    thread.bridge().RunInMainThread([this, &record] { sender_.Retransmit_to_LAN(record); });
+    context.bridge.RunInMainThread([this, &record] { sender_.Retransmit_to_LAN(record); });
   }
-  if (outcome.clock) ConsiderClock(thread, *outcome.clock);
+  if (outcome.clock) ConsiderClock(context, *outcome.clock);
   if (outcome.display) {
-    DisplayState& display = thread.shared().display;
+    DisplayState& display = context.shared.display;
     display.SetTexts({outcome.display->TimeText, outcome.display->DateText,
                       outcome.display->SatText});
     if (outcome.display->accepted) {
@@ -46,16 +50,16 @@ void ReceiverDecoders::Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outc
   }
 }
 
-void ReceiverDecoders::ConsiderClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate) {
-  const core::Settings& settings = thread.settings();
-  const core::ByteTiming timing = thread.LastByteTiming();
+void ReceiverDecoders::ConsiderClock(const MessageContext& context, const core::ClockCandidate& candidate) {
+  const core::Settings& settings = context.settings;
+  const core::ByteTiming& timing = context.timing;
   const std::optional<core::MonotonicNanos> reference = freshness_.Check(
       candidate.message_utc, timing,
       static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli);
   // Read from a backlog: shown and sent, but the clock and the count stay.
   if (!reference) return;
   if (candidate.path == core::ClockPath::kMotorola) {
-    const std::optional<ReceiverOffset>& offset = thread.ReceiverOffsetCommanded();
+    const std::optional<ReceiverOffset>& offset = context.receiver_offset;
     if (!offset || *timing.burst_start < offset->written_at + kOffsetSettleNanos) return;
   }
   if (chrony_feed_ != nullptr && chrony_feed_->Enabled()) {
@@ -81,42 +85,42 @@ void ReceiverDecoders::ConsiderClock(comm_GPS_acq& thread, const core::ClockCand
     second = *as_utc - candidate.local_offset_minutes * core::kNanosPerMinute +
              FloorMod(candidate.message_utc, core::kNanosPerSecond);
   }
-  SetClock(thread, candidate, second + (clock_.NowMonotonic() - *reference));
+  SetClock(context, candidate, second + (clock_.NowMonotonic() - *reference));
 }
 
-void ReceiverDecoders::SetClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+void ReceiverDecoders::SetClock(const MessageContext& context, const core::ClockCandidate& candidate,
                                 core::UtcNanos target) {
   if (!settable_.Contains(target)) {
-    ReportFailure(thread, candidate, target, "the date lies outside the years this program sets");
+    ReportFailure(context, candidate, target, "the date lies outside the years this program sets");
     return;
   }
   const core::UtcNanos before = clock_.NowUtc();
   if (const core::Status set = clock_.SetUtc(target); !set.ok()) {
-    ReportFailure(thread, candidate, target, set.message());
+    ReportFailure(context, candidate, target, set.message());
     return;
   }
-  thread.shared().clock_keeping.SetProblem("");
+  context.shared.clock_keeping.SetProblem("");
   logged_failure_.clear();
-  if (candidate.path == core::ClockPath::kNmea && thread.settings().LoggingEnabled) {
+  if (candidate.path == core::ClockPath::kNmea && context.settings.LoggingEnabled) {
     const auto pc_before = core::DateTimeAt(before, candidate.local_offset_minutes);
     const auto set_local = core::DateTimeAt(target, candidate.local_offset_minutes);
     if (pc_before && set_local) {
-      thread.LogThroughMainThread(core::LogClockSet("Set PC time to", *pc_before, *set_local));
+      context.LogThroughMainThread(core::LogClockSet("Set PC time to", *pc_before, *set_local));
     }
   }
 }
 
-void ReceiverDecoders::ReportFailure(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+void ReceiverDecoders::ReportFailure(const MessageContext& context, const core::ClockCandidate& candidate,
                                      core::UtcNanos target, const std::string& reason) {
-  thread.shared().clock_keeping.SetProblem("PC clock not set: " + reason);
+  context.shared.clock_keeping.SetProblem("PC clock not set: " + reason);
   const core::MonotonicNanos now = clock_.NowMonotonic();
   if (reason == logged_failure_ && now - logged_failure_at_ < kFailureReminderNanos) return;
   logged_failure_ = reason;
   logged_failure_at_ = now;
-  if (!thread.settings().LoggingEnabled) return;
+  if (!context.settings.LoggingEnabled) return;
   const core::DateTime local =
       core::DateTimeAt(target, candidate.local_offset_minutes).value_or(candidate.message_local);
-  thread.LogThroughMainThread("Could not set PC time to " + core::FormatShortDate(local) + " " +
+  context.LogThroughMainThread("Could not set PC time to " + core::FormatShortDate(local) + " " +
                               core::FormatLongTime(local) + ": " + reason);
 }
 

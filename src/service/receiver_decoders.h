@@ -28,11 +28,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "core/clock_update.h"
 #include "core/message_freshness.h"
 #include "core/nmea_decoder.h"
+#include "core/satellite_tracker.h"
 #include "core/utc_time.h"
 #include "platform/system_clock.h"
 #include "service/chrony_feed.h"
@@ -52,8 +54,10 @@ class ReceiverDecoders : public MessageDecoders {
                    core::SettableSpan settable = core::SettableSpanOfThisBuild())
       : clock_(clock), sender_(sender), settable_(settable) {}
 
-  void DecodeNmea(comm_GPS_acq& thread, std::size_t body_length) override;
-  void DecodeMotorola(comm_GPS_acq& thread) override;
+  void StartAcquisition() override { satellites_ = {}; }
+  void DecodeNmea(std::span<const std::uint8_t> sentence, const MessageContext& context) override;
+  void DecodeMotorola(std::span<const std::uint8_t> message,
+                      const MessageContext& context) override;
 
   // The feed that takes the clock over from the decoders, or null. Set only
   // while no acquisition thread runs; it must outlive its use.
@@ -63,12 +67,12 @@ class ReceiverDecoders : public MessageDecoders {
   std::uint32_t MessageCounter() const { return MessageCounter_; }
 
  private:
-  void Apply(comm_GPS_acq& thread, const core::NmeaOutcome& outcome);
-  void ConsiderClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate);
+  void Apply(const MessageContext& context, const core::NmeaOutcome& outcome);
+  void ConsiderClock(const MessageContext& context, const core::ClockCandidate& candidate);
   // Sets the clock to `target`, logs and tells the outcome.
-  void SetClock(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+  void SetClock(const MessageContext& context, const core::ClockCandidate& candidate,
                 core::UtcNanos target);
-  void ReportFailure(comm_GPS_acq& thread, const core::ClockCandidate& candidate,
+  void ReportFailure(const MessageContext& context, const core::ClockCandidate& candidate,
                      core::UtcNanos target, const std::string& reason);
 
   platform::SystemClock& clock_;
@@ -77,6 +81,8 @@ class ReceiverDecoders : public MessageDecoders {
   std::uint32_t MessageCounter_ = core::kInitialMessageCounter;
   core::FreshnessCheck freshness_;
   std::optional<core::UtcNanos> last_rmc_utc_;
+  // The satellite counts gathered from GSV sentences; new with every acquisition thread.
+  core::SatelliteTracker satellites_;
   ChronyFeed* chrony_feed_ = nullptr;  // not owned
   // The failure last logged, and when (monotonic), for the hourly reminder.
   std::string logged_failure_;

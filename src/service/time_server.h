@@ -21,31 +21,33 @@
 //  - The listener's backlog is the system's maximum, so that clients
 //    connecting together (every client of a LAN after a restart) are all
 //    accepted at once instead of waiting for the kernel's handshake retries.
+//    When the system refuses an accept for want of descriptors, accepting
+//    pauses for a second instead of spinning on the waiting connection.
 //  - The reverse host-name lookup runs in the background; delivery never
 //    waits for a name service.
 //
-// Main thread only (the thread that owns the object and runs its event loop).
+// The listener and every connection are watched by the main loop; the
+// server runs only there: main thread only.
 // The acquisition thread reaches Retransmit_to_LAN through the main-thread
 // hand-over.
 #pragma once
 
-#include <QHostInfo>
-#include <QObject>
-#include <QTcpServer>
-#include <QTimer>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "core/status.h"
 #include "core/time_message.h"
+#include "platform/stream_sockets.h"
 #include "service/client_table.h"
 #include "service/host_connection_quota.h"
+#include "service/host_name_lookup.h"
+#include "service/main_loop.h"
+#include "service/record_outbox.h"
 #include "service/time_message_sender.h"
-
-class QTcpSocket;
 
 namespace orvik::service {
 
@@ -74,13 +76,14 @@ struct TimeServerCounters {
   std::uint64_t connections_closed_on_error = 0;
 };
 
-class TimeServer : public QObject, public TimeMessageSender {
-  Q_OBJECT
-
+class TimeServer : public TimeMessageSender {
  public:
-  // A server with `options`. Not listening yet.
-  explicit TimeServer(const TimeServerOptions& options, QObject* parent = nullptr);
-  // Closes the listener and every connection.
+  // A server on `loop` (which must outlive it) with `options`. Not listening
+  // yet. Host names come from `lookup`; with none (and look_up_host_names),
+  // from a WorkerHostNameLookup on `loop`.
+  TimeServer(MainLoop& loop, const TimeServerOptions& options,
+             std::unique_ptr<HostNameLookup> lookup = nullptr);
+  // Closes the listener and every connection; no lookup answers afterwards.
   ~TimeServer() override;
 
   TimeServer(const TimeServer&) = delete;
@@ -93,9 +96,9 @@ class TimeServer : public QObject, public TimeMessageSender {
   core::Status Activate();
 
   // Whether the listener is active.
-  bool IsActive() const;
+  bool IsActive() const { return listener_.valid(); }
   // The port listened on (the chosen one when constructed with 0); 0 when not listening.
-  std::uint16_t ListeningPort() const;
+  std::uint16_t ListeningPort() const { return listening_port_; }
   // Connections currently open, listed or not.
   std::size_t ConnectionCount() const { return connections_.size(); }
   // Most connections kept open at once.
@@ -118,31 +121,39 @@ class TimeServer : public QObject, public TimeMessageSender {
 
  private:
   struct Connection {
-    QTcpSocket* socket = nullptr;  // owned by the listener object (its Qt parent)
-    std::string address;           // the peer's address as the table shows it
-    int lookup_id = -1;            // the pending host-name lookup, or -1
+    platform::StreamSocket socket;
+    std::unique_ptr<SocketWatch> watch;  // after the socket: stops before it closes
+    std::string address;                 // the peer's address as the table shows it
+    std::uint16_t port = 0;
+    std::uint64_t lookup_id = 0;         // the pending host-name lookup, or 0
+    RecordOutbox outbox;                 // the rest of a record the socket took in part
   };
 
-  void onNewConnection();
+  void WatchListener();
+  // Accepts what waits on the listener (a bounded number per notification).
+  void OnListenerReadable();
+  void OnReadable(std::uint32_t id);
+  void OnWritable(std::uint32_t id);
   // Whether a newly accepted connection from `address` may stay open; counts it if so.
   bool Admit(const std::string& address);
-  Q_SLOT void onHostLookedUp(const QHostInfo& info);
-  void onAcceptError();
   void ServerSocket1ClientConnect(std::uint32_t id);
   void ServerSocket1ClientDisconnect(std::uint32_t id);
   void ServerSocket1ClientError(std::uint32_t id);
   // Told to the observer after every change of the table.
   void RefreshClientView();
-  // Forgets connection `id` and closes its socket; no signal of it reaches us again.
+  // Forgets connection `id`, cancels its lookup and closes its socket.
   void ReleaseConnection(std::uint32_t id);
   std::uint32_t NextConnectionId();
 
+  MainLoop& loop_;
   const TimeServerOptions options_;
   const std::size_t connection_cap_;
-  QTcpServer server_;                                // objectName "ServerSocket1"
-  QTimer resume_accepting_;                          // after the system refused an accept
+  std::unique_ptr<HostNameLookup> lookup_;  // null: no host names
+  platform::StreamSocket listener_;         // "ServerSocket1"
+  std::uint16_t listening_port_ = 0;
+  std::unique_ptr<SocketWatch> listener_watch_;  // null while accepting is paused
+  std::unique_ptr<LoopTimer> resume_accepting_;  // after the system refused an accept
   std::map<std::uint32_t, Connection> connections_;  // by id: accept order
-  std::map<int, std::uint32_t> lookups_;             // pending lookup id -> connection id
   HostConnectionQuota per_host_;                     // open connections by address
   ClientTable table_;
   ClientViewObserver* observer_ = nullptr;

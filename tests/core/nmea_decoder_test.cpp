@@ -13,25 +13,6 @@
 namespace orvik::core {
 namespace {
 
-// A framed sentence as the receive loop leaves it: the address as a
-// length-prefixed header, the body from the comma after it through CR LF in
-// a buffer of the loop's size.
-struct Framed {
-  std::array<std::uint8_t, 255> header{};
-  std::array<std::uint8_t, 259> payload{};
-  std::size_t body_length = 0;
-};
-
-Framed Frame(const std::string& sentence) {
-  Framed f;
-  f.header[0] = 5;
-  std::copy_n(sentence.begin() + 1, 5, f.header.begin() + 1);
-  const std::string body = sentence.substr(6);
-  std::copy(body.begin(), body.end(), f.payload.begin());
-  f.body_length = body.size();
-  return f;
-}
-
 struct Decoder {
   Settings settings;
   std::int32_t summer_hours = 0;
@@ -40,9 +21,9 @@ struct Decoder {
   std::optional<UtcNanos> last_rmc;
 
   NmeaOutcome Decode(const std::string& sentence) {
-    Framed f = Frame(sentence);
-    return DecodeNmea(counter, satellites, last_rmc, f.header, f.payload, f.body_length, settings,
-                      summer_hours);
+    // As the framer hands it over: from the address on, without "$".
+    const std::vector<std::uint8_t> framed(sentence.begin() + 1, sentence.end());
+    return DecodeNmea(counter, satellites, last_rmc, framed, settings, summer_hours);
   }
 };
 
@@ -290,17 +271,15 @@ TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
   std::mt19937 random(seed);
   Decoder d;
   for (int round = 0; round < 20000; ++round) {
-    Framed f;
-    f.header[0] = 5;
     const char* addresses[] = {"GPRMC", "GNGSV", "GPGSV", "XXRMC"};
-    std::copy_n(addresses[random() % 4], 5, f.header.begin() + 1);
+    const char* address = addresses[random() % 4];
+    std::vector<std::uint8_t> framed(address, address + 5);
     const std::size_t length = 5 + random() % 254;
     for (std::size_t i = 0; i < length; ++i) {
-      f.payload[i] = static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
-                                                            : random() % 256);
+      framed.push_back(static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
+                                                              : random() % 256));
     }
-    const NmeaOutcome out = DecodeNmea(d.counter, d.satellites, d.last_rmc, f.header, f.payload,
-                                       length, d.settings, 0);
+    const NmeaOutcome out = DecodeNmea(d.counter, d.satellites, d.last_rmc, framed, d.settings, 0);
     // Whatever is offered to the clock must be a real date and time.
     if (out.clock) {
       EXPECT_GE(out.clock->message_local.month, 1);

@@ -6,12 +6,17 @@
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/settings_file.h"
+#include "fakes/borrowed_serial_link.h"
+#include "fakes/fake_serial_link.h"
 #include "fakes/service/fake_service_environment.h"
 #include "support/qt_event_wait.h"
 #include "support/wait_until.h"
@@ -27,10 +32,41 @@ constexpr core::DateTime kNow{2026, 12, 2, 8, 12, 0, 0, 0};
 constexpr core::DateTime kBeforeSummerSwitch{2026, 3, 0, 29, 0, 59, 0, 0};
 constexpr core::DateTime kSummerSwitch{2026, 3, 0, 29, 1, 0, 0, 0};
 
-// Runs `action` from the event loop, which next runs inside a lifecycle
-// step's wait when one comes first.
-void DuringNextWait(std::function<void()> action) {
-  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(action), Qt::QueuedConnection);
+// Runs the loop until no lifecycle step is under way or waiting.
+bool UntilIdle(service::GpsTimeService& service) {
+  return PumpEventsUntil([&] { return !service.LifecycleStepUnderWay(); });
+}
+
+// The fake environment's loop, counting the work posted to it (the
+// acquisition thread's hand-overs).
+class PostCountingLoop : public service::MainLoop {
+ public:
+  explicit PostCountingLoop(service::MainLoop& inner) : inner_(inner) {}
+  void RunInMainThread(const std::function<void()>& work) override { inner_.RunInMainThread(work); }
+  void Post(std::function<void()> work) override {
+    ++posts;
+    inner_.Post(std::move(work));
+  }
+  std::unique_ptr<service::LoopTimer> MakeTimer(std::function<void()> work) override {
+    return inner_.MakeTimer(std::move(work));
+  }
+  std::unique_ptr<service::SocketWatch> WatchSocket(service::NativeSocket socket,
+                                                    std::function<void()> on_readable,
+                                                    std::function<void()> on_writable) override {
+    return inner_.WatchSocket(socket, std::move(on_readable), std::move(on_writable));
+  }
+  void Run() override { inner_.Run(); }
+  void Quit() override { inner_.Quit(); }
+
+  std::atomic<int> posts = 0;
+
+ private:
+  service::MainLoop& inner_;
+};
+
+// A restart's callback that keeps the results it receives.
+service::GpsTimeService::RestartDone Into(std::vector<std::string>& results) {
+  return [&results](const core::Status& started) { results.push_back(started.ToString()); };
 }
 
 class ServiceTest : public ::testing::Test {
@@ -101,9 +137,11 @@ TEST_F(ServiceTest, WatchdogRetriesAFailedStartUntilTheFileIsMended) {
   service->WatchdogTick();  // first tick: arms the heartbeat only
   EXPECT_EQ(failures_.size(), 1u);
   service->WatchdogTick();  // no loop ran for a whole period: restart, fails again
+  ASSERT_TRUE(UntilIdle(*service));
   EXPECT_EQ(failures_.size(), 2u);
   files_.Set("GPS_parm.txt", "2\r\n");
   service->WatchdogTick();
+  ASSERT_TRUE(UntilIdle(*service));
   EXPECT_TRUE(service->AcquisitionRunning());
   EXPECT_EQ(failures_.size(), 2u);
 }
@@ -127,8 +165,10 @@ TEST_F(ServiceTest, RestartKeepsTheListenerAndEveryClient) {
   client.connectToHost("127.0.0.1", port);
   ASSERT_TRUE(PumpEventsUntil([&] { return service->server().ConnectionCount() == 1; }));
 
-  ASSERT_TRUE(service->RestartAcquisition().ok());
-  QCoreApplication::processEvents();
+  std::vector<std::string> results;
+  service->RequestRestart(Into(results));
+  ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
+  EXPECT_EQ(results, std::vector<std::string>{"OK"});
   EXPECT_EQ(service->server().ListeningPort(), port);
   EXPECT_EQ(service->server().ConnectionCount(), 1u);
   EXPECT_EQ(client.state(), QAbstractSocket::ConnectedState);
@@ -141,7 +181,9 @@ TEST_F(ServiceTest, RunningTheSequenceAgainNeverLeavesTwoThreads) {
   ASSERT_TRUE(service->FormCreate().ok());
   ASSERT_TRUE(service->FormCreate().ok());
   EXPECT_EQ(links_made_, 2);
-  service->StopAcquisition();
+  bool stopped = false;
+  service->StopAcquisition([&] { stopped = true; });
+  ASSERT_TRUE(PumpEventsUntil([&] { return stopped; }));
   EXPECT_FALSE(service->AcquisitionRunning());
 }
 
@@ -153,9 +195,13 @@ TEST_F(ServiceTest, AppliedSettingsAreSavedExactlyAndTakeEffectAfterTheRestart) 
   edited.Protocol = core::kProtocolMotorolaOncore;
   edited.LoggingEnabled = true;
   bool menu_enabled = false;
-  QObject::connect(service.get(), &service::GpsTimeService::commandsMenuEnabledChanged,
-                   [&](bool enabled) { menu_enabled = enabled; });
-  ASSERT_TRUE(service->ApplySettings(edited).ok());
+  service::ServiceListener listener;
+  listener.commands_menu_enabled_changed = [&](bool enabled) { menu_enabled = enabled; };
+  const auto subscription = service->Listen(listener);
+  std::vector<std::string> results;
+  ASSERT_TRUE(service->ApplySettings(edited, Into(results)).ok());
+  EXPECT_TRUE(results.empty()) << "the restart runs from the loop";
+  ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
   EXPECT_EQ(files_.Get("GPS_parm.txt"),
             "5\r\n2\r\n1\r\n60\r\n;ONLY_MIN_SEC\r\n;SOUND_DISABLED\r\n;SUMMER_TIME\r\n3\r\n3\r\n"
             "10\r\n4\r\n0\r\nMotorola_Oncore\r\nLOGGING_ENABLED\r\n0\r\n\r\n");
@@ -171,7 +217,8 @@ TEST_F(ServiceTest, FailedSaveIsReportedAndLeavesTheRunningSystemAlone) {
   files_.FailWrites(true);
   core::Settings edited = service->settings();
   edited.PortNumberText = "7";
-  EXPECT_FALSE(service->ApplySettings(edited).ok());
+  EXPECT_FALSE(service->ApplySettings(edited, [](const core::Status&) { FAIL(); }).ok());
+  EXPECT_FALSE(service->LifecycleStepUnderWay());
   EXPECT_EQ(links_made_, 1);
   EXPECT_TRUE(service->AcquisitionRunning());
   EXPECT_EQ(service->settings().PortNumberText, "2");
@@ -181,14 +228,18 @@ TEST_F(ServiceTest, SettingsAppliedDuringAnotherStepTakeEffectAfterItAndReportBa
   struct Case {
     const char* step;
     int restarts;  // acquisition threads started by the step and after it
-    std::function<void(service::GpsTimeService&)> run;
+    std::function<void(service::GpsTimeService&, std::vector<std::string>&)> begin;
   };
   const Case cases[] = {
-      {"restart", 2, [](service::GpsTimeService& s) { EXPECT_TRUE(s.RestartAcquisition().ok()); }},
+      {"restart", 2,
+       [](service::GpsTimeService& s, std::vector<std::string>& results) {
+         s.RequestRestart(Into(results));
+       }},
       {"summer switch", 1,
-       [this](service::GpsTimeService& s) {
+       [this](service::GpsTimeService& s, std::vector<std::string>&) {
          clock_.SetNow(kSummerSwitch);
          EXPECT_TRUE(s.SummerSwitchTick());
+         EXPECT_FALSE(s.SummerInEffect()) << "the offset changes after the pause";
        }},
   };
   for (const Case& c : cases) {
@@ -203,47 +254,88 @@ TEST_F(ServiceTest, SettingsAppliedDuringAnotherStepTakeEffectAfterItAndReportBa
     core::Settings edited = service->settings();
     edited.PortNumberText = "5";
     std::vector<std::string> results;
-    DuringNextWait([&] {
-      const auto done = [&](const core::Status& started) { results.push_back(started.ToString()); };
-      EXPECT_TRUE(service->ApplySettings(edited, done).ok());
-      EXPECT_TRUE(results.empty()) << "the restart ran inside the other step";
-    });
-    c.run(*service);
-    EXPECT_EQ(results, std::vector<std::string>{"OK"});
+    c.begin(*service, results);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !service->AcquisitionRunning() || c.restarts == 1; }));
+    ASSERT_TRUE(service->LifecycleStepUnderWay());
+    EXPECT_TRUE(service->ApplySettings(edited, Into(results)).ok());
+    ASSERT_TRUE(UntilIdle(*service));
+    EXPECT_EQ(results.size(), static_cast<std::size_t>(c.restarts)) << "each after the other";
     EXPECT_EQ(links_made_ - links_before, c.restarts);
-    EXPECT_EQ(service->settings().PortNumber, 5) << "the running thread keeps the old settings";
+    EXPECT_EQ(service->settings().PortNumber, 5);
+    EXPECT_EQ(service->SummerInEffect(), c.restarts == 1) << "the switch took place";
     EXPECT_TRUE(service->AcquisitionRunning());
   }
 }
 
-TEST_F(ServiceTest, RestartsQueuedTogetherShareOneRunAndEachCallerGetsItsResult) {
+TEST_F(ServiceTest, RestartsAskedTogetherShareOneRunAfterTheOneUnderWay) {
   auto service = MakeService();
   ASSERT_TRUE(service->FormCreate().ok());
   const int links_before = links_made_;
-  std::vector<bool> ran_at_once;
   std::vector<std::string> results;
-  DuringNextWait([&] {
-    files_.Set(core::kSettingsFileName, "x\r\n");
-    for (int i = 0; i < 2; ++i) {
-      ran_at_once.push_back(service->RequestRestart(
-          [&](const core::Status& started) { results.push_back(started.ToString()); }));
-    }
-  });
   std::vector<bool> restarts_finished;
-  QObject::connect(service.get(), &service::GpsTimeService::restartFinished,
-                   [&](bool started) { restarts_finished.push_back(started); });
-  EXPECT_TRUE(service->RequestRestart());
-  EXPECT_EQ(ran_at_once, (std::vector<bool>{false, false}));
-  const std::string error = "'x' is not a valid integer value";
-  EXPECT_EQ(results, (std::vector<std::string>{error, error}));
-  EXPECT_EQ(restarts_finished, (std::vector<bool>{false, false}));
-  EXPECT_EQ(links_made_ - links_before, 0);
-  EXPECT_EQ(failures_, (std::vector<std::string>{error, error}));
+  service::ServiceListener listener;
+  listener.restart_finished = [&](bool started) { restarts_finished.push_back(started); };
+  const auto subscription = service->Listen(listener);
+  service->RequestRestart([&](const core::Status&) { results.push_back("first"); });
+  ASSERT_TRUE(PumpEventsUntil([&] { return !service->AcquisitionRunning(); }));
+  for (int i = 0; i < 2; ++i) service->RequestRestart(Into(results));
+  ASSERT_TRUE(UntilIdle(*service));
+  EXPECT_EQ(results, (std::vector<std::string>{"first", "OK", "OK"}));
+  EXPECT_EQ(restarts_finished, (std::vector<bool>{true, true}));
+  EXPECT_EQ(links_made_ - links_before, 2);
+}
+
+// The main thread stays in its loop during a restart: another thread's
+// hand-over is served from it, and the pause is not cut short.
+TEST_F(ServiceTest, HandOverDuringThePauseIsServedAndThePauseStillLasts) {
+  service::ServiceOptions options = env_.Options();
+  options.restart_pause = 200ms;
+  service::GpsTimeService service(env_.Environment(), options);
+  ASSERT_TRUE(service.FormCreate().ok());
+  const auto asked = std::chrono::steady_clock::now();
+  std::vector<std::string> results;
+  service.RequestRestart(Into(results));
+  ASSERT_TRUE(PumpEventsUntil([&] { return !service.AcquisitionRunning(); })) << "stopped";
+  std::atomic<bool> served = false;
+  std::thread other([&] { env_.loop.RunInMainThread([&] { served = results.empty(); }); });
+  ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
+  other.join();
+  EXPECT_TRUE(served) << "served before the restart ended";
+  EXPECT_GE(std::chrono::steady_clock::now() - asked, options.restart_pause);
+}
+
+// Nothing serves the loop while the service is destroyed: the hand-over the
+// thread waits in must be released for the thread to end.
+TEST_F(ServiceTest, DestructorEndsAThreadBlockedInAHandOver) {
+  FakeSerialLink line;
+  PostCountingLoop loop(env_.loop);
+  auto service = std::make_unique<service::GpsTimeService>(
+      service::ServiceEnvironment{
+          .clock = env_.clock,
+          .files = env_.files,
+          .privilege = env_.privilege,
+          .log = env_.log,
+          .loop = loop,
+          .working_dir = ".",
+          .make_link = [&line] { return std::make_unique<BorrowedSerialLink>(line); },
+          .make_refclock_socket = {},
+      },
+      env_.Options());
+  ASSERT_TRUE(service->FormCreate().ok());
+  ASSERT_TRUE(line.WaitForStarvedReads(1, 5s));
+  line.FeedAfterNextPurge(
+      "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+  // The record for the clients is handed over: the thread waits for the loop.
+  ASSERT_TRUE(WaitUntil([&] { return loop.posts > 0; }, 10s));
+  service.reset();  // returns: a deadlock here ends the test by its time limit
+  EXPECT_EQ(loop.posts, 1);
 }
 
 TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {
   auto service = MakeService();
-  service->StopAcquisition();
+  bool stopped = false;
+  service->StopAcquisition([&] { stopped = true; });
+  ASSERT_TRUE(PumpEventsUntil([&] { return stopped; }));
   EXPECT_FALSE(service->AcquisitionRunning());
 }
 

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +15,8 @@
 
 #include "core/settings_file.h"
 #include "fakes/service/fake_service_environment.h"
+#include "platform/posix_termination_requests.h"
+#include "support/qt_event_wait.h"
 
 namespace orvik::testing {
 namespace {
@@ -27,9 +30,10 @@ class HeadlessProgramTest : public ::testing::Test {
  protected:
   HeadlessProgramTest()
       : service_(env_.MakeService()),
-        program_(*service_, service::HeadlessOptions{
-                                .say = [this](const std::string& line) { said_.push_back(line); },
-                            }) {}
+        program_(env_.loop, *service_,
+                 service::HeadlessOptions{
+                     .say = [this](const std::string& line) { said_.push_back(line); },
+                 }) {}
 
   std::string ServingLine() const {
     return "serving time on TCP port " + std::to_string(service_->server().ListeningPort()) +
@@ -53,12 +57,12 @@ TEST_F(HeadlessProgramTest, FailedFirstStartIsRetriedAndThenServesAndSwitchesSum
   env_.files.Set(core::kSettingsFileName, core::SettingsFileText(summer));
   program_.onWatchdogTick();  // arms the heartbeat
   program_.onWatchdogTick();  // no loop ran for a whole period: restart
-  EXPECT_EQ(said_.back(), ServingLine());
+  ASSERT_TRUE(PumpEventsUntil([&] { return said_.back() == ServingLine(); }));
   EXPECT_TRUE(program_.DisplayTickRunning());
 
   env_.clock.SetNow(kSummerSwitch);
   program_.onDisplayTick();
-  EXPECT_TRUE(service_->SummerInEffect());
+  EXPECT_TRUE(PumpEventsUntil([&] { return service_->SummerInEffect(); }));
 }
 
 TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
@@ -74,11 +78,12 @@ TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
 }
 
 TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
-  service::TerminationSignals termination;
+  platform::PosixTerminationRequests termination;
   ASSERT_TRUE(termination.ok());
   // A real SIGHUP, sent once the event loop runs: it must come through the
-  // signal descriptor, not end the test process.
-  QTimer::singleShot(0, [] { ::raise(SIGHUP); });
+  // signal descriptor, not end the test process; the loop ends only once the
+  // acquisition has stopped.
+  QTimer::singleShot(0, [] { ::kill(::getpid(), SIGHUP); });
   EXPECT_EQ(program_.Run(termination), 0);
   EXPECT_EQ(said_, (std::vector<std::string>{ServingLine(), "stopped"}));
   EXPECT_FALSE(service_->AcquisitionRunning());

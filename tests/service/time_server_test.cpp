@@ -11,12 +11,13 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <cerrno>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "service/listening_socket.h"
+#include "service/qt/qt_main_loop.h"
+
 #include "support/lan_test_client.h"
 #include "support/qt_event_wait.h"
 #include "support/wait_until.h"
@@ -38,6 +39,25 @@ class CountingObserver : public ClientViewObserver {
   int last_active = -1;
 };
 
+// A lookup that answers only when the test calls an answer; notes requests
+// and cancellations.
+class HeldLookup : public HostNameLookup {
+ public:
+  std::uint64_t LookUp(const std::string& address, Answer answer) override {
+    addresses[++last_id] = address;
+    answers[last_id] = std::move(answer);
+    return last_id;
+  }
+  void Cancel(std::uint64_t id) override {
+    cancelled.push_back(id);
+    answers.erase(id);
+  }
+  std::map<std::uint64_t, std::string> addresses;
+  std::map<std::uint64_t, Answer> answers;
+  std::vector<std::uint64_t> cancelled;
+  std::uint64_t last_id = 0;
+};
+
 // The records `first`..`last` back to back, as a client should receive them.
 std::vector<std::uint8_t> Records(std::uint32_t first, std::uint32_t last) {
   std::vector<std::uint8_t> bytes;
@@ -50,8 +70,9 @@ std::vector<std::uint8_t> Records(std::uint32_t first, std::uint32_t last) {
 
 class TimeServerTest : public ::testing::Test {
  protected:
-  void StartServer(TimeServerOptions options = {.port = 0, .look_up_host_names = false}) {
-    server_ = std::make_unique<TimeServer>(options);
+  void StartServer(TimeServerOptions options = {.port = 0, .look_up_host_names = false},
+                   std::unique_ptr<HostNameLookup> lookup = nullptr) {
+    server_ = std::make_unique<TimeServer>(loop_, options, std::move(lookup));
     server_->SetClientViewObserver(&observer_);
     const core::Status status = server_->Activate();
     ASSERT_TRUE(status.ok()) << status.ToString();
@@ -103,13 +124,14 @@ class TimeServerTest : public ::testing::Test {
     });
   }
 
+  QtMainLoop loop_;
   CountingObserver observer_;
   std::unique_ptr<TimeServer> server_;
   std::vector<std::unique_ptr<LanTestClient>> clients_;
 };
 
 TEST_F(TimeServerTest, NothingIsSentWithoutClientsOrWithoutListener) {
-  TimeServer idle(TimeServerOptions{.port = 0});
+  TimeServer idle(loop_, TimeServerOptions{.port = 0});
   idle.Retransmit_to_LAN(NumberedRecord(1));  // never activated
   EXPECT_FALSE(idle.IsActive());
   EXPECT_EQ(idle.Counters().records_handed, 0u);
@@ -308,7 +330,7 @@ TEST_F(TimeServerTest, ActivatingAgainKeepsTheListenerAndEveryClient) {
 
 TEST_F(TimeServerTest, PortInUseGivesTheOperatorsMessageNamingBind) {
   StartServer();
-  TimeServer second(TimeServerOptions{.port = server_->ListeningPort()});
+  TimeServer second(loop_, TimeServerOptions{.port = server_->ListeningPort()});
   const core::Status status = second.Activate();
   EXPECT_EQ(status.code(), core::StatusCode::kSocketError);
   EXPECT_EQ(status.message(), "Windows socket error: Address already in use (98), on API 'bind'");
@@ -326,19 +348,25 @@ TEST_F(TimeServerTest, ConnectionsOverTheCapAreClosedAtOnce) {
   EXPECT_FALSE(clients_[0]->ended());
 }
 
-TEST_F(TimeServerTest, LateHostNameForARowNowHeldByAnotherConnectionIsIgnored) {
-  StartServer();
+// A closed connection's lookup is cancelled, and a late name for a row that
+// another connection holds now is ignored; names are cut to 16 characters.
+TEST_F(TimeServerTest, HostNameReachesOnlyTheConnectionThatAskedForIt) {
+  auto owned = std::make_unique<HeldLookup>();
+  HeldLookup& lookup = *owned;
+  StartServer({.port = 0}, std::move(owned));
   AddClient();
   const std::uint32_t first_id = server_->Clients().Row(1).Handle;
+  ASSERT_EQ(lookup.addresses, (std::map<std::uint64_t, std::string>{{1, "127.0.0.1"}}));
   clients_[0]->Close();
   ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == 0; }));
+  EXPECT_EQ(lookup.cancelled, std::vector<std::uint64_t>{1});
   AddClient();
-  const std::uint32_t second_id = server_->Clients().Row(1).Handle;
-  ASSERT_NE(second_id, first_id);
+  ASSERT_NE(server_->Clients().Row(1).Handle, first_id);
+  ASSERT_EQ(lookup.answers.count(2), 1u);
 
   server_->ApplyHostLookup(first_id, "stale.example");
   EXPECT_EQ(server_->Clients().Row(1).HostName, "");
-  server_->ApplyHostLookup(second_id, "a-very-long-host-name.example.org");
+  lookup.answers[2]("a-very-long-host-name.example.org");
   EXPECT_EQ(server_->Clients().Row(1).HostName, "a-very-long-host");
 }
 

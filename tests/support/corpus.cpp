@@ -76,4 +76,18 @@ std::vector<ExpectedTimeMessage> ReadExpected(const std::filesystem::path& captu
   return rows;
 }
 
+std::string CaptureStream(const std::vector<std::string>& lines, bool glued) {
+  std::string stream;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    stream += glued ? (i % 2 == 1 ? "$" : "") + lines[i] : lines[i] + "\r\n";
+  }
+  return glued ? stream + "\r\n" : stream;
+}
+
+std::vector<std::string> SentencesOf(const std::vector<std::string>& lines) {
+  std::vector<std::string> sentences;
+  for (const std::string& line : lines) sentences.push_back(line.substr(1) + "\r\n");
+  return sentences;
+}
+
 }  // namespace orvik::testing

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "orvik_version.h"
+#include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 #include "support/child_process.h"
 #include "support/file_text.h"
@@ -45,12 +46,13 @@ class ClientProgramTest : public ::testing::Test {
   std::string Output() { return client_->ReadRest(5s); }
   std::string Errors() { return testing::ReadFileText(dir_.path() / "client.stderr"); }
 
+  service::QtMainLoop loop_;
   testing::TempDir dir_;
   std::unique_ptr<testing::ChildProcess> client_;
 };
 
 TEST_F(ClientProgramTest, PrintsEachRecordAndStopsAfterCount) {
-  TimeServer server(TimeServerOptions{.port = 0, .look_up_host_names = false});
+  TimeServer server(loop_, TimeServerOptions{.port = 0, .look_up_host_names = false});
   ASSERT_TRUE(server.Activate().ok());
   StartClient(server.ListeningPort(), {"--count", "2", "--raw"});
   ASSERT_TRUE(PumpEventsUntil([&] { return server.ConnectionCount() == 1; }));
@@ -73,7 +75,7 @@ TEST_F(ClientProgramTest, PrintsEachRecordAndStopsAfterCount) {
 }
 
 TEST_F(ClientProgramTest, ServerThatClosesEndsTheClientWithAnError) {
-  auto server = std::make_unique<TimeServer>(TimeServerOptions{.port = 0});
+  auto server = std::make_unique<TimeServer>(loop_, TimeServerOptions{.port = 0});
   ASSERT_TRUE(server->Activate().ok());
   StartClient(server->ListeningPort(), {"--count", "5"});
   ASSERT_TRUE(PumpEventsUntil([&] { return server->ConnectionCount() == 1; }));
@@ -88,7 +90,7 @@ TEST_F(ClientProgramTest, ServerThatClosesEndsTheClientWithAnError) {
 TEST_F(ClientProgramTest, NoServerAndBadUsageAreReported) {
   std::uint16_t free_port = 0;
   {
-    TimeServer probe(TimeServerOptions{.port = 0});
+    TimeServer probe(loop_, TimeServerOptions{.port = 0});
     ASSERT_TRUE(probe.Activate().ok());
     free_port = probe.ListeningPort();
   }

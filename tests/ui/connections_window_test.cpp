@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "service/client_table.h"
+#include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 #include "ui/qt/connections_window.h"
 #include "ui/desktop_test_harness.h"
@@ -20,7 +21,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ConnectionsWindowTest : public ::testing::Test {
  protected:
-  ConnectionsWindowTest() : server_(LocalServer()), window_(server_) {}
+  ConnectionsWindowTest() : server_(loop_, LocalServer()), window_(server_) {}
 
   static service::TimeServerOptions LocalServer() {
     service::TimeServerOptions options;
@@ -50,6 +51,7 @@ class ConnectionsWindowTest : public ::testing::Test {
     window_.ClientTableChanged(table_);
   }
 
+  service::QtMainLoop loop_;
   service::TimeServer server_;
   ui::ConnectionsWindow window_;
   service::ClientTable table_;

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,21 @@ class DesktopHarness {
             .quit = [this] { ++quits_; },
         });
     return *program_;
+  }
+
+  // Restarts the acquisition and runs the loop until the restart has
+  // ended; returns its result (an error when it did not end in time).
+  core::Status Restart() {
+    std::optional<core::Status> result;
+    service_->RequestRestart([&result](const core::Status& started) { result = started; });
+    if (!PumpEventsUntil([&result] { return result.has_value(); })) {
+      return core::Status::Error(core::StatusCode::kIoError, "the restart did not end");
+    }
+    return *result;
+  }
+  // Runs the loop until no restart, stop or switch is under way or waiting.
+  bool UntilIdle() {
+    return PumpEventsUntil([this] { return !service_->LifecycleStepUnderWay(); });
   }
 
   ui::DesktopProgram& program() { return *program_; }

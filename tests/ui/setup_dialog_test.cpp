@@ -169,6 +169,7 @@ TEST_F(SetupDialogTest, ApplySavesTheFourteenLinesAndRestarts) {
   protocol().setCurrentIndex(3);
 
   ASSERT_TRUE(dialog().FormDeactivate().ok());
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(SavedFile(),
             "3\r\n-5\r\n2\r\n120\r\nONLY_MIN_SEC\r\n;SOUND_DISABLED\r\nSUMMER_TIME\r\n4\r\n2\r\n"
             "11\r\n3\r\n30\r\nNMEA_0183 9600 Bod\r\nLOGGING_DISABLED\r\n0\r\n\r\n");
@@ -190,6 +191,7 @@ TEST_F(SetupDialogTest, DigitTypedInTheSecondPositionIsSavedAlone) {
   QTest::keyClick(&port, Qt::Key_5);
   EXPECT_EQ(port.displayText(), "_5");
   ASSERT_TRUE(dialog().FormDeactivate().ok());
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(SavedFile().substr(0, 3), "5\r\n");
   EXPECT_EQ(harness_.service().settings().PortNumber, 5);
 }
@@ -236,6 +238,7 @@ TEST_F(SetupDialogTest, ReceiverDelayAndChronySocketAreApplied) {
   edit("ReceiverDelayEdit").SetFieldText(QStringLiteral("45"));
   socket.setText(QStringLiteral("/tmp/r\u00e9f.sock"));
   ASSERT_TRUE(dialog().FormDeactivate().ok());
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_NE(SavedFile().find("LOGGING_DISABLED\r\n45\r\n/tmp/r\xc3\xa9"
                              "f.sock\r\n"),
             std::string::npos)
@@ -244,6 +247,7 @@ TEST_F(SetupDialogTest, ReceiverDelayAndChronySocketAreApplied) {
 
   socket.clear();
   ASSERT_TRUE(dialog().FormDeactivate().ok());
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_TRUE(harness_.service().settings().ChronySocketPath.empty());
   dialog().FormActivate();
   EXPECT_EQ(socket.text(), "");
@@ -281,6 +285,7 @@ TEST_F(SetupDialogTest, ProtocolTextThatIsNoItemSavesTheFirstProtocol) {
   protocol().setEditText(QStringLiteral("Garmin"));
   EXPECT_EQ(dialog().ProtocolIndex(), -1);
   ASSERT_TRUE(dialog().FormDeactivate().ok());
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_NE(SavedFile().find("\r\nNMEA_0183\r\n"), std::string::npos);
   EXPECT_EQ(harness_.service().settings().Protocol, 0);
 }
@@ -305,6 +310,7 @@ TEST_F(SetupDialogTest, FocusBetweenTheProgramsWindowsShowsAndApplies) {
   ASSERT_TRUE(PumpEventsUntil([&] { return harness_.files().WriteCount() > writes_before; },
                               std::chrono::seconds(5)));
   EXPECT_EQ(SavedFile().substr(0, 3), "4\r\n");
+  ASSERT_TRUE(harness_.UntilIdle());
 
   // Back in the dialog it shows the applied values; closing it applies again.
   edit("MaskEdit1").SetFieldText("9");

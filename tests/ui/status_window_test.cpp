@@ -195,7 +195,7 @@ TEST_F(StatusWindowTest, WarningBarAndBeepComeAndGoWithEachPeriod) {
   // "Sound Off" silences the beeps for good, a restart included.
   Child<QPushButton>(window(), "Button1").click();
   EXPECT_FALSE(window().SoundOn());
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   Tick(timer2);
   EXPECT_FALSE(label("Label3").isHidden());
   EXPECT_EQ(harness_.beeps(), 3);
@@ -211,12 +211,12 @@ TEST_F(StatusWindowTest, CommandsMenuFollowsTheProtocolOfEachLoad) {
 
   settings.Protocol = core::kProtocolNmea9600;
   harness_.SetParameterFile(settings);
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   EXPECT_FALSE(commands->isEnabled());
 
   settings.Protocol = core::kProtocolMotorolaOncore;
   harness_.SetParameterFile(settings);
-  ASSERT_TRUE(harness_.service().RestartAcquisition().ok());
+  ASSERT_TRUE(harness_.Restart().ok());
   EXPECT_TRUE(commands->isEnabled());
 }
 
@@ -259,6 +259,7 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   // The watchdog's restart fails the same way and says so again.
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
   Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  ASSERT_TRUE(harness_.UntilIdle());
   ASSERT_EQ(harness_.reports().size(), 2u);
   EXPECT_FALSE(timer("Timer1").isActive());
 
@@ -270,6 +271,7 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   harness_.SetParameterFile(settings);
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
   Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.reports().size(), 2u);
   EXPECT_TRUE(harness_.service().AcquisitionRunning());
   EXPECT_TRUE(timer("Timer1").isActive());
@@ -292,7 +294,7 @@ TEST_F(StatusWindowTest, CloseBoxHidesOrEndsTheProgramWithoutANotificationArea) 
     program.ShowAtStart();
     EXPECT_TRUE(program.statusWindow().isVisible());
     program.statusWindow().close();
-    EXPECT_EQ(harness.quits(), 1);
+    EXPECT_TRUE(PumpEventsUntil([&] { return harness.quits() == 1; })) << "once stopped";
     EXPECT_FALSE(harness.service().AcquisitionRunning());
   }
 }

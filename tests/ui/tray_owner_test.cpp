@@ -102,9 +102,11 @@ TEST_F(TrayOwnerTest, ExitStopsTheAcquisitionAndEndsTheProgram) {
   harness_.Start(true);
   ASSERT_TRUE(harness_.service().AcquisitionRunning());
   Child<QAction>(tray(), "Exit1").trigger();
+  EXPECT_EQ(harness_.quits(), 0) << "the loop ends once the acquisition has stopped";
+  ASSERT_TRUE(PumpEventsUntil([&] { return harness_.quits() == 1; }));
   EXPECT_FALSE(harness_.service().AcquisitionRunning());
-  EXPECT_EQ(harness_.quits(), 1);
   Child<QAction>(tray(), "Exit1").trigger();
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.quits(), 1) << "once";
 }
 
@@ -116,14 +118,16 @@ TEST_F(TrayOwnerTest, WatchdogRestartsOnlyAfterAWholeSilentPeriod) {
   watchdog.stop();
   const int links = harness_.links_made();
 
-  // No loop runs from here on, so nothing clears the mark but the test.
+  // No acquisition loop runs from here on, so nothing clears the mark but the test.
   harness_.service().StopAcquisition();
+  ASSERT_TRUE(harness_.UntilIdle());
   harness_.service().shared().lifecycle.LoopHeartbeat = false;  // a loop pass in this period
   Tick(watchdog);
   EXPECT_EQ(harness_.links_made(), links);
   EXPECT_FALSE(harness_.service().AcquisitionRunning());
 
   Tick(watchdog);  // a whole period without a loop pass
+  ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.links_made(), links + 1) << "restarted";
   EXPECT_TRUE(harness_.service().AcquisitionRunning());
 }

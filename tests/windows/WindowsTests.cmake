@@ -33,3 +33,18 @@ endfunction()
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/core ${CMAKE_BINARY_DIR}/tests-core)
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/platform/win32 ${CMAKE_BINARY_DIR}/tests-win32)
+
+# The Windows-only pieces above the platform layer.
+orvik_add_test(win32_main_loop_test
+               SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/win32_main_loop_test.cpp
+               LIBS orvik_service_win32)
+
+# The desktop windows on made-up data, for tests/windows/desktop_windows_e2e.sh
+# (not a unit test: kept out of build-windows/tests).
+add_executable(desktop_windows_demo ${CMAKE_SOURCE_DIR}/tests/windows/desktop_windows_demo.cpp)
+target_link_libraries(desktop_windows_demo PRIVATE orvik_ui_win32)
+set_target_properties(desktop_windows_demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                      ${CMAKE_BINARY_DIR}/test-programs)
+orvik_target_defaults(desktop_windows_demo)
+orvik_add_test(masked_field_test SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/masked_field_test.cpp
+               LIBS orvik_ui_win32)

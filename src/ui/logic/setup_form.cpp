@@ -43,32 +43,35 @@ core::Settings SetupForm::ToShow() const { return unsaved_ ? *unsaved_ : hooks_.
 
 void SetupForm::Activate() { view_.Show(ToShow()); }
 
-core::Status SetupForm::Deactivate() { return Apply(view_.Edits(hooks_.settings())); }
-
-void SetupForm::StartupFailed() {
-  if (applying_) startup_failed_during_apply_ = true;
+core::Status SetupForm::Deactivate() {
+  return Apply(view_.Edits(hooks_.settings()), [] {});
 }
 
-core::Status SetupForm::Apply(const core::Settings& edited) {
+core::Status SetupForm::Apply(const core::Settings& edited, std::function<void()> then) {
   const bool was_applying = applying_;
   applying_ = true;
-  startup_failed_during_apply_ = false;
-  const core::Status applied = hooks_.apply_settings(edited);
-  applying_ = was_applying;
-  if (!applied.ok() && !startup_failed_during_apply_) {
-    // The save failed and nothing was restarted: keep the edits for the
-    // next showing and tell the operator.
-    unsaved_ = edited;
-    reported_save_error_ = applied.message();
-    if (hooks_.report) hooks_.report(reported_save_error_);
-  } else {
+  const std::weak_ptr<SetupForm*> self = self_;
+  const auto ended = [this, self, was_applying, then] {
+    if (self.expired()) return;
+    applying_ = was_applying;
+    if (hooks_.after_apply) hooks_.after_apply();
+    then();
+  };
+  const core::Status saved = hooks_.apply_settings(edited, ended);
+  if (saved.ok()) {
     unsaved_.reset();
     // Saved: a failed save told earlier is no longer true.
     if (!reported_save_error_.empty() && hooks_.withdraw) hooks_.withdraw(reported_save_error_);
     reported_save_error_.clear();
+    return saved;
   }
-  if (hooks_.after_apply) hooks_.after_apply();
-  return applied;
+  // Nothing was restarted: keep the edits for the next showing and tell
+  // the operator.
+  unsaved_ = edited;
+  reported_save_error_ = saved.message();
+  if (hooks_.report) hooks_.report(reported_save_error_);
+  ended();
+  return saved;
 }
 
 void SetupForm::Queue() {
@@ -93,10 +96,13 @@ bool SetupForm::Closing() {
 
 void SetupForm::RunQueuedApply() {
   const core::Settings applied = view_.Edits(hooks_.settings());
-  (void)Apply(applied);
+  (void)Apply(applied, [this, applied] { AfterQueuedApply(applied); });
+}
+
+void SetupForm::AfterQueuedApply(const core::Settings& applied) {
   applying_ = false;
-  // The restart dispatched events: the operator may have come back to the
-  // dialog and typed meanwhile.
+  // The loop went on during the restart: the operator may have come back
+  // to the dialog and typed meanwhile.
   const core::Settings typed = view_.Edits(hooks_.settings());
   if (view_.Focused()) {
     // Back in the dialog: show the result, but keep what was typed.

@@ -10,14 +10,16 @@
 // error reaches the operator through the status window); once a save
 // succeeds, the failure told is taken back. The apply of a focus change or a
 // close is queued to run from the event loop, outside the toolkit's focus
-// handling; its restart dispatches events, so the operator may come back and
-// type meanwhile: those edits are kept when the restart ends in the dialog,
-// and applied in turn when the dialog was left again.
+// handling; its restart runs on while the event loop goes on, so the
+// operator may come back and type meanwhile: those edits are kept when the
+// restart ends in the dialog, and applied in turn when the dialog was left
+// again.
 // Main thread only.
 #pragma once
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,11 +53,14 @@ class SetupView {
 };
 
 struct SetupFormHooks {
-  std::function<const core::Settings&()> settings;                    // the service's settings
-  std::function<core::Status(const core::Settings&)> apply_settings;  // save and restart
+  std::function<const core::Settings&()> settings;  // the service's settings
+  // Saves the edits and asks for a restart; returns the save's result.
+  // After a successful save, `restarted` runs once the restart has ended.
+  std::function<core::Status(const core::Settings& edited, std::function<void()> restarted)>
+      apply_settings;
   std::function<void(const std::string&)> report;    // shows a failed save to the operator
   std::function<void(const std::string&)> withdraw;  // takes it back once a save succeeds
-  std::function<void()> after_apply;                 // runs after every apply
+  std::function<void()> after_apply;                 // runs after every apply (its restart ended)
 };
 
 class SetupForm {
@@ -64,7 +69,7 @@ class SetupForm {
 
   // Shows the service's settings, or the edits of a save that failed.
   void Activate();
-  // Applies the controls now; returns the service's result.
+  // Applies the controls now; returns the save's result.
   core::Status Deactivate();
 
   // The focus moved between the program's windows: `here` the dialog has
@@ -75,21 +80,21 @@ class SetupForm {
   bool Closing();
   void RunQueuedApply();
 
-  // A start-up sequence failed: during an apply, the edits were saved and
-  // the error reaches the operator elsewhere.
-  void StartupFailed();
-
  private:
   core::Settings ToShow() const;
-  core::Status Apply(const core::Settings& edited);
+  // Applies `edited`; `then` runs once the apply has ended.
+  core::Status Apply(const core::Settings& edited, std::function<void()> then);
+  // What a queued apply does once it has ended.
+  void AfterQueuedApply(const core::Settings& applied);
   void Queue();
 
   SetupView& view_;
   const SetupFormHooks hooks_;
   bool applying_ = false;
-  bool startup_failed_during_apply_ = false;
   std::optional<core::Settings> unsaved_;  // edits whose save failed
   std::string reported_save_error_;        // told to the operator; empty: none
+  // Expires with the form: a restart that ends later finds it gone.
+  std::shared_ptr<SetupForm*> self_ = std::make_shared<SetupForm*>(this);
 };
 
 }  // namespace orvik::ui

@@ -79,8 +79,11 @@ SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hook
             SetupFormHooks{
                 .settings = [&service]() -> const core::Settings& { return service.settings(); },
                 .apply_settings =
-                    [&service](const core::Settings& edited) {
-                      return service.ApplySettings(edited);
+                    [&service](const core::Settings& edited, std::function<void()> restarted) {
+                      return service.ApplySettings(
+                          edited, [restarted = std::move(restarted)](const core::Status&) {
+                            restarted();
+                          });
                     },
                 .report =
                     [report = hooks.report](const std::string& message) {
@@ -108,8 +111,6 @@ SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hook
   setFixedSize(client_.size());
 
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &SetupDialog::onFocusWindowChanged);
-  connect(&service, &service::GpsTimeService::startupFailed, this,
-          [this] { form_.StartupFailed(); });
 }
 
 SetupDialog::~SetupDialog() = default;
@@ -297,7 +298,7 @@ core::Settings SetupDialog::Edits(const core::Settings& base) const {
 }
 
 void SetupDialog::QueueApply() {
-  // Outside the focus change: the restart dispatches events while it waits.
+  // Outside the focus change, from the event loop.
   QMetaObject::invokeMethod(this, [this] { form_.RunQueuedApply(); }, Qt::QueuedConnection);
 }
 

@@ -51,7 +51,7 @@ class SetupDialog : public QWidget, private SetupView {
   // a save that failed).
   void FormActivate() { form_.Activate(); }
   // Has the service save what the controls show and restart. Returns the
-  // service's result.
+  // save's result; the restart ends later.
   core::Status FormDeactivate() { return form_.Deactivate(); }
 
   // The protocol list's item index for the apply: -1 when its text is not

@@ -52,7 +52,8 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
       commands_menu_(QStringLiteral("Commands to GPS"), this),
       setup_menu_(QStringLiteral("Setup"), this),
       display_timer_(this),
-      communication_timer_(this) {
+      communication_timer_(this),
+      subscription_(Listen()) {
   setObjectName(QStringLiteral("TForm2"));
   setWindowTitle(QStringLiteral("Orvik - GPS Time"));
   setFont(WindowFont());
@@ -69,16 +70,23 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
   communication_timer_.setInterval(service::kCommunicationCheckInterval);
   connect(&communication_timer_, &QTimer::timeout, this, &StatusWindow::onCommunicationTick);
 
-  connect(&service_, &service::GpsTimeService::startupFailed, this,
-          &StatusWindow::onStartupFailed);
-  connect(&service_, &service::GpsTimeService::commandsMenuEnabledChanged, this,
-          &StatusWindow::onCommandsMenuEnabledChanged);
   onCommandsMenuEnabledChanged(service_.CommandsMenuEnabled());
 
   communication_timer_.start();
   // The start-up sequence; its error has reached the operator through
-  // startupFailed, and the display timer then waits for a later start.
+  // startup_failed, and the display timer then waits for a later start.
   if (service_.FormCreate().ok()) display_timer_.start();
+}
+
+service::ServiceEvents::Subscription StatusWindow::Listen() {
+  return service_.Listen(service::ServiceListener{
+      .startup_failed =
+          [this](const std::string& message) { onStartupFailed(QString::fromStdString(message)); },
+      .notice = {},
+      .commands_menu_enabled_changed = [this](bool enabled) { onCommandsMenuEnabledChanged(enabled); },
+      // A restart ended (from the watchdog, the setup dialog or the queue).
+      .restart_finished = [this](bool) { SyncDisplayTimer(); },
+  });
 }
 
 StatusWindow::~StatusWindow() {

@@ -86,6 +86,7 @@ class StatusWindow : public QMainWindow {
   void onTransmitIntervalClicked();
   void onCommandsMenuEnabledChanged(bool enabled);
   void onStartupFailed(const QString& message);
+  service::ServiceEvents::Subscription Listen();
 
   service::GpsTimeService& service_;
   const StatusWindowHooks hooks_;
@@ -104,6 +105,7 @@ class StatusWindow : public QMainWindow {
   QMenu setup_menu_;         // Seaded1
   QTimer display_timer_;     // Timer1
   QTimer communication_timer_;  // Timer2
+  service::ServiceEvents::Subscription subscription_;
 };
 
 }  // namespace orvik::ui

@@ -99,10 +99,12 @@ void TrayOwner::Exit1Click() {
   exiting_ = true;
   watchdog_.stop();
   area_watch_.stop();
-  service_.StopAcquisition();
   tray_icon_.hide();
   hide();
-  if (hooks_.quit) hooks_.quit();
+  // The loop ends once the acquisition has stopped.
+  service_.StopAcquisition([quit = hooks_.quit] {
+    if (quit) quit();
+  });
 }
 
 void TrayOwner::closeEvent(QCloseEvent* event) {

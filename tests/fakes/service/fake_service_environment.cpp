@@ -1,8 +1,5 @@
 #include "fakes/service/fake_service_environment.h"
 
-#include <QObject>
-#include <QString>
-
 #include "fakes/fake_serial_link.h"
 
 namespace orvik::testing {
@@ -15,22 +12,41 @@ FakeServiceEnvironment::FakeServiceEnvironment(const core::DateTime& now) {
   clock.SetMachineZoneOffsetMinutes(120);
 }
 
-std::unique_ptr<service::GpsTimeService> FakeServiceEnvironment::MakeService(std::uint16_t port) {
-  service::ServiceEnvironment environment{clock, files, privilege, log, ".",
-                                          [this] {
-                                            ++links_made;
-                                            return std::make_unique<FakeSerialLink>();
-                                          },
-                                          {}};
+service::ServiceEnvironment FakeServiceEnvironment::Environment() {
+  return service::ServiceEnvironment{
+      .clock = clock,
+      .files = files,
+      .privilege = privilege,
+      .log = log,
+      .loop = loop,
+      .working_dir = ".",
+      .make_link =
+          [this] {
+            ++links_made;
+            return std::make_unique<FakeSerialLink>();
+          },
+      .make_refclock_socket = {},
+  };
+}
+
+service::ServiceOptions FakeServiceEnvironment::Options(std::uint16_t port) const {
   service::ServiceOptions options;
   options.server.port = port;
   options.server.look_up_host_names = false;
   options.restart_pause = 10ms;
   options.stop_check_interval = 5ms;
   options.summer_switch_pause = 10ms;
-  auto made = std::make_unique<service::GpsTimeService>(environment, options);
-  QObject::connect(made.get(), &service::GpsTimeService::startupFailed,
-                   [this](const QString& message) { failures.push_back(message.toStdString()); });
+  return options;
+}
+
+std::unique_ptr<service::GpsTimeService> FakeServiceEnvironment::MakeService(std::uint16_t port) {
+  auto made = std::make_unique<service::GpsTimeService>(Environment(), Options(port));
+  subscriptions_.push_back(made->Listen(service::ServiceListener{
+      .startup_failed = [this](const std::string& message) { failures.push_back(message); },
+      .notice = {},
+      .commands_menu_enabled_changed = {},
+      .restart_finished = {},
+  }));
   return made;
 }
 

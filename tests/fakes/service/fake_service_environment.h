@@ -1,7 +1,8 @@
 // FakeServiceEnvironment: what a GpsTimeService needs of the machine, as
 // test doubles (fake clock, in-memory files, fake serial links, a fake time
-// privilege, a recording event log), and services made on them that wait
-// little and serve on a free port. Main thread only.
+// privilege, a recording event log) with a Qt main loop, and services made
+// on them that wait little and serve on a free port. Main thread only;
+// REQUIRES: a QCoreApplication exists.
 #pragma once
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "fakes/fake_time_privilege.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/gps_time_service.h"
+#include "service/qt/qt_main_loop.h"
 
 namespace orvik::testing {
 
@@ -27,13 +29,20 @@ struct FakeServiceEnvironment {
   // without name look-ups, 10 ms pauses for the restart and the summer
   // switch, 5 ms between stop checks. Its start-up errors go to `failures`.
   std::unique_ptr<service::GpsTimeService> MakeService(std::uint16_t port = 0);
+  // What MakeService builds its service on, to change before building one.
+  service::ServiceEnvironment Environment();
+  service::ServiceOptions Options(std::uint16_t port = 0) const;
 
   FakeSystemClock clock;
   FakeTextFiles files;
   FakeTimePrivilege privilege;
   RecordingLogWriter log;
+  service::QtMainLoop loop;
   int links_made = 0;  // one per acquisition thread started
   std::vector<std::string> failures;
+
+ private:
+  std::vector<service::ServiceEvents::Subscription> subscriptions_;
 };
 
 }  // namespace orvik::testing

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "service/acquisition_thread.h"
 
 namespace orvik::testing {
 
@@ -25,29 +24,25 @@ bool RecordingDecoders::WaitForFrame(const std::string& frame, std::size_t from,
   });
 }
 
-void RecordingDecoders::DecodeNmea(service::comm_GPS_acq& thread, std::size_t body_length) {
-  const auto& header = thread.MessageHeader();
-  std::string frame(header.begin() + 1, header.begin() + 1 + header[0]);
-  const auto& body = thread.MessagePayload();
-  frame.append(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(body_length));
-  Record(std::move(frame));
-  if (next_ != nullptr) next_->DecodeNmea(thread, body_length);
+void RecordingDecoders::StartAcquisition() {
+  if (next_ != nullptr) next_->StartAcquisition();
 }
 
-void RecordingDecoders::DecodeMotorola(service::comm_GPS_acq& thread) {
-  const auto& header = thread.MessageHeader();
-  std::string frame(header.begin(), header.begin() + 4);
-  const std::size_t rest = header[2] == 'E' ? service::comm_GPS_acq::kEaRestLength
-                                            : service::comm_GPS_acq::kHbRestLength;
-  const auto& body = thread.MessagePayload();
-  frame.append(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(rest));
-  Record(std::move(frame));
-  if (next_ != nullptr) next_->DecodeMotorola(thread);
+void RecordingDecoders::DecodeNmea(std::span<const std::uint8_t> sentence,
+                                   const service::MessageContext& context) {
+  Record(sentence);
+  if (next_ != nullptr) next_->DecodeNmea(sentence, context);
 }
 
-void RecordingDecoders::Record(std::string frame) {
+void RecordingDecoders::DecodeMotorola(std::span<const std::uint8_t> message,
+                                       const service::MessageContext& context) {
+  Record(message);
+  if (next_ != nullptr) next_->DecodeMotorola(message, context);
+}
+
+void RecordingDecoders::Record(std::span<const std::uint8_t> frame) {
   std::lock_guard lock(mutex_);
-  frames_.push_back(std::move(frame));
+  frames_.emplace_back(frame.begin(), frame.end());
   recorded_.notify_all();
 }
 

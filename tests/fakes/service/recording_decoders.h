@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,8 @@ namespace orvik::testing {
 
 class RecordingDecoders : public service::MessageDecoders {
  public:
-  // Each framed message as text: "GPRMC,123519,A,...*6A\r\n" for NMEA (the
-  // address and body_length bytes of body), "@@Ea" + the rest for Motorola.
+  // Each framed message as text: "GPRMC,123519,A,...*6A\r\n" for NMEA,
+  // "@@Ea" + the rest for Motorola.
   std::vector<std::string> Frames() const;
   // Waits until `count` frames were recorded or `timeout` passed.
   bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -29,11 +30,14 @@ class RecordingDecoders : public service::MessageDecoders {
   // Set only while no loop runs; `next` must outlive its use.
   void ForwardTo(service::MessageDecoders* next) { next_ = next; }
 
-  void DecodeNmea(service::comm_GPS_acq& thread, std::size_t body_length) override;
-  void DecodeMotorola(service::comm_GPS_acq& thread) override;
+  void StartAcquisition() override;
+  void DecodeNmea(std::span<const std::uint8_t> sentence,
+                  const service::MessageContext& context) override;
+  void DecodeMotorola(std::span<const std::uint8_t> message,
+                      const service::MessageContext& context) override;
 
  private:
-  void Record(std::string frame);
+  void Record(std::span<const std::uint8_t> frame);
 
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;

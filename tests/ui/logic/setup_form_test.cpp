@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvik::testing {
@@ -34,21 +35,24 @@ class SetupFormTest : public ::testing::Test {
     return {
         .settings = [this]() -> const core::Settings& { return service_settings_; },
         .apply_settings =
-            [this](const core::Settings& edited) {
+            [this](const core::Settings& edited, std::function<void()> restarted) {
               applied_.push_back(edited);
-              if (during_apply_) during_apply_();
               if (!save_error_.empty()) {
                 return core::Status::Error(core::StatusCode::kIoError, save_error_);
               }
               service_settings_ = edited;
-              if (startup_error_.empty()) return core::Status::Ok();
-              form_.StartupFailed();
-              return core::Status::Error(core::StatusCode::kInvalidArgument, startup_error_);
+              restarted_ = std::move(restarted);
+              return core::Status::Ok();
             },
         .report = [this](const std::string& message) { reports_.push_back(message); },
         .withdraw = [this](const std::string& message) { withdrawals_.push_back(message); },
-        .after_apply = {},
+        .after_apply = [this] { ++after_apply_; },
     };
+  }
+  // Ends the restart of the latest apply.
+  void EndRestart() {
+    ASSERT_TRUE(restarted_);
+    std::exchange(restarted_, nullptr)();
   }
   // Runs the apply the form queued, as the event loop would.
   void RunQueued() {
@@ -59,9 +63,9 @@ class SetupFormTest : public ::testing::Test {
 
   core::Settings service_settings_;
   std::vector<core::Settings> applied_;
-  std::function<void()> during_apply_;  // the operator's events during the restart
+  std::function<void()> restarted_;  // the restart under way
+  int after_apply_ = 0;
   std::string save_error_;
-  std::string startup_error_;
   std::vector<std::string> reports_;
   std::vector<std::string> withdrawals_;
   FakeView view_;
@@ -82,16 +86,9 @@ TEST_F(SetupFormTest, FailedSaveIsToldAndItsEditsShownUntilASaveSucceeds) {
   save_error_.clear();
   ASSERT_TRUE(form_.Deactivate().ok());
   EXPECT_EQ(withdrawals_, reports_) << "the failure told is taken back";
-}
-
-TEST_F(SetupFormTest, StartupErrorOfTheRestartIsNotASaveFailure) {
-  startup_error_ = "'' is not a valid integer value";
-  view_.controls.PortNumberText = "";
-  EXPECT_EQ(form_.Deactivate().message(), startup_error_);
-  EXPECT_TRUE(reports_.empty()) << "the status window tells it";
-  view_.controls.PortNumberText = "7";
-  form_.Activate();
-  EXPECT_EQ(view_.controls.PortNumberText, "") << "the bad text comes back from the service";
+  EXPECT_EQ(after_apply_, 1) << "the failed apply has ended, the saved one not yet";
+  EndRestart();
+  EXPECT_EQ(after_apply_, 2);
 }
 
 TEST_F(SetupFormTest, FocusBetweenTheProgramsWindowsShowsAndQueuesOneApply) {
@@ -109,18 +106,20 @@ TEST_F(SetupFormTest, FocusBetweenTheProgramsWindowsShowsAndQueuesOneApply) {
   EXPECT_FALSE(form_.Closing()) << "an apply is queued already";
   RunQueued();
   EXPECT_EQ(applied_.size(), 1u);
+  EndRestart();
 
   view_.focused = true;
   EXPECT_TRUE(form_.Closing());
   EXPECT_EQ(view_.queued, 1);
   view_.focused = false;
   RunQueued();
+  EndRestart();
   EXPECT_EQ(applied_.size(), 2u) << "unchanged settings are applied too";
   EXPECT_FALSE(form_.Closing()) << "closing an unfocused dialog";
 }
 
-// The apply's restart dispatches events, so the operator can come back to
-// the dialog and type before it ends.
+// The event loop goes on during the apply's restart, so the operator can
+// come back to the dialog and type before it ends.
 TEST_F(SetupFormTest, EditsTypedWhileTheRestartRunsAreKept) {
   for (const bool left_again : {false, true}) {
     SCOPED_TRACE(left_again ? "typed and left the dialog again" : "typed and stayed");
@@ -129,18 +128,17 @@ TEST_F(SetupFormTest, EditsTypedWhileTheRestartRunsAreKept) {
     view_.focused = true;
     form_.FocusMoved(false, true);
     view_.focused = false;
-    during_apply_ = [&] {
-      during_apply_ = nullptr;
-      view_.focused = true;
-      view_.controls.GmtHoursText = "-7";
-      service_settings_.PortNumberText = "4";  // what the restart reloads
-      if (left_again) view_.focused = false;
-    };
     RunQueued();
+    view_.focused = true;
+    form_.FocusMoved(true, false);  // back during the restart: settled when it ends
+    view_.controls.GmtHoursText = "-7";
+    if (left_again) view_.focused = false;
+    EndRestart();
     ASSERT_FALSE(applied_.empty());
     EXPECT_EQ(applied_[0].GmtHoursText, "2") << "the apply took what was there";
     if (left_again) {
       RunQueued();  // left with new edits: applied in turn
+      EndRestart();
       ASSERT_EQ(applied_.size(), 2u);
       EXPECT_EQ(applied_[1].GmtHoursText, "-7");
     } else {

@@ -8,8 +8,8 @@
 // opened on /dev/null. Call first in main(), before any thread exists.
 #pragma once
 
-namespace orvik::service {
+namespace orvik::platform {
 
 void OpenMissingStandardDescriptors();
 
-}  // namespace orvik::service
+}  // namespace orvik::platform

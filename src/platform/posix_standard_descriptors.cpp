@@ -1,11 +1,11 @@
-#include "service/standard_descriptors.h"
+#include "platform/posix_standard_descriptors.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-namespace orvik::service {
+namespace orvik::platform {
 
 void OpenMissingStandardDescriptors() {
   for (int wanted = STDIN_FILENO; wanted <= STDERR_FILENO; ++wanted) {
@@ -21,4 +21,4 @@ void OpenMissingStandardDescriptors() {
   }
 }
 
-}  // namespace orvik::service
+}  // namespace orvik::platform

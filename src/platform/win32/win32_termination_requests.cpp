@@ -1,0 +1,85 @@
+#include "platform/win32/win32_termination_requests.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+namespace orvik::platform {
+
+struct Win32TerminationRequests::State {
+  std::function<void(DWORD)> request;
+  std::chrono::milliseconds end_wait;
+  std::mutex mutex;
+  std::condition_variable ended_changed;
+  bool ended = false;  // guarded by mutex
+  bool live = true;    // guarded by mutex: false once the object is gone
+};
+
+namespace {
+
+// The process-wide slot of the active object (see the header).
+struct ActiveSlot {
+  std::mutex mutex;
+  std::shared_ptr<Win32TerminationRequests::State> state;  // guarded by mutex
+};
+
+ActiveSlot& Active() {
+  static ActiveSlot slot;
+  return slot;
+}
+
+bool EndsTheProcess(DWORD event) {
+  return event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+}
+
+}  // namespace
+
+Win32TerminationRequests::Win32TerminationRequests(std::function<void(DWORD event)> request,
+                                                   std::chrono::milliseconds end_wait)
+    : state_(std::make_shared<State>()) {
+  state_->request = std::move(request);
+  state_->end_wait = end_wait;
+  {
+    const std::lock_guard lock(Active().mutex);
+    Active().state = state_;
+  }
+  installed_ = ::SetConsoleCtrlHandler(&Win32TerminationRequests::HandleConsoleEvent, TRUE) != 0;
+}
+
+Win32TerminationRequests::~Win32TerminationRequests() {
+  if (installed_) ::SetConsoleCtrlHandler(&Win32TerminationRequests::HandleConsoleEvent, FALSE);
+  {
+    const std::lock_guard lock(Active().mutex);
+    if (Active().state == state_) Active().state.reset();
+  }
+  // A handler that found the object just before holds the state, not the
+  // object: from now on it hands nothing over to a program going away.
+  const std::lock_guard lock(state_->mutex);
+  state_->live = false;
+  state_->ended = true;
+  state_->ended_changed.notify_all();
+}
+
+void Win32TerminationRequests::Ended() {
+  const std::lock_guard lock(state_->mutex);
+  state_->ended = true;
+  state_->ended_changed.notify_all();
+}
+
+BOOL WINAPI Win32TerminationRequests::HandleConsoleEvent(DWORD event) {
+  std::shared_ptr<State> state;
+  {
+    const std::lock_guard lock(Active().mutex);
+    state = Active().state;
+  }
+  if (!state) return FALSE;
+  std::unique_lock lock(state->mutex);
+  if (!state->live) return FALSE;
+  if (state->request) state->request(event);
+  if (EndsTheProcess(event)) {
+    state->ended_changed.wait_for(lock, state->end_wait, [&] { return state->ended; });
+  }
+  return TRUE;
+}
+
+}  // namespace orvik::platform

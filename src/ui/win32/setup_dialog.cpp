@@ -1,0 +1,326 @@
+#include "ui/win32/setup_dialog.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "ui/win32/masked_field.h"
+
+namespace orvik::ui::win32 {
+
+namespace {
+
+constexpr int kClientWidth = 291;
+constexpr int kClientHeight = 369;
+constexpr int kEditHeight = 21;
+constexpr int kCaptionGap = 6;  // between a caption and its field
+constexpr int kEdgeMargin = 8;
+constexpr int kCheckBoxExtra = 24;  // the box and its gap before the caption
+constexpr UINT kApplyMessage = WM_APP + 10;
+
+struct Place {
+  const char* name;
+  int x, y;
+};
+// The controls and captions of the settings list at their places; the
+// receiver delay's and the chrony socket's are placed from the others.
+constexpr Place kPlaces[] = {
+    {"Label1", 16, 132},   {"Label2", 16, 156},    {"Label3", 16, 23},     {"Label6", 16, 49},
+    {"Label7", 16, 268},   {"Label8", 16, 292},    {"Label9", 16, 316},    {"Label10", 16, 340},
+    {"Label11", 225, 23},  {"Label12", 18, 76},    {"MaskEdit2", 189, 21}, {"MaskEdit9", 261, 21},
+    {"MaskEdit4", 215, 48}, {"MaskEdit1", 52, 130}, {"MaskEdit3", 213, 154},
+    {"MaskEdit5", 224, 268}, {"MaskEdit6", 224, 292}, {"MaskEdit7", 224, 316},
+    {"MaskEdit8", 224, 340}, {"ComboBox1", 78, 73}, {"CheckBox1", 16, 180},
+    {"CheckBox2", 16, 212}, {"CheckBox3", 16, 244}, {"ReceiverDelayEdit", 0, 210},
+    {"ReceiverDelayLabel", 0, 212}, {"ChronySocketEdit", 0, 130}, {"ChronySocketLabel", 0, 132},
+};
+// Tab order: top to bottom, and left to right within a row.
+constexpr const char* kTabOrder[] = {
+    "MaskEdit2", "MaskEdit9", "MaskEdit4", "ComboBox1", "MaskEdit1", "ChronySocketEdit",
+    "MaskEdit3", "CheckBox1", "CheckBox2", "ReceiverDelayEdit", "CheckBox3", "MaskEdit5",
+    "MaskEdit6", "MaskEdit7", "MaskEdit8"};
+
+POINT PlaceOf(std::string_view name) {
+  for (const Place& place : kPlaces) {
+    if (name == place.name) return POINT{place.x, place.y};
+  }
+  return POINT{0, 0};
+}
+
+RECT ChildRect(HWND child) {
+  RECT rect;
+  ::GetWindowRect(child, &rect);
+  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void MoveChild(HWND child, int x, int y, int width, int height) {
+  ::SetWindowPos(child, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND MakeChild(HWND parent, const wchar_t* window_class, const std::wstring& text, DWORD style,
+               int x, int y, int width, int height, HFONT font) {
+  const HWND child =
+      ::CreateWindowExW(0, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width,
+                        height, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+std::string WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(window, wide.data(), length + 1);
+  wide.resize(static_cast<std::size_t>(length));
+  std::string text;
+  for (const wchar_t c : wide) text.push_back(c < 256 ? static_cast<char>(c) : '?');
+  return text;
+}
+
+// A path is bytes to the system; shown and kept as UTF-8.
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  return wide;
+}
+
+std::string ToUtf8(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(window, wide.data(), length + 1);
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, nullptr, 0, nullptr,
+                                          nullptr);
+  std::string text(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, text.data(), bytes, nullptr, nullptr);
+  return text;
+}
+
+}  // namespace
+
+SetupDialog::SetupDialog(SetupFormHooks hooks)
+    : font_(MakeFont(11, false)), bold_font_(MakeFont(11, true)), form_(*this, std::move(hooks)) {
+  Create(L"TForm1", L"Setup parameters", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 300, 120,
+         kClientWidth, kClientHeight);
+  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  BuildControls();
+}
+
+HWND SetupDialog::MakeControl(const core::SettingField& field) {
+  const core::DialogField& dialog = field.dialog;
+  const POINT place = PlaceOf(dialog.control);
+  switch (field.kind) {
+    case core::SettingKind::kNumber: {
+      const HWND edit =
+          MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL,
+                    place.x, place.y, 7 * dialog.positions + 9, kEditHeight, font_.get());
+      ::SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(dialog.positions), 0);
+      return edit;
+    }
+    case core::SettingKind::kSwitch:
+      return MakeChild(handle(), L"BUTTON", Widen(dialog.caption), WS_TABSTOP | BS_AUTOCHECKBOX,
+                       place.x, place.y,
+                       TextWidth(font_.get(), dialog.caption) + kCheckBoxExtra, 17, font_.get());
+    case core::SettingKind::kProtocol: {
+      protocol_ = MakeChild(handle(), L"COMBOBOX", L"",
+                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, place.x,
+                            place.y, 171, 120, font_.get());
+      for (const std::string_view item : kProtocolItems) {
+        const std::wstring wide = Widen(item);
+        ::SendMessageW(protocol_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+      }
+      ::SetWindowTextW(protocol_, Widen(kProtocolPrompt).c_str());
+      return protocol_;
+    }
+    case core::SettingKind::kPath:
+    case core::SettingKind::kLogging: break;
+  }
+  // The socket path, placed with the window's width.
+  return MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0, 0, 1,
+                   kEditHeight, font_.get());
+}
+
+void SetupDialog::BuildControls() {
+  AddLabel(handle(), 0, 18, 5, "GPS", bold_font_.get());            // Label4
+  AddLabel(handle(), 0, 16, 111, "PC computer", bold_font_.get());  // Label5
+  HWND delay_label = nullptr;
+  HWND socket_label = nullptr;
+  for (const core::SettingField& field : core::SettingFields()) {
+    if (!field.InDialog()) continue;
+    controls_.push_back(Control{&field, MakeControl(field)});
+    if (field.dialog.label.empty()) continue;
+    const POINT place = PlaceOf(field.dialog.label);
+    const HWND label = AddLabel(handle(), 0, place.x, place.y, field.dialog.caption, font_.get());
+    if (field.text == &core::Settings::ReceiverDelayText) delay_label = label;
+    if (field.text == &core::Settings::ChronySocketPath) socket_label = label;
+  }
+
+  // The receiver delay on the row of "Disable sound", its field under the
+  // transmission interval's where the check box leaves room for the caption.
+  const HWND delay = ControlNamed("ReceiverDelayEdit");
+  const RECT delay_rect = ChildRect(delay);
+  const RECT delay_label_rect = ChildRect(delay_label);
+  const int delay_label_width = delay_label_rect.right - delay_label_rect.left;
+  const int delay_left =
+      std::max(static_cast<int>(ChildRect(ControlNamed("MaskEdit4")).left),
+               static_cast<int>(ChildRect(ControlNamed("CheckBox2")).right) + kCaptionGap +
+                   delay_label_width + kCaptionGap);
+  MoveChild(delay, delay_left, delay_rect.top, delay_rect.right - delay_rect.left, kEditHeight);
+  ::SetWindowPos(delay_label, nullptr, delay_left - kCaptionGap - delay_label_width,
+                 delay_label_rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The socket path on the port's row, from its caption to the right margin.
+  const RECT socket_label_rect = ChildRect(socket_label);
+  const int socket_label_left =
+      static_cast<int>(ChildRect(ControlNamed("MaskEdit1")).right) + 2 * kCaptionGap;
+  ::SetWindowPos(socket_label, nullptr, socket_label_left, socket_label_rect.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  // Wide enough that no control touches the right edge.
+  const HWND socket = ControlNamed("ChronySocketEdit");
+  int width = kClientWidth;
+  for (HWND child = ::GetWindow(handle(), GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (child != socket) width = std::max(width, static_cast<int>(ChildRect(child).right) + kEdgeMargin);
+  }
+  const int socket_left = static_cast<int>(ChildRect(socket_label).right) + kCaptionGap;
+  MoveChild(socket, socket_left, PlaceOf("ChronySocketEdit").y, width - kEdgeMargin - socket_left,
+            kEditHeight);
+
+  for (const int top : {104, 203, 236}) {  // Panel1 .. Panel3
+    MakeChild(handle(), L"STATIC", L"", SS_ETCHEDHORZ, 0, top, width, 2, font_.get());
+  }
+  RECT outer, client;
+  ::GetWindowRect(handle(), &outer);
+  ::GetClientRect(handle(), &client);
+  ::SetWindowPos(handle(), nullptr, 0, 0, outer.right - outer.left - client.right + width,
+                 outer.bottom - outer.top - client.bottom + kClientHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetTabOrder();
+}
+
+HWND SetupDialog::ControlNamed(std::string_view name) const {
+  for (const Control& control : controls_) {
+    if (control.field->dialog.control == name) return control.window;
+  }
+  // The settings list and the places disagree: a fault of the program.
+  throw std::logic_error("no control " + std::string(name));
+}
+
+void SetupDialog::SetTabOrder() {
+  HWND previous = HWND_TOP;
+  for (const char* name : kTabOrder) {
+    const HWND control = ControlNamed(name);
+    ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = control;
+  }
+}
+
+const SetupDialog::Control* SetupDialog::ControlOf(HWND window) const {
+  for (const Control& control : controls_) {
+    if (control.window == window) return &control;
+  }
+  return nullptr;
+}
+
+// Typed or pasted: a number field keeps only what its positions take.
+void SetupDialog::KeepFieldTextValid(HWND edit) {
+  const Control* control = ControlOf(edit);
+  if (control == nullptr || control->field->kind != core::SettingKind::kNumber) return;
+  const std::string text = WindowText(edit);
+  const std::string valid =
+      FieldTextFor(text, control->field->dialog.positions, control->field->dialog.mask);
+  if (valid == text) return;
+  ::SetWindowTextW(edit, Widen(valid).c_str());
+  ::SendMessageW(edit, EM_SETSEL, valid.size(), valid.size());
+  ::MessageBeep(MB_OK);
+}
+
+void SetupDialog::Show(const core::Settings& settings) {
+  for (const Control& control : controls_) {
+    const core::SettingField& field = *control.field;
+    switch (field.kind) {
+      case core::SettingKind::kNumber: {
+        const std::string text =
+            FieldTextFor(settings.*field.text, field.dialog.positions, field.dialog.mask);
+        // The value it already shows leaves the field (and its cursor) as it is.
+        if (WindowText(control.window) != text) ::SetWindowTextW(control.window, Widen(text).c_str());
+        break;
+      }
+      case core::SettingKind::kSwitch:
+        ::SendMessageW(control.window, BM_SETCHECK,
+                       settings.*field.flag ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+      case core::SettingKind::kProtocol: {
+        const std::int32_t protocol = settings.*field.int32_value;
+        const bool listed = protocol >= 0 && protocol < static_cast<int>(kProtocolItems.size());
+        ::SendMessageW(protocol_, CB_SETCURSEL, listed ? static_cast<WPARAM>(protocol) : -1, 0);
+        if (!listed) ::SetWindowTextW(protocol_, Widen(kProtocolPrompt).c_str());
+        break;
+      }
+      case core::SettingKind::kPath: {
+        const std::wstring path = FromUtf8(settings.*field.text);
+        if (ToUtf8(control.window) != settings.*field.text) ::SetWindowTextW(control.window, path.c_str());
+        break;
+      }
+      case core::SettingKind::kLogging: break;
+    }
+  }
+}
+
+core::Settings SetupDialog::Edits(const core::Settings& base) const {
+  core::Settings edited = base;
+  for (const Control& control : controls_) {
+    const core::SettingField& field = *control.field;
+    switch (field.kind) {
+      case core::SettingKind::kNumber: edited.*field.text = WindowText(control.window); break;
+      case core::SettingKind::kSwitch:
+        edited.*field.flag = ::SendMessageW(control.window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        break;
+      case core::SettingKind::kProtocol:
+        edited.*field.int32_value = ProtocolItemIndex(WindowText(protocol_));
+        break;
+      case core::SettingKind::kPath: edited.*field.text = ToUtf8(control.window); break;
+      case core::SettingKind::kLogging: break;
+    }
+  }
+  return edited;
+}
+
+void SetupDialog::QueueApply() {
+  // Outside the activation change: the restart dispatches messages while it waits.
+  ::PostMessageW(handle(), kApplyMessage, 0, 0);
+}
+
+void SetupDialog::WindowActivated(HWND window) {
+  const bool was_here = last_active_ == handle();
+  last_active_ = window;
+  form_.FocusMoved(window == handle(), was_here);
+}
+
+LRESULT SetupDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case kApplyMessage:
+      form_.RunQueuedApply();
+      return 0;
+    case WM_COMMAND: {
+      const auto control = reinterpret_cast<HWND>(lparam);
+      if (HIWORD(wparam) == EN_CHANGE) KeepFieldTextValid(control);
+      // Entering a number field selects it all, so typing replaces the value.
+      if (HIWORD(wparam) == EN_SETFOCUS) ::PostMessageW(control, EM_SETSEL, 0, -1);
+      return 0;
+    }
+    case WM_CLOSE:
+      Hide();  // the dialog lives on
+      // Closing the focused dialog applies now; the activation that follows
+      // finds it no longer focused.
+      if (form_.Closing()) last_active_ = nullptr;
+      return 0;
+    default:
+      return Window::HandleMessage(message, wparam, lparam);
+  }
+}
+
+}  // namespace orvik::ui::win32

@@ -1,0 +1,63 @@
+// SetupDialog: the "Setup parameters" window as a plain Win32 window, the
+// operator's way to change the settings. It shows and reads its controls;
+// when it shows the settings and when it applies them, and what happens to
+// edits whose save failed or that were typed during a restart, SetupForm
+// decides. Its controls come from core::SettingFields(): fixed-width number
+// fields (digits, for the GMT difference also signs), check boxes, the
+// protocol list and the chrony socket path.
+//
+// SetupForm acts on focus moves between the program's windows, which only
+// the program as a whole sees: every window of the program reports its
+// activation (Window::SetActivationObserver) to WindowActivated. Tab moves
+// through the inputs in screen order when the main loop routes the dialog's
+// keys (Win32MainLoop::AddDialog). Main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/settings_fields.h"
+#include "ui/logic/setup_form.h"
+#include "ui/win32/window.h"
+
+namespace orvik::ui::win32 {
+
+class SetupDialog : public Window, private SetupView {
+ public:
+  explicit SetupDialog(SetupFormHooks hooks);
+
+  // One of the program's windows (this one included) became active.
+  void WindowActivated(HWND window);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  struct Control {
+    const core::SettingField* field;
+    HWND window;
+  };
+
+  void BuildControls();
+  HWND MakeControl(const core::SettingField& field);
+  HWND ControlNamed(std::string_view name) const;
+  void SetTabOrder();
+  void KeepFieldTextValid(HWND edit);
+  const Control* ControlOf(HWND window) const;
+
+  // SetupView
+  core::Settings Edits(const core::Settings& base) const override;
+  void Show(const core::Settings& settings) override;
+  void QueueApply() override;
+  bool Focused() const override { return last_active_ == handle(); }
+
+  UniqueFont font_;
+  UniqueFont bold_font_;
+  std::vector<Control> controls_;  // in the order of the settings list
+  HWND protocol_ = nullptr;        // ComboBox1
+  HWND last_active_ = nullptr;     // the program's window active last; null after a close applied
+  SetupForm form_;
+};
+
+}  // namespace orvik::ui::win32

@@ -1,0 +1,156 @@
+#include "ui/win32/tray_owner.h"
+
+#include <utility>
+
+#include "service/program_intervals.h"
+
+namespace orvik::ui::win32 {
+
+namespace {
+
+constexpr UINT kIconMessage = WM_USER + 1024;  // the icon's mouse notifications
+constexpr UINT kIconId = 1;
+constexpr UINT kAreaRetryMs = 1'000;
+enum : UINT_PTR { kWatchdogTimer = 1, kAreaRetryTimer = 2 };  // Timer1, the area watch
+enum : UINT { kShowItem = 1, kHideItem, kExitItem };           // Show1, Hide1, Exit1
+
+}  // namespace
+
+TrayOwner::TrayOwner(HICON icon, TrayOwnerHooks hooks)
+    : hooks_(std::move(hooks)),
+      icon_(icon),
+      taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
+  popup_menu_ = ::CreatePopupMenu();
+  ::AppendMenuW(popup_menu_, MF_STRING, kShowItem, L"&Show");
+  ::AppendMenuW(popup_menu_, MF_STRING, kHideItem, L"&Hide");
+  ::AppendMenuW(popup_menu_, MF_SEPARATOR, 0, nullptr);  // N1
+  ::AppendMenuW(popup_menu_, MF_STRING, kExitItem, L"Exit");
+  ::SetMenuDefaultItem(popup_menu_, kShowItem, FALSE);  // drawn bold
+  Create(L"TForm5", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
+         CW_USEDEFAULT, 120, 1);
+  ::SetTimer(handle(), kWatchdogTimer,
+             static_cast<UINT>(service::kWatchdogInterval.count()), nullptr);
+}
+
+TrayOwner::~TrayOwner() {
+  ::KillTimer(handle(), kWatchdogTimer);
+  ::KillTimer(handle(), kAreaRetryTimer);
+  if (icon_shown_) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = handle();
+    data.uID = kIconId;
+    ::Shell_NotifyIconW(NIM_DELETE, &data);
+  }
+  ::DestroyMenu(popup_menu_);
+}
+
+bool TrayOwner::AddIcon() {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = handle();
+  data.uID = kIconId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = kIconMessage;
+  data.hIcon = icon_;
+  ::lstrcpynW(data.szTip, L"GPS Time", ARRAYSIZE(data.szTip));
+  icon_shown_ = ::Shell_NotifyIconW(NIM_ADD, &data) != 0;
+  return icon_shown_;
+}
+
+void TrayOwner::ShowAtStart() {
+  icon_wanted_ = true;
+  if (!AddIcon()) {
+    // No notification area yet (a panel that comes up after the program).
+    ::SetTimer(handle(), kAreaRetryTimer, kAreaRetryMs, nullptr);
+    return;
+  }
+  ::ShowWindow(handle(), SW_SHOW);
+}
+
+void TrayOwner::Show1Click() {
+  if (status_window_ != nullptr) status_window_->ShowInFront();
+}
+
+void TrayOwner::Hide1Click() {
+  if (status_window_ != nullptr) status_window_->Hide();
+}
+
+void TrayOwner::Exit1Click() {
+  if (exiting_) return;
+  exiting_ = true;
+  ::KillTimer(handle(), kWatchdogTimer);
+  ::KillTimer(handle(), kAreaRetryTimer);
+  if (hooks_.stop_acquisition) hooks_.stop_acquisition();
+  if (icon_shown_) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = handle();
+    data.uID = kIconId;
+    ::Shell_NotifyIconW(NIM_DELETE, &data);
+    icon_shown_ = false;
+  }
+  Hide();
+  if (hooks_.quit) hooks_.quit();
+}
+
+void TrayOwner::PopupAtCursor() {
+  POINT at;
+  if (!::GetCursorPos(&at)) return;
+  // Without the foreground the menu would not close when clicked elsewhere.
+  ::SetForegroundWindow(handle());
+  const UINT chosen = static_cast<UINT>(::TrackPopupMenu(
+      popup_menu_, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, handle(),
+      nullptr));
+  ::PostMessageW(handle(), WM_NULL, 0, 0);
+  switch (chosen) {
+    case kShowItem: Show1Click(); break;
+    case kHideItem: Hide1Click(); break;
+    case kExitItem: Exit1Click(); break;
+    default: break;
+  }
+}
+
+void TrayOwner::OnIconMessage(LPARAM mouse_message) {
+  // The right button's release only: opening the menu on the press as well
+  // would nest a second menu in the first.
+  switch (LOWORD(mouse_message)) {
+    case WM_RBUTTONUP: PopupAtCursor(); break;
+    case WM_LBUTTONDBLCLK: Show1Click(); break;  // the default item
+    default: break;
+  }
+}
+
+LRESULT TrayOwner::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == taskbar_created_ && taskbar_created_ != 0) {
+    // The shell's taskbar was re-created (and with it the notification
+    // area, empty): the icon goes back in.
+    if (icon_wanted_ && !exiting_) AddIcon();
+    return 0;
+  }
+  switch (message) {
+    case kIconMessage:
+      if (!exiting_) OnIconMessage(lparam);
+      return 0;
+    case WM_TIMER:
+      if (wparam == kWatchdogTimer && hooks_.watchdog_tick) hooks_.watchdog_tick();
+      if (wparam == kAreaRetryTimer && AddIcon()) {
+        ::KillTimer(handle(), kAreaRetryTimer);
+        if (hooks_.notification_area_appeared) hooks_.notification_area_appeared();
+      }
+      return 0;
+    case WM_SIZE:
+      if (wparam == SIZE_MINIMIZED) Hide();  // only the icon remains
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // Windows may shut down or log off
+    case WM_CLOSE:
+      // This is the program's main window: closing it ends the program.
+      Exit1Click();
+      return 0;
+    default:
+      return Window::HandleMessage(message, wparam, lparam);
+  }
+}
+
+}  // namespace orvik::ui::win32

@@ -1,0 +1,77 @@
+// Win32TerminationRequests through its console handler, called as Windows
+// calls it (in a thread of its own; wine cannot deliver console events to a
+// program without a console reliably).
+#include "platform/win32/win32_termination_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+namespace orvik::platform {
+namespace {
+
+using std::chrono::milliseconds;
+
+// Every event reaches the program as a request. Ctrl+C and Ctrl+Break
+// return at once; the events after which Windows ends the process hold the
+// handler until the program has ended in order.
+TEST(Win32TerminationRequestsTest, RequestsEndAndWaitForTheOrderlyEndWhereWindowsKills) {
+  struct Case {
+    DWORD event;
+    bool waits;
+  };
+  for (const Case& c : {Case{CTRL_C_EVENT, false}, Case{CTRL_BREAK_EVENT, false},
+                        Case{CTRL_CLOSE_EVENT, true}, Case{CTRL_LOGOFF_EVENT, true},
+                        Case{CTRL_SHUTDOWN_EVENT, true}}) {
+    SCOPED_TRACE(c.event);
+    std::atomic<DWORD> requested{0xffff};
+    std::promise<void> asked;
+    // A long bound: a handler that waits must be released by Ended().
+    Win32TerminationRequests requests(
+        [&](DWORD event) {
+          requested = event;
+          asked.set_value();
+        },
+        milliseconds(60'000));
+    ASSERT_TRUE(requests.ok());
+    std::atomic<bool> ended{false};
+    auto handler = std::async(std::launch::async, [&] {
+      const BOOL handled = Win32TerminationRequests::HandleConsoleEvent(c.event);
+      return std::pair(handled, ended.load());
+    });
+    asked.get_future().wait();
+    EXPECT_EQ(requested.load(), c.event);
+    if (c.waits) {
+      EXPECT_NE(handler.wait_for(milliseconds(50)), std::future_status::ready);
+      ended = true;
+      requests.Ended();
+    }
+    const auto [handled, after_end] = handler.get();
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(after_end, c.waits);
+  }
+}
+
+// A program that never reports its end is not waited for beyond the bound,
+// and one that ended before the event is not waited for at all.
+TEST(Win32TerminationRequestsTest, CloseWaitIsBoundedAndSkippedAfterTheEnd) {
+  {
+    Win32TerminationRequests requests([](DWORD) {}, milliseconds(20));
+    EXPECT_TRUE(Win32TerminationRequests::HandleConsoleEvent(CTRL_CLOSE_EVENT));
+  }
+  Win32TerminationRequests requests([](DWORD) {}, milliseconds(60'000));
+  requests.Ended();
+  EXPECT_TRUE(Win32TerminationRequests::HandleConsoleEvent(CTRL_CLOSE_EVENT));
+}
+
+// Without an active object the system's default applies.
+TEST(Win32TerminationRequestsTest, NoObjectLeavesTheEventToTheSystem) {
+  { Win32TerminationRequests gone([](DWORD) {}); }
+  EXPECT_FALSE(Win32TerminationRequests::HandleConsoleEvent(CTRL_C_EVENT));
+}
+
+}  // namespace
+}  // namespace orvik::platform
