@@ -3,11 +3,12 @@
 # of its own (loopback only): the Linux receiver simulator on a pty mapped
 # into the wine prefix as COM2, orvik-gpstimed.exe in a temporary folder and
 # the Linux LAN client on 127.0.0.1:1609. Cases:
+#   - "--version" says what the Linux program says;
 #   - records reach the client byte for byte as the Linux program sends
-#     them for the same simulated seconds;
-#     the refused clock setting is reported; the simulator stopped gives
-#     "No communication!"; Ctrl+C (SIGINT, which wine turns into the console
-#     event) ends the program in order;
+#     them for the same simulated seconds; the refused clock setting is
+#     reported; the simulator stopped gives "No communication!"; Ctrl+C
+#     (SIGINT, which wine turns into the console event) ends the program in
+#     order;
 #   - a bad settings file is reported, the program keeps running and
 #     listening, as on Linux;
 #   - port 1609 taken by a Linux listener gives the socket error.
@@ -36,7 +37,8 @@ check_caps=$root/scripts/check-no-clock-privilege.sh
 # the privilege checks must be over by then.
 sim_delay=12
 
-tmp=$(mktemp -d)
+# Beside the template: the prefix is a copy of hard links to it.
+tmp=$(mktemp -d "$(dirname "$template")/console-e2e.XXXXXX")
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 cp -al "$template" "$WINEPREFIX"
 for hive in "$WINEPREFIX"/*.reg; do cp "$hive" "$hive.copy" && mv "$hive.copy" "$hive"; done
@@ -94,6 +96,10 @@ runs() { [[ $(readlink "/proc/$1/exe") == $2 ]]; }
 server_pid=$!
 wait_for 10 "the wineserver" runs "$server_pid" "*/wineserver*"
 "$check_caps" "$server_pid" >/dev/null || fail "the wineserver could set the clock"
+
+windows_version=$(timeout 30 "${no_clock[@]}" "$wine" "$exe" --version | tr -d '\r')
+[[ $windows_version == "$("${no_clock[@]}" "$linux_bin/orvik-gpstimed" --version)" ]] \
+  || fail "--version says '$windows_version', unlike the Linux program"
 
 # Whole seconds since the epoch of 11:05:00 UTC tomorrow: a time the program
 # would set the clock to (after its build date).
@@ -213,4 +219,4 @@ sleep 3
 running "$exe_pid" || fail "the program ended"
 stop_program_in_order
 
-echo "console program: records, clock refusal, no communication, Ctrl+C, bad settings and taken port work under wine"
+echo "console program: version, records, clock refusal, no communication, Ctrl+C, bad settings and taken port work under wine"
