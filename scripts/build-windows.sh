@@ -3,6 +3,8 @@
 # files): the core, the Win32 platform layer, the main loop on the Windows
 # message loop and the Win32 windows, with their tests.
 #   scripts/build-windows.sh [BUILD_DIR] [extra cmake arguments...]
+# The programs land in BUILD_DIR/bin (default: build-windows/bin), e.g.
+# orvik-gpstimed.exe, the console time server; they need no DLLs beside them.
 # Test executables land in BUILD_DIR/tests (default: build-windows/tests);
 # scripts/test-windows.sh runs them under wine. Programs the tests start
 # (the desktop windows' demo) land in BUILD_DIR/test-programs.

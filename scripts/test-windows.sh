@@ -2,9 +2,13 @@
 # Cross-builds the Windows test executables (scripts/build-windows.sh) and
 # runs them under wine: the core unit tests, the Win32 platform and main-loop
 # tests, the serial link on two ptys joined by socat and mapped into the
-# prefix as COM2 (the link under test) and COM3 (its other end), and the
-# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh).
-#   scripts/test-windows.sh [BUILD_DIR]      (default: build-windows)
+# prefix as COM2 (the link under test) and COM3 (its other end), the
+# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh),
+# and the console program end to end against the Linux simulator and client
+# (tests/windows/console_program_e2e.sh; it needs the Linux build, which
+# scripts/test.sh makes first, and is skipped with a note without it).
+#   scripts/test-windows.sh [BUILD_DIR] [LINUX_BUILD_DIR]
+#                           (defaults: build-windows, build)
 #
 # Safety: under wine, SetSystemTime calls this machine's settimeofday(). Every
 # wine process here runs under `setpriv --bounding-set -sys_time`, so none can
@@ -13,9 +17,19 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}
+linux_build_dir=${2:-$root/build}
 started=$SECONDS
 
 "$root/scripts/build-windows.sh" "$build_dir"
+
+# The programs are copied to a Windows PC alone: they must not need the
+# compiler's runtime DLLs (libstdc++, libgcc, winpthread) beside them.
+for exe in "$build_dir"/bin/*.exe; do
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep -iE 'DLL Name: *lib(stdc\+\+|gcc|winpthread)'; then
+    echo "test-windows: $(basename "$exe") needs a MinGW runtime DLL: not statically linked"
+    exit 1
+  fi
+done
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
@@ -111,6 +125,25 @@ else
   echo "test-windows: desktop_windows_e2e FAILED"
   cat "$run/desktop_windows_e2e.log"
   failed+=(desktop_windows_e2e)
+fi
+
+# The console program end to end, in a network namespace of its own with a
+# prefix and wineserver of its own (tests/windows/console_program_e2e.sh).
+linux_bin=$linux_build_dir/bin
+if [[ -x $linux_bin/gpstime-sim && -x $linux_bin/gpstime-client && -x $linux_bin/orvik-gpstimed ]]
+then
+  count=$((count + 1))
+  if timeout 180 "$root/tests/windows/console_program_e2e.sh" "$build_dir" "$linux_bin" \
+     "$template" >"$run/console_program_e2e.log" 2>&1; then
+    echo "test-windows: console_program_e2e passed"
+  else
+    echo "test-windows: console_program_e2e FAILED"
+    cat "$run/console_program_e2e.log"
+    failed+=(console_program_e2e)
+  fi
+else
+  echo "test-windows: console_program_e2e SKIPPED: no Linux build in $linux_build_dir" \
+       "(gpstime-sim, gpstime-client, orvik-gpstimed); scripts/test.sh builds it first"
 fi
 
 echo "test-windows: $((count - ${#failed[@]})) of $count test programs passed under wine" \

@@ -7,9 +7,9 @@
 namespace orvik::platform {
 
 struct Win32TerminationRequests::State {
-  std::function<void(DWORD)> request;
   std::chrono::milliseconds end_wait;
   std::mutex mutex;
+  TerminationRequests::Handler request;  // guarded by mutex
   std::condition_variable ended_changed;
   bool ended = false;  // guarded by mutex
   bool live = true;    // guarded by mutex: false once the object is gone
@@ -34,10 +34,8 @@ bool EndsTheProcess(DWORD event) {
 
 }  // namespace
 
-Win32TerminationRequests::Win32TerminationRequests(std::function<void(DWORD event)> request,
-                                                   std::chrono::milliseconds end_wait)
+Win32TerminationRequests::Win32TerminationRequests(std::chrono::milliseconds end_wait)
     : state_(std::make_shared<State>()) {
-  state_->request = std::move(request);
   state_->end_wait = end_wait;
   {
     const std::lock_guard lock(Active().mutex);
@@ -60,6 +58,11 @@ Win32TerminationRequests::~Win32TerminationRequests() {
   state_->ended_changed.notify_all();
 }
 
+void Win32TerminationRequests::Listen(Handler handler) {
+  const std::lock_guard lock(state_->mutex);
+  if (!state_->request) state_->request = std::move(handler);
+}
+
 void Win32TerminationRequests::Ended() {
   const std::lock_guard lock(state_->mutex);
   state_->ended = true;
@@ -74,8 +77,8 @@ BOOL WINAPI Win32TerminationRequests::HandleConsoleEvent(DWORD event) {
   }
   if (!state) return FALSE;
   std::unique_lock lock(state->mutex);
-  if (!state->live) return FALSE;
-  if (state->request) state->request(event);
+  if (!state->live || !state->request) return FALSE;
+  state->request(static_cast<int>(event));
   if (EndsTheProcess(event)) {
     state->ended_changed.wait_for(lock, state->end_wait, [&] { return state->ended; });
   }

@@ -30,13 +30,12 @@ TEST(Win32TerminationRequestsTest, RequestsEndAndWaitForTheOrderlyEndWhereWindow
     std::atomic<DWORD> requested{0xffff};
     std::promise<void> asked;
     // A long bound: a handler that waits must be released by Ended().
-    Win32TerminationRequests requests(
-        [&](DWORD event) {
-          requested = event;
-          asked.set_value();
-        },
-        milliseconds(60'000));
+    Win32TerminationRequests requests(milliseconds(60'000));
     ASSERT_TRUE(requests.ok());
+    requests.Listen([&](int event) {
+      requested = static_cast<DWORD>(event);
+      asked.set_value();
+    });
     std::atomic<bool> ended{false};
     auto handler = std::async(std::launch::async, [&] {
       const BOOL handled = Win32TerminationRequests::HandleConsoleEvent(c.event);
@@ -59,17 +58,25 @@ TEST(Win32TerminationRequestsTest, RequestsEndAndWaitForTheOrderlyEndWhereWindow
 // and one that ended before the event is not waited for at all.
 TEST(Win32TerminationRequestsTest, CloseWaitIsBoundedAndSkippedAfterTheEnd) {
   {
-    Win32TerminationRequests requests([](DWORD) {}, milliseconds(20));
+    Win32TerminationRequests requests(milliseconds(20));
+    requests.Listen([](int) {});
     EXPECT_TRUE(Win32TerminationRequests::HandleConsoleEvent(CTRL_CLOSE_EVENT));
   }
-  Win32TerminationRequests requests([](DWORD) {}, milliseconds(60'000));
+  Win32TerminationRequests requests(milliseconds(60'000));
+  requests.Listen([](int) {});
   requests.Ended();
   EXPECT_TRUE(Win32TerminationRequests::HandleConsoleEvent(CTRL_CLOSE_EVENT));
 }
 
-// Without an active object the system's default applies.
-TEST(Win32TerminationRequestsTest, NoObjectLeavesTheEventToTheSystem) {
-  { Win32TerminationRequests gone([](DWORD) {}); }
+// Without an active object, or before anyone listens, the system's default
+// applies.
+TEST(Win32TerminationRequestsTest, NoListenerLeavesTheEventToTheSystem) {
+  {
+    Win32TerminationRequests gone;
+    gone.Listen([](int) {});
+  }
+  EXPECT_FALSE(Win32TerminationRequests::HandleConsoleEvent(CTRL_C_EVENT));
+  Win32TerminationRequests not_listening;
   EXPECT_FALSE(Win32TerminationRequests::HandleConsoleEvent(CTRL_C_EVENT));
 }
 
