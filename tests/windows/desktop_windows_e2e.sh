@@ -8,6 +8,8 @@
 # and a double click shows it; the status window's time moves; a LAN client
 # on 127.0.0.1:1609 receives records; the event log gets its lines; "Exit"
 # ends the program in order (log "Stop", the icon gone, exit status 0).
+# Before that it runs desktop_program_test, the program's wiring on test
+# doubles, which needs the display as well.
 #   tests/windows/desktop_windows_e2e.sh BUILD_DIR
 # BUILD_DIR is the Windows build (its wine/template prefix made by
 # scripts/test-windows.sh); the simulator and the client come from the Linux
@@ -38,6 +40,10 @@ program=$build_dir/bin/orvik-gpstime.exe
 start_display
 start_wine_prefix "$build_dir"
 start_notification_area
+
+# The program's wiring on test doubles first (it needs the display too).
+timeout 120 "${no_clock[@]}" "$wine" "$build_dir/test-programs/desktop_program_test.exe" \
+  --gtest_brief=1 >"$work/desktop_program_test.log" 2>&1 || fail "desktop_program_test failed"
 
 # The simulator links its pty as COM2 at once and is silent for its start
 # delay: by then the program must have been checked.
