@@ -56,9 +56,12 @@ window_titled() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 # Saves window $1 (its frame drawn by wine) as $2.
 save_window() { import -window "$1" "$out/$2"; }
 
-# The icon's menu over the notification area, in the bottom right corner.
-open_menu
-sleep 0.5
+# The icon's menu over the notification area, in the bottom right corner;
+# opened from the icon's top left corner, so that it leaves the icon in sight.
+xdotool mousemove --window "$(icon)" 1 1 click 3
+wait_for "the icon's menu" menu
+xdotool mousemove 400 300  # off the icon: its tooltip goes
+sleep 1
 import -window root "$work/screen.png"
 convert "$work/screen.png" -gravity SouthEast -crop 240x120+0+0 +repage "$out/windows-icon-menu.png"
 xdotool mousemove --window "$(menu)" 10 5 click 1  # "&Show"
