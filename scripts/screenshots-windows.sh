@@ -38,7 +38,7 @@ mkdir -p "$work/sim" "$work/program"
   --start-delay 6 --duration 120 >"$work/sim.log" 2>&1 &
 pids+=($!)
 wait_for "the simulator's pty" test -L "$work/sim/COM2"
-check_no_clock "${pids[-1]}"
+check_no_clock_of "${pids[-1]}" gpstime-sim
 ln -sfn "$(readlink -f "$work/sim/COM2")" "$WINEPREFIX/dosdevices/com2"
 printf '%s\r\n' 2 2 1 60 ';ONLY_MIN_SEC' ';SOUND_DISABLED' ';SUMMER_TIME' 3 3 10 4 0 NMEA_0183 \
   LOGGING_ENABLED >"$work/program/GPS_parm.txt"
@@ -48,7 +48,7 @@ wait_for "the main window hiding itself" status_hidden
 for _ in 1 2; do
   "${no_clock[@]}" "$linux_bin/gpstime-client" --count 200 >/dev/null 2>&1 &
   pids+=($!)
-  check_no_clock "${pids[-1]}"
+  check_no_clock_of "${pids[-1]}" gpstime-client
 done
 
 # The top-level window titled $1 that is in sight.

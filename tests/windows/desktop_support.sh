@@ -51,6 +51,13 @@ wait_for() {
 check_no_clock() {
   "$root/scripts/check-no-clock-privilege.sh" "$1" >/dev/null || fail "PID $1 may set the clock"
 }
+started_as() { [[ $(readlink "/proc/$1/exe") == *"$2"* ]]; }
+# Checks PID once setpriv has executed PROGRAM in its place (before that the
+# PID is still a fork of this script, which has dropped nothing yet).
+check_no_clock_of() {
+  wait_for "$2 started" started_as "$1" "$2"
+  check_no_clock "$1"
+}
 
 # A prefix of this run (after start_display: wine's desktop process takes
 # the display it finds at its start), hard-linked from BUILD_DIR/wine/template (made
@@ -76,9 +83,7 @@ start_wine_prefix() {
   # The wineserver floods its output when a pty closes: it goes to a file.
   "${no_clock[@]}" "$wineserver" -f -p >"$work/wineserver.out" 2>&1 &
   server_pid=$!
-  started_as() { [[ $(readlink "/proc/$1/exe") == *"$2"* ]]; }
-  wait_for "the wineserver" started_as "$server_pid" wineserver
-  check_no_clock "$server_pid"
+  check_no_clock_of "$server_pid" wineserver
   mkdir -p "$prefix/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
   # Without a window manager wine draws the window frames itself.
@@ -103,14 +108,11 @@ start_notification_area() {
   wait_for "the notification area" xdotool search --onlyvisible --name '^panel$'
 }
 
-# Starts EXE under wine in DIR; checked once setpriv has executed wine in
-# its place (before that the PID is still this script's fork).
+# Starts EXE under wine in DIR, checked once wine runs.
 start_program() {
   (cd "$2" && exec "${no_clock[@]}" "$wine" "$1") >"$work/program.out" 2>&1 &
   program_pid=$!
-  started_wine() { [[ $(readlink "/proc/$program_pid/exe") == */wine* ]]; }
-  wait_for "the program's start" started_wine
-  check_no_clock "$program_pid"
+  check_no_clock_of "$program_pid" /wine
 }
 
 status_visible() { xdotool search --onlyvisible --name '^Orvik - GPS Time$' | grep -q .; }

@@ -55,7 +55,7 @@ sim_pid=$!
 sim_started=$SECONDS
 pids+=("$sim_pid")
 wait_for "the simulator's pty" test -L "$work/sim/COM2"
-check_no_clock "$sim_pid"
+check_no_clock_of "$sim_pid" gpstime-sim
 ln -sfn "$(readlink -f "$work/sim/COM2")" "$WINEPREFIX/dosdevices/com2"
 
 # COM2, NMEA 0183, logging on; GMT difference 2 h.
@@ -89,7 +89,7 @@ wait_for "the status window's time moving" time_moves
   >"$work/client.log" 2>&1 &
 client_pid=$!
 pids+=("$client_pid")
-check_no_clock "$client_pid"
+check_no_clock_of "$client_pid" gpstime-client
 client_ended() { [[ ! -e /proc/$client_pid ]] || grep -q '^State:.*Z' "/proc/$client_pid/status"; }
 wait_for "the client's three records" client_ended
 wait "$client_pid" || fail "the client received no records: $(cat "$work/client.log")"
