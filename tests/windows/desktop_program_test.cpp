@@ -138,6 +138,34 @@ TEST_F(DesktopProgramTest, CommandsMenuIsEnabledForMotorolaOnly) {
   EXPECT_TRUE(CommandsMenuEnabled());
 }
 
+// The edit field of `window` that shows `text`; null when none does.
+HWND EditShowing(HWND window, const std::wstring& text) {
+  for (HWND child = ::FindWindowExW(window, nullptr, L"Edit", nullptr); child != nullptr;
+       child = ::FindWindowExW(window, child, L"Edit", nullptr)) {
+    wchar_t shown[16] = {};
+    ::GetWindowTextW(child, shown, 16);
+    if (shown == text) return child;
+  }
+  return nullptr;
+}
+
+TEST_F(DesktopProgramTest, SetupDialogAppliesItsEditsWhenAnotherWindowIsActivated) {
+  SetSettings(core::Settings{});
+  Start();
+  const HWND setup = program_->setupDialog().handle();
+  const auto activate = [](HWND window) { ::SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0); };
+  activate(setup);  // shows the settings
+  const HWND field = EditShowing(setup, L"60");  // the clock-updating interval
+  ASSERT_NE(field, nullptr);
+  ::SetWindowTextW(field, L"30");
+  activate(program_->statusWindow().handle());  // the operator left the dialog
+  EXPECT_TRUE(RunUntil([&] {
+    return service_->settings().ClockUpdateIntervalText == "30" && service_->AcquisitionRunning();
+  }));
+  EXPECT_NE(files_.Get(core::kSettingsFileName).value_or("").find("\r\n30\r\n"),
+            std::string::npos);
+}
+
 TEST_F(DesktopProgramTest, ConnectionsWindowListsTheConnectedClients) {
   SetSettings(core::Settings{});
   Start();
