@@ -26,8 +26,8 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, service::Win32M
   tray_.SetStatusWindow(&status_);
   // The setup dialog applies and refreshes on focus moves between the
   // program's own windows, so it hears of every activation of them.
-  for (Window* window : std::initializer_list<Window*>{&tray_, &status_, &setup_, &about_,
-                                                       &connections_}) {
+  for (Window* window :
+       std::initializer_list<Window*>{&tray_, &status_, &setup_, &about_, &connections_}) {
     window->SetActivationObserver([this](HWND active) { setup_.WindowActivated(active); });
   }
   loop_.AddDialog(setup_.handle());
@@ -48,8 +48,8 @@ DesktopProgram::~DesktopProgram() {
   service_.server().SetClientViewObserver(nullptr);
   // The windows go one by one; none may tell the dialog of an activation
   // after it has gone.
-  for (Window* window : std::initializer_list<Window*>{&tray_, &status_, &setup_, &about_,
-                                                       &connections_}) {
+  for (Window* window :
+       std::initializer_list<Window*>{&tray_, &status_, &setup_, &about_, &connections_}) {
     window->SetActivationObserver(nullptr);
   }
   loop_.RemoveDialog(errors_.handle());
@@ -107,10 +107,10 @@ SetupFormHooks DesktopProgram::SetupHooks() {
       .settings = [this]() -> const core::Settings& { return service_.settings(); },
       .apply_settings =
           [this](const core::Settings& edited, std::function<void()> restarted) {
-            return service_.ApplySettings(
-                edited, [restarted = std::move(restarted)](const core::Status&) {
-                  if (restarted) restarted();
-                });
+            return service_.ApplySettings(edited,
+                                          [restarted = std::move(restarted)](const core::Status&) {
+                                            if (restarted) restarted();
+                                          });
           },
       .report = [this](const std::string& message) { errors_.Report(message); },
       .withdraw = [this](const std::string& message) { errors_.Withdraw(message); },

@@ -104,8 +104,8 @@ void TrayOwner::PopupAtCursor() {
   UINT flags = TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
   if (at.x > ::GetSystemMetrics(SM_CXSCREEN) / 2) flags |= TPM_RIGHTALIGN;
   if (at.y > ::GetSystemMetrics(SM_CYSCREEN) / 2) flags |= TPM_BOTTOMALIGN;
-  const UINT chosen = static_cast<UINT>(
-      ::TrackPopupMenu(popup_menu_, flags, at.x, at.y, 0, handle(), nullptr));
+  const UINT chosen =
+      static_cast<UINT>(::TrackPopupMenu(popup_menu_, flags, at.x, at.y, 0, handle(), nullptr));
   ::PostMessageW(handle(), WM_NULL, 0, 0);
   switch (chosen) {
     case kShowItem: Show1Click(); break;
