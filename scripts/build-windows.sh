@@ -4,9 +4,8 @@
 # message loop and the Win32 windows, with their tests.
 #   scripts/build-windows.sh [BUILD_DIR] [extra cmake arguments...]
 # Test executables land in BUILD_DIR/tests (default: build-windows/tests);
-# scripts/test-windows.sh runs them under wine. The programs land in
-# BUILD_DIR/bin (orvik-gpstime.exe); test programs that need a display (the
-# desktop program's wiring test) in BUILD_DIR/test-programs.
+# scripts/test-windows.sh runs them under wine. Test programs that need a
+# display (the desktop program's wiring test) land in BUILD_DIR/test-programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}
