@@ -10,10 +10,11 @@
 # ends the program in order (log "Stop", the icon gone, exit status 0).
 # Before that it runs desktop_program_test, the program's wiring on test
 # doubles, which needs the display as well.
-#   tests/windows/desktop_windows_e2e.sh BUILD_DIR
+#   tests/windows/desktop_windows_e2e.sh BUILD_DIR [LINUX_BUILD_DIR]
 # BUILD_DIR is the Windows build (its wine/template prefix made by
-# scripts/test-windows.sh); the simulator and the client come from the Linux
-# build, ORVIK_LINUX_BUILD_DIR (default build/).
+# scripts/test-windows.sh, or here when missing); the simulator and the
+# client come from the Linux build (default build/; ORVIK_LINUX_BUILD_DIR
+# too), built here when out of date.
 #
 # It runs in a network namespace of its own (unshare --net), so port 1609
 # is private to it; the namespace holds a wineserver of its own on a copy of
@@ -30,7 +31,7 @@ ip link set lo up
 source "$root/tests/windows/desktop_support.sh"
 started=$SECONDS
 
-linux_build=${ORVIK_LINUX_BUILD_DIR:-$root/build}
+linux_build=${2:-${ORVIK_LINUX_BUILD_DIR:-$root/build}}
 [[ -f $linux_build/build.ninja ]] || fail "no Linux build in $linux_build: run scripts/build.sh first"
 cmake --build "$linux_build" --target gpstime-sim gpstime-client >"$work/tools-build.log" 2>&1 ||
   fail "the simulator and the client did not build"
