@@ -98,7 +98,6 @@ save_window "$(window_titled "Setup parameters")" windows-setup.png
 open_menu  # "Exit", the bottom item; the program ends by itself
 eval "$(xdotool getwindowgeometry --shell "$(menu)")"
 xdotool mousemove --window "$(menu)" 10 $((HEIGHT - 6)) click 1
-program_ended() { [[ ! -e /proc/$program_pid ]] || grep -q '^State:.*Z' "/proc/$program_pid/status"; }
-wait_for "the program ending on 'Exit'" program_ended
+wait_for "the program ending on 'Exit'" process_ended "$program_pid"
 echo "screenshots-windows: saved in $out"
 ls "$out"/windows-*.png

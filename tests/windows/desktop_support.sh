@@ -51,6 +51,7 @@ wait_for() {
 check_no_clock() {
   "$root/scripts/check-no-clock-privilege.sh" "$1" >/dev/null || fail "PID $1 may set the clock"
 }
+process_ended() { [[ ! -e /proc/$1 ]] || grep -q '^State:.*Z' "/proc/$1/status"; }
 started_as() { [[ $(readlink "/proc/$1/exe") == *"$2"* ]]; }
 # Checks PID once setpriv has executed PROGRAM in its place (before that the
 # PID is still a fork of this script, which has dropped nothing yet).

@@ -91,8 +91,7 @@ wait_for "the status window's time moving" time_moves
 client_pid=$!
 pids+=("$client_pid")
 check_no_clock_of "$client_pid" gpstime-client
-client_ended() { [[ ! -e /proc/$client_pid ]] || grep -q '^State:.*Z' "/proc/$client_pid/status"; }
-wait_for "the client's three records" client_ended
+wait_for "the client's three records" process_ended "$client_pid"
 wait "$client_pid" || fail "the client received no records: $(cat "$work/client.log")"
 grep -q 'Start' "$work/program/GPS_log.txt" || fail "no 'Start' in the event log"
 
@@ -107,8 +106,7 @@ wait_for "the status window shown by a double click" status_visible
 open_menu  # "Exit", the bottom item
 eval "$(xdotool getwindowgeometry --shell "$(menu)")"
 xdotool mousemove --window "$(menu)" 10 $((HEIGHT - 6)) click 1
-program_ended() { [[ ! -e /proc/$program_pid ]] || grep -q '^State:.*Z' "/proc/$program_pid/status"; }
-wait_for "the program ending on 'Exit'" program_ended
+wait_for "the program ending on 'Exit'" process_ended "$program_pid"
 wait "$program_pid" || fail "the program ended with a failure"
 program_pid=
 [[ $(tail -1 "$work/program/GPS_log.txt") == *Stop* ]] || fail "'Exit' did not stop the acquisition"
