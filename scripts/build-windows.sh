@@ -6,8 +6,8 @@
 # The programs land in BUILD_DIR/bin (default: build-windows/bin), e.g.
 # orvik-gpstimed.exe, the console time server; they need no DLLs beside them.
 # Test executables land in BUILD_DIR/tests (default: build-windows/tests);
-# scripts/test-windows.sh runs them under wine. Programs the tests start
-# (the desktop windows' demo) land in BUILD_DIR/test-programs.
+# scripts/test-windows.sh runs them under wine. Test programs that need a
+# display (the desktop program's wiring test) land in BUILD_DIR/test-programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}

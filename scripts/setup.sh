@@ -8,7 +8,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
           # the Debian package (CPack with dpkg-shlibdeps) and its check
           dpkg-dev file lintian libcap2-bin adduser iproute2
           # the Windows build (mingw-w64) and its tests under wine
-          mingw-w64 g++-mingw-w64-x86-64-posix wine64 googletest)
+          mingw-w64 g++-mingw-w64-x86-64-posix wine64 googletest
+          # the Windows windows' captions in screenshots
+          fonts-wine)
 
 # The tests start chronyd themselves, in its mode that never touches the
 # clock. The system's own chrony service must never run here: it would

@@ -118,7 +118,7 @@ done
 # The desktop windows end to end under Xvfb (icon, menu, show, hide, exit).
 count=$((count + 1))
 "$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
-if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" \
+if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" "$linux_build_dir" \
    >"$run/desktop_windows_e2e.log" 2>&1; then
   echo "test-windows: desktop_windows_e2e passed"
 else

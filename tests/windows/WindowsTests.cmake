@@ -39,12 +39,17 @@ orvik_add_test(win32_main_loop_test
                SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/win32_main_loop_test.cpp
                LIBS orvik_service_win32)
 
-# The desktop windows on made-up data, for tests/windows/desktop_windows_e2e.sh
-# (not a unit test: kept out of build-windows/tests).
-add_executable(desktop_windows_demo ${CMAKE_SOURCE_DIR}/tests/windows/desktop_windows_demo.cpp)
-target_link_libraries(desktop_windows_demo PRIVATE orvik_ui_win32)
-set_target_properties(desktop_windows_demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+# The desktop program's wiring on test doubles with the real windows: it
+# needs a display, so tests/windows/desktop_windows_e2e.sh runs it under Xvfb
+# (kept out of build-windows/tests).
+add_executable(desktop_program_test ${CMAKE_SOURCE_DIR}/tests/windows/desktop_program_test.cpp
+               ${CMAKE_SOURCE_DIR}/tests/fakes/fake_serial_link.cpp
+               ${CMAKE_SOURCE_DIR}/tests/fakes/service/recording_decoders.cpp)
+target_link_libraries(desktop_program_test PRIVATE orvik_ui_win32 orvik_test_fakes GTest::gtest
+                      GTest::gtest_main)
+target_include_directories(desktop_program_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+set_target_properties(desktop_program_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY
                       ${CMAKE_BINARY_DIR}/test-programs)
-orvik_target_defaults(desktop_windows_demo)
+orvik_target_defaults(desktop_program_test)
 orvik_add_test(masked_field_test SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/masked_field_test.cpp
                LIBS orvik_ui_win32)

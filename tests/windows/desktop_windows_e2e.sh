@@ -1,99 +1,99 @@
 #!/usr/bin/env bash
-# The Windows desktop windows end to end under wine, as an operator drives
-# them: on a virtual X display (Xvfb) with a notification area (trayer), the
-# demo program's icon appears, the hidden main window hides itself, the
-# icon's menu shows and hides the status window, a double click on the icon
-# shows it, and "Exit" ends the program and takes the icon away. xdotool plays the operator.
-#   tests/windows/desktop_windows_e2e.sh BUILD_DIR
-# Run by scripts/test-windows.sh, which exports WINEPREFIX (a prefix of this
-# run) and keeps that prefix's wineserver running without CAP_SYS_TIME. The
-# demo runs under `setpriv --bounding-set -sys_time` too and is checked for
-# it before the first click.
+# The Windows desktop program end to end under wine, as an operator drives
+# it: orvik-gpstime.exe runs in a folder of its own on a virtual X display
+# (Xvfb) with a notification area (trayer), the Linux receiver simulator
+# feeds NMEA sentences into a pty mapped into the wine prefix as COM2, and
+# xdotool plays the operator. Checked: the icon appears and the small main
+# window hides itself; the icon's menu shows and hides the status window
+# and a double click shows it; the status window's time moves; a LAN client
+# on 127.0.0.1:1609 receives records; the event log gets its lines; "Exit"
+# ends the program in order (log "Stop", the icon gone, exit status 0).
+# Before that it runs desktop_program_test, the program's wiring on test
+# doubles, which needs the display as well.
+#   tests/windows/desktop_windows_e2e.sh BUILD_DIR [LINUX_BUILD_DIR]
+# BUILD_DIR is the Windows build (its wine/template prefix made by
+# scripts/test-windows.sh, or here when missing); the simulator and the
+# client come from the Linux build (default build/; ORVIK_LINUX_BUILD_DIR
+# too), built here when out of date.
+#
+# It runs in a network namespace of its own (unshare --net), so port 1609
+# is private to it; the namespace holds a wineserver of its own on a copy of
+# the template prefix (wine's sockets live in the wineserver). Every program
+# runs under `setpriv --bounding-set -sys_time` and is checked for it, the
+# program before the simulator's first sentence.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build_dir=$1
-demo=$build_dir/test-programs/desktop_windows_demo.exe
-wine=/usr/lib/wine/wine64
-no_clock=(setpriv --bounding-set -sys_time --)
-: "${WINEPREFIX:?run by scripts/test-windows.sh}"
+build_dir=$(cd "${1:?usage: desktop_windows_e2e.sh BUILD_DIR}" && pwd)
+if [[ -z ${ORVIK_PRIVATE_NETWORK:-} ]]; then
+  ORVIK_PRIVATE_NETWORK=1 exec unshare --net -- "$0" "$@"
+fi
+ip link set lo up
+source "$root/tests/windows/desktop_support.sh"
+started=$SECONDS
 
-work=$(mktemp -d)
-xvfb_pid= trayer_pid= demo_pid=
-cleanup() {
-  for pid in $demo_pid $trayer_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+linux_build=${2:-${ORVIK_LINUX_BUILD_DIR:-$root/build}}
+[[ -f $linux_build/build.ninja ]] || fail "no Linux build in $linux_build: run scripts/build.sh first"
+cmake --build "$linux_build" --target gpstime-sim gpstime-client >"$work/tools-build.log" 2>&1 ||
+  fail "the simulator and the client did not build"
+linux_bin=$linux_build/bin
+program=$build_dir/bin/orvik-gpstime.exe
 
-fail() {
-  echo "desktop windows: $*" >&2
-  echo "--- demo output:" >&2
-  cat "$work/demo.out" "$work/demo.err" >&2 2>/dev/null || true
-  exit 1
-}
+start_display
+start_wine_prefix "$build_dir"
+start_notification_area
 
-# Runs the command until it succeeds, for at most 20 s.
-wait_for() {
-  local what=$1
-  shift
-  for _ in $(seq 200); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  fail "gave up waiting: $what"
-}
+# The program's wiring on test doubles first (it needs the display too).
+timeout 120 "${no_clock[@]}" "$wine" "$build_dir/test-programs/desktop_program_test.exe" \
+  --gtest_brief=1 >"$work/desktop_program_test.log" 2>&1 || fail "desktop_program_test failed"
 
-# Xvfb picks a free display number itself and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display_known() { [[ -s $work/display ]]; }
-wait_for "the X display's number" display_known
-export DISPLAY=:$(head -1 "$work/display")
-wait_for "the X display" xdpyinfo
+# The simulator links its pty as COM2 at once and is silent for its start
+# delay: by then the program must have been checked.
+sim_delay=6
+mkdir -p "$work/sim" "$work/program"
+"${no_clock[@]}" "$linux_bin/gpstime-sim" --dir "$work/sim" --port 2 --protocol nmea \
+  --start-delay "$sim_delay" --duration 90 >"$work/sim.log" 2>&1 &
+sim_pid=$!
+sim_started=$SECONDS
+pids+=("$sim_pid")
+wait_for "the simulator's pty" test -L "$work/sim/COM2"
+check_no_clock_of "$sim_pid" gpstime-sim
+ln -sfn "$(readlink -f "$work/sim/COM2")" "$WINEPREFIX/dosdevices/com2"
 
-# Without a window manager wine draws the window frames itself.
-"${no_clock[@]}" "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
-  >"$work/reg.log" 2>&1
-trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 32 \
-  >"$work/trayer.log" 2>&1 &
-trayer_pid=$!
-wait_for "the notification area" xdotool search --onlyvisible --name '^panel$'
+# COM2, NMEA 0183, logging on; GMT difference 2 h.
+printf '%s\r\n' 2 2 1 60 ';ONLY_MIN_SEC' ';SOUND_DISABLED' ';SUMMER_TIME' 3 3 10 4 0 NMEA_0183 \
+  LOGGING_ENABLED >"$work/program/GPS_parm.txt"
+start_program "$program" "$work/program"
+((SECONDS - sim_started < sim_delay)) || fail "the program was checked after the receiver began"
 
-"${no_clock[@]}" "$wine" "$demo" >"$work/demo.out" 2>"$work/demo.err" &
-demo_pid=$!
-# Checked once setpriv has executed wine in its place (before that the PID
-# is still this script's fork, which has not dropped anything yet).
-started_wine() { [[ $(readlink "/proc/$demo_pid/exe") == */wine* ]]; }
-wait_for "the demo's start" started_wine
-"$root/scripts/check-no-clock-privilege.sh" "$demo_pid" >/dev/null || fail "clock privilege held"
-
-status_visible() { xdotool search --onlyvisible --name '^Orvik - GPS Time$'; }
-status_hidden() { ! status_visible; }
-icon() { xdotool search --onlyvisible --classname '^explorer\.exe$' | head -1; }
-# The icon's popup menu: the demo's visible window without a title.
-menu() {
-  local window
-  for window in $(xdotool search --onlyvisible --classname '^desktop_windows_demo\.exe$'); do
-    if [[ -z $(xdotool getwindowname "$window") ]]; then echo "$window"; return 0; fi
-  done
-  return 1
-}
-open_menu() {
-  xdotool mousemove --window "$(icon)" 10 15 click 3
-  wait_for "the icon's menu" menu
-}
-
-wait_for "the icon" grep -q '^icon shown' "$work/demo.out"
 wait_for "the icon docked" icon
-# Two display ticks after start the small main window hides itself.
+# Two display ticks after a completed start-up the small main window hides itself.
 wait_for "the main window hiding itself" status_hidden
 
 open_menu  # "&Show", the top item, by a click
 xdotool mousemove --window "$(menu)" 10 5 click 1
 wait_for "the status window shown by '&Show'" status_visible
+
+# The receiver's time reaches the status window: its picture changes
+# from one display tick to the next.
+status=$(xdotool search --onlyvisible --name '^Orvik - GPS Time$' | head -1)
+picture() { import -window "$status" "$work/status-$1.png"; }
+time_moves() {
+  picture a
+  sleep 1.2
+  picture b
+  ! cmp -s <(convert "$work/status-a.png" rgb:-) <(convert "$work/status-b.png" rgb:-)
+}
+wait_for "the status window's time moving" time_moves
+
+# A LAN client receives records, and the event log has "Start".
+"${no_clock[@]}" "$linux_bin/gpstime-client" --host 127.0.0.1 --port 1609 --count 3 \
+  >"$work/client.log" 2>&1 &
+client_pid=$!
+pids+=("$client_pid")
+check_no_clock_of "$client_pid" gpstime-client
+wait_for "the client's three records" process_ended "$client_pid"
+wait "$client_pid" || fail "the client received no records: $(cat "$work/client.log")"
+grep -q 'Start' "$work/program/GPS_log.txt" || fail "no 'Start' in the event log"
 
 open_menu  # "&Hide" by its key, the pointer over the menu
 xdotool mousemove --window "$(menu)" 10 5 key h
@@ -106,10 +106,10 @@ wait_for "the status window shown by a double click" status_visible
 open_menu  # "Exit", the bottom item
 eval "$(xdotool getwindowgeometry --shell "$(menu)")"
 xdotool mousemove --window "$(menu)" 10 $((HEIGHT - 6)) click 1
-demo_ended() { [[ ! -e /proc/$demo_pid ]] || grep -q '^State:.*Z' "/proc/$demo_pid/status"; }
-wait_for "the program ending on 'Exit'" demo_ended
-wait "$demo_pid" || fail "the program ended with a failure"
-demo_pid=
-grep -q '^exit' "$work/demo.out" || fail "'Exit' did not end the program in order"
+wait_for "the program ending on 'Exit'" process_ended "$program_pid"
+wait "$program_pid" || fail "the program ended with a failure"
+program_pid=
+[[ $(tail -1 "$work/program/GPS_log.txt") == *Stop* ]] || fail "'Exit' did not stop the acquisition"
 [[ -z $(icon) ]] || fail "the icon stayed after 'Exit'"
-echo "desktop windows: icon, menu, show, hide, double click and exit work under wine"
+echo "desktop program: icon, menu, show, hide, double click, time, client, log and exit work" \
+  "under wine ($((SECONDS - started)) s)"

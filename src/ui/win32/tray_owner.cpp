@@ -99,9 +99,13 @@ void TrayOwner::PopupAtCursor() {
   if (!::GetCursorPos(&at)) return;
   // Without the foreground the menu would not close when clicked elsewhere.
   ::SetForegroundWindow(handle());
-  const UINT chosen = static_cast<UINT>(::TrackPopupMenu(
-      popup_menu_, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, handle(),
-      nullptr));
+  // It opens towards the middle of the screen, so that it never covers the
+  // icon it belongs to, wherever the notification area is.
+  UINT flags = TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
+  if (at.x > ::GetSystemMetrics(SM_CXSCREEN) / 2) flags |= TPM_RIGHTALIGN;
+  if (at.y > ::GetSystemMetrics(SM_CYSCREEN) / 2) flags |= TPM_BOTTOMALIGN;
+  const UINT chosen =
+      static_cast<UINT>(::TrackPopupMenu(popup_menu_, flags, at.x, at.y, 0, handle(), nullptr));
   ::PostMessageW(handle(), WM_NULL, 0, 0);
   switch (chosen) {
     case kShowItem: Show1Click(); break;

@@ -1,0 +1,55 @@
+// orvik-gpstime.exe: the desktop time server for Windows. No arguments;
+// works in its current directory ("GPS_parm.txt", "timeouts.txt",
+// "GPS_log.txt"; the receiver on COM<n>). After start-up it lives in the
+// notification area ("GPS Time"); "Exit" in the icon's menu ends it in order.
+#include <winsock2.h>  // before windows.h
+#include <windows.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/win32/win32_serial_link.h"
+#include "platform/win32/win32_system_clock.h"
+#include "platform/win32/win32_text_files.h"
+#include "platform/win32/win32_time_privilege.h"
+#include "service/file_event_log.h"
+#include "service/gps_time_service.h"
+#include "service/win32/win32_main_loop.h"
+#include "service/win32/winsock_session.h"
+#include "ui/win32/desktop_program.h"
+#include "ui/win32/error_box.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace orvik;
+  const service::WinsockSession winsock;
+  service::Win32MainLoop loop;
+
+  const std::filesystem::path working_dir = ".";
+  platform::Win32SystemClock clock;
+  platform::Win32TextFiles files(working_dir);
+  platform::Win32TimePrivilege privilege;
+  // The event log's notices can come from the acquisition thread: they are
+  // posted to the main thread and shown in a box of their own.
+  ui::win32::ErrorBox log_notices;
+  loop.AddDialog(log_notices.handle());
+  service::FileEventLog log(working_dir, [&loop, &log_notices](const std::string& message) {
+    loop.Post([&log_notices, message] { log_notices.Report(message); });
+  });
+  {
+    service::GpsTimeService service(service::ServiceEnvironment{
+        .clock = clock,
+        .files = files,
+        .privilege = privilege,
+        .log = log,
+        .loop = loop,
+        .working_dir = working_dir,
+        .make_link = [] { return std::make_unique<platform::Win32SerialLink>(); },
+        .make_refclock_socket = {},
+    });
+    ui::win32::DesktopProgram program(service, loop);
+    loop.Run();
+  }
+  loop.RemoveDialog(log_notices.handle());
+  return 0;
+}
