@@ -1,5 +1,5 @@
 // Prints what one blocking hand-over from a second thread to the main thread
-// costs on each main-loop backend (qt, poll), the way the acquisition thread
+// costs on each main-loop backend (qt, epoll), the way the acquisition thread
 // hands every time record to the time server, with 0, 1000 and 4096 idle
 // connections watched beside it as a server's clients would be:
 //   to work:    from the RunInMainThread call until the work starts (µs)
@@ -27,7 +27,7 @@
 #include "bench/bench_support.h"
 #include "platform/open_file_limit.h"
 #include "platform/unique_fd.h"
-#include "service/posix/poll_main_loop.h"
+#include "service/posix/epoll_main_loop.h"
 #include "service/qt/qt_main_loop.h"
 
 namespace {
@@ -74,7 +74,7 @@ void Measure(const char* name, orvik::service::MainLoop& loop, int idle, int rou
   loop.Run();
   worker.join();
   const double cpu_us = (orvik::bench::CpuSeconds(RUSAGE_SELF) - cpu_before) * 1e6 / rounds;
-  std::printf("%-4s idle=%-5d to work p50/p99 %5.1f / %6.1f µs   round trip p50/p99 %5.1f / %6.1f µs"
+  std::printf("%-5s idle=%-5d to work p50/p99 %5.1f / %6.1f µs   round trip p50/p99 %5.1f / %6.1f µs"
               "   CPU %6.1f µs per hand-over\n",
               name, idle, Percentile(to_work, 0.5) / 1e3, Percentile(to_work, 0.99) / 1e3,
               Percentile(round_trip, 0.5) / 1e3, Percentile(round_trip, 0.99) / 1e3, cpu_us);
@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
       Measure("qt", qt, idle, rounds);
     }
     {
-      orvik::service::PollMainLoop poll;
-      Measure("poll", poll, idle, rounds);
+      orvik::service::EpollMainLoop epoll;
+      Measure("epoll", epoll, idle, rounds);
     }
   }
   return 0;

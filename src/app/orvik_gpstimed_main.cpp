@@ -21,7 +21,7 @@
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
-#include "service/posix/poll_main_loop.h"
+#include "service/posix/epoll_main_loop.h"
 
 namespace {
 
@@ -48,8 +48,9 @@ int main(int argc, char* argv[]) {
   platform::OpenMissingStandardDescriptors();
   platform::PrepareProcessSignals();
   platform::RaiseOpenFileLimit();  // one descriptor per LAN client
-  // poll() alone, no Qt: a server's memory stays small.
-  service::PollMainLoop loop;
+  // epoll alone, no Qt: a server's memory stays small, and a pass of the
+  // loop costs what is ready, not how many clients are connected.
+  service::EpollMainLoop loop;
 
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");

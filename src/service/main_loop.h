@@ -1,7 +1,7 @@
 // MainLoop: the main thread's event loop as the service layer sees it. The
 // service, the time server and the programs are written against it; a thin
 // backend implements it on each platform (a Qt event loop for the desktop
-// program, the Windows message loop, a poll() loop for the headless
+// program, the Windows message loop, an epoll loop for the headless
 // program). Everything the loop runs (posted work, timers, socket
 // notifications) runs in the main thread, one piece after another: no
 // handler ever runs inside another.

@@ -1,6 +1,6 @@
-// The poll() backend of the main loop: the common contract, and what a
+// The epoll backend of the main loop: the common contract, and what a
 // callback may do to the other timers and watches of the same pass.
-#include "service/posix/poll_main_loop.h"
+#include "service/posix/epoll_main_loop.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "support/main_loop_contract.h"
 #include "support/socket_pair_backend.h"
@@ -19,12 +20,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-INSTANTIATE_TYPED_TEST_SUITE_P(Poll, MainLoopContract, SocketPairBackend<service::PollMainLoop>);
+INSTANTIATE_TYPED_TEST_SUITE_P(Epoll, MainLoopContract, SocketPairBackend<service::EpollMainLoop>);
 
 // Two timers due in one pass and two sockets readable in one pass: the first
 // callback of each destroys the other, which then never runs.
-TEST(PollMainLoopTest, ACallbackDestroysWhatTheSamePassWouldRunNext) {
-  service::PollMainLoop loop;
+TEST(EpollMainLoopTest, ACallbackDestroysWhatTheSamePassWouldRunNext) {
+  service::EpollMainLoop loop;
   int first_timer = 0, second_timer = 0;
   std::unique_ptr<service::LoopTimer> timers[2];
   timers[0] = loop.MakeTimer([&] {
@@ -61,11 +62,43 @@ TEST(PollMainLoopTest, ACallbackDestroysWhatTheSamePassWouldRunNext) {
   EXPECT_EQ(second_watch, 0);
 }
 
+// Only the newest watch of a descriptor number runs, and the older one, when
+// destroyed afterwards, leaves the newer one's registration alone: whether
+// the newer one watches the same socket or a new socket that got the number
+// of one closed under its watch.
+TEST(EpollMainLoopTest, TheNewestWatchOfADescriptorNumberIsTheOneThatRuns) {
+  for (const bool reuse_closed_number : {false, true}) {
+    SCOPED_TRACE(reuse_closed_number ? "closed, number reused" : "same socket");
+    service::EpollMainLoop loop;
+    auto [ours, peer] = MakeSocketPair();
+    const int number = ours.get();
+    int older = 0, newer = 0;
+    auto first = loop.WatchSocket(number, [&] { ++older; }, [] {});
+    if (reuse_closed_number) {
+      ours.reset();
+      std::tie(ours, peer) = MakeSocketPair();
+      ASSERT_EQ(ours.get(), number) << "the new socket did not get the closed number";
+    }
+    auto second = loop.WatchSocket(
+        number,
+        [&] {
+          ++newer;
+          loop.Quit();
+        },
+        [] {});
+    first.reset();
+    ASSERT_EQ(::write(peer.get(), "x", 1), 1);
+    RunBounded(loop);
+    EXPECT_EQ(older, 0);
+    EXPECT_EQ(newer, 1);
+  }
+}
+
 // Counts what reaches the queue, so a test knows a hand-over is waiting.
-class CountedPostLoop : public service::PollMainLoop {
+class CountedPostLoop : public service::EpollMainLoop {
  public:
   void Post(std::function<void()> work) override {
-    service::PollMainLoop::Post(std::move(work));
+    service::EpollMainLoop::Post(std::move(work));
     ++posted;
   }
   std::atomic<int> posted{0};
@@ -73,7 +106,7 @@ class CountedPostLoop : public service::PollMainLoop {
 
 // A thread waiting in RunInMainThread goes on when the loop is destroyed with
 // its work still queued; the work never runs.
-TEST(PollMainLoopTest, DestroyingTheLoopReleasesAWaitingHandOver) {
+TEST(EpollMainLoopTest, DestroyingTheLoopReleasesAWaitingHandOver) {
   auto loop = std::make_unique<CountedPostLoop>();
   std::atomic<bool> ran{false}, returned{false};
   std::thread worker([&, target = loop.get()] {
