@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ui/logic/setup_layout.h"
 #include "ui/qt/form_helpers.h"
 #include "ui/qt/masked_edit.h"
 #include "ui/qt/screen_fit.h"
@@ -32,28 +33,10 @@ QString ToField(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-struct Place {
-  const char* name;
-  int x, y;
-};
-// The controls and captions of the settings list at their places; the
-// receiver delay's and the chrony socket's are placed from the others.
-constexpr Place kPlaces[] = {
-    {"Label1", 16, 132},   {"Label2", 16, 156},    {"Label3", 16, 23},     {"Label6", 16, 49},
-    {"Label7", 16, 268},   {"Label8", 16, 292},    {"Label9", 16, 316},    {"Label10", 16, 340},
-    {"Label11", 225, 23},  {"Label12", 18, 76},    {"MaskEdit2", 189, 21}, {"MaskEdit9", 261, 21},
-    {"MaskEdit4", 215, 48}, {"MaskEdit1", 52, 130}, {"MaskEdit3", 213, 154},
-    {"MaskEdit5", 224, 268}, {"MaskEdit6", 224, 292}, {"MaskEdit7", 224, 316},
-    {"MaskEdit8", 224, 340}, {"ComboBox1", 78, 73}, {"CheckBox1", 16, 180},
-    {"CheckBox2", 16, 212}, {"CheckBox3", 16, 244}, {"ReceiverDelayEdit", 0, 210},
-    {"ReceiverDelayLabel", 0, 212}, {"ChronySocketEdit", 0, 130}, {"ChronySocketLabel", 0, 132},
-};
 
 QPoint PlaceOf(std::string_view name) {
-  for (const Place& place : kPlaces) {
-    if (name == place.name) return QPoint(place.x, place.y);
-  }
-  return QPoint();
+  const SetupPlace p = SetupPlaceOf(name);
+  return QPoint(p.x, p.y);
 }
 
 QString Latin1(std::string_view text) {

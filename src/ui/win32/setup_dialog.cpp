@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "ui/logic/setup_layout.h"
 #include "ui/win32/masked_field.h"
 
 namespace orvik::ui::win32 {
@@ -18,22 +19,6 @@ constexpr int kEdgeMargin = 8;
 constexpr int kCheckBoxExtra = 24;  // the box and its gap before the caption
 constexpr UINT kApplyMessage = WM_APP + 10;
 
-struct Place {
-  const char* name;
-  int x, y;
-};
-// The controls and captions of the settings list at their places; the
-// receiver delay's and the chrony socket's are placed from the others.
-constexpr Place kPlaces[] = {
-    {"Label1", 16, 132},   {"Label2", 16, 156},    {"Label3", 16, 23},     {"Label6", 16, 49},
-    {"Label7", 16, 268},   {"Label8", 16, 292},    {"Label9", 16, 316},    {"Label10", 16, 340},
-    {"Label11", 225, 23},  {"Label12", 18, 76},    {"MaskEdit2", 189, 21}, {"MaskEdit9", 261, 21},
-    {"MaskEdit4", 215, 48}, {"MaskEdit1", 52, 130}, {"MaskEdit3", 213, 154},
-    {"MaskEdit5", 224, 268}, {"MaskEdit6", 224, 292}, {"MaskEdit7", 224, 316},
-    {"MaskEdit8", 224, 340}, {"ComboBox1", 78, 73}, {"CheckBox1", 16, 180},
-    {"CheckBox2", 16, 212}, {"CheckBox3", 16, 244}, {"ReceiverDelayEdit", 0, 210},
-    {"ReceiverDelayLabel", 0, 212}, {"ChronySocketEdit", 0, 130}, {"ChronySocketLabel", 0, 132},
-};
 // Tab order: top to bottom, and left to right within a row.
 constexpr const char* kTabOrder[] = {
     "MaskEdit2", "MaskEdit9", "MaskEdit4", "ComboBox1", "MaskEdit1", "ChronySocketEdit",
@@ -41,10 +26,8 @@ constexpr const char* kTabOrder[] = {
     "MaskEdit6", "MaskEdit7", "MaskEdit8"};
 
 POINT PlaceOf(std::string_view name) {
-  for (const Place& place : kPlaces) {
-    if (name == place.name) return POINT{place.x, place.y};
-  }
-  return POINT{0, 0};
+  const SetupPlace p = SetupPlaceOf(name);
+  return POINT{p.x, p.y};
 }
 
 RECT ChildRect(HWND child) {
