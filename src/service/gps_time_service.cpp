@@ -20,7 +20,9 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
       next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {}
 
-GpsTimeService::~GpsTimeService() {
+GpsTimeService::~GpsTimeService() { EndAtOnce(); }
+
+void GpsTimeService::EndAtOnce() {
   // Whoever asked for a step is going away with the program.
   ending_ = true;
   next_step_timer_->Stop();

@@ -115,6 +115,10 @@ class GpsTimeService {
   // body), after any step asked for earlier. `done` (may be empty) runs once
   // it has ended.
   void StopAcquisition(std::function<void()> done = {});
+  // Ends the acquisition now, without the main loop, and drops every step
+  // asked for: for the end of a session, when the system ends the process
+  // as soon as the program returns. The thread still writes "Stop".
+  void EndAtOnce();
 
   // Receives a restart's result: the error of its start-up sequence, or ok.
   using RestartDone = std::function<void(const core::Status&)>;

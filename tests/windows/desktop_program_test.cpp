@@ -197,5 +197,16 @@ TEST_F(DesktopProgramTest, ExitEndsTheLoopOnlyOnceTheAcquisitionHasStopped) {
   EXPECT_FALSE(service_->AcquisitionRunning());
 }
 
+// Windows ends the process as soon as WM_ENDSESSION returns: the acquisition
+// must have ended by then, without the loop.
+TEST_F(DesktopProgramTest, EndOfTheSessionEndsTheAcquisitionBeforeReturning) {
+  SetSettings(core::Settings{});
+  Start();
+  ASSERT_TRUE(service_->AcquisitionRunning());
+  ::SendMessageW(program_->trayOwner().handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_FALSE(service_->AcquisitionRunning());
+  EXPECT_FALSE(program_->trayOwner().IconShown());
+}
+
 }  // namespace
 }  // namespace orvik::testing

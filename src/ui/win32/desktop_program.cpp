@@ -71,6 +71,7 @@ TrayOwnerHooks DesktopProgram::TrayHooks() {
               }
             });
           },
+      .end_session = [this] { service_.EndAtOnce(); },
       .watchdog_tick =
           [this] {
             service_.WatchdogTick();

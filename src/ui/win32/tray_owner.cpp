@@ -35,14 +35,18 @@ TrayOwner::TrayOwner(HICON icon, TrayOwnerHooks hooks)
 TrayOwner::~TrayOwner() {
   ::KillTimer(handle(), kWatchdogTimer);
   ::KillTimer(handle(), kAreaRetryTimer);
-  if (icon_shown_) {
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = handle();
-    data.uID = kIconId;
-    ::Shell_NotifyIconW(NIM_DELETE, &data);
-  }
+  RemoveIcon();
   ::DestroyMenu(popup_menu_);
+}
+
+void TrayOwner::RemoveIcon() {
+  if (!icon_shown_) return;
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = handle();
+  data.uID = kIconId;
+  ::Shell_NotifyIconW(NIM_DELETE, &data);
+  icon_shown_ = false;
 }
 
 bool TrayOwner::AddIcon() {
@@ -82,14 +86,7 @@ void TrayOwner::Exit1Click() {
   ::KillTimer(handle(), kWatchdogTimer);
   ::KillTimer(handle(), kAreaRetryTimer);
   if (hooks_.stop_acquisition) hooks_.stop_acquisition();
-  if (icon_shown_) {
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = handle();
-    data.uID = kIconId;
-    ::Shell_NotifyIconW(NIM_DELETE, &data);
-    icon_shown_ = false;
-  }
+  RemoveIcon();
   Hide();
   if (hooks_.quit) hooks_.quit();
 }
@@ -148,6 +145,14 @@ LRESULT TrayOwner::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;  // Windows may shut down or log off
+    case WM_ENDSESSION:
+      // The acquisition ends (its "Stop" written) before Windows ends the
+      // process; the icon goes with it.
+      if (wparam != FALSE) {
+        if (hooks_.end_session) hooks_.end_session();
+        RemoveIcon();
+      }
+      return 0;
     case WM_CLOSE:
       // This is the program's main window: closing it ends the program.
       Exit1Click();

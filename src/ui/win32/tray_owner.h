@@ -26,6 +26,9 @@ namespace orvik::ui::win32 {
 struct TrayOwnerHooks {
   std::function<void()> stop_acquisition;  // "Exit": before the program ends
   std::function<void()> quit;              // ends the main loop
+  // The session ends (log-off, shut-down): the system ends the process as
+  // soon as the message returns, so this must end the program's work now.
+  std::function<void()> end_session;
   std::function<void()> watchdog_tick;     // every 60 s
   // Runs once when a notification area that was missing took the icon.
   std::function<void()> notification_area_appeared;
@@ -57,6 +60,9 @@ class TrayOwner : public Window {
   void Hide1Click();
   void PopupAtCursor();
   void OnIconMessage(LPARAM mouse_message);
+
+  // Takes the icon out of the notification area, if it is there.
+  void RemoveIcon();
 
   const TrayOwnerHooks hooks_;
   const HICON icon_;
