@@ -13,6 +13,8 @@
 #include <climits>
 #include <utility>
 
+#include "core/read_deadlines.h"
+
 namespace orvik::platform {
 namespace {
 
@@ -78,13 +80,6 @@ core::MonotonicNanos MonotonicNow() {
       .count();
 }
 
-std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a,
-                                          std::optional<Clock::time_point> b) {
-  if (!a) return b;
-  if (!b) return a;
-  return std::min(*a, *b);
-}
-
 }  // namespace
 
 PosixSerialLink::PosixSerialLink() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -131,19 +126,7 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
   std::size_t count = TakeBuffered(buffer);
   if (count == n) return {true, n};
 
-  // The total limit runs from the start of the read; the interval limit
-  // from the latest byte, and only once a first byte has arrived.
-  const Clock::time_point start = Clock::now();
-  std::optional<Clock::time_point> total_deadline;
-  if (timeouts_.read_total_per_byte != 0 || timeouts_.read_total_constant != 0) {
-    total_deadline = start + milliseconds(std::int64_t{timeouts_.read_total_per_byte} *
-                                              static_cast<std::int64_t>(n) +
-                                          timeouts_.read_total_constant);
-  }
-  std::optional<Clock::time_point> interval_deadline;
-  if (count > 0 && timeouts_.read_interval != 0) {
-    interval_deadline = start + milliseconds(timeouts_.read_interval);
-  }
+  core::ReadDeadlines deadlines(timeouts_, n, count > 0, Clock::now());
   // True right after a wait for the line: the next chunk is read promptly.
   bool after_wait = false;
   while (true) {
@@ -156,9 +139,7 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
       rx_end_ = static_cast<std::size_t>(got);
       count += TakeBuffered(buffer.subspan(count));
       if (count == n) return {true, n};
-      if (timeouts_.read_interval != 0) {
-        interval_deadline = Clock::now() + milliseconds(timeouts_.read_interval);
-      }
+      deadlines.BytesArrived(Clock::now());
       continue;
     }
     if (got < 0 && errno == EINTR) continue;
@@ -167,7 +148,7 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
       ReleasePort();
       return {false, count};
     }
-    switch (WaitForPort(POLLIN, Earliest(total_deadline, interval_deadline))) {
+    switch (WaitForPort(POLLIN, deadlines.Next())) {
       case WaitResult::kReady:
         after_wait = true;
         break;

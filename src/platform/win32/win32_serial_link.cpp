@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/read_deadlines.h"
 #include "platform/win32/monotonic_nanos.h"
 
 namespace orvik::platform {
@@ -19,13 +20,6 @@ constexpr milliseconds kWriteCapWithoutTimeouts{3000};
 constexpr DWORD kCancelGraceMs = 2000;
 // Bytes read and dropped at most by a purge, in chunks of the receive buffer.
 constexpr int kMaxDrainChunks = 16;
-
-std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a,
-                                          std::optional<Clock::time_point> b) {
-  if (!a) return b;
-  if (!b) return a;
-  return std::min(*a, *b);
-}
 
 // Raw 8N1 at `baud`, no software flow control, no character replacement,
 // RTS off, transfers not aborted on line errors. Hardware output flow
@@ -121,22 +115,10 @@ ReadOutcome Win32SerialLink::ReadExact(std::span<std::uint8_t> buffer) {
   std::size_t count = TakeBuffered(buffer);
   if (count == n) return {true, n};
 
-  // The total limit runs from the start of the read; the interval limit
-  // from the latest byte, and only once a first byte has arrived.
-  const Clock::time_point start = Clock::now();
-  std::optional<Clock::time_point> total_deadline;
-  if (timeouts_.read_total_per_byte != 0 || timeouts_.read_total_constant != 0) {
-    total_deadline = start + milliseconds(std::int64_t{timeouts_.read_total_per_byte} *
-                                              static_cast<std::int64_t>(n) +
-                                          timeouts_.read_total_constant);
-  }
-  std::optional<Clock::time_point> interval_deadline;
-  if (count > 0 && timeouts_.read_interval != 0) {
-    interval_deadline = start + milliseconds(timeouts_.read_interval);
-  }
+  core::ReadDeadlines deadlines(timeouts_, n, count > 0, Clock::now());
   while (true) {
     const DWORD queued = QueuedBytes();
-    const std::optional<Clock::time_point> deadline = Earliest(total_deadline, interval_deadline);
+    const std::optional<Clock::time_point> deadline = deadlines.Next();
     // With nothing queued, one byte is awaited: it is read the moment it
     // arrives, so its chunk is prompt.
     const bool waiting = queued == 0;
@@ -149,9 +131,7 @@ ReadOutcome Win32SerialLink::ReadExact(std::span<std::uint8_t> buffer) {
       rx_end_ = got.count;
       count += TakeBuffered(buffer.subspan(count));
       if (count == n) return {true, n};
-      if (timeouts_.read_interval != 0) {
-        interval_deadline = Clock::now() + milliseconds(timeouts_.read_interval);
-      }
+      deadlines.BytesArrived(Clock::now());
     }
     switch (got.result) {
       case TransferResult::kDone:
