@@ -8,6 +8,9 @@
 # Test executables land in BUILD_DIR/tests (default: build-windows/tests);
 # scripts/test-windows.sh runs them under wine. Test programs that need a
 # display (the desktop program's wiring test) land in BUILD_DIR/test-programs.
+# This script only builds: it starts no program and no wine process. Wine's
+# SetSystemTime would set this machine's clock, so scripts/test-windows.sh
+# starts every wine process under setpriv --bounding-set -sys_time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}

@@ -5,6 +5,9 @@
 # that create the service user and undo it.
 #   scripts/package.sh [OUTPUT_DIR]      (default: the checkout's top folder)
 # Then: sudo apt install ./orvik-gpstime_*.deb
+# It builds and packs only: no program of the package runs here (the package
+# test, tests/packaging/check_package.sh, runs the service without
+# CAP_SYS_TIME in a scratch root).
 # ORVIK_BUILD_DIR names an existing build to package instead of setting up
 # and building build/; only the packaged targets are brought up to date.
 set -euo pipefail

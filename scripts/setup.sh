@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12, when it is missing.
+# It starts no program of ours and no wine process (the tests do, each under
+# setpriv --bounding-set -sys_time), and keeps the system's chronyd stopped.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev

@@ -1,6 +1,8 @@
 // Win32TerminationRequests through its console handler, called as Windows
 // calls it (in a thread of its own; wine cannot deliver console events to a
-// program without a console reliably).
+// program without a console reliably). It runs under wine through
+// scripts/test-windows.sh, which starts every wine process under setpriv
+// --bounding-set -sys_time, so nothing here can set this machine's clock.
 #include "platform/win32/win32_termination_requests.h"
 
 #include <gtest/gtest.h>
