@@ -82,7 +82,9 @@ core::MonotonicNanos MonotonicNow() {
 
 }  // namespace
 
-PosixSerialLink::PosixSerialLink() : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+PosixSerialLink::PosixSerialLink()
+    : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      nudge_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 PosixSerialLink::~PosixSerialLink() { ClosePort(); }
 
@@ -112,6 +114,7 @@ void PosixSerialLink::OpenPort(const PortConfig& config) {
   // again: the loop polls for breaks on every pass.
   counts_breaks_ = last_break_count_.has_value();
   rx_begin_ = rx_end_ = 0;
+  output_since_flush_ = false;
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
   bursts_.Restart(MonotonicNow());
   open_.store(true);
@@ -130,23 +133,17 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
   // True right after a wait for the line: the next chunk is read promptly.
   bool after_wait = false;
   while (true) {
-    const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
-    if (got > 0) {
-      const core::MonotonicNanos now = MonotonicNow();
-      bursts_.OnChunk(static_cast<std::size_t>(got), now, after_wait);
-      after_wait = false;
-      rx_begin_ = 0;
-      rx_end_ = static_cast<std::size_t>(got);
-      count += TakeBuffered(buffer.subspan(count));
-      if (count == n) return {true, n};
-      deadlines.BytesArrived(Clock::now());
-      continue;
-    }
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-      // End of file or an I/O error on a terminal: the device is gone.
-      ReleasePort();
-      return {false, count};
+    switch (ReadChunk(after_wait)) {
+      case ChunkRead::kGot:
+        after_wait = false;
+        count += TakeBuffered(buffer.subspan(count));
+        if (count == n) return {true, n};
+        deadlines.BytesArrived(Clock::now());
+        continue;
+      case ChunkRead::kGone:
+        return {false, count};
+      case ChunkRead::kNone:
+        break;
     }
     switch (WaitForPort(POLLIN, deadlines.Next())) {
       case WaitResult::kReady:
@@ -159,6 +156,25 @@ ReadOutcome PosixSerialLink::ReadExact(std::span<std::uint8_t> buffer) {
         ReleasePort();
         return {false, count};
     }
+  }
+}
+
+PosixSerialLink::ChunkRead PosixSerialLink::ReadChunk(bool prompt) {
+  while (true) {
+    const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
+    if (got > 0) {
+      bursts_.OnChunk(static_cast<std::size_t>(got), MonotonicNow(), prompt);
+      rx_begin_ = 0;
+      rx_end_ = static_cast<std::size_t>(got);
+      return ChunkRead::kGot;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      // End of file or an I/O error on a terminal: the device is gone.
+      ReleasePort();
+      return ChunkRead::kGone;
+    }
+    return ChunkRead::kNone;
   }
 }
 
@@ -176,6 +192,7 @@ void PosixSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
   const Clock::time_point deadline = Clock::now() + limit;
 
   std::size_t written = 0;
+  output_since_flush_ = true;
   while (written < bytes.size()) {
     const ssize_t put = ::write(port_fd_.get(), bytes.data() + written, bytes.size() - written);
     if (put > 0) {
@@ -246,6 +263,41 @@ void PosixSerialLink::IdleWait(std::chrono::milliseconds duration) {
   }
 }
 
+void PosixSerialLink::AwaitInput(milliseconds limit) {
+  std::lock_guard lock(io_mutex_);
+  if (!Usable() || rx_begin_ != rx_end_) return;
+  // The bytes that come are read into the link's buffer at once, as a read
+  // waiting for them would, so the burst tracker learns when they came:
+  // what already waits came at an unknown time, what wakes the wait just now.
+  if (ReadChunk(/*prompt=*/false) != ChunkRead::kNone) return;
+  pollfd fds[3] = {{port_fd_.get(), POLLIN, 0},
+                   {wake_fd_.get(), POLLIN, 0},
+                   {nudge_fd_.get(), POLLIN, 0}};
+  const Clock::time_point deadline = Clock::now() + limit;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return;
+    const int ready =
+        ::poll(fds, 3, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (fds[2].revents != 0) {
+      std::uint64_t nudges = 0;
+      [[maybe_unused]] const ssize_t ignored = ::read(nudge_fd_.get(), &nudges, sizeof nudges);
+    }
+    if (fds[1].revents == 0 && !closed_for_good_.load() && (fds[0].revents & POLLIN) != 0) {
+      ReadChunk(/*prompt=*/true);
+    }
+    // Input, a hang-up (the next read finds it), a nudge, a close, or the limit.
+    return;
+  }
+}
+
+void PosixSerialLink::NudgeInputWait() {
+  if (!nudge_fd_.valid()) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t ignored = ::write(nudge_fd_.get(), &one, sizeof one);
+}
+
 void PosixSerialLink::ClosePort() {
   closed_for_good_.store(true);
   if (wake_fd_.valid()) {
@@ -295,13 +347,28 @@ bool PosixSerialLink::Usable() const { return port_fd_.valid() && !closed_for_go
 
 void PosixSerialLink::FlushQueues() {
   // What the driver holds is read (and dropped) rather than flushed unseen,
-  // so the burst tracker still knows whether the line was silent.
-  for (int chunk = 0; chunk < 16; ++chunk) {
+  // so the burst tracker still knows whether the line was silent. Only a
+  // queue that may still hold something is flushed: the input after a flood
+  // too long to read here, the output after a write.
+  bool input_left = true;
+  for (int chunk = 0; chunk < 16 && input_left; ++chunk) {
     const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
-    if (got <= 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      input_left = false;
+      break;
+    }
     bursts_.OnChunk(static_cast<std::size_t>(got), MonotonicNow(), /*prompt=*/false);
+    input_left = static_cast<std::size_t>(got) == rx_.size();
   }
-  ::tcflush(port_fd_.get(), TCIOFLUSH);
+  if (input_left && output_since_flush_) {
+    ::tcflush(port_fd_.get(), TCIOFLUSH);
+  } else if (input_left) {
+    ::tcflush(port_fd_.get(), TCIFLUSH);
+  } else if (output_since_flush_) {
+    ::tcflush(port_fd_.get(), TCOFLUSH);
+  }
+  output_since_flush_ = false;
   rx_begin_ = rx_end_ = 0;
 }
 

@@ -66,6 +66,8 @@ class PosixSerialLink : public SerialLink {
   core::ByteTiming LastByteTiming() const override;
   // Sleeps for `duration`; returns at once once ClosePort() has been called.
   void IdleWait(std::chrono::milliseconds duration) override;
+  void AwaitInput(std::chrono::milliseconds limit) override;
+  void NudgeInputWait() override;
   // Any thread, any number of times: ends a wait in progress in failure,
   // closes the port and keeps the link closed for good.
   void ClosePort() override;
@@ -89,12 +91,18 @@ class PosixSerialLink : public SerialLink {
   void ClearErrorsLocked();
   // Copies buffered bytes into `out`; returns how many. REQUIRES: io_mutex_ held.
   std::size_t TakeBuffered(std::span<std::uint8_t> out);
+  // One read() of what the line has into the empty buffer, told to the burst
+  // tracker (`prompt`: the link waited for it); a device gone is released.
+  enum class ChunkRead { kGot, kNone, kGone };
+  ChunkRead ReadChunk(bool prompt);
   // Reads the driver's break count, if it keeps one. REQUIRES: io_mutex_ held.
   std::optional<std::uint32_t> ReadBreakCount() const;
 
   // Signalled once by ClosePort() and never drained, so every later wait
   // ends at once. Created by the constructor, closed by the destructor.
   const UniqueFd wake_fd_;
+  // Signalled by NudgeInputWait(); read (reset) by AwaitInput().
+  const UniqueFd nudge_fd_;
   // Set by ClosePort() before it wakes the owning thread.
   std::atomic<bool> closed_for_good_{false};
   // Mirrors port_fd_.valid() for IsOpen() from other threads.
@@ -112,6 +120,9 @@ class PosixSerialLink : public SerialLink {
   std::array<std::uint8_t, 4096> rx_{};  // guarded by io_mutex_
   std::size_t rx_begin_ = 0;              // guarded by io_mutex_
   std::size_t rx_end_ = 0;                // guarded by io_mutex_
+  // Bytes were written since the queues were last flushed: only then can the
+  // output queue hold anything to discard.
+  bool output_since_flush_ = false;  // guarded by io_mutex_
   core::BurstTracker bursts_{0};          // guarded by io_mutex_
 };
 

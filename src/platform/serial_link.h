@@ -79,6 +79,16 @@ class SerialLink {
   // Pauses the calling thread; returns early once ClosePort() has been called.
   virtual void IdleWait(std::chrono::milliseconds duration) = 0;
 
+  // Waits, reading nothing, until the line has input, NudgeInputWait() or
+  // ClosePort() is called, or `limit` passes. Lets the receive loop sleep
+  // through a silent line instead of starting read after read that can only
+  // time out. A link that cannot wait so returns at once.
+  virtual void AwaitInput(std::chrono::milliseconds limit) { (void)limit; }
+
+  // Any thread: ends an AwaitInput() in progress, or makes the next one
+  // return at once.
+  virtual void NudgeInputWait() {}
+
   // Any thread, any time, any number of times: ends a wait in progress in
   // failure, releases the port and makes every later call fail at once.
   virtual void ClosePort() = 0;

@@ -14,6 +14,9 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kStartPause{1000};
 constexpr milliseconds kStartDelay{100};
+// Longest sleep through a silent line between two passes of the loop (its
+// watchdog allows a minute).
+constexpr milliseconds kSilentLineWait{1000};
 
 std::unique_ptr<core::MessageFramer> FramerFor(std::int32_t protocol) {
   if (core::IsNmeaProtocol(protocol)) return std::make_unique<core::NmeaFramer>();
@@ -57,11 +60,14 @@ void comm_GPS_acq::Execute() {
   SpeedCode_ = core::SpeedCodeForProtocol(settings_.Protocol);
   // A command composed before this thread existed is not for it.
   context_.shared.command.Clear();
+  // A command composed while the loop sleeps through a silent line wakes it.
+  context_.shared.command.OnComposed([this] { link_->NudgeInputWait(); });
   context_.decoders.StartAcquisition();
 
   OpenReceiverPort();
   ReceiveLoop();
 
+  context_.shared.command.OnComposed(nullptr);
   link_->ClosePort();
   context_.shared.lifecycle.PortActive = false;
   context_.shared.lifecycle.AcquisitionRunning = false;
@@ -120,12 +126,27 @@ void comm_GPS_acq::ReceiveLoop() {
       case LoopState::SendPending:
         if (!first_command_sent_ && link_->IsOpen()) {
           first_command_sent_ = true;
-          if (!options_.first_command.empty()) SendCommand(options_.first_command);
+          if (!options_.first_command.empty()) {
+            SendCommand(options_.first_command);
+            line_silent_ = false;
+          }
         }
-        if (auto command = context_.shared.command.Take()) SendCommand(*command);
+        if (auto command = context_.shared.command.Take()) {
+          SendCommand(*command);
+          line_silent_ = false;  // the next read runs its course: an answer may come
+        }
         LoopState_ = LoopState::Receive;
         break;
       case LoopState::Receive:
+        if (line_silent_) {
+          // The last read found nothing in its whole time: rather than start
+          // read after read that can only time out, sleep until the line has
+          // input, a command is composed, a stop is asked, or the limit.
+          line_silent_ = false;
+          link_->AwaitInput(kSilentLineWait);
+          LoopState_ = LoopState::SendPending;
+          break;
+        }
         LoopState_ = ReceiveStep();
         break;
       case LoopState::Purge:
@@ -143,10 +164,16 @@ LoopState comm_GPS_acq::ReceiveStep() {
     // Every read fails at once on a port that is not open: pace the loop.
     if (!link_->IsOpen()) link_->IdleWait(options_.closed_port_pause);
   }
+  std::size_t bytes_read = 0;
+  core::ReadEnd last_end = core::ReadEnd::kComplete;
   core::FramerAction action = framer_->Begin();
   while (action.kind == core::FramerAction::Kind::kRead) {
-    action = framer_->OnRead(Read(action.read_into));
+    const core::ReadResult read = Read(action.read_into);
+    bytes_read += read.count;
+    last_end = read.end;
+    action = framer_->OnRead(read);
   }
+  line_silent_ = bytes_read == 0 && last_end == core::ReadEnd::kTimedOut;
   switch (action.kind) {
     case core::FramerAction::Kind::kDecode:
       Decode(action.message);

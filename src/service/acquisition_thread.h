@@ -104,6 +104,8 @@ class comm_GPS_acq {
   const std::unique_ptr<core::MessageFramer> framer_;
   std::chrono::steady_clock::time_point last_open_attempt_{};
   bool first_command_sent_ = false;
+  // The latest receive step's reads got no byte before their time-outs.
+  bool line_silent_ = false;
   std::optional<ReceiverOffset> receiver_offset_;
 
   std::stop_source stop_;

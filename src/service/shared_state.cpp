@@ -32,7 +32,13 @@ bool CommandHandOver::Compose(std::span<const std::uint8_t> command) {
   std::lock_guard lock(mutex_);
   std::copy(command.begin(), command.end(), CommandBuffer_.begin());
   length_.store(command.size(), std::memory_order_release);
+  if (composed_) composed_();
   return true;
+}
+
+void CommandHandOver::OnComposed(std::function<void()> composed) {
+  std::lock_guard lock(mutex_);
+  composed_ = std::move(composed);
 }
 
 std::optional<std::vector<std::uint8_t>> CommandHandOver::Take() {

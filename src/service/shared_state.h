@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -80,12 +81,17 @@ class CommandHandOver {
   std::optional<std::vector<std::uint8_t>> Take();
   // Acquisition thread at its start: drops a command composed before it ran.
   void Clear();
+  // Acquisition thread: `composed` runs (in the composing thread, under this
+  // object's lock) after each command composed, until it is set again; an
+  // empty function ends that. Wakes a loop waiting on a silent line.
+  void OnComposed(std::function<void()> composed);
   // Any thread: the length of the pending command (0: none).
   std::size_t CommandLength() const { return length_.load(std::memory_order_acquire); }
 
  private:
   mutable std::mutex mutex_;
   std::array<std::uint8_t, kCapacity> CommandBuffer_{};  // guarded by mutex_
+  std::function<void()> composed_;                       // guarded by mutex_
   // Release mark: written under mutex_ after the bytes; read lock-free.
   std::atomic<std::size_t> length_{0};
 };

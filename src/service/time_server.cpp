@@ -3,6 +3,7 @@
 #include <chrono>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "service/worker_host_name_lookup.h"
 
@@ -64,12 +65,10 @@ void TimeServer::WatchListener() {
 
 void TimeServer::Retransmit_to_LAN(const core::TimeMessage& message) {
   if (!listener_.valid()) return;
-  // A send error closes a connection while we walk the map, so the walk
-  // goes on from the next id rather than from an iterator.
-  auto it = connections_.begin();
-  while (it != connections_.end()) {
-    const std::uint32_t id = it->first;
-    Connection& connection = it->second;
+  // Broken connections are closed after the walk, which then needs no
+  // lookup per connection.
+  std::vector<std::uint32_t> broken;
+  for (auto& [id, connection] : connections_) {
     const platform::SocketHandle socket = connection.socket.get();
     switch (connection.outbox.Offer(message, [socket](std::span<const std::uint8_t> bytes) {
       return platform::SendSome(socket, bytes);
@@ -88,11 +87,11 @@ void TimeServer::Retransmit_to_LAN(const core::TimeMessage& message) {
         break;
       case RecordOutbox::Offered::kFailed:
         ++counters_.connections_closed_on_error;  // reset, broken pipe, ...
-        ServerSocket1ClientError(id);
+        broken.push_back(id);
         break;
     }
-    it = connections_.upper_bound(id);
   }
+  for (const std::uint32_t id : broken) ServerSocket1ClientError(id);
 }
 
 void TimeServer::ApplyHostLookup(std::uint32_t connection_id, std::string_view host_name) {

@@ -24,6 +24,8 @@ class BorrowedSerialLink : public platform::SerialLink {
   void ClearPortErrors() override { inner_.ClearPortErrors(); }
   void PollPortEvents() override { inner_.PollPortEvents(); }
   void IdleWait(std::chrono::milliseconds duration) override { inner_.IdleWait(duration); }
+  void AwaitInput(std::chrono::milliseconds limit) override { inner_.AwaitInput(limit); }
+  void NudgeInputWait() override { inner_.NudgeInputWait(); }
   core::ByteTiming LastByteTiming() const override { return inner_.LastByteTiming(); }
   void ClosePort() override { inner_.ClosePort(); }
 

@@ -165,6 +165,21 @@ void FakeSerialLink::IdleWait(std::chrono::milliseconds duration) {
   if (idle_hook_) idle_hook_(duration);
 }
 
+void FakeSerialLink::AwaitInput(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  operations_.push_back("await " + std::to_string(limit.count()));
+  changed_.wait_for(lock, std::min(limit, kStarvedReadWait),
+                    [&] { return !open_ || nudged_ || !line_.empty(); });
+  nudged_ = false;
+}
+
+void FakeSerialLink::NudgeInputWait() {
+  std::lock_guard lock(mutex_);
+  operations_.push_back("nudge");
+  nudged_ = true;
+  changed_.notify_all();
+}
+
 void FakeSerialLink::ClosePort() {
   std::lock_guard lock(mutex_);
   operations_.push_back("close");

@@ -39,7 +39,8 @@ class FakeSerialLink : public platform::SerialLink {
 
   // What happened, in order: "open <path> <baud>", "read1", "read<n>",
   // "write <hex>", "purge-clear", "purge-all", "clear-errors", "poll",
-  // "idle <ms>", "close".
+  // "idle <ms>", "await <ms>", "nudge", "close". An await, like a read,
+  // waits at most kStarvedReadWait for the line.
   std::vector<std::string> Operations() const;
   // Bytes written to the port, concatenated.
   std::string Written() const;
@@ -62,6 +63,8 @@ class FakeSerialLink : public platform::SerialLink {
   void ClearPortErrors() override;
   void PollPortEvents() override;
   void IdleWait(std::chrono::milliseconds duration) override;
+  void AwaitInput(std::chrono::milliseconds limit) override;
+  void NudgeInputWait() override;
   core::ByteTiming LastByteTiming() const override;
   void ClosePort() override;
 
@@ -81,6 +84,7 @@ class FakeSerialLink : public platform::SerialLink {
   bool open_ = false;                       // guarded by mutex_
   bool closed_for_good_ = false;            // guarded by mutex_
   bool fail_next_open_ = false;             // guarded by mutex_
+  bool nudged_ = false;                     // guarded by mutex_
   std::string after_purge_;                 // guarded by mutex_
   bool after_purge_live_ = true;            // guarded by mutex_
   std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use

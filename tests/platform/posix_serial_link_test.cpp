@@ -195,10 +195,58 @@ TEST(PosixSerialLinkTest, ReadsEndByTheIntervalAndTotalTimeouts) {
   }
 }
 
+TEST(PosixSerialLinkTest, AwaitInputEndsOnInputNudgeOrCloseElseAtItsLimit) {
+  enum class At50ms { kNothing, kBytes, kNudge, kClose };
+  struct Case {
+    const char* legend;
+    bool nudged_before;
+    At50ms at_50ms;
+    long min_ms;
+    long max_ms;
+  };
+  const Case kCases[] = {
+      {"silent line: the limit", false, At50ms::kNothing, 297, 1500},
+      {"bytes come", false, At50ms::kBytes, 47, 290},
+      {"a nudge", false, At50ms::kNudge, 47, 290},
+      {"a nudge given before the wait", true, At50ms::kNothing, 0, 250},
+      {"the port closed", false, At50ms::kClose, 47, 290},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.legend);
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    PosixSerialLink link;
+    link.OpenPort({pty.SlavePath(), 4800, kTimeouts4800});
+    ASSERT_TRUE(link.IsOpen());
+    if (c.nudged_before) link.NudgeInputWait();
+    const Clock::time_point start = Clock::now();
+    std::jthread actor([&] {
+      std::this_thread::sleep_for(milliseconds(50));
+      if (c.at_50ms == At50ms::kBytes) pty.WriteToMaster("$GP");
+      if (c.at_50ms == At50ms::kNudge) link.NudgeInputWait();
+      if (c.at_50ms == At50ms::kClose) link.ClosePort();
+    });
+    link.AwaitInput(milliseconds(300));
+    const long elapsed = ElapsedMs(start);
+    actor.join();
+    EXPECT_GE(elapsed, c.min_ms);
+    EXPECT_LT(elapsed, c.max_ms);
+    if (c.at_50ms != At50ms::kBytes) continue;
+    // The bytes were read as they came: the burst they begin is known, so a
+    // message they start can set the clock.
+    std::uint8_t three[3] = {};
+    EXPECT_EQ(link.ReadExact(three), (ReadOutcome{true, 3}));
+    EXPECT_TRUE(link.LastByteTiming().burst_start.has_value());
+  }
+}
+
 TEST(PosixSerialLinkTest, PurgeAndClearPortErrorsDiscardPendingInput) {
   enum class Op { kPurgeClear, kPurgeAll, kClearErrors };
+  // Pending in the driver, or partly read already: the rest sits in the
+  // link's own buffer, and goes too.
+  for (const bool read_one_first : {false, true})
   for (Op op : {Op::kPurgeClear, Op::kPurgeAll, Op::kClearErrors}) {
-    SCOPED_TRACE(static_cast<int>(op));
+    SCOPED_TRACE(static_cast<int>(op) + (read_one_first ? 10 : 0));
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
     PosixSerialLink link;
@@ -206,6 +254,11 @@ TEST(PosixSerialLinkTest, PurgeAndClearPortErrorsDiscardPendingInput) {
     ASSERT_TRUE(link.IsOpen());
     ASSERT_TRUE(pty.WriteToMaster("junk"));
     ASSERT_TRUE(WaitForPending(pty, 4));
+    if (read_one_first) {
+      std::uint8_t first = 0;
+      ASSERT_EQ(link.ReadOne(first), (ReadOutcome{true, 1}));
+      ASSERT_EQ(first, 'j');
+    }
 
     switch (op) {
       case Op::kPurgeClear:

@@ -271,6 +271,43 @@ TEST(ReceiveLoop, CommandComposedWhileRunningIsSentOnceAndAReplacedOneNever) {
   EXPECT_EQ(harness.shared().command.CommandLength(), 0u);
 }
 
+TEST(ReceiveLoop, SleepsThroughASilentLineUntilInputOrACommand) {
+  // After a read that got nothing in its whole time, the loop waits for the
+  // line before it reads again, instead of timing out read after read; a
+  // command composed meanwhile ends that wait, and the read after its write
+  // runs its course (the answer may come).
+  AcquisitionHarness harness;
+  FakeSerialLink& fake = harness.fake();
+  harness.Start();
+  ASSERT_TRUE(fake.WaitForStarvedReads(2, kWait));
+  ASSERT_TRUE(harness.shared().command.Compose(std::vector<std::uint8_t>{'c'}));
+  ASSERT_TRUE(WaitUntil([&] { return fake.Written() == "c"; }, kWait));
+  ASSERT_TRUE(fake.WaitForStarvedReads(fake.StarvedReads() + 2, kWait));
+  harness.Stop();
+
+  const std::vector<std::string> ops = fake.Operations();
+  EXPECT_EQ(std::count(ops.begin(), ops.end(), "nudge"), 1);
+  // What happened between each two reads of the silent line.
+  std::vector<std::string> between;
+  int reads = 0;
+  for (const std::string& op : ops) {
+    if (op != "read1") {
+      if (reads > 0 && (op.starts_with("await") || op.starts_with("write"))) between.push_back(op);
+      continue;
+    }
+    if (reads++ > 0) {
+      // One wait before each read, none between a write and the read after it.
+      const auto write = std::find_if(between.rbegin(), between.rend(),
+                                      [](const std::string& o) { return o.starts_with("write"); });
+      EXPECT_EQ(std::count(between.rbegin(), write, "await 1000"),
+                write == between.rend() ? 1 : 0)
+          << reads;
+    }
+    between.clear();
+  }
+  EXPECT_GE(reads, 4);
+}
+
 TEST(ReceiveLoop, ClearsTheHeartbeatWhileTheLineIsSilent) {
   AcquisitionHarness harness;
   FakeSerialLink& fake = harness.fake();

@@ -154,6 +154,9 @@ std::string WriteLogLines(std::span<const std::uint8_t> output, bool nmea,
   return lines;
 }
 
+// How long after a message's last write its --log-writes lines are written.
+constexpr milliseconds kWriteLogDelay{30};
+
 std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line, std::FILE* write_log) {
   using Clock = SimLine::Clock;
   ReceiverState state;
@@ -225,6 +228,12 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line, std::FILE* wr
     const bool written =
         line.Write(output, next + receiver_delay, write_log ? &line_end_stamps : nullptr);
     if (write_log != nullptr) {
+      // The stamps are logged a moment later: a simulator still busy on its
+      // CPU right after the line feed would hold back the kernel work that
+      // hands that line feed to the reader being measured.
+      const auto log_at =
+          std::min({end_at, Clock::now() + kWriteLogDelay, next + interval() + receiver_delay});
+      if (written && !line.WaitUntil(log_at)) ended_early = true;
       const std::string lines = WriteLogLines(output, state.nmea, MessageName(state.message), utc,
                                               line_end_stamps);
       std::fputs(lines.c_str(), write_log);
@@ -235,6 +244,7 @@ std::int64_t RunLiveFeed(const SimOptions& options, SimLine& line, std::FILE* wr
       break;
     }
     ++sent;
+    if (ended_early) break;  // stopped while the log waited
     line.Note(DescribeReceiverOutput(state, options, utc) +
               (options.pace != Pace::kSentence ? LatenessText(line.first_byte_lateness()) : "") +
               (damaged ? " (damaged: " + CorruptionName(options.corrupt) + ")" : ""));
