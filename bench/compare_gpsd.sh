@@ -11,13 +11,18 @@
 # feed: gpsd (Debian package, run as `gpsd -N -n -S 2947 PTY`, TPV reports
 # after ?WATCH) for N = 1, 32 and 64 (its client limit), then orvik-gpstimed
 # (its 39-byte records on port 1609) for N = 1, 32, 64, 1000 and 4096. Each
-# row starts a fresh server and measures COMPARE_SECONDS (default 20; 15 for
-# N >= 1000) after a warm-up of 4 s. Prints the table of the README's
+# row starts a fresh server and measures COMPARE_SECONDS (default 20; three
+# times as long, at most 60, for N = 1, where one message a second gives few
+# samples; 15 for N >= 1000) after a warm-up of 4 s. Prints the table of the README's
 # performance section.
 #
-#   bench/compare_gpsd.sh            (as root; about 4 minutes)
+#   bench/compare_gpsd.sh            (as root; about 5 minutes)
 #   COMPARE_GPSD_CLIENTS="1" COMPARE_ORVIK_CLIENTS="1 1000" bench/compare_gpsd.sh
 #                                    (only these rows; each list may be empty)
+#   COMPARE_PACE=bytes bench/compare_gpsd.sh
+#                                    (the line's bytes one at a time at 4800 baud,
+#                                    as a port without a receive FIFO hands them
+#                                    over, instead of each sentence whole)
 #   COMPARE_PROFILE=strace|trace|perf COMPARE_PROFILE_DIR=/tmp/p bench/compare_gpsd.sh
 #                                    (where our server's time goes: `strace -c -f`,
 #                                    every call stamped (`strace -f -ttt -T`) or
@@ -40,6 +45,8 @@ build=${ORVIK_BUILD_DIR:-$root/build}
 seconds=${COMPARE_SECONDS:-20}
 [[ $seconds =~ ^[0-9]+$ && $seconds -ge 5 && $seconds -le 60 ]] ||
   { echo "COMPARE_SECONDS: 5..60" >&2; exit 2; }
+pace=${COMPARE_PACE:-lines}
+[[ $pace =~ ^(lines|bytes)$ ]] || { echo "COMPARE_PACE: lines or bytes" >&2; exit 2; }
 profile=${COMPARE_PROFILE:-}
 profile_dir=${COMPARE_PROFILE_DIR:-}
 if [[ -n $profile ]]; then
@@ -80,7 +87,7 @@ if [[ -z ${ORVIK_COMPARE_PRIVATE:-} ]]; then
   if [[ -x /etc/init.d/gpsd ]] && command -v update-rc.d >/dev/null; then
     update-rc.d gpsd disable >/dev/null 2>&1 || true
   fi
-  exec timeout --signal=TERM --kill-after=10 300 \
+  exec timeout --signal=TERM --kill-after=10 480 \
     unshare --net --ipc -- env ORVIK_COMPARE_PRIVATE=1 "$0" "$@"
 fi
 
@@ -100,7 +107,7 @@ forget() { local gone=$1; local kept=(); for p in "${pids[@]}"; do [[ $p == "$go
 mkdir "$work/sim" "$work/orvik"
 # The simulator stands for hardware that a busy machine does not slow down.
 nice -n -15 setpriv --bounding-set -sys_time -- "$build/bin/gpstime-sim" --dir "$work/sim" \
-  --port 2 --protocol nmea --rmc-last --pace lines --log-writes "$writes" --duration 280 \
+  --port 2 --protocol nmea --rmc-last --pace "$pace" --log-writes "$writes" --duration 460 \
   --quiet >"$work/sim.out" 2>&1 &
 sim=$!
 pids+=("$sim")
@@ -138,6 +145,7 @@ stop_server() {
 run_row() {
   local kind=$1 clients=$2 run_seconds=$seconds port
   (( clients >= 1000 && run_seconds > 15 )) && run_seconds=15
+  (( clients == 1 )) && run_seconds=$(( seconds * 3 > 60 ? 60 : seconds * 3 ))
   if [[ $kind == gpsd ]]; then
     port=2947
     start_server "$work" gpsd gpsd -N -n -S "$port" "$pty"
@@ -169,7 +177,7 @@ run_row() {
   stop_server
 }
 
-echo "compare_gpsd: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); ${seconds} s per row"
+echo "compare_gpsd: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); ${seconds} s per row; pace $pace"
 for n in ${COMPARE_GPSD_CLIENTS-1 32 64}; do run_row gpsd "$n"; done
 for n in ${COMPARE_ORVIK_CLIENTS-1 32 64 1000 4096}; do run_row orvik "$n"; done
 

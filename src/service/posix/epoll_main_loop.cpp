@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/unique_fd.h"
+#include "service/post_and_wait.h"
 
 namespace orvik::service {
 namespace {
@@ -35,32 +36,7 @@ SharedWork Share(std::function<void()> work) {
   return std::make_shared<const std::function<void()>>(std::move(work));
 }
 
-// Where a thread in RunInMainThread waits for its work.
-struct Handover {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;
-};
-
-// Lets the waiting thread go on when the posted work has run or the loop has
-// dropped it unrun: destroyed with the last copy of the posted function.
-class HandoverDone {
- public:
-  explicit HandoverDone(std::shared_ptr<Handover> handover) : handover_(std::move(handover)) {}
-  ~HandoverDone() {
-    std::lock_guard lock(handover_->mutex);
-    handover_->done = true;
-    handover_->changed.notify_all();
-  }
-  HandoverDone(const HandoverDone&) = delete;
-  HandoverDone& operator=(const HandoverDone&) = delete;
-
- private:
-  std::shared_ptr<Handover> handover_;
-};
-
 }  // namespace
-
 
 struct EpollMainLoop::Core {
   struct Timer {
@@ -380,10 +356,7 @@ void EpollMainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  auto handover = std::make_shared<Handover>();
-  Post([&work, done = std::make_shared<HandoverDone>(handover)] { work(); });
-  std::unique_lock lock(handover->mutex);
-  handover->changed.wait(lock, [&] { return handover->done; });
+  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
 }
 
 void EpollMainLoop::Post(std::function<void()> work) {

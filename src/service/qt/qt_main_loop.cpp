@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <utility>
 
+#include "service/post_and_wait.h"
+
 namespace orvik::service {
 namespace {
 
@@ -84,7 +86,7 @@ void QtMainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  QMetaObject::invokeMethod(context_.get(), [&work] { work(); }, Qt::BlockingQueuedConnection);
+  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
 }
 
 void QtMainLoop::Post(std::function<void()> work) {

@@ -1,8 +1,9 @@
 #include "service/win32/win32_main_loop.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <utility>
+
+#include "service/post_and_wait.h"
 
 namespace orvik::service {
 namespace {
@@ -35,23 +36,6 @@ void RunHeld(const std::shared_ptr<std::function<void()>>& work) {
   const std::shared_ptr<std::function<void()>> held = work;
   if (held && *held) (*held)();
 }
-
-// Tells a waiting RunInMainThread that its work ran or was dropped with the
-// loop: signalled when the last copy of the posted work is destroyed.
-struct Completion {
-  std::mutex mutex;
-  std::condition_variable done_changed;
-  bool done = false;
-};
-struct CompletionSignal {
-  std::shared_ptr<Completion> completion;
-  ~CompletionSignal() {
-    if (!completion) return;
-    const std::lock_guard lock(completion->mutex);
-    completion->done = true;
-    completion->done_changed.notify_all();
-  }
-};
 
 }  // namespace
 
@@ -167,13 +151,7 @@ void Win32MainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  auto completion = std::make_shared<Completion>();
-  auto signal = std::make_shared<CompletionSignal>();
-  signal->completion = completion;
-  Post([&work, signal] { work(); });
-  signal.reset();
-  std::unique_lock lock(completion->mutex);
-  completion->done_changed.wait(lock, [&] { return completion->done; });
+  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
 }
 
 void Win32MainLoop::Post(std::function<void()> work) {
