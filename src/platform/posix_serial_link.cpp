@@ -21,6 +21,10 @@ namespace {
 using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
 using std::chrono::milliseconds;
 
+// How often a wait through a silent line asks a driver that counts breaks
+// whether one came.
+constexpr milliseconds kBreakCheckInterval{100};
+
 // A write whose time-outs are both zero would otherwise wait without limit
 // for a stalled line (flow control held off); it gives up after this long.
 constexpr milliseconds kWriteCapWithoutTimeouts{3000};
@@ -231,7 +235,11 @@ void PosixSerialLink::ClearPortErrors() {
 
 void PosixSerialLink::PollPortEvents() {
   std::lock_guard lock(io_mutex_);
-  if (!Usable() || !counts_breaks_) return;
+  if (Usable()) ClearErrorsAfterBreak();
+}
+
+void PosixSerialLink::ClearErrorsAfterBreak() {
+  if (!counts_breaks_) return;
   const std::optional<std::uint32_t> count = ReadBreakCount();
   if (count && last_break_count_ && *count != *last_break_count_) ClearErrorsLocked();
   last_break_count_ = count;
@@ -277,9 +285,16 @@ void PosixSerialLink::AwaitInput(milliseconds limit) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return;
+    // A driver that counts breaks is asked as often as the loop's passes
+    // would ask it, so a break is cleared before the bytes after it come.
+    const milliseconds slice = counts_breaks_ ? std::min(left, kBreakCheckInterval) : left;
     const int ready =
-        ::poll(fds, 3, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
+        ::poll(fds, 3, static_cast<int>(std::min<std::int64_t>(slice.count(), INT_MAX)));
     if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      ClearErrorsAfterBreak();
+      continue;
+    }
     if (fds[2].revents != 0) {
       std::uint64_t nudges = 0;
       [[maybe_unused]] const ssize_t ignored = ::read(nudge_fd_.get(), &nudges, sizeof nudges);

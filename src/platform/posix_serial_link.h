@@ -95,6 +95,9 @@ class PosixSerialLink : public SerialLink {
   // tracker (`prompt`: the link waited for it); a device gone is released.
   enum class ChunkRead { kGot, kNone, kGone };
   ChunkRead ReadChunk(bool prompt);
+  // Clears errors when the driver counted a break since it was last asked.
+  // REQUIRES: io_mutex_ held, port_fd_ valid.
+  void ClearErrorsAfterBreak();
   // Reads the driver's break count, if it keeps one. REQUIRES: io_mutex_ held.
   std::optional<std::uint32_t> ReadBreakCount() const;
 
