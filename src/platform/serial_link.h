@@ -79,8 +79,8 @@ class SerialLink {
   // Pauses the calling thread; returns early once ClosePort() has been called.
   virtual void IdleWait(std::chrono::milliseconds duration) = 0;
 
-  // Waits, reading nothing, until the line has input, NudgeInputWait() or
-  // ClosePort() is called, or `limit` passes. Lets the receive loop sleep
+  // Waits, handing nothing out, until the line has input, NudgeInputWait()
+  // or ClosePort() is called, or `limit` passes. Lets the receive loop sleep
   // through a silent line instead of starting read after read that can only
   // time out. A link that cannot wait so returns at once.
   virtual void AwaitInput(std::chrono::milliseconds limit) { (void)limit; }

@@ -90,6 +90,7 @@ void comm_GPS_acq::OpenReceiverPort() {
 void comm_GPS_acq::SendCommand(std::span<const std::uint8_t> command) {
   const bool delivered = link_->IsOpen();
   link_->WritePort(command);
+  line_silent_ = false;  // the next read runs its course: an answer may come
   // The receiver applies a new offset from its next message on; the time
   // of the write lets the decoders wait until it surely has.
   const auto minutes = core::GmtOffsetMinutesOfCommand(command);
@@ -126,15 +127,9 @@ void comm_GPS_acq::ReceiveLoop() {
       case LoopState::SendPending:
         if (!first_command_sent_ && link_->IsOpen()) {
           first_command_sent_ = true;
-          if (!options_.first_command.empty()) {
-            SendCommand(options_.first_command);
-            line_silent_ = false;
-          }
+          if (!options_.first_command.empty()) SendCommand(options_.first_command);
         }
-        if (auto command = context_.shared.command.Take()) {
-          SendCommand(*command);
-          line_silent_ = false;  // the next read runs its course: an answer may come
-        }
+        if (auto command = context_.shared.command.Take()) SendCommand(*command);
         LoopState_ = LoopState::Receive;
         break;
       case LoopState::Receive:

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <utility>
 
+#include "service/main_loop.h"
+
 namespace orvik::service {
 
 namespace post_and_wait_detail {
@@ -41,14 +43,12 @@ class CompletionSignal {
 
 }  // namespace post_and_wait_detail
 
-// `post` queues a std::function<void()> for the main thread (the loop's Post).
-template <typename PostFunction>
-void PostAndWait(PostFunction&& post, const std::function<void()>& work) {
+// Posts `work` to `loop` and waits until it has run or was dropped unrun.
+inline void PostAndWait(MainLoop& loop, const std::function<void()>& work) {
   using post_and_wait_detail::Completion;
   using post_and_wait_detail::CompletionSignal;
   auto completion = std::make_shared<Completion>();
-  post(std::function<void()>(
-      [&work, signal = std::make_shared<CompletionSignal>(completion)] { work(); }));
+  loop.Post([&work, signal = std::make_shared<CompletionSignal>(completion)] { work(); });
   std::unique_lock lock(completion->mutex);
   completion->changed.wait(lock, [&] { return completion->done; });
 }

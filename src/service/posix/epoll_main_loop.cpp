@@ -356,7 +356,7 @@ void EpollMainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
+  PostAndWait(*this, work);
 }
 
 void EpollMainLoop::Post(std::function<void()> work) {

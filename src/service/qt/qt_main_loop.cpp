@@ -86,7 +86,7 @@ void QtMainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
+  PostAndWait(*this, work);
 }
 
 void QtMainLoop::Post(std::function<void()> work) {

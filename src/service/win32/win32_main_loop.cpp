@@ -151,7 +151,7 @@ void Win32MainLoop::RunInMainThread(const std::function<void()>& work) {
     work();
     return;
   }
-  PostAndWait([this](std::function<void()> posted) { Post(std::move(posted)); }, work);
+  PostAndWait(*this, work);
 }
 
 void Win32MainLoop::Post(std::function<void()> work) {
