@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
   options.working_dir = dir;
   shared.lifecycle.AcquisitionRunning = true;
   auto thread = std::make_unique<service::comm_GPS_acq>(
-      service::AcquisitionContext{shared, decoders, log, bridge}, settings,
+      service::AcquisitionContext{shared, decoders, log, bridge, platform::MachineMonotonicClock()}, settings,
       core::DefaultTimeoutTable(), std::make_unique<platform::PosixSerialLink>(), options);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the start-up pause
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "orvik_version.h"
+#include "platform/monotonic_clock.h"
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
@@ -57,12 +58,13 @@ int main(int argc, char* argv[]) {
   });
   service::GpsTimeService service(service::ServiceEnvironment{
       .clock = clock,
+      .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
       .log = log,
       .loop = loop,
       .working_dir = working_dir,
-      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
+      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock()); },
       .make_refclock_socket =
           [](const std::string& path) {
             return std::make_unique<platform::PosixRefclockSocket>(path);

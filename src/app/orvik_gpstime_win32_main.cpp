@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_serial_link.h"
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_text_files.h"
@@ -39,12 +40,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   {
     service::GpsTimeService service(service::ServiceEnvironment{
         .clock = clock,
+        .monotonic = platform::MachineMonotonicClock(),
         .files = files,
         .privilege = privilege,
         .log = log,
         .loop = loop,
         .working_dir = working_dir,
-        .make_link = [] { return std::make_unique<platform::Win32SerialLink>(); },
+        .make_link = [] { return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock()); },
         .make_refclock_socket = {},
     });
     ui::win32::DesktopProgram program(service, loop);

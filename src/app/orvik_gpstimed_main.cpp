@@ -10,6 +10,7 @@
 
 #include "core/visible_text.h"
 #include "orvik_version.h"
+#include "platform/monotonic_clock.h"
 #include "platform/open_file_limit.h"
 #include "platform/posix_refclock_socket.h"
 #include "platform/posix_serial_link.h"
@@ -58,12 +59,13 @@ int main(int argc, char* argv[]) {
   service::FileEventLog log(".", [](const std::string& message) { Say(message); });
   service::GpsTimeService system(service::ServiceEnvironment{
       .clock = clock,
+      .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
       .log = log,
       .loop = loop,
       .working_dir = ".",
-      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(); },
+      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock()); },
       .make_refclock_socket =
           [](const std::string& path) {
             return std::make_unique<platform::PosixRefclockSocket>(path);

@@ -13,6 +13,7 @@
 
 #include "core/visible_text.h"
 #include "orvik_version.h"
+#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_serial_link.h"
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_termination_requests.h"
@@ -59,12 +60,13 @@ int main(int argc, char* argv[]) {
   // No chrony on Windows: the program always keeps the clock itself.
   service::GpsTimeService system(service::ServiceEnvironment{
       .clock = clock,
+      .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
       .log = log,
       .loop = loop,
       .working_dir = ".",
-      .make_link = [] { return std::make_unique<platform::Win32SerialLink>(); },
+      .make_link = [] { return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock()); },
       .make_refclock_socket = {},
   });
   service::HeadlessProgram program(loop, system, service::HeadlessOptions{.say = Say});

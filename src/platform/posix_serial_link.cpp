@@ -79,15 +79,11 @@ void RequestLowLatency(int fd) {
   ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
-core::MonotonicNanos MonotonicNow() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
-PosixSerialLink::PosixSerialLink()
-    : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+PosixSerialLink::PosixSerialLink(const MonotonicClock& clock)
+    : clock_(clock),
+      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       nudge_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 PosixSerialLink::~PosixSerialLink() { ClosePort(); }
@@ -120,7 +116,7 @@ void PosixSerialLink::OpenPort(const PortConfig& config) {
   rx_begin_ = rx_end_ = 0;
   output_since_flush_ = false;
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
-  bursts_.Restart(MonotonicNow());
+  bursts_.Restart(clock_.NowMonotonic());
   open_.store(true);
 }
 
@@ -167,7 +163,7 @@ PosixSerialLink::ChunkRead PosixSerialLink::ReadChunk(bool prompt) {
   while (true) {
     const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
     if (got > 0) {
-      bursts_.OnChunk(static_cast<std::size_t>(got), MonotonicNow(), prompt);
+      bursts_.OnChunk(static_cast<std::size_t>(got), clock_.NowMonotonic(), prompt);
       rx_begin_ = 0;
       rx_end_ = static_cast<std::size_t>(got);
       return ChunkRead::kGot;
@@ -373,7 +369,7 @@ void PosixSerialLink::FlushQueues() {
       input_left = false;
       break;
     }
-    bursts_.OnChunk(static_cast<std::size_t>(got), MonotonicNow(), /*prompt=*/false);
+    bursts_.OnChunk(static_cast<std::size_t>(got), clock_.NowMonotonic(), /*prompt=*/false);
     input_left = static_cast<std::size_t>(got) == rx_.size();
   }
   if (input_left && output_since_flush_) {

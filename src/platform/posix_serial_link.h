@@ -28,6 +28,7 @@
 
 #include "core/burst_tracker.h"
 #include "core/port_settings.h"
+#include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 #include "platform/unique_fd.h"
 
@@ -35,7 +36,8 @@ namespace orvik::platform {
 
 class PosixSerialLink : public SerialLink {
  public:
-  PosixSerialLink();
+  // `clock` stamps the arrival of received bytes; it must outlive the link.
+  explicit PosixSerialLink(const MonotonicClock& clock = MachineMonotonicClock());
   ~PosixSerialLink() override;
 
   PosixSerialLink(const PosixSerialLink&) = delete;
@@ -101,6 +103,7 @@ class PosixSerialLink : public SerialLink {
   // Reads the driver's break count, if it keeps one. REQUIRES: io_mutex_ held.
   std::optional<std::uint32_t> ReadBreakCount() const;
 
+  const MonotonicClock& clock_;
   // Signalled once by ClosePort() and never drained, so every later wait
   // ends at once. Created by the constructor, closed by the destructor.
   const UniqueFd wake_fd_;

@@ -20,12 +20,6 @@ core::UtcNanos PosixSystemClock::NowUtc() const {
   return Nanos(now);
 }
 
-core::MonotonicNanos PosixSystemClock::NowMonotonic() const {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return Nanos(now);
-}
-
 core::Status PosixSystemClock::SetUtc(core::UtcNanos instant) {
   // Floor division, so instants before 1970 keep a non-negative tv_nsec.
   std::int64_t seconds = instant / core::kNanosPerSecond;

@@ -1,4 +1,4 @@
-// PosixSystemClock: CLOCK_REALTIME read and set in UTC, CLOCK_MONOTONIC read.
+// PosixSystemClock: CLOCK_REALTIME read and set in UTC.
 // This is the only code that sets the real clock. Any thread may call it;
 // setting needs CAP_SYS_TIME in the effective set of the calling thread.
 #pragma once
@@ -10,7 +10,6 @@ namespace orvik::platform {
 class PosixSystemClock : public SystemClock {
  public:
   core::UtcNanos NowUtc() const override;
-  core::MonotonicNanos NowMonotonic() const override;
   // A refusal by the system gives kIoError with the reason: "no time
   // privilege" for EPERM, else "error <errno>".
   core::Status SetUtc(core::UtcNanos instant) override;

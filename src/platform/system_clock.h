@@ -2,10 +2,9 @@
 //
 // The clock is read and set in UTC; the program forms its own local time
 // from UTC and the configured offset (core/utc_time.h), so the machine's time
-// zone never shifts what is set. The monotonic clock is the one the serial
-// link stamps arrivals with, so elapsed times can be measured across both.
-// The POSIX implementation is the single file that touches the real clock;
-// tests use a fake.
+// zone never shifts what is set. Elapsed time is read from the monotonic
+// clock beside it (platform/monotonic_clock.h). The POSIX implementation is
+// the single file that touches the real clock; tests use a fake.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +20,6 @@ class SystemClock {
 
   // The current real time (UTC).
   virtual core::UtcNanos NowUtc() const = 0;
-  // The current monotonic time, on the serial link's clock.
-  virtual core::MonotonicNanos NowMonotonic() const = 0;
   // Sets the real time. Fails without the time privilege, with a short
   // reason for the operator ("no time privilege").
   virtual core::Status SetUtc(core::UtcNanos instant) = 0;

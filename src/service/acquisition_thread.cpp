@@ -82,7 +82,7 @@ void comm_GPS_acq::OpenReceiverPort() {
   config.device_path = platform::ComDevicePath(ComNumber_, options_.working_dir);
   config.baud = core::BaudForSpeedCode(SpeedCode_);
   config.timeouts = timeouts_.ForSpeedCode(SpeedCode_);
-  last_open_attempt_ = std::chrono::steady_clock::now();
+  last_open_attempt_ = context_.clock.NowMonotonic();
   framer_->Restart();  // bytes from an earlier port are not the start of anything
   link_->OpenPort(config);
 }
@@ -95,15 +95,14 @@ void comm_GPS_acq::SendCommand(std::span<const std::uint8_t> command) {
   // of the write lets the decoders wait until it surely has.
   const auto minutes = core::GmtOffsetMinutesOfCommand(command);
   if (delivered && minutes) {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    receiver_offset_ = ReceiverOffset{
-        *minutes, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()};
+    receiver_offset_ = ReceiverOffset{*minutes, context_.clock.NowMonotonic()};
   }
 }
 
 void comm_GPS_acq::ReopenIfDue() {
   if (StopRequested()) return;
-  if (std::chrono::steady_clock::now() - last_open_attempt_ < options_.reopen_interval) return;
+  const std::chrono::nanoseconds since_open(context_.clock.NowMonotonic() - last_open_attempt_);
+  if (since_open < options_.reopen_interval) return;
   OpenReceiverPort();
   if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues);
   // A receiver plugged back in may have lost its offset: command it again.

@@ -26,6 +26,7 @@
 #include "core/message_framer.h"
 #include "core/port_settings.h"
 #include "core/settings.h"
+#include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 #include "service/event_log_writer.h"
 #include "service/main_thread_bridge.h"
@@ -42,6 +43,8 @@ struct AcquisitionContext {
   MessageDecoders& decoders;
   EventLogWriter& log;
   MainThreadBridge& bridge;
+  // The clock of the link's arrival stamps; reopen pauses and command times.
+  const platform::MonotonicClock& clock;
 };
 
 struct AcquisitionOptions {
@@ -102,7 +105,7 @@ class comm_GPS_acq {
   // The framer of the protocol in the settings; it holds the message being
   // read and the bytes carried to the next step.
   const std::unique_ptr<core::MessageFramer> framer_;
-  std::chrono::steady_clock::time_point last_open_attempt_{};
+  core::MonotonicNanos last_open_attempt_ = 0;
   bool first_command_sent_ = false;
   // The latest receive step's reads got no byte before their time-outs.
   bool line_silent_ = false;

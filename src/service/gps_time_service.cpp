@@ -15,7 +15,7 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
     : env_(std::move(environment)),
       options_(options),
       server_(env_.loop, options.server),
-      decoders_(env_.clock, server_),
+      decoders_(env_.clock, env_.monotonic, server_),
       stop_(env_.loop, shared_, options.stop_check_interval),
       pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
       next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {}
@@ -139,7 +139,7 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_options.first_command = std::move(first_command);
   bridge_ = std::make_unique<HandOverBridge>(env_.loop);
   acquisition_ = std::make_unique<comm_GPS_acq>(
-      AcquisitionContext{shared_, decoders_, env_.log, *bridge_}, settings_, timeouts_,
+      AcquisitionContext{shared_, decoders_, env_.log, *bridge_, env_.monotonic}, settings_, timeouts_,
       env_.make_link(), acquisition_options);
 }
 
@@ -202,14 +202,15 @@ void GpsTimeService::BeginStop(std::function<void()> ended) {
 }
 
 void GpsTimeService::Pause(std::chrono::milliseconds pause) {
-  pause_end_ = std::chrono::steady_clock::now() + pause;
+  pause_end_ = env_.monotonic.NowMonotonic() +
+               std::chrono::duration_cast<std::chrono::nanoseconds>(pause).count();
   pause_timer_->StartOnce(pause);
 }
 
 void GpsTimeService::EndPause() {
   // A timer may fire a little early (coarse timers): the pause lasts in full.
-  const auto left = pause_end_ - std::chrono::steady_clock::now();
-  if (left > std::chrono::steady_clock::duration::zero()) {
+  const std::chrono::nanoseconds left(pause_end_ - env_.monotonic.NowMonotonic());
+  if (left > std::chrono::nanoseconds::zero()) {
     pause_timer_->StartOnce(std::chrono::ceil<std::chrono::milliseconds>(left));
     return;
   }

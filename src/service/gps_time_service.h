@@ -45,6 +45,7 @@
 #include "core/status.h"
 #include "core/summer_rule.h"
 #include "core/text_files.h"
+#include "platform/monotonic_clock.h"
 #include "platform/refclock_socket.h"
 #include "platform/serial_link.h"
 #include "platform/system_clock.h"
@@ -66,6 +67,8 @@ namespace orvik::service {
 // What the service needs of the machine; all must outlive the service.
 struct ServiceEnvironment {
   platform::SystemClock& clock;
+  // Elapsed time: the serial links' arrival stamps, pauses and ages.
+  const platform::MonotonicClock& monotonic;
   core::TextFiles& files;
   platform::TimePrivilege& privilege;
   EventLogWriter& log;
@@ -209,7 +212,7 @@ class GpsTimeService {
   std::vector<RestartDone> restart_callers_;
   AcquisitionStop stop_;
   std::unique_ptr<LoopTimer> pause_timer_;  // the restart's and the switch's pause
-  std::chrono::steady_clock::time_point pause_end_;
+  core::MonotonicNanos pause_end_ = 0;
   std::unique_ptr<LoopTimer> next_step_timer_;  // begins a step from the loop
   // The chrony feed of the running acquisition, when its settings name one.
   std::unique_ptr<platform::RefclockSocket> refclock_socket_;

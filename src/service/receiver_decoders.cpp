@@ -65,7 +65,7 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context, const core::
   if (chrony_feed_ != nullptr && chrony_feed_->Enabled()) {
     // The burst's start on the real-time clock, as the system has it now.
     const core::UtcNanos burst_start =
-        clock_.NowUtc() - (clock_.NowMonotonic() - *timing.burst_start);
+        clock_.NowUtc() - (monotonic_.NowMonotonic() - *timing.burst_start);
     chrony_feed_->OnFreshTime(burst_start, candidate.message_utc - burst_start);
     return;
   }
@@ -85,7 +85,7 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context, const core::
     second = *as_utc - candidate.local_offset_minutes * core::kNanosPerMinute +
              FloorMod(candidate.message_utc, core::kNanosPerSecond);
   }
-  SetClock(context, candidate, second + (clock_.NowMonotonic() - *reference));
+  SetClock(context, candidate, second + (monotonic_.NowMonotonic() - *reference));
 }
 
 void ReceiverDecoders::SetClock(const MessageContext& context, const core::ClockCandidate& candidate,
@@ -113,7 +113,7 @@ void ReceiverDecoders::SetClock(const MessageContext& context, const core::Clock
 void ReceiverDecoders::ReportFailure(const MessageContext& context, const core::ClockCandidate& candidate,
                                      core::UtcNanos target, const std::string& reason) {
   context.shared.clock_keeping.SetProblem("PC clock not set: " + reason);
-  const core::MonotonicNanos now = clock_.NowMonotonic();
+  const core::MonotonicNanos now = monotonic_.NowMonotonic();
   if (reason == logged_failure_ && now - logged_failure_at_ < kFailureReminderNanos) return;
   logged_failure_ = reason;
   logged_failure_at_ = now;

@@ -36,6 +36,7 @@
 #include "core/nmea_decoder.h"
 #include "core/satellite_tracker.h"
 #include "core/utc_time.h"
+#include "platform/monotonic_clock.h"
 #include "platform/system_clock.h"
 #include "service/chrony_feed.h"
 #include "service/message_decoders.h"
@@ -50,9 +51,11 @@ inline constexpr std::int64_t kOffsetSettleNanos = 2 * core::kNanosPerSecond;
 class ReceiverDecoders : public MessageDecoders {
  public:
   // REQUIRES: `clock` and `sender` outlive this object.
-  ReceiverDecoders(platform::SystemClock& clock, TimeMessageSender& sender,
+  // REQUIRES: `monotonic` is the clock the serial links stamp arrivals with.
+  ReceiverDecoders(platform::SystemClock& clock, const platform::MonotonicClock& monotonic,
+                   TimeMessageSender& sender,
                    core::SettableSpan settable = core::SettableSpanOfThisBuild())
-      : clock_(clock), sender_(sender), settable_(settable) {}
+      : clock_(clock), monotonic_(monotonic), sender_(sender), settable_(settable) {}
 
   void StartAcquisition() override { satellites_ = {}; }
   void DecodeNmea(std::span<const std::uint8_t> sentence, const MessageContext& context) override;
@@ -76,6 +79,7 @@ class ReceiverDecoders : public MessageDecoders {
                      core::UtcNanos target, const std::string& reason);
 
   platform::SystemClock& clock_;
+  const platform::MonotonicClock& monotonic_;
   TimeMessageSender& sender_;
   const core::SettableSpan settable_;
   std::uint32_t MessageCounter_ = core::kInitialMessageCounter;

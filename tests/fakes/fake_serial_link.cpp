@@ -6,16 +6,6 @@
 
 namespace orvik::testing {
 
-namespace {
-
-core::MonotonicNanos MonotonicNow() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 void FakeSerialLink::Feed(std::string_view bytes) { FeedWithTiming(bytes, true); }
 
 void FakeSerialLink::FeedAfterNextPurge(std::string_view bytes, bool live) {
@@ -24,13 +14,18 @@ void FakeSerialLink::FeedAfterNextPurge(std::string_view bytes, bool live) {
   after_purge_live_ = live;
 }
 
+void FakeSerialLink::UseClock(const platform::MonotonicClock& clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = &clock;
+}
+
 void FakeSerialLink::FeedWithTiming(std::string_view bytes, bool live) {
   std::lock_guard lock(mutex_);
   AppendToLine(bytes, live);
 }
 
 void FakeSerialLink::AppendToLine(std::string_view bytes, bool live) {
-  const core::MonotonicNanos now = MonotonicNow();
+  const core::MonotonicNanos now = clock_->NowMonotonic();
   const core::ByteTiming timing{live ? std::optional<core::MonotonicNanos>(now) : std::nullopt, now};
   line_.insert(line_.end(), bytes.begin(), bytes.end());
   timings_.insert(timings_.end(), bytes.size(), timing);

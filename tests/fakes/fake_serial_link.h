@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 
 namespace orvik::testing {
@@ -31,6 +32,9 @@ class FakeSerialLink : public platform::SerialLink {
   // purge: the loop purges after every read that found the line empty, so
   // bytes fed at a chance moment may be purged before they are read.
   void FeedAfterNextPurge(std::string_view bytes, bool live = true);
+  // Stamps the arrival of fed bytes from `clock` from now on (the machine's
+  // monotonic clock until then); it must outlive the link.
+  void UseClock(const platform::MonotonicClock& clock);
   // Makes the next OpenPort() fail (the port stays closed).
   void FailNextOpen();
   // Called at every IdleWait with its duration, after it is recorded; lets a
@@ -74,6 +78,7 @@ class FakeSerialLink : public platform::SerialLink {
   platform::ReadOutcome Take(std::span<std::uint8_t> buffer, std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
+  const platform::MonotonicClock* clock_ = &platform::MachineMonotonicClock();  // guarded by mutex_
   mutable std::condition_variable changed_;  // line_, open_ or starved_reads_ changed
   int starved_reads_ = 0;                   // guarded by mutex_
   std::deque<std::uint8_t> line_;           // guarded by mutex_

@@ -1,7 +1,5 @@
 #include "fakes/fake_system_clock.h"
 
-#include <chrono>
-
 namespace orvik::testing {
 
 FakeSystemClock::FakeSystemClock() : FakeSystemClock(core::DateTime{.year = 2026, .month = 1, .day = 1}) {}
@@ -14,9 +12,13 @@ void FakeSystemClock::SetNow(const core::DateTime& utc) {
 }
 
 void FakeSystemClock::Advance(std::int64_t milliseconds) {
+  AdvanceNanos(milliseconds * core::kNanosPerMilli);
+}
+
+void FakeSystemClock::AdvanceNanos(std::int64_t nanoseconds) {
   std::lock_guard<std::mutex> lock(mutex_);
-  now_ += milliseconds * core::kNanosPerMilli;
-  if (milliseconds > 0) monotonic_advance_ += milliseconds * core::kNanosPerMilli;
+  now_ += nanoseconds;
+  if (nanoseconds > 0) monotonic_ += nanoseconds;
 }
 
 void FakeSystemClock::FailSetting(bool fail) {
@@ -40,9 +42,8 @@ core::UtcNanos FakeSystemClock::NowUtc() const {
 }
 
 core::MonotonicNanos FakeSystemClock::NowMonotonic() const {
-  const auto real = std::chrono::steady_clock::now().time_since_epoch();
   std::lock_guard<std::mutex> lock(mutex_);
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(real).count() + monotonic_advance_;
+  return monotonic_;
 }
 
 core::Status FakeSystemClock::SetUtc(core::UtcNanos instant) {

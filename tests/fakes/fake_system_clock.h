@@ -1,8 +1,8 @@
-// FakeSystemClock: a SystemClock for tests. Its UTC "now" stands still until
-// a test sets or advances it; every SetUtc call is recorded in order, and a
-// successful one moves "now" as the real clock would. The monotonic clock is
-// the real one (the fake serial link stamps arrivals with it) plus what
-// Advance() added. Thread-safe.
+// FakeSystemClock: the machine's two clocks for tests, the real time (a
+// SystemClock) and the monotonic time (a MonotonicClock). Both stand still
+// until a test moves them, so timing rules are tested without sleeping. Every
+// SetUtc call is recorded in order, and a successful one moves "now" as the
+// real clock would. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +11,16 @@
 
 #include "core/date_time.h"
 #include "core/status.h"
+#include "platform/monotonic_clock.h"
 #include "platform/system_clock.h"
 
 namespace orvik::testing {
 
-class FakeSystemClock : public platform::SystemClock {
+class FakeSystemClock : public platform::SystemClock, public platform::MonotonicClock {
  public:
+  // The monotonic time the fake starts at.
+  static constexpr core::MonotonicNanos kMonotonicStart = 1'000 * core::kNanosPerSecond;
+
   // Starts at 2026-01-01 00:00:00.000 UTC, in a machine zone of UTC.
   FakeSystemClock();
   explicit FakeSystemClock(const core::DateTime& utc);
@@ -25,6 +29,8 @@ class FakeSystemClock : public platform::SystemClock {
   void SetNow(const core::DateTime& utc);
   // Moves both clocks by `milliseconds` (the monotonic one only forward).
   void Advance(std::int64_t milliseconds);
+  // Moves both clocks by `nanoseconds` (the monotonic one only forward).
+  void AdvanceNanos(std::int64_t nanoseconds);
   // While set, SetUtc fails with kIoError "no time privilege", is still
   // recorded, and leaves "now" unchanged.
   void FailSetting(bool fail);
@@ -41,7 +47,7 @@ class FakeSystemClock : public platform::SystemClock {
  private:
   mutable std::mutex mutex_;
   core::UtcNanos now_;
-  std::int64_t monotonic_advance_ = 0;
+  core::MonotonicNanos monotonic_ = kMonotonicStart;
   std::int64_t zone_offset_minutes_ = 0;
   bool fail_set_ = false;
   std::vector<core::UtcNanos> set_calls_;

@@ -41,7 +41,7 @@ struct Decoding {
 
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverDecoders decoders{clock, sender};
+  service::ReceiverDecoders decoders{clock, platform::MachineMonotonicClock(), sender};
   core::Settings settings;
   service::SharedState shared;
   service::DirectBridge bridge;

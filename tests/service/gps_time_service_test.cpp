@@ -312,6 +312,7 @@ TEST_F(ServiceTest, DestructorEndsAThreadBlockedInAHandOver) {
   auto service = std::make_unique<service::GpsTimeService>(
       service::ServiceEnvironment{
           .clock = env_.clock,
+          .monotonic = platform::MachineMonotonicClock(),
           .files = env_.files,
           .privilege = env_.privilege,
           .log = env_.log,

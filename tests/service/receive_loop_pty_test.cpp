@@ -28,7 +28,7 @@ TEST(ReceiveLoopOnPty, NmeaCaptureIsFramedWholeAndAsABacklogNeverSetsTheClock) {
   const fs::path capture = Capture("nmea_garmin25lp_1.nmea");
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverDecoders decoders(clock, sender);
+  service::ReceiverDecoders decoders(clock, platform::MachineMonotonicClock(), sender);
   clock.SetNow(kPcNow);
   PtyLoop loop(core::kProtocolNmea4800, /*start=*/false);
   loop.harness().UseDecoders(decoders);

@@ -44,7 +44,7 @@ class SimulatedM12 {
   explicit SimulatedM12(const std::vector<std::string>& extra_args,
                         std::uint16_t clock_update_interval = 60)
       : sim_(SimOptions(extra_args)), clock_(kPcNow),
-        decoders_(clock_, sender_, core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
+        decoders_(clock_, platform::MachineMonotonicClock(), sender_, core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
     harness_.settings().Protocol = core::kProtocolMotorolaM12;
     harness_.settings().ClockUpdateInterval = clock_update_interval;
     harness_.options().working_dir = dir_.path();

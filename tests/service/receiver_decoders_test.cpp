@@ -40,7 +40,7 @@ core::UtcNanos UtcAt(std::int64_t millis) {
 class DecodersClockTest : public ::testing::Test {
  protected:
   DecodersClockTest()
-      : decoders_(clock_, sender_,
+      : decoders_(clock_, platform::MachineMonotonicClock(), sender_,
                   core::SettableSpanFrom(core::DateTime{.year = 2020, .month = 1, .day = 1})) {
     harness_.settings().ClockUpdateInterval = 0;  // every fresh message sets the clock
     harness_.settings().LoggingEnabled = true;

@@ -32,6 +32,13 @@ class AcquisitionHarness {
   void UseDecoders(service::MessageDecoders& decoders) { decoders_.ForwardTo(&decoders); }
   RecordingLogWriter& log() { return log_; }
 
+  // The clock of the thread and of the fake line (the machine's until set);
+  // set it before Start(). It must outlive the thread.
+  void UseClock(const platform::MonotonicClock& clock) {
+    clock_ = &clock;
+    fake_.UseClock(clock);
+  }
+
   // The line the thread reads; set it up before Start(). It outlives the thread.
   FakeSerialLink& fake() { return fake_; }
 
@@ -43,7 +50,7 @@ class AcquisitionHarness {
     shared_.lifecycle.AcquisitionRunning = true;
     shared_.lifecycle.PortActive = true;
     thread_ = std::make_unique<service::comm_GPS_acq>(
-        service::AcquisitionContext{shared_, decoders_, log_, bridge_}, settings_,
+        service::AcquisitionContext{shared_, decoders_, log_, bridge_, *clock_}, settings_,
         core::DefaultTimeoutTable(), std::move(link), options_);
     published_.store(thread_.get());
   }
@@ -70,6 +77,7 @@ class AcquisitionHarness {
   RecordingDecoders decoders_;
   RecordingLogWriter log_;
   service::DirectBridge bridge_;
+  const platform::MonotonicClock* clock_ = &platform::MachineMonotonicClock();
   FakeSerialLink fake_;  // declared before thread_: destroyed after it
   std::unique_ptr<service::comm_GPS_acq> thread_;
   std::atomic<service::comm_GPS_acq*> published_{nullptr};

@@ -59,6 +59,7 @@ class DesktopProgramTest : public ::testing::Test {
     service_ = std::make_unique<service::GpsTimeService>(
         service::ServiceEnvironment{
             .clock = clock_,
+            .monotonic = platform::MachineMonotonicClock(),
             .files = files_,
             .privilege = privilege_,
             .log = log_,

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/read_deadlines.h"
-#include "platform/win32/monotonic_nanos.h"
 
 namespace orvik::platform {
 namespace {
@@ -71,8 +70,9 @@ std::string Win32ComDevicePath(std::uint8_t com_number) {
   return "\\\\.\\COM" + std::to_string(com_number);
 }
 
-Win32SerialLink::Win32SerialLink()
-    : wake_event_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+Win32SerialLink::Win32SerialLink(const MonotonicClock& clock)
+    : clock_(clock),
+      wake_event_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       io_event_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 Win32SerialLink::~Win32SerialLink() { ClosePort(); }
@@ -102,7 +102,7 @@ void Win32SerialLink::OpenPort(const PortConfig& config) {
   port_ = std::move(port);
   rx_begin_ = rx_end_ = 0;
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
-  bursts_.Restart(Win32MonotonicNanos());
+  bursts_.Restart(clock_.NowMonotonic());
   open_.store(true);
 }
 
@@ -126,7 +126,7 @@ ReadOutcome Win32SerialLink::ReadExact(std::span<std::uint8_t> buffer) {
     const DWORD size = waiting ? 1 : std::min<DWORD>(queued, static_cast<DWORD>(rx_.size()));
     const Transfer got = ReadIntoBuffer(size, deadline);
     if (got.count > 0) {
-      bursts_.OnChunk(got.count, Win32MonotonicNanos(), waiting);
+      bursts_.OnChunk(got.count, clock_.NowMonotonic(), waiting);
       rx_begin_ = 0;
       rx_end_ = got.count;
       count += TakeBuffered(buffer.subspan(count));
@@ -308,7 +308,7 @@ void Win32SerialLink::FlushQueues(bool abort) {
     const Transfer got = ReadIntoBuffer(std::min<DWORD>(queued, static_cast<DWORD>(rx_.size())),
                                         Clock::now() + milliseconds(100));
     if (got.count == 0) break;
-    bursts_.OnChunk(got.count, Win32MonotonicNanos(), /*prompt=*/false);
+    bursts_.OnChunk(got.count, clock_.NowMonotonic(), /*prompt=*/false);
   }
   rx_begin_ = rx_end_ = 0;
   if (!port_.valid()) return;

@@ -34,6 +34,7 @@
 
 #include "core/burst_tracker.h"
 #include "core/port_settings.h"
+#include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 #include "platform/win32/unique_handle.h"
 
@@ -45,7 +46,8 @@ std::string Win32ComDevicePath(std::uint8_t com_number);
 
 class Win32SerialLink : public SerialLink {
  public:
-  Win32SerialLink();
+  // `clock` stamps the arrival of received bytes; it must outlive the link.
+  explicit Win32SerialLink(const MonotonicClock& clock = MachineMonotonicClock());
   ~Win32SerialLink() override;
 
   Win32SerialLink(const Win32SerialLink&) = delete;
@@ -113,6 +115,7 @@ class Win32SerialLink : public SerialLink {
   // Copies buffered bytes into `out`; returns how many. REQUIRES: io_mutex_ held.
   std::size_t TakeBuffered(std::span<std::uint8_t> out);
 
+  const MonotonicClock& clock_;
   // Set once by ClosePort() and never reset, so every later wait ends at
   // once. Created by the constructor, closed by the destructor.
   const UniqueHandle wake_event_;

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/win32/monotonic_nanos.h"
 
 namespace orvik::platform {
 namespace {
@@ -51,8 +50,6 @@ core::UtcNanos Win32SystemClock::NowUtc() const {
   ::GetSystemTimePreciseAsFileTime(&now);
   return (Ticks(now) - kTicksFrom1601To1970) * kNanosPerTick;
 }
-
-core::MonotonicNanos Win32SystemClock::NowMonotonic() const { return Win32MonotonicNanos(); }
 
 core::Status Win32SystemClock::SetUtc(core::UtcNanos instant) {
   const std::optional<SYSTEMTIME> target = ToSystemTime(instant);

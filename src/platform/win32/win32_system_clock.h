@@ -1,6 +1,5 @@
 // Win32SystemClock: the Windows system time read and set in UTC
-// (GetSystemTimePreciseAsFileTime, SetSystemTime) and the performance
-// counter as the monotonic clock. This is the only code of the Windows build
+// (GetSystemTimePreciseAsFileTime, SetSystemTime). This is the only code of the Windows build
 // that sets the real clock. Any thread may call it; setting needs the
 // SeSystemtimePrivilege enabled in the process token (Win32TimePrivilege).
 #pragma once
@@ -12,7 +11,6 @@ namespace orvik::platform {
 class Win32SystemClock : public SystemClock {
  public:
   core::UtcNanos NowUtc() const override;
-  core::MonotonicNanos NowMonotonic() const override;
   // Sets the time to the millisecond nearest `instant` (the resolution of
   // SetSystemTime). A refusal gives kIoError with the reason: "no time
   // privilege" for ERROR_PRIVILEGE_NOT_HELD, else "error <code>".

@@ -15,6 +15,8 @@ FakeServiceEnvironment::FakeServiceEnvironment(const core::DateTime& now) {
 service::ServiceEnvironment FakeServiceEnvironment::Environment() {
   return service::ServiceEnvironment{
       .clock = clock,
+      // The loop's timers run in real time, and so do the service's pauses.
+      .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
       .log = log,
