@@ -11,6 +11,8 @@
 // The rules, on the monotonic clock:
 //   * A chunk of n bytes read at t is taken to have arrived at line rate, its
 //     last byte just before t: its first byte completed at t - (n-1) * char.
+//     Bytes never come faster than the line rate, so this is never earlier
+//     than the truth; a reader that was late only makes it later.
 //   * A chunk read after the link waited for the line ("prompt") whose first
 //     byte came at least `silence` after the previous chunk's last byte
 //     starts a burst. The burst began one character time before its first
@@ -24,6 +26,11 @@
 //     start becomes unknown likewise.
 // An unknown burst start means "read from a backlog": such messages are
 // shown and sent, but never set the clock.
+//
+// Every burst, and every stretch of unknown start, gets a number of its own,
+// so the user of the timing can tell whether two messages came in one burst.
+// The tracker also keeps since when the line has surely carried no silence:
+// a receiver whose output never pauses cannot be timed, and says so.
 //
 // Pure; used by one thread (the one that reads the link).
 #pragma once
@@ -44,6 +51,12 @@ struct ByteTiming {
   std::optional<MonotonicNanos> burst_start;
   // When the chunk holding the byte was read from the line.
   MonotonicNanos arrival = 0;
+  // The number of the burst (or stretch of unknown start) holding the byte.
+  std::uint64_t burst = 0;
+  // Since this instant no silence can have passed on the line: the bytes
+  // came one after another. `arrival - unbroken_since` is how long the line
+  // has surely not paused.
+  MonotonicNanos unbroken_since = 0;
 
   friend bool operator==(const ByteTiming&, const ByteTiming&) = default;
 };
@@ -75,6 +88,9 @@ class BurstTracker {
   std::int64_t SilenceNanos() const { return silence_; }
 
  private:
+  // A new burst (or stretch of unknown start) begins.
+  void NewBurst(std::optional<MonotonicNanos> start, MonotonicNanos unbroken_since);
+
   std::int64_t character_;
   std::int64_t silence_;
   // Arrival of the latest byte read (or the time the queues were emptied).

@@ -35,4 +35,23 @@ FramerAction MessageFramer::Purge(FramerAction::Kind kind) {
   return {kind, {}, {}};
 }
 
+FramerAction MessageFramer::PurgeKeeping(std::span<const std::uint8_t> partial) {
+  Carry(partial);
+  return {FramerAction::Kind::kPurge, {}, {}};
+}
+
+void MessageFramer::AfterPurge(std::span<const std::uint8_t> discarded) {
+  // What is carried came before what the purge discarded.
+  std::array<std::uint8_t, 2 * kMaxCarried> line{};
+  const std::size_t from_purge = std::min(discarded.size(), kMaxCarried);
+  std::copy_n(carried_.begin(), carried_length_, line.begin());
+  std::copy(discarded.end() - static_cast<std::ptrdiff_t>(from_purge), discarded.end(),
+            line.begin() + static_cast<std::ptrdiff_t>(carried_length_));
+  const std::span<const std::uint8_t> bytes = std::span(line).first(carried_length_ + from_purge);
+  const std::size_t start = LastMessageStart(bytes);
+  carried_length_ = 0;
+  // A start further back than a whole message cannot begin one that fits.
+  if (start < bytes.size() && bytes.size() - start <= kMaxCarried) Carry(bytes.subspan(start));
+}
+
 }  // namespace orvik::core

@@ -5,14 +5,24 @@
 //   FramerAction action = framer.Begin();
 //   while (action.kind == FramerAction::Kind::kRead)
 //     action = framer.OnRead(<read exactly action.read_into.size() bytes into it>);
-//   then: decode action.message / start the next step / purge / pause, purge.
+//   then: decode action.message / start the next step / purge / pause, purge;
+//   after a purge: framer.AfterPurge(<the last input bytes the purge discarded>).
 //
 // Bytes already taken from the line that begin the next message (a "$" that
 // ended an NMEA sentence, an "@@" found inside a Motorola message that could
 // not be complete) are carried to the next step, which starts from them: a
-// read the carried bytes satisfy is never asked of the loop. Answering a
-// purge drops them, as the purge drops the rest of the line; Restart() drops
-// them for a port opened anew.
+// read the carried bytes satisfy is never asked of the loop.
+//
+// No received byte that may start a message is thrown away. A read that
+// times out inside a message (a receiver that cut its output short, a line
+// that lost a CR LF, bytes that came in clumps or late) keeps the message
+// read so far and asks for a purge; what the purge discards is handed back
+// with AfterPurge, and everything from the last place a message may start
+// (NMEA "$", Motorola "@@") is kept and framed from in the next step: a cut
+// tail is dropped as soon as the next message begins, and a message merely
+// late is completed. A read that times out with nothing at all at the start
+// of a step asks for no purge: the line was silent, and whatever comes next
+// is new. Restart() drops the carried bytes for a port opened anew.
 //
 // Pure; used by one thread (the one that reads the line).
 #pragma once
@@ -42,8 +52,8 @@ struct FramerAction {
     kRead,            // read exactly read_into.size() bytes into read_into
     kDecode,          // decode `message`; the step is over
     kNextStep,        // the step is over with nothing to decode
-    kPurge,           // purge the line; the step is over
-    kPauseThenPurge,  // pause kUnknownMessagePause, then purge
+    kPurge,           // purge the line, then AfterPurge; the step is over
+    kPauseThenPurge,  // pause kUnknownMessagePause, then purge and AfterPurge
   };
   Kind kind = Kind::kNextStep;
   std::span<std::uint8_t> read_into;
@@ -56,24 +66,35 @@ inline constexpr std::chrono::milliseconds kUnknownMessagePause{10};
 
 class MessageFramer {
  public:
+  // The most bytes ever carried from one step to the next: a whole NMEA step
+  // ("$", address, 255 body bytes, trailer) with room to spare. The loop
+  // hands AfterPurge at most this many of the bytes a purge discarded.
+  static constexpr std::size_t kMaxCarried = 272;
+
   virtual ~MessageFramer() = default;
 
   // A receive step begins: the first thing to do.
   FramerAction Begin();
   // The read asked for by the last action ended with `result`.
   FramerAction OnRead(ReadResult result);
+  // The loop purged the line after an action that asked for it; `discarded`
+  // holds the last input bytes the purge threw away, in line order. Keeps
+  // what is carried and `discarded` from the last place in them where a
+  // message may start; drops the rest.
+  void AfterPurge(std::span<const std::uint8_t> discarded);
   // A port opened anew: carried bytes are not the start of anything.
   void Restart() { carried_length_ = 0; }
 
  protected:
-  // Largest count of bytes carried at once: a Motorola message's rest.
-  static constexpr std::size_t kMaxCarried = 80;
 
   // The first action of a step.
   virtual FramerAction StartStep() = 0;
   // The part asked for with Fill() is done: `count` bytes of it are stored
   // (carried ones included), and the read of the rest ended with `end`.
   virtual FramerAction Filled(std::size_t count, ReadEnd end) = 0;
+  // The last index in `bytes` where a message of this protocol may start, or
+  // bytes.size() when none may.
+  virtual std::size_t LastMessageStart(std::span<const std::uint8_t> bytes) const = 0;
 
   // Fills `into`, carried bytes first; asks the loop for the rest, if any.
   FramerAction Fill(std::span<std::uint8_t> into);
@@ -82,6 +103,10 @@ class MessageFramer {
   void Carry(std::span<const std::uint8_t> bytes);
   // Ends the step in a purge, which takes the carried bytes along.
   FramerAction Purge(FramerAction::Kind kind = FramerAction::Kind::kPurge);
+  // Ends the step in a purge that keeps `partial`, the message read so far
+  // (it came before anything still carried), to be completed or dropped
+  // from AfterPurge on.
+  FramerAction PurgeKeeping(std::span<const std::uint8_t> partial);
 
   static FramerAction NextStep() { return {}; }
   static FramerAction Decode(std::span<const std::uint8_t> message) {

@@ -1,17 +1,17 @@
-// FreshnessCheck: may this time message set the clock?
+// FreshnessCheck: may this time message be timed by the start of its burst?
 //
-// A message sets the clock only when its second can be tied to the
-// monotonic clock as it happened:
+// A time message's second is tied to the monotonic clock only when
 //   1. the start of its burst was seen live (see BurstTracker): bytes that
 //      were already waiting after a stall have no known reference;
 //   2. the message was read within kMaxBurstNanos of that start, so it
 //      cannot belong to a later second whose start went unseen;
-//   3. its time advances with the monotonic clock since the previous such
-//      message, within kMaxDisagreementNanos: a receiver replaying its
-//      buffer, or a backlog that slipped through, disagrees by seconds.
-// The reference instant of a fresh message is its burst start less the
-// receiver's own delay: the monotonic instant at which the message's second
-// began. Pure; used by one thread at a time.
+//   3. it is the first time message of its burst. A receiver that sends
+//      several time messages a second, or bursts closer together than the
+//      silence that separates them, puts later time messages into a burst
+//      that began for an earlier one: they would take that start as their
+//      own and set the clock up to a second ahead.
+// Every time message, fresh or not, counts as one of its burst.
+// Pure; used by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -23,22 +23,18 @@
 namespace orvik::core {
 
 inline constexpr std::int64_t kMaxBurstNanos = 1'100 * kNanosPerMilli;
-inline constexpr std::int64_t kMaxDisagreementNanos = 500 * kNanosPerMilli;
 
 class FreshnessCheck {
  public:
-  // Returns the reference instant of the message that names `message_utc`
-  // and arrived with `timing`, or nullopt when it must not set the clock.
-  // `receiver_delay_nanos`: how late the receiver's output starts.
-  std::optional<MonotonicNanos> Check(UtcNanos message_utc, const ByteTiming& timing,
-                                      std::int64_t receiver_delay_nanos);
+  // A time message arrived with `timing`: returns the start of its burst
+  // when that is its reference, else nullopt.
+  std::optional<MonotonicNanos> Check(const ByteTiming& timing);
+  // A new line: no burst has had its time message yet.
+  void Restart() { last_burst_.reset(); }
 
  private:
-  struct Sample {
-    UtcNanos utc;
-    MonotonicNanos reference;
-  };
-  std::optional<Sample> previous_;
+  // The burst of the latest time message.
+  std::optional<std::uint64_t> last_burst_;
 };
 
 }  // namespace orvik::core

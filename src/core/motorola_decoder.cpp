@@ -1,11 +1,14 @@
 #include "core/motorola_decoder.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "core/calendar.h"
 #include "core/checksums.h"
 #include "core/clock_update.h"
 #include "core/time_message_builder.h"
+#include "core/week_rollover.h"
 
 namespace orvik::core {
 
@@ -29,7 +32,8 @@ bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const s
 
 NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
                            std::span<const std::uint8_t> body,
-                           std::optional<std::int64_t> receiver_offset_minutes) {
+                           std::optional<std::int64_t> receiver_offset_minutes,
+                           const RolloverCheck& rollover) {
   NmeaOutcome outcome;
   if (header.size() < 4 || body.size() < 37 || !MotorolaFrameIntact(header, body)) {
     outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
@@ -45,12 +49,28 @@ NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::u
   local.minute = body[kOffsetMinute];
   local.second = body[kOffsetSecond];
   if (local.year < 1 || local.year > 9999) return outcome;
+  // The record carries the receiver's bytes; a corrected date replaces its own.
+  std::array<std::uint8_t, kEaBodyLength> data{};
+  std::copy_n(body.begin(), std::min(body.size(), data.size()), data.begin());
+  if (const std::optional<UtcNanos> as_if_utc = UtcNanosOf(local)) {
+    outcome.rollover_eras = RolloverEras(*as_if_utc, rollover);
+    const std::optional<DateTime> corrected =
+        ShiftedByMinutes(local, outcome.rollover_eras * kGpsWeekEraNanos / kNanosPerMinute);
+    if (outcome.rollover_eras > 0 && corrected) {
+      local.year = corrected->year;
+      local.month = corrected->month;
+      local.day = corrected->day;
+      data[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
+      data[kOffsetDay] = static_cast<std::uint8_t>(local.day);
+      WriteBeU16(data, kOffsetYear, local.year);
+    }
+  }
   if (IsValidDate(local.year, local.month, local.day)) {
     local.day_of_week = static_cast<std::uint16_t>(DayOfWeek(local.year, local.month, local.day));
   }
 
   const std::uint8_t letter = header[3];
-  outcome.time_message = BuildTimeMessage(body, letter);
+  outcome.time_message = BuildTimeMessage(std::span(data).first(std::min(body.size(), data.size())), letter);
   if (receiver_offset_minutes) {
     if (const std::optional<UtcNanos> as_if_utc = UtcNanosOf(local)) {
       // Data bytes 7-10: the fraction of the second in nanoseconds.
@@ -62,6 +82,7 @@ NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::u
           *as_if_utc - *receiver_offset_minutes * kNanosPerMinute +
               (fraction < kNanosPerSecond ? fraction : 0),
           *receiver_offset_minutes, ClockPath::kMotorola};
+      outcome.message_utc = outcome.clock->message_utc;
     }
   }
 

@@ -28,6 +28,7 @@
 
 #include "core/date_time.h"
 #include "core/nmea_decoder.h"
+#include "core/week_rollover.h"
 
 namespace orvik::core {
 
@@ -43,8 +44,11 @@ bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const s
 // Decodes one message. `header` holds the four header bytes, `body` the
 // bytes after them (at least 72 for "Ea", 50 for "Hb"; body.size() >= 37).
 // `receiver_offset_minutes`: the offset the receiver applies, when known.
+// A date whole GPS week eras behind is corrected (core/week_rollover.h), in
+// the record sent as well.
 NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
                            std::span<const std::uint8_t> body,
-                           std::optional<std::int64_t> receiver_offset_minutes);
+                           std::optional<std::int64_t> receiver_offset_minutes,
+                           const RolloverCheck& rollover);
 
 }  // namespace orvik::core

@@ -10,12 +10,12 @@
 // from that "@@" on are carried to the next step; nothing is decoded, and
 // there is no pause and no purge. In a rest that ends in CR LF, "@@" is data.
 //
-// On a silent line the header read may end with nothing, or just as a
-// message begins ("@", "@@" or "@@H" in): a purge then would only throw away
-// the message on its way, so those bytes are kept for its rest (at one
-// message a second the read would otherwise end in the same place of every
-// message). Anything else a timed-out read leaves, and any read on a closed
-// port, is purged.
+// A read that times out inside a message (its header or its rest) keeps the
+// bytes read so far through the purge (see MessageFramer): from the last
+// "@@" that begins a known message (or a trailing "@" too short to tell),
+// the next step frames again, so a message merely late is completed and a
+// cut one gives way to the next. A header read that got nothing at all asks
+// for no purge; any read on a closed port purges.
 #pragma once
 
 #include <array>
@@ -36,8 +36,9 @@ class MotorolaFramer : public MessageFramer {
 
   FramerAction StartStep() override;
   FramerAction Filled(std::size_t count, ReadEnd end) override;
+  std::size_t LastMessageStart(std::span<const std::uint8_t> bytes) const override;
   FramerAction AfterHeader(std::size_t count, ReadEnd end);
-  FramerAction AfterRest(ReadEnd end);
+  FramerAction AfterRest(std::size_t count, ReadEnd end);
 
   // The most ever carried is one rest of an "Ea" message.
   static_assert(kEaBodyLength <= kMaxCarried);

@@ -6,6 +6,7 @@
 #include "core/calendar.h"
 #include "core/checksums.h"
 #include "core/time_message_builder.h"
+#include "core/week_rollover.h"
 
 namespace orvik::core {
 
@@ -95,7 +96,7 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
                        std::optional<UtcNanos>& last_rmc_utc,
                        std::span<const std::uint8_t> sentence, const Settings& settings,
-                       std::int32_t summer_hours) {
+                       std::int32_t summer_hours, const RolloverCheck& rollover) {
   NmeaOutcome outcome;
   constexpr std::size_t kAddressLength = 5;
   if (sentence.size() < kAddressLength + 5) return outcome;
@@ -143,6 +144,17 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
     message_utc = UtcNanosOf(utc);
     utc.millisecond = 0;
   }
+  if (message_utc) {
+    outcome.rollover_eras = RolloverEras(*message_utc, rollover);
+    if (outcome.rollover_eras > 0) {
+      *message_utc += outcome.rollover_eras * kGpsWeekEraNanos;
+      const std::optional<DateTime> corrected = DateTimeAt(*message_utc);
+      if (corrected) {
+        utc = *corrected;
+        utc.millisecond = 0;
+      }
+    }
+  }
   // A second talker reporting the same instant adds nothing.
   if (message_utc && last_rmc_utc == message_utc) return outcome;
   last_rmc_utc = message_utc;
@@ -150,6 +162,7 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   StepMessageCounter(MessageCounter);
   satellites.OnRmc(body);
   if (!message_utc) return outcome;  // not a real date and time: counted, nothing else
+  outcome.message_utc = message_utc;
 
   // 64-bit: no setting can overflow it; a local date outside 1..9999 is dropped.
   const std::int64_t offset_minutes =

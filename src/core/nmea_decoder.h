@@ -30,6 +30,7 @@
 #include "core/settings.h"
 #include "core/time_message.h"
 #include "core/utc_time.h"
+#include "core/week_rollover.h"
 
 namespace orvik::core {
 
@@ -55,6 +56,14 @@ struct NmeaOutcome {
   std::optional<DisplayUpdate> display;     // publish, and set NewDisplayFlag
   std::optional<TimeMessage> time_message;  // send to the LAN clients
   std::optional<ClockCandidate> clock;      // offer to the clock decision
+  // The instant a time message names (its second, with any fraction it
+  // gives), when it can be told: every time message with a real date and
+  // time from an NMEA receiver; from a Motorola one, once its offset from
+  // UTC is known. The caller times the message by it.
+  std::optional<UtcNanos> message_utc;
+  // The receiver's date was a whole number of GPS week eras behind and was
+  // corrected by this many (core/week_rollover.h); 0: as received.
+  int rollover_eras = 0;
 };
 
 // Returns true when the two characters after "*" match the XOR of the
@@ -67,10 +76,11 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
 // characters through "*", the checksum, CR and LF (no "$").
 // `MessageCounter` counts accepted time messages for the clock decision;
 // `satellites` collects the GSV counts between RMC sentences; `last_rmc_utc`
-// holds the instant of the latest RMC, for dropping repeats.
+// holds the instant of the latest RMC, for dropping repeats. A date whole
+// GPS week eras behind is corrected (core/week_rollover.h).
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
                        std::optional<UtcNanos>& last_rmc_utc,
                        std::span<const std::uint8_t> sentence, const Settings& settings,
-                       std::int32_t summer_hours);
+                       std::int32_t summer_hours, const RolloverCheck& rollover);
 
 }  // namespace orvik::core

@@ -13,9 +13,11 @@
 // from that "$", so a step still reads at most 6 + 255 + 4 bytes.
 //
 // A body without "*" among its first 255 bytes is not a sentence: purged.
-// A read that times out in the address purges at once; one in the body
-// still lets the four trailing bytes be read before the purge, and a
-// sentence whose last trailing read timed out is never decoded.
+// A read that times out before the checksum is complete keeps the sentence
+// so far through the purge (see MessageFramer): the next "$" drops it, the
+// rest of a late sentence completes it. A read that times out after the two
+// checksum characters decodes the sentence as if CR LF had come: a noisy
+// line loses a CR LF now and then, and the checksum already vouches for it.
 #pragma once
 
 #include <array>
@@ -38,19 +40,22 @@ class NmeaFramer : public MessageFramer {
 
   FramerAction StartStep() override;
   FramerAction Filled(std::size_t count, ReadEnd end) override;
-  FramerAction AfterAddress(bool complete);
-  FramerAction AfterBodyByte(bool complete);
-  FramerAction AfterTrailerByte(bool complete);
+  std::size_t LastMessageStart(std::span<const std::uint8_t> bytes) const override;
+  FramerAction AfterAddress(std::size_t count, ReadEnd end);
+  FramerAction AfterBodyByte(ReadEnd end);
+  FramerAction AfterTrailerByte(ReadEnd end);
   FramerAction ReadBodyByte();
   FramerAction ReadTrailerByte();
-  FramerAction EndOfSentence(bool last_read_complete);
+  FramerAction EndOfSentence();
+  // The read of the byte at `read_so_far` ended without it: keeps the
+  // sentence before it through a purge, or drops all on a closed port.
+  FramerAction KeepPartial(std::size_t read_so_far, ReadEnd end);
 
   Stage stage_ = Stage::kDollar;
   // "$" (or a stray byte), the address, the body and its trailer, read in place.
   std::array<std::uint8_t, 1 + kAddressLength + kMaxBodyBeforeStar + kTrailerLength> sentence_{};
   std::size_t body_length_ = 0;    // body bytes read, "*" included
   std::size_t trailer_read_ = 0;   // trailer bytes asked for so far
-  bool body_read_failed_ = false;
 };
 
 }  // namespace orvik::core

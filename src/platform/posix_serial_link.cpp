@@ -217,11 +217,13 @@ void PosixSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void PosixSerialLink::Purge(PurgeKind /*kind*/) {
+std::size_t PosixSerialLink::Purge(PurgeKind /*kind*/, std::span<std::uint8_t> tail) {
   // Writes complete (or give up) before WritePort returns and reads end
   // before ReadExact returns, so both kinds only discard the queues.
   std::lock_guard lock(io_mutex_);
-  if (Usable()) FlushQueues();
+  core::TailKeeper discarded(tail);
+  if (Usable()) FlushQueues(discarded);
+  return discarded.Kept();
 }
 
 void PosixSerialLink::ClearPortErrors() {
@@ -356,11 +358,13 @@ void PosixSerialLink::ReleasePort() {
 
 bool PosixSerialLink::Usable() const { return port_fd_.valid() && !closed_for_good_.load(); }
 
-void PosixSerialLink::FlushQueues() {
+void PosixSerialLink::FlushQueues(core::TailKeeper& discarded) {
   // What the driver holds is read (and dropped) rather than flushed unseen,
-  // so the burst tracker still knows whether the line was silent. Only a
-  // queue that may still hold something is flushed: the input after a flood
-  // too long to read here, the output after a write.
+  // so the burst tracker still knows whether the line was silent and the
+  // framer sees the last of it. Only a queue that may still hold something
+  // is flushed: the input after a flood too long to read here, the output
+  // after a write.
+  discarded.Append(std::span(rx_).subspan(rx_begin_, rx_end_ - rx_begin_));
   bool input_left = true;
   for (int chunk = 0; chunk < 16 && input_left; ++chunk) {
     const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
@@ -370,6 +374,7 @@ void PosixSerialLink::FlushQueues() {
       break;
     }
     bursts_.OnChunk(static_cast<std::size_t>(got), clock_.NowMonotonic(), /*prompt=*/false);
+    discarded.Append(std::span(rx_).first(static_cast<std::size_t>(got)));
     input_left = static_cast<std::size_t>(got) == rx_.size();
   }
   if (input_left && output_since_flush_) {
@@ -388,7 +393,9 @@ void PosixSerialLink::ClearErrorsLocked() {
   // bytes); what remains is to stop sending a break and drop what the break
   // left in the queues.
   ::ioctl(port_fd_.get(), TIOCCBRK);
-  FlushQueues();
+  // What a break left is not the start of anything.
+  core::TailKeeper discarded({});
+  FlushQueues(discarded);
 }
 
 std::optional<std::uint32_t> PosixSerialLink::ReadBreakCount() const {

@@ -28,6 +28,7 @@
 
 #include "core/burst_tracker.h"
 #include "core/port_settings.h"
+#include "core/tail_keeper.h"
 #include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 #include "platform/unique_fd.h"
@@ -57,8 +58,9 @@ class PosixSerialLink : public SerialLink {
   // Writes the bytes, bounded by the write time-outs (a few seconds when
   // both are zero); what could not be written in time is dropped.
   void WritePort(std::span<const std::uint8_t> bytes) override;
-  // Discards both queues (a terminal has no pending transfers to abort).
-  void Purge(PurgeKind kind) override;
+  // Discards the link's buffer and both queues (a terminal has no pending
+  // transfers to abort), keeping the last input bytes in `tail`.
+  std::size_t Purge(PurgeKind kind, std::span<std::uint8_t> tail) override;
   // Ends a break sent on the line and discards both queues.
   void ClearPortErrors() override;
   // Never blocks: when the driver counts breaks and the count rose since the
@@ -86,8 +88,9 @@ class PosixSerialLink : public SerialLink {
   void ReleasePort();
   // True when the port may be used. REQUIRES: io_mutex_ held.
   bool Usable() const;
-  // Discards both queues. REQUIRES: io_mutex_ held.
-  void FlushQueues();
+  // Discards the link's buffer and both queues; the input discarded goes
+  // through `discarded`. REQUIRES: io_mutex_ held.
+  void FlushQueues(core::TailKeeper& discarded);
   // Ends a break sent on the line and discards both queues.
   // REQUIRES: io_mutex_ held, port_fd_ valid.
   void ClearErrorsLocked();

@@ -60,8 +60,11 @@ class SerialLink {
   // Writes the bytes, bounded by the write time-outs. The result is not reported.
   virtual void WritePort(std::span<const std::uint8_t> bytes) = 0;
 
-  // Discards what the queues hold.
-  virtual void Purge(PurgeKind kind) = 0;
+  // Discards what the queues hold (and input the link itself holds). The
+  // last input bytes discarded, at most tail.size() of them, are copied to
+  // the front of `tail` in line order; returns how many. The framer keeps
+  // from them whatever may start a message (core/message_framer.h).
+  virtual std::size_t Purge(PurgeKind kind, std::span<std::uint8_t> tail) = 0;
 
   // Clears a break state and line errors, then purges both queues.
   virtual void ClearPortErrors() = 0;

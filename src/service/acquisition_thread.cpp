@@ -1,5 +1,6 @@
 #include "service/acquisition_thread.h"
 
+#include <array>
 #include <utility>
 
 #include "core/motorola_framer.h"
@@ -104,15 +105,18 @@ void comm_GPS_acq::ReopenIfDue() {
   const std::chrono::nanoseconds since_open(context_.clock.NowMonotonic() - last_open_attempt_);
   if (since_open < options_.reopen_interval) return;
   OpenReceiverPort();
-  if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues);
+  // What waited in a port opened anew is from before: none of it is kept.
+  if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues, {});
   // A receiver plugged back in may have lost its offset: command it again.
   first_command_sent_ = false;
 }
 
 void comm_GPS_acq::ReceiveLoop() {
-  link_->Purge(platform::PurgeKind::kClearQueues);
+  // Input that waited in the port before it was opened, and what comes
+  // during the first pause, is from before: none of it is kept.
+  link_->Purge(platform::PurgeKind::kClearQueues, {});
   link_->IdleWait(kStartPause);
-  link_->Purge(platform::PurgeKind::kAbortAndClear);
+  link_->Purge(platform::PurgeKind::kAbortAndClear, {});
 
   for (;;) {
     context_.shared.lifecycle.LoopHeartbeat = false;
@@ -144,8 +148,7 @@ void comm_GPS_acq::ReceiveLoop() {
         LoopState_ = ReceiveStep();
         break;
       case LoopState::Purge:
-        // The framer dropped its carried bytes when it asked for the purge.
-        link_->Purge(platform::PurgeKind::kAbortAndClear);
+        PurgeForFramer();
         LoopState_ = LoopState::SendPending;
         break;
     }
@@ -182,6 +185,13 @@ LoopState comm_GPS_acq::ReceiveStep() {
       break;
   }
   return LoopState::SendPending;
+}
+
+void comm_GPS_acq::PurgeForFramer() {
+  // The framer keeps from what was discarded whatever may start a message.
+  std::array<std::uint8_t, core::MessageFramer::kMaxCarried> tail{};
+  const std::size_t kept = link_->Purge(platform::PurgeKind::kAbortAndClear, tail);
+  framer_->AfterPurge(std::span(tail).first(kept));
 }
 
 core::ReadResult comm_GPS_acq::Read(std::span<std::uint8_t> into) {

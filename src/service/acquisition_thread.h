@@ -87,6 +87,8 @@ class comm_GPS_acq {
   // Reads into `into` and tells the framer how the read ended.
   core::ReadResult Read(std::span<std::uint8_t> into);
   void Decode(std::span<const std::uint8_t> message);
+  // The loop's purge: the line is emptied, the framer told what went.
+  void PurgeForFramer();
   bool StopRequested() const { return stop_.stop_requested(); }
   void OpenReceiverPort();
   void SendCommand(std::span<const std::uint8_t> command);

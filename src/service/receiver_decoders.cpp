@@ -1,9 +1,14 @@
 #include "service/receiver_decoders.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 #include "core/clock_log_line.h"
 #include "core/motorola_decoder.h"
+#include "core/week_rollover.h"
 
 namespace orvik::service {
 namespace {
@@ -12,13 +17,36 @@ constexpr std::int64_t kFailureReminderNanos = 3600 * core::kNanosPerSecond;
 
 std::int64_t FloorMod(std::int64_t a, std::int64_t b) { return ((a % b) + b) % b; }
 
+// "+3600", "-1", "+0.25": a signed number of seconds, to the millisecond.
+std::string SignedSeconds(std::int64_t nanos) {
+  const std::int64_t millis = std::llabs(nanos + (nanos < 0 ? -1 : 1) * core::kNanosPerMilli / 2) /
+                              core::kNanosPerMilli;
+  char text[48];
+  std::snprintf(text, sizeof text, "%c%" PRId64 ".%03" PRId64, nanos < 0 ? '-' : '+',
+                millis / 1000, millis % 1000);
+  std::string seconds(text);
+  seconds.erase(seconds.find_last_not_of('0') + 1);
+  if (seconds.back() == '.') seconds.pop_back();
+  return seconds;
+}
+
 }  // namespace
+
+void ReceiverDecoders::StartAcquisition() {
+  satellites_ = {};
+  freshness_.Restart();
+  timeline_.Reset();
+  told_unbroken_line_ = false;
+  told_rollover_ = false;
+  dropped_ = 0;
+}
 
 void ReceiverDecoders::DecodeNmea(std::span<const std::uint8_t> sentence,
                                   const MessageContext& context) {
   const core::NmeaOutcome outcome =
       core::DecodeNmea(MessageCounter_, satellites_, last_rmc_utc_, sentence, context.settings,
-                       context.shared.SummerHours.load());
+                       context.shared.SummerHours.load(),
+                       core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
 }
 
@@ -28,16 +56,33 @@ void ReceiverDecoders::DecodeMotorola(std::span<const std::uint8_t> message,
   const std::size_t header = std::min<std::size_t>(message.size(), 4);
   const core::NmeaOutcome outcome = core::DecodeMotorola(
       MessageCounter_, message.first(header), message.subspan(header),
-      offset ? std::optional<std::int64_t>(offset->minutes) : std::nullopt);
+      offset ? std::optional<std::int64_t>(offset->minutes) : std::nullopt,
+      core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
 }
 
 void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutcome& outcome) {
+  if (outcome.rollover_eras > 0 && !told_rollover_) {
+    told_rollover_ = true;
+    if (context.settings.LoggingEnabled) {
+      context.LogThroughMainThread("Receiver date corrected by " +
+                                   std::to_string(outcome.rollover_eras * 1024) +
+                                   " weeks (GPS week rollover)");
+    }
+  }
+  core::ReceiverTimeline::Verdict timing;
   if (outcome.time_message) {
+    const std::optional<core::ReceiverTimeline::Verdict> timed = TimeMessage(context, outcome);
+    if (!timed) {
+      ++dropped_;  // the past: neither sent, shown nor used
+      return;
+    }
+    timing = *timed;
+    if (dropped_ > 0) TellDropped(context);
     const core::TimeMessage& record = *outcome.time_message;
     context.bridge.RunInMainThread([this, &record] { sender_.Retransmit_to_LAN(record); });
   }
-  if (outcome.clock) ConsiderClock(context, *outcome.clock);
+  if (outcome.clock) ConsiderClock(context, *outcome.clock, timing);
   if (outcome.display) {
     DisplayState& display = context.shared.display;
     display.SetTexts({outcome.display->TimeText, outcome.display->DateText,
@@ -50,23 +95,85 @@ void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutc
   }
 }
 
-void ReceiverDecoders::ConsiderClock(const MessageContext& context, const core::ClockCandidate& candidate) {
-  const core::Settings& settings = context.settings;
+std::optional<core::ReceiverTimeline::Verdict> ReceiverDecoders::TimeMessage(
+    const MessageContext& context, const core::NmeaOutcome& outcome) {
   const core::ByteTiming& timing = context.timing;
-  const std::optional<core::MonotonicNanos> reference = freshness_.Check(
-      candidate.message_utc, timing,
-      static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli);
-  // Read from a backlog: shown and sent, but the clock and the count stay.
-  if (!reference) return;
-  if (candidate.path == core::ClockPath::kMotorola) {
-    const std::optional<ReceiverOffset>& offset = context.receiver_offset;
-    if (!offset || *timing.burst_start < offset->written_at + kOffsetSettleNanos) return;
+  WatchForUnbrokenLine(context);
+  const std::optional<core::MonotonicNanos> burst_start = freshness_.Check(timing);
+  if (!outcome.message_utc) return core::ReceiverTimeline::Verdict{};
+  const core::UtcNanos utc = *outcome.message_utc;
+  if (!burst_start) {
+    if (timeline_.Lags(utc, timing.arrival)) return std::nullopt;
+    return core::ReceiverTimeline::Verdict{};
   }
+  // Only a message that may set the clock teaches the timeline: the time of
+  // a receiver without a fix, or of a Motorola receiver that may still apply
+  // an old offset, can be anything.
+  if (!outcome.clock) return core::ReceiverTimeline::Verdict{};
+  if (outcome.clock->path == core::ClockPath::kMotorola) {
+    const std::optional<ReceiverOffset>& offset = context.receiver_offset;
+    if (!offset || *burst_start < offset->written_at + kOffsetSettleNanos) {
+      return core::ReceiverTimeline::Verdict{};
+    }
+  }
+  const std::int64_t delay =
+      static_cast<std::int64_t>(context.settings.ReceiverDelayMs) * core::kNanosPerMilli;
+  const core::ReceiverTimeline::Verdict verdict =
+      timeline_.OnFresh(utc, *burst_start - delay, timing.arrival);
+  if (verdict.use && told_unbroken_line_) {
+    // The line pauses again: what was said of it no longer holds.
+    told_unbroken_line_ = false;
+    if (context.shared.clock_keeping.Problem() == kNeverPausesProblem) {
+      context.shared.clock_keeping.SetProblem("");
+    }
+  }
+  if (verdict.jump_nanos && context.settings.LoggingEnabled) {
+    context.LogThroughMainThread("Receiver time jumped by " + SignedSeconds(*verdict.jump_nanos) +
+                                 " s; following it");
+  }
+  return verdict;
+}
+
+void ReceiverDecoders::WatchForUnbrokenLine(const MessageContext& context) {
+  const core::ByteTiming& timing = context.timing;
+  if (told_unbroken_line_ || timing.arrival - timing.unbroken_since < kUnbrokenLineNanos) return;
+  told_unbroken_line_ = true;
+  Tell(context, kNeverPausesProblem);
+}
+
+void ReceiverDecoders::TellDropped(const MessageContext& context) {
+  const std::uint64_t count = std::exchange(dropped_, 0);
+  Tell(context, "Dropped " + std::to_string(count) +
+                    (count == 1 ? " time message" : " time messages") +
+                    " read late from a backlog (more than a second old)");
+}
+
+void ReceiverDecoders::Tell(const MessageContext& context, const std::string& line) {
+  context.shared.clock_keeping.SetProblem(line);
+  if (context.settings.LoggingEnabled) context.LogThroughMainThread(line);
+}
+
+void ReceiverDecoders::ConsiderClock(const MessageContext& context,
+                                     const core::ClockCandidate& candidate,
+                                     const core::ReceiverTimeline::Verdict& timing) {
+  const core::Settings& settings = context.settings;
+  // Read from a backlog, not the first of its burst, or a jump not yet held:
+  // shown and sent, but the clock and the count stay.
+  if (!timing.use) return;
   if (chrony_feed_ != nullptr && chrony_feed_->Enabled()) {
-    // The burst's start on the real-time clock, as the system has it now.
-    const core::UtcNanos burst_start =
-        clock_.NowUtc() - (monotonic_.NowMonotonic() - *timing.burst_start);
-    chrony_feed_->OnFreshTime(burst_start, candidate.message_utc - burst_start);
+    // Chrony is handed only what the program itself would set the clock from.
+    if (!settable_.Contains(candidate.message_utc)) {
+      ReportFailure(context, candidate, candidate.message_utc,
+                    "the date lies outside the years this program sets");
+      return;
+    }
+    // The burst's start by the timeline, on the real-time clock as the
+    // system has it now; chrony adds the receiver delay itself.
+    const core::MonotonicNanos burst_start =
+        timing.second_began + static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli;
+    const core::UtcNanos burst_start_utc =
+        clock_.NowUtc() - (monotonic_.NowMonotonic() - burst_start);
+    chrony_feed_->OnFreshTime(burst_start_utc, candidate.message_utc - burst_start_utc);
     return;
   }
 
@@ -79,13 +186,14 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context, const core::
   // with the message's minute and second (moved from local time to UTC, the
   // message's fraction kept); then the time elapsed since that second began.
   core::UtcNanos second = candidate.message_utc;
+  core::MonotonicNanos second_began = timing.second_began;
   if (settings.OnlyMinSec) {
     const std::optional<core::UtcNanos> as_utc = core::UtcNanosOf(decision.SetTime);
     if (!as_utc) return;
     second = *as_utc - candidate.local_offset_minutes * core::kNanosPerMinute +
              FloorMod(candidate.message_utc, core::kNanosPerSecond);
   }
-  SetClock(context, candidate, second + (monotonic_.NowMonotonic() - *reference));
+  SetClock(context, candidate, second + (monotonic_.NowMonotonic() - second_began));
 }
 
 void ReceiverDecoders::SetClock(const MessageContext& context, const core::ClockCandidate& candidate,

@@ -3,11 +3,20 @@
 // time record to the LAN through the main thread, set the PC clock when the
 // clock decision says so, and publish the status texts and flags.
 //
-// Setting the clock: a message offered by the decoder sets it only when it
-// is fresh (core/message_freshness.h: its second is tied to the monotonic
-// clock through the start of its burst on the line), and, from a Motorola
-// receiver, only once the receiver has surely applied the GMT offset the
-// program commanded (a message whose burst began at least
+// Timing a time message: it is fresh when the start of its burst was seen
+// live and it is the first time message of that burst
+// (core/message_freshness.h). Fresh messages teach the receiver's timeline
+// (core/receiver_timeline.h): where its seconds begin, with the receiver's
+// jitter filtered out, and whether its time jumped. A message that is not
+// fresh is sent and shown, but never sets the clock; one that lags the
+// timeline by more than a second (read out of a backlog) is the past and is
+// neither sent, shown nor used: the operator is told how many were dropped
+// once the line is current again. A line whose output never pauses cannot be
+// timed at all: after 5 s of it the operator is told so, once.
+//
+// Setting the clock: a message sets it only when the timeline uses it, and,
+// from a Motorola receiver, only once the receiver has surely applied the
+// GMT offset the program commanded (a message whose burst began at least
 // kOffsetSettleNanos after the command was written). The clock becomes the
 // message's UTC plus the time elapsed since its second began, to the
 // nanosecond, and never an instant outside the span from the build date to
@@ -15,15 +24,18 @@
 // "Set PC time to ..."; a failure as "Could not set PC time to <date>
 // <time>: <reason>" (both paths), once, then again when the reason changes
 // or an hour has passed, and the shared clock-keeping state tells the
-// operator while the clock is not being kept.
+// operator while the clock is not being kept. A receiver date whole GPS week
+// eras behind is corrected, and that is logged once.
 //
-// With a chrony feed in use (a socket path in the settings), a fresh message
-// is handed to chrony instead, as the instant its burst began and the
-// message's UTC; the receiver delay is then chrony's to apply.
+// With a chrony feed in use (a socket path in the settings), a message that
+// would set the clock is handed to chrony instead, as the instant its burst
+// began (by the timeline's estimate) and the message's UTC; the receiver
+// delay is then chrony's to apply.
 //
 // One object serves the program's whole run, so the message counter that
-// paces the clock settings survives restarts of the acquisition. Used by one
-// acquisition thread at a time.
+// paces the clock settings survives restarts of the acquisition; what it
+// learned of the line and the receiver is learned anew with each one. Used
+// by one acquisition thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +45,7 @@
 
 #include "core/clock_update.h"
 #include "core/message_freshness.h"
+#include "core/receiver_timeline.h"
 #include "core/nmea_decoder.h"
 #include "core/satellite_tracker.h"
 #include "core/utc_time.h"
@@ -47,6 +60,11 @@ namespace orvik::service {
 // A Motorola receiver's messages may carry the old offset until this long
 // after a GMT offset command was written.
 inline constexpr std::int64_t kOffsetSettleNanos = 2 * core::kNanosPerSecond;
+// A line that has not paused for this long while time messages came is told.
+inline constexpr std::int64_t kUnbrokenLineNanos = 5 * core::kNanosPerSecond;
+inline constexpr const char* kNeverPausesProblem =
+    "PC clock not set: the receiver's output never pauses, so its timing cannot be measured "
+    "(fewer sentences or a higher line rate help)";
 
 class ReceiverDecoders : public MessageDecoders {
  public:
@@ -57,7 +75,7 @@ class ReceiverDecoders : public MessageDecoders {
                    core::SettableSpan settable = core::SettableSpanOfThisBuild())
       : clock_(clock), monotonic_(monotonic), sender_(sender), settable_(settable) {}
 
-  void StartAcquisition() override { satellites_ = {}; }
+  void StartAcquisition() override;
   void DecodeNmea(std::span<const std::uint8_t> sentence, const MessageContext& context) override;
   void DecodeMotorola(std::span<const std::uint8_t> message,
                       const MessageContext& context) override;
@@ -71,7 +89,17 @@ class ReceiverDecoders : public MessageDecoders {
 
  private:
   void Apply(const MessageContext& context, const core::NmeaOutcome& outcome);
-  void ConsiderClock(const MessageContext& context, const core::ClockCandidate& candidate);
+  // How a time message is timed; nullopt when it is the past and must be dropped.
+  std::optional<core::ReceiverTimeline::Verdict> TimeMessage(const MessageContext& context,
+                                                            const core::NmeaOutcome& outcome);
+  // Tells once that the line has not paused for kUnbrokenLineNanos.
+  void WatchForUnbrokenLine(const MessageContext& context);
+  // Tells how many messages were dropped, once a message is current again.
+  void TellDropped(const MessageContext& context);
+  void ConsiderClock(const MessageContext& context, const core::ClockCandidate& candidate,
+                     const core::ReceiverTimeline::Verdict& timing);
+  // The line for the log (when logging is on) and the status.
+  void Tell(const MessageContext& context, const std::string& line);
   // Sets the clock to `target`, logs and tells the outcome.
   void SetClock(const MessageContext& context, const core::ClockCandidate& candidate,
                 core::UtcNanos target);
@@ -83,7 +111,13 @@ class ReceiverDecoders : public MessageDecoders {
   TimeMessageSender& sender_;
   const core::SettableSpan settable_;
   std::uint32_t MessageCounter_ = core::kInitialMessageCounter;
+  // What is learned of the line and the receiver: anew with every acquisition.
   core::FreshnessCheck freshness_;
+  core::ReceiverTimeline timeline_;
+  bool told_unbroken_line_ = false;
+  bool told_rollover_ = false;
+  // Messages dropped as the past since the last one sent.
+  std::uint64_t dropped_ = 0;
   std::optional<core::UtcNanos> last_rmc_utc_;
   // The satellite counts gathered from GSV sentences; new with every acquisition thread.
   core::SatelliteTracker satellites_;

@@ -38,7 +38,7 @@ struct MotorolaRun {
   std::optional<std::int64_t> receiver_offset = 120;
   NmeaOutcome Decode(const char* header, const std::vector<std::uint8_t>& body) {
     const std::span<const std::uint8_t> h(reinterpret_cast<const std::uint8_t*>(header), 4);
-    return DecodeMotorola(counter, h, body, receiver_offset);
+    return DecodeMotorola(counter, h, body, receiver_offset, RolloverCheck{});
   }
 };
 

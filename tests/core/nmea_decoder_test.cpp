@@ -23,7 +23,7 @@ struct Decoder {
   NmeaOutcome Decode(const std::string& sentence) {
     // As the framer hands it over: from the address on, without "$".
     const std::vector<std::uint8_t> framed(sentence.begin() + 1, sentence.end());
-    return DecodeNmea(counter, satellites, last_rmc, framed, settings, summer_hours);
+    return DecodeNmea(counter, satellites, last_rmc, framed, settings, summer_hours, RolloverCheck{});
   }
 };
 
@@ -279,7 +279,8 @@ TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
       framed.push_back(static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
                                                               : random() % 256));
     }
-    const NmeaOutcome out = DecodeNmea(d.counter, d.satellites, d.last_rmc, framed, d.settings, 0);
+    const NmeaOutcome out =
+        DecodeNmea(d.counter, d.satellites, d.last_rmc, framed, d.settings, 0, RolloverCheck{});
     // Whatever is offered to the clock must be a real date and time.
     if (out.clock) {
       EXPECT_GE(out.clock->message_local.month, 1);

@@ -20,7 +20,9 @@ class BorrowedSerialLink : public platform::SerialLink {
   }
   platform::ReadOutcome ReadOne(std::uint8_t& byte) override { return inner_.ReadOne(byte); }
   void WritePort(std::span<const std::uint8_t> bytes) override { inner_.WritePort(bytes); }
-  void Purge(platform::PurgeKind kind) override { inner_.Purge(kind); }
+  std::size_t Purge(platform::PurgeKind kind, std::span<std::uint8_t> tail) override {
+    return inner_.Purge(kind, tail);
+  }
   void ClearPortErrors() override { inner_.ClearPortErrors(); }
   void PollPortEvents() override { inner_.PollPortEvents(); }
   void IdleWait(std::chrono::milliseconds duration) override { inner_.IdleWait(duration); }

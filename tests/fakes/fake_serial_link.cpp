@@ -8,12 +8,6 @@ namespace orvik::testing {
 
 void FakeSerialLink::Feed(std::string_view bytes) { FeedWithTiming(bytes, true); }
 
-void FakeSerialLink::FeedAfterNextPurge(std::string_view bytes, bool live) {
-  std::lock_guard lock(mutex_);
-  after_purge_.assign(bytes);
-  after_purge_live_ = live;
-}
-
 void FakeSerialLink::UseClock(const platform::MonotonicClock& clock) {
   std::lock_guard lock(mutex_);
   clock_ = &clock;
@@ -26,7 +20,9 @@ void FakeSerialLink::FeedWithTiming(std::string_view bytes, bool live) {
 
 void FakeSerialLink::AppendToLine(std::string_view bytes, bool live) {
   const core::MonotonicNanos now = clock_->NowMonotonic();
-  const core::ByteTiming timing{live ? std::optional<core::MonotonicNanos>(now) : std::nullopt, now};
+  // Each feed is a burst of its own (or a stretch of unknown start).
+  const core::ByteTiming timing{live ? std::optional<core::MonotonicNanos>(now) : std::nullopt, now,
+                                ++feeds_, now};
   line_.insert(line_.end(), bytes.begin(), bytes.end());
   timings_.insert(timings_.end(), bytes.size(), timing);
   changed_.notify_all();
@@ -128,14 +124,18 @@ void FakeSerialLink::WritePort(std::span<const std::uint8_t> bytes) {
   if (open_) written_.append(bytes.begin(), bytes.end());
 }
 
-void FakeSerialLink::Purge(platform::PurgeKind kind) {
+std::size_t FakeSerialLink::Purge(platform::PurgeKind kind, std::span<std::uint8_t> tail) {
   std::lock_guard lock(mutex_);
   operations_.push_back(kind == platform::PurgeKind::kClearQueues ? "purge-clear" : "purge-all");
+  std::size_t kept = 0;
   if (open_) {
+    kept = std::min(tail.size(), line_.size());
+    std::copy(line_.end() - static_cast<std::ptrdiff_t>(kept), line_.end(), tail.begin());
+    if (!line_.empty()) last_timing_ = timings_.back();
     line_.clear();
     timings_.clear();
   }
-  if (!after_purge_.empty()) AppendToLine(std::exchange(after_purge_, {}), after_purge_live_);
+  return kept;
 }
 
 void FakeSerialLink::ClearPortErrors() {

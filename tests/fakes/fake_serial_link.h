@@ -26,12 +26,8 @@ namespace orvik::testing {
 
 class FakeSerialLink : public platform::SerialLink {
  public:
-  // Adds bytes to the line.
+  // Adds bytes to the line: a burst that begins as it is fed.
   void Feed(std::string_view bytes);
-  // Feeds `bytes` (as a burst, or as a backlog) right after the loop's next
-  // purge: the loop purges after every read that found the line empty, so
-  // bytes fed at a chance moment may be purged before they are read.
-  void FeedAfterNextPurge(std::string_view bytes, bool live = true);
   // Stamps the arrival of fed bytes from `clock` from now on (the machine's
   // monotonic clock until then); it must outlive the link.
   void UseClock(const platform::MonotonicClock& clock);
@@ -63,7 +59,7 @@ class FakeSerialLink : public platform::SerialLink {
   platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override;
   platform::ReadOutcome ReadOne(std::uint8_t& byte) override;
   void WritePort(std::span<const std::uint8_t> bytes) override;
-  void Purge(platform::PurgeKind kind) override;
+  std::size_t Purge(platform::PurgeKind kind, std::span<std::uint8_t> tail) override;
   void ClearPortErrors() override;
   void PollPortEvents() override;
   void IdleWait(std::chrono::milliseconds duration) override;
@@ -83,6 +79,7 @@ class FakeSerialLink : public platform::SerialLink {
   int starved_reads_ = 0;                   // guarded by mutex_
   std::deque<std::uint8_t> line_;           // guarded by mutex_
   std::deque<core::ByteTiming> timings_;    // of each byte in line_; guarded by mutex_
+  std::uint64_t feeds_ = 0;                 // guarded by mutex_
   core::ByteTiming last_timing_;            // of the byte read last; guarded by mutex_
   std::vector<std::string> operations_;     // guarded by mutex_
   std::string written_;                     // guarded by mutex_
@@ -90,8 +87,6 @@ class FakeSerialLink : public platform::SerialLink {
   bool closed_for_good_ = false;            // guarded by mutex_
   bool fail_next_open_ = false;             // guarded by mutex_
   bool nudged_ = false;                     // guarded by mutex_
-  std::string after_purge_;                 // guarded by mutex_
-  bool after_purge_live_ = true;            // guarded by mutex_
   std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use
 };
 

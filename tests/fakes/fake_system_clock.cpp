@@ -33,6 +33,13 @@ void FakeSystemClock::SetMachineZoneOffsetMinutes(std::int64_t minutes) {
 
 std::vector<core::UtcNanos> FakeSystemClock::SetCalls() const {
   std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<core::UtcNanos> instants;
+  for (const SetCall& call : set_calls_) instants.push_back(call.instant);
+  return instants;
+}
+
+std::vector<FakeSystemClock::SetCall> FakeSystemClock::SetCallsWithTimes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   return set_calls_;
 }
 
@@ -48,7 +55,7 @@ core::MonotonicNanos FakeSystemClock::NowMonotonic() const {
 
 core::Status FakeSystemClock::SetUtc(core::UtcNanos instant) {
   std::lock_guard<std::mutex> lock(mutex_);
-  set_calls_.push_back(instant);
+  set_calls_.push_back({instant, monotonic_});
   if (fail_set_) return core::Status::Error(core::StatusCode::kIoError, "no time privilege");
   now_ = instant;
   return core::Status::Ok();

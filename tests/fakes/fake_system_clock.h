@@ -38,6 +38,12 @@ class FakeSystemClock : public platform::SystemClock, public platform::Monotonic
 
   // Every SetUtc argument so far, refused ones included, in call order.
   std::vector<core::UtcNanos> SetCalls() const;
+  // The same, each with the monotonic time of the call.
+  struct SetCall {
+    core::UtcNanos instant;
+    core::MonotonicNanos at;
+  };
+  std::vector<SetCall> SetCallsWithTimes() const;
 
   core::UtcNanos NowUtc() const override;
   core::MonotonicNanos NowMonotonic() const override;
@@ -50,7 +56,7 @@ class FakeSystemClock : public platform::SystemClock, public platform::Monotonic
   core::MonotonicNanos monotonic_ = kMonotonicStart;
   std::int64_t zone_offset_minutes_ = 0;
   bool fail_set_ = false;
-  std::vector<core::UtcNanos> set_calls_;
+  std::vector<SetCall> set_calls_;
 };
 
 }  // namespace orvik::testing

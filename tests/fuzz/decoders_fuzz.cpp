@@ -36,12 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t counter = kInitialMessageCounter;
   SatelliteTracker satellites;
   std::optional<UtcNanos> last_rmc;
-  CheckClock(DecodeNmea(counter, satellites, last_rmc, bytes, settings, data[0] & 1));
+  CheckClock(DecodeNmea(counter, satellites, last_rmc, bytes, settings, data[0] & 1,
+                        RolloverCheck{SettableSpanOfThisBuild(), 0}));
 
   // The same bytes as a Motorola message: four header bytes, then the rest.
   if (bytes.size() < 4) return 0;
   counter = kInitialMessageCounter;
   CheckClock(DecodeMotorola(counter, bytes.first(4), bytes.subspan(4),
-                            (data[0] & 2) ? std::optional<std::int64_t>(data[0]) : std::nullopt));
+                            (data[0] & 2) ? std::optional<std::int64_t>(data[0]) : std::nullopt,
+                            RolloverCheck{SettableSpanOfThisBuild(), 0}));
   return 0;
 }

@@ -39,8 +39,8 @@ TEST(PosixSerialLinkTest, NonTerminalsNeverOpenAndEveryCallFailsAtOnce) {
     EXPECT_EQ(link.ReadExact(header), (ReadOutcome{false, 0}));
     const std::uint8_t command[] = {'@', '@', 'G', 'b'};
     link.WritePort(command);
-    link.Purge(PurgeKind::kClearQueues);
-    link.Purge(PurgeKind::kAbortAndClear);
+    link.Purge(PurgeKind::kClearQueues, {});
+    link.Purge(PurgeKind::kAbortAndClear, {});
     link.ClearPortErrors();
     link.PollPortEvents();
     EXPECT_LT(ElapsedMs(start), 50);
@@ -262,10 +262,10 @@ TEST(PosixSerialLinkTest, PurgeAndClearPortErrorsDiscardPendingInput) {
 
     switch (op) {
       case Op::kPurgeClear:
-        link.Purge(PurgeKind::kClearQueues);
+        link.Purge(PurgeKind::kClearQueues, {});
         break;
       case Op::kPurgeAll:
-        link.Purge(PurgeKind::kAbortAndClear);
+        link.Purge(PurgeKind::kAbortAndClear, {});
         break;
       case Op::kClearErrors:
         link.ClearPortErrors();

@@ -137,19 +137,6 @@ TEST(ReceiveLoop, StarAtTheLastBodyPositionStillLeavesRoomForTheChecksum) {
   EXPECT_EQ(run.frames[0], "GPXXX" + body + "7F\r\n");
 }
 
-TEST(ReceiveLoop, BrokenSentenceIsPurgedAndTheLoopGoesOn) {
-  // The line goes quiet in the middle of a body: the four trailing reads
-  // still happen, nothing is decoded, and the stream is purged.
-  const FramingRun run = Frame("$GPRMC,12", core::kProtocolNmea4800, 7);
-  EXPECT_THAT(run.frames, IsEmpty());
-  const auto read5 = std::find(run.operations.begin(), run.operations.end(), "read5");
-  ASSERT_NE(read5, run.operations.end());
-  // ",", "1", "2", one failing body read, four trailing reads.
-  EXPECT_TRUE(std::all_of(read5 + 1, read5 + 9, [](const std::string& op) { return op == "read1"; }));
-  EXPECT_EQ(*(read5 + 9), "poll");
-  EXPECT_EQ(*(read5 + 10), "purge-all");
-}
-
 TEST(ReceiveLoop, FramesMotorolaEaAndHbUnderEitherMotorolaProtocol) {
   const std::string ea = Motorola("@@Ea", 72, 'e');
   const std::string hb = Motorola("@@Hb", 50, 'h');

@@ -27,7 +27,8 @@ constexpr core::DateTime kPcNow{2026, 12, 2, 8, 12, 0, 0, 0};
 
 // The real decoders with what the acquisition thread gives them. A capture
 // fed in one go is a backlog: no burst start is known, and no receiver
-// offset was commanded.
+// offset was commanded. The program is taken as built when the captures were
+// made, so their dates are the receiver's, not GPS week rollovers.
 struct Decoding {
   Decoding() { clock.SetNow(kPcNow); }
 
@@ -41,7 +42,8 @@ struct Decoding {
 
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverDecoders decoders{clock, platform::MachineMonotonicClock(), sender};
+  service::ReceiverDecoders decoders{clock, platform::MachineMonotonicClock(), sender,
+                                     core::SettableSpanFrom(core::DateTime{.year = 2000, .month = 1, .day = 1})};
   core::Settings settings;
   service::SharedState shared;
   service::DirectBridge bridge;

@@ -324,8 +324,7 @@ TEST_F(ServiceTest, DestructorEndsAThreadBlockedInAHandOver) {
       env_.Options());
   ASSERT_TRUE(service->FormCreate().ok());
   ASSERT_TRUE(line.WaitForStarvedReads(1, 5s));
-  line.FeedAfterNextPurge(
-      "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+  line.Feed("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
   // The record for the clients is handed over: the thread waits for the loop.
   ASSERT_TRUE(WaitUntil([&] { return loop.posts > 0; }, 10s));
   service.reset();  // returns: a deadlock here ends the test by its time limit

@@ -1,152 +1,237 @@
-// When the decoders set the PC clock, and to what: only from messages whose
-// second was seen begin on the line, to the message's UTC plus the time
-// since (and the receiver's delay), never outside the settable years, and
-// failures told once. Runs a real acquisition thread on the fake line.
+// When the decoders set the PC clock, to what, and what they send and tell:
+// a real acquisition thread with the real decoders reading a scripted line
+// in virtual time, so every instant is exact and nothing sleeps. The clock
+// is set only from a message whose burst start was seen live and that is the
+// first time message of its burst, timed by the earliest phase of the last
+// 16 s; the past is never sent; a jump is followed only once it holds.
 #include "service/receiver_decoders.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "core/checksums.h"
-#include "fakes/fake_system_clock.h"
-#include "fakes/service/recording_sender.h"
-#include "support/acquisition_harness.h"
-#include "support/wait_until.h"
+#include "core/port_settings.h"
+#include "core/time_message.h"
+#include "core/week_rollover.h"
+#include "support/scripted_run.h"
 
 namespace orvik::testing {
 namespace {
 
-using namespace std::chrono_literals;
+constexpr std::int64_t kMs = core::kNanosPerMilli;
+constexpr std::int64_t kSecond = core::kNanosPerSecond;
 
-// 1 June 2026 10:00:00 UTC plus `millis`, as a valid RMC with a fraction.
-std::string RmcAt(std::int64_t millis, const char* date = "010626") {
-  const std::int64_t s = millis / 1000;
-  char time[64];
-  std::snprintf(time, sizeof time, "10%02lld%02lld.%03lld", static_cast<long long>(s / 60),
-                static_cast<long long>(s % 60), static_cast<long long>(millis % 1000));
-  return core::NmeaSentence(std::string("GPRMC,") + time + ",A,1,N,1,E,0,0," + date + ",,");
-}
-
-core::UtcNanos UtcAt(std::int64_t millis) {
-  return core::UtcNanosOf(core::DateTime{.year = 2026, .month = 6, .day = 1, .hour = 10}).value() +
-         millis * core::kNanosPerMilli;
-}
-
-class DecodersClockTest : public ::testing::Test {
- protected:
-  DecodersClockTest()
-      : decoders_(clock_, platform::MachineMonotonicClock(), sender_,
-                  core::SettableSpanFrom(core::DateTime{.year = 2020, .month = 1, .day = 1})) {
-    harness_.settings().ClockUpdateInterval = 0;  // every fresh message sets the clock
-    harness_.settings().LoggingEnabled = true;
-    harness_.UseDecoders(decoders_);
-  }
-
-  // Starts the thread and waits until it reads the line.
-  void Start() {
-    harness_.Start();
-    ASSERT_TRUE(harness_.fake().WaitForStarvedReads(1, 5s));
-  }
-
-  // Feeds one sentence (as a burst that begins now, or as a backlog) and
-  // waits until it was decoded to the end (the texts are published last,
-  // after the clock decision). Returns how long that took: the most any
-  // setting may lie after the message's instant.
-  std::int64_t FeedAndWait(const std::string& sentence, bool live = true) {
-    std::atomic<bool>& decoded = harness_.shared().display.NewDisplayFlag;
-    decoded = false;
-    const auto fed = std::chrono::steady_clock::now();
-    harness_.fake().FeedAfterNextPurge(sentence, live);
-    EXPECT_TRUE(WaitUntil([&] { return decoded.load(); }, 5s)) << sentence;
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
-                                                                fed)
-        .count();
-  }
-
-  FakeSystemClock clock_;
-  RecordingSender sender_;
-  service::ReceiverDecoders decoders_;
-  AcquisitionHarness harness_;  // last: its thread stops first
+// The receiver's output of one second: its bytes, how late they start after
+// the second, and the time they name (offset from the true second).
+struct Output {
+  std::string bytes;
+  std::int64_t late_ms = 0;
 };
 
-TEST_F(DecodersClockTest, OnlyMessagesSeenLiveThatAdvanceWithTheMonotonicClockSetIt) {
-  struct Step {
-    std::int64_t millis;  // message time after 10:00:00 UTC
-    bool live;
-    bool sets;
-  };
-  const Step steps[] = {
-      {0, true, true},       // the first fresh message
-      {100, false, false},   // its bytes were waiting: a backlog
-      {200, true, true},
-      {5200, true, false},   // the receiver's time jumped: not trusted yet
-      {5300, true, true},    // it keeps to the new time: followed
-  };
-  Start();
-  std::size_t sets = 0;
-  for (const Step& step : steps) {
-    std::this_thread::sleep_for(100ms);
-    const std::int64_t took = FeedAndWait(RmcAt(step.millis), step.live);
-    SCOPED_TRACE(step.millis);
-    sets += step.sets ? 1 : 0;
-    ASSERT_EQ(clock_.SetCalls().size(), sets);
-    if (!step.sets) continue;
-    // The message's UTC plus the moment that passed since it was fed.
-    const std::int64_t late = clock_.SetCalls().back() - UtcAt(step.millis);
-    EXPECT_GE(late, 0);
-    EXPECT_LE(late, took);
+// Schedules `seconds` seconds of 4800-baud output from second `first` on.
+void Schedule(ScriptedRun& run, std::int64_t first, std::int64_t seconds,
+              const std::function<Output(std::int64_t k)>& output, std::uint32_t baud = 4800) {
+  for (std::int64_t k = first; k < first + seconds; ++k) {
+    const Output out = output(k);
+    run.line().AtLineRate(run.SecondStart(k) + out.late_ms * kMs, out.bytes, baud);
   }
 }
 
-TEST_F(DecodersClockTest, ReceiverDelayIsAddedToTheTimeSet) {
-  harness_.settings().ReceiverDelayMs = 250;
-  Start();
-  const std::int64_t took = FeedAndWait(RmcAt(0));
-  ASSERT_EQ(clock_.SetCalls().size(), 1u);
-  const std::int64_t late = clock_.SetCalls()[0] - UtcAt(0);
-  EXPECT_GE(late, 250 * core::kNanosPerMilli);
-  EXPECT_LE(late, 250 * core::kNanosPerMilli + took);
-}
+// RMC first, then three GGA: a common receiver's second.
+std::string Second(core::UtcNanos utc) { return RmcAt(utc) + Gga() + Gga() + Gga(); }
 
-TEST_F(DecodersClockTest, FailuresAreLoggedOnceAndToldWhileTheyLast) {
-  service::ClockKeepingState& keeping = harness_.shared().clock_keeping;
-  clock_.FailSetting(true);
-  Start();
-  for (std::int64_t millis : {0, 100, 200}) {
-    std::this_thread::sleep_for(100ms);
-    FeedAndWait(RmcAt(millis));
+// The seconds (since the run's second 0) the records sent name.
+std::vector<std::int64_t> RecordSeconds(ScriptedRun& run) {
+  std::vector<std::int64_t> seconds;
+  for (const core::TimeMessage& r : run.sender().Records()) {
+    const core::DateTime local{.year = core::ReadBeU16(r, core::kOffsetYear),
+                               .month = r[core::kOffsetMonth],
+                               .day = r[core::kOffsetDay],
+                               .hour = r[core::kOffsetHour],
+                               .minute = r[core::kOffsetMinute],
+                               .second = r[core::kOffsetSecond]};
+    // Records carry local time: UTC + 2 h with the default settings.
+    seconds.push_back((core::UtcNanosOf(local).value() - 2 * 3600 * kSecond - run.SecondUtc(0)) /
+                      kSecond);
   }
-  EXPECT_EQ(clock_.SetCalls().size(), 3u);
-  EXPECT_EQ(keeping.Problem(), "PC clock not set: no time privilege");
-
-  clock_.FailSetting(false);
-  std::this_thread::sleep_for(100ms);
-  FeedAndWait(RmcAt(300));
-  EXPECT_EQ(keeping.Problem(), "");
-  harness_.Stop();
-
-  const std::vector<std::string> lines = harness_.log().Lines();
-  ASSERT_EQ(lines.size(), 4u) << "Start, one failure, one setting, Stop";
-  EXPECT_EQ(lines[1], "Could not set PC time to 01.06.2026 12:00:00: no time privilege");
-  EXPECT_NE(lines[2].find("Set PC time to"), std::string::npos) << lines[2];
-  EXPECT_NE(lines[2].find(" 01.06.2026 12:00:00 Diff (msec.): "), std::string::npos) << lines[2];
+  return seconds;
 }
 
-TEST_F(DecodersClockTest, DatesOutsideTheSettableYearsAreRefusedAndTold) {
-  Start();
-  FeedAndWait(RmcAt(0, "010619"));  // before the first year this build may set
-  EXPECT_TRUE(clock_.SetCalls().empty());
-  EXPECT_EQ(harness_.shared().clock_keeping.Problem(),
+core::Settings EverySecond() {
+  core::Settings settings;
+  settings.ClockUpdateInterval = 0;  // every usable message sets the clock
+  settings.LoggingEnabled = true;
+  return settings;
+}
+
+bool Logged(ScriptedRun& run, const std::string& line) {
+  const std::vector<std::string> lines = run.harness().log().Lines();
+  return std::count(lines.begin(), lines.end(), line) == 1;
+}
+
+TEST(DecodersTiming, SteadyReceiversSetTheClockExactlyWhereverTheirTimeMessageStands) {
+  struct Case {
+    const char* what;
+    std::int32_t delay_ms;  // line 15, and how late the receiver is
+    std::function<std::string(core::UtcNanos)> second;
+  };
+  const Case cases[] = {
+      {"RMC first", 0, Second},
+      {"RMC last", 0, [](core::UtcNanos utc) { return Gga() + Gga() + Gga() + RmcAt(utc); }},
+      {"a receiver 250 ms late", 250, Second},
+  };
+  for (const Case& c : cases) {
+    core::Settings settings = EverySecond();
+    settings.ReceiverDelayMs = c.delay_ms;
+    ScriptedRun run(settings);
+    Schedule(run, 0, 8, [&](std::int64_t k) { return Output{c.second(run.SecondUtc(k)), c.delay_ms}; });
+    run.Run(run.SecondStart(9));
+    EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(8, 0)) << c.what;
+    EXPECT_EQ(RecordSeconds(run).size(), 8u) << c.what;
+  }
+}
+
+TEST(DecodersTiming, OnlyTheFirstTimeMessageOfABurstIsTimedByItsStart) {
+  // Ten RMC a second at 9600 baud in bursts of 80 or 70 ms: 20 ms gaps are
+  // no silence (at least 25 ms), so the whole line is one burst; 30 ms are.
+  for (const std::int64_t gap_ms : {20, 30}) {
+    core::Settings settings = EverySecond();
+    settings.Protocol = core::kProtocolNmea9600;
+    ScriptedRun run(settings);
+    for (std::int64_t tenth = 0; tenth < 80; ++tenth) {
+      const core::UtcNanos utc = run.SecondUtc(0) + tenth * 100 * kMs;
+      const core::DateTime t = core::DateTimeAt(utc).value();
+      char body[64];
+      std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.%03d,A,,,,,0,0,%02d%02d%02d,,", t.hour,
+                    t.minute, t.second, t.millisecond, t.day, t.month, t.year % 100);
+      std::string burst = core::NmeaSentence(body);
+      burst.resize(static_cast<std::size_t>((100 - gap_ms) * 9600 / 10 / 1000), ' ');
+      run.line().AtLineRate(run.SecondStart(0) + tenth * 100 * kMs, burst, 9600);
+    }
+    run.Run(run.SecondStart(9));
+    const std::vector<std::int64_t> errors = run.SettingErrors();
+    EXPECT_EQ(errors.size(), gap_ms == 20 ? 1u : 80u) << gap_ms;
+    EXPECT_TRUE(std::all_of(errors.begin(), errors.end(), [](std::int64_t e) { return e == 0; }))
+        << gap_ms << " " << ::testing::PrintToString(errors);
+    EXPECT_EQ(run.sender().Records().size(), 80u) << gap_ms;
+  }
+}
+
+TEST(DecodersTiming, JitterIsFilteredByTheEarliestPhaseOfTheLast16Seconds) {
+  // Each second's output starts 0..40 ms late; the clock is set from the
+  // earliest start of the window, so it lags by that and no more.
+  std::vector<std::int64_t> late;
+  for (std::int64_t k = 0, x = 7; k < 40; ++k, x = (x * 17 + 5) % 41) late.push_back(x);
+  late[3] = 0;  // one exact second early on, out of the window 16 s later
+  ScriptedRun run(EverySecond());
+  Schedule(run, 0, 40, [&](std::int64_t k) { return Output{Second(run.SecondUtc(k)), late[k]}; });
+  run.Run(run.SecondStart(41));
+  const std::vector<std::int64_t> errors = run.SettingErrors();
+  ASSERT_EQ(errors.size(), 40u);
+  for (std::size_t k = 0; k < 40; ++k) {
+    std::int64_t earliest = late[k];
+    for (std::size_t j = 0; j < k; ++j) {
+      if ((static_cast<std::int64_t>(k) - static_cast<std::int64_t>(j)) * 1000 + late[k] - late[j] <= 16'000) {
+        earliest = std::min(earliest, late[j]);
+      }
+    }
+    EXPECT_EQ(errors[k], -earliest * kMs) << "second " << k;
+  }
+}
+
+TEST(DecodersTiming, ALineThatNeverPausesSetsNothingAndIsToldOnce) {
+  // 478 characters a second at 4800 baud: 996 ms of every second.
+  ScriptedRun run(EverySecond());
+  std::string filler;
+  for (int i = 0; i < 7; ++i) filler += Gga();
+  Schedule(run, -3, 12, [&](std::int64_t k) {
+    const std::string rmc = RmcAt(run.SecondUtc(k));
+    return Output{rmc + filler.substr(0, 478 - rmc.size()), 0};
+  });
+  run.Run(run.SecondStart(9));
+  EXPECT_TRUE(run.clock().SetCalls().empty()) << ::testing::PrintToString(run.SettingErrors());
+  EXPECT_EQ(run.harness().shared().clock_keeping.Problem(), service::kNeverPausesProblem);
+  EXPECT_TRUE(Logged(run, service::kNeverPausesProblem));
+  EXPECT_GE(run.sender().Records().size(), 9u);
+}
+
+TEST(DecodersTiming, MessagesReadLateFromABacklogAreNeitherSentNorUsed) {
+  // Seconds 5 to 9 wait in the port while the reader stalls, and come at
+  // once half a second into second 9: what is more than a second late is the
+  // past. Nothing read from the backlog sets the clock.
+  ScriptedRun run(EverySecond());
+  Schedule(run, 0, 5, [&](std::int64_t k) { return Output{Second(run.SecondUtc(k))}; });
+  std::string backlog;
+  for (std::int64_t k = 5; k < 10; ++k) backlog += Second(run.SecondUtc(k));
+  run.line().AllAt(run.SecondStart(9) + 500 * kMs, backlog);
+  Schedule(run, 10, 3, [&](std::int64_t k) { return Output{Second(run.SecondUtc(k))}; });
+  run.Run(run.SecondStart(14));
+  EXPECT_EQ(RecordSeconds(run), (std::vector<std::int64_t>{0, 1, 2, 3, 4, 9, 10, 11, 12}));
+  EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(8, 0));
+  const std::string told = "Dropped 4 time messages read late from a backlog (more than a second old)";
+  EXPECT_TRUE(Logged(run, told));
+}
+
+TEST(DecodersTiming, AJumpOfTheReceiversTimeIsFollowedOnlyOnceItHolds) {
+  // An hour ahead for six seconds, then right again; from second 14 on, one
+  // second behind for good: followed at its tenth message.
+  ScriptedRun run(EverySecond());
+  Schedule(run, 0, 30, [&](std::int64_t k) {
+    std::int64_t shift = 0;
+    if (k >= 5 && k < 11) shift = 3600 * kSecond;
+    if (k >= 14) shift = -kSecond;
+    return Output{Second(run.SecondUtc(k) + shift)};
+  });
+  run.Run(run.SecondStart(31));
+  // Second 14 names the instant second 13 named: a repeat, dropped whole.
+  // The new time holds from 15 on and is followed at its tenth message, 24.
+  std::vector<std::int64_t> expected(5 + 3, 0);         // 0..4, 11..13
+  expected.insert(expected.end(), 30 - 24, -kSecond);  // 24..29
+  EXPECT_EQ(run.SettingErrors(), expected);
+  EXPECT_TRUE(Logged(run, "Receiver time jumped by -1 s; following it"));
+  EXPECT_EQ(RecordSeconds(run).size(), 29u) << "records still go out";
+}
+
+TEST(DecodersTiming, AReceiverDateWholeWeekErasBehindIsCorrected) {
+  ScriptedRun run(EverySecond());
+  Schedule(run, 0, 4, [&](std::int64_t k) {
+    return Output{Second(run.SecondUtc(k) - core::kGpsWeekEraNanos)};
+  });
+  run.Run(run.SecondStart(5));
+  EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(4, 0));
+  EXPECT_EQ(RecordSeconds(run), (std::vector<std::int64_t>{0, 1, 2, 3}));
+  EXPECT_TRUE(Logged(run, "Receiver date corrected by 1024 weeks (GPS week rollover)"));
+}
+
+TEST(DecodersTiming, FailuresAreLoggedOnceAndToldWhileTheyLast) {
+  ScriptedRun run(EverySecond());
+  run.clock().FailSetting(true);
+  Schedule(run, 0, 3, [&](std::int64_t k) { return Output{Second(run.SecondUtc(k))}; });
+  run.Run(run.SecondStart(4));
+  EXPECT_EQ(run.clock().SetCalls().size(), 3u);
+  EXPECT_EQ(run.harness().shared().clock_keeping.Problem(), "PC clock not set: no time privilege");
+  EXPECT_TRUE(Logged(run, "Could not set PC time to 01.06.2026 12:00:02: no time privilege"));
+}
+
+TEST(DecodersTiming, DatesOutsideTheSettableYearsAreRefusedAndTold) {
+  // 2099 is after the years this build may set; nothing corrects it.
+  ScriptedRun run(EverySecond());
+  const core::UtcNanos offset =
+      core::UtcNanosOf(core::DateTime{.year = 2099, .month = 6, .day = 1}).value() -
+      core::UtcNanosOf(core::DateTime{.year = 2026, .month = 6, .day = 1}).value();
+  Schedule(run, 0, 2, [&](std::int64_t k) { return Output{Second(run.SecondUtc(k) + offset)}; });
+  run.Run(run.SecondStart(3));
+  EXPECT_TRUE(run.clock().SetCalls().empty());
+  EXPECT_EQ(run.harness().shared().clock_keeping.Problem(),
             "PC clock not set: the date lies outside the years this program sets");
-  harness_.Stop();
-  EXPECT_EQ(harness_.log().Lines().at(1),
-            "Could not set PC time to 01.06.2019 12:00:00: the date lies outside the years this "
-            "program sets");
+  EXPECT_TRUE(Logged(run,
+                     "Could not set PC time to 01.06.2099 12:00:02: the date lies outside the years "
+                     "this program sets"));
 }
 
 }  // namespace

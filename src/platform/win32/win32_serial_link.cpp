@@ -173,9 +173,11 @@ void Win32SerialLink::WritePort(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void Win32SerialLink::Purge(PurgeKind kind) {
+std::size_t Win32SerialLink::Purge(PurgeKind kind, std::span<std::uint8_t> tail) {
   std::lock_guard lock(io_mutex_);
-  if (Usable()) FlushQueues(kind == PurgeKind::kAbortAndClear);
+  core::TailKeeper discarded(tail);
+  if (Usable()) FlushQueues(kind == PurgeKind::kAbortAndClear, discarded);
+  return discarded.Kept();
 }
 
 void Win32SerialLink::ClearPortErrors() {
@@ -299,9 +301,12 @@ void Win32SerialLink::ReleasePort() {
 
 bool Win32SerialLink::Usable() const { return port_.valid() && !closed_for_good_.load(); }
 
-void Win32SerialLink::FlushQueues(bool abort) {
+void Win32SerialLink::FlushQueues(bool abort, core::TailKeeper& discarded) {
   // What the driver holds is read (and dropped) rather than purged unseen,
-  // so the burst tracker still knows whether the line was silent.
+  // so the burst tracker still knows whether the line was silent and the
+  // framer sees the last of it.
+  discarded.Append(std::span(rx_).subspan(rx_begin_, rx_end_ - rx_begin_));
+  rx_begin_ = rx_end_ = 0;
   for (int chunk = 0; chunk < kMaxDrainChunks && port_.valid(); ++chunk) {
     const DWORD queued = QueuedBytes();
     if (queued == 0) break;
@@ -309,8 +314,8 @@ void Win32SerialLink::FlushQueues(bool abort) {
                                         Clock::now() + milliseconds(100));
     if (got.count == 0) break;
     bursts_.OnChunk(got.count, clock_.NowMonotonic(), /*prompt=*/false);
+    discarded.Append(std::span(rx_).first(got.count));
   }
-  rx_begin_ = rx_end_ = 0;
   if (!port_.valid()) return;
   DWORD flags = PURGE_RXCLEAR | PURGE_TXCLEAR;
   if (abort) flags |= PURGE_RXABORT | PURGE_TXABORT;
@@ -322,7 +327,9 @@ void Win32SerialLink::ClearErrorsLocked() {
   DWORD errors = 0;
   ::ClearCommError(port_.get(), &errors, nullptr);
   break_seen_ = false;
-  FlushQueues(/*abort=*/false);
+  // What a break left is not the start of anything.
+  core::TailKeeper discarded({});
+  FlushQueues(/*abort=*/false, discarded);
 }
 
 std::size_t Win32SerialLink::TakeBuffered(std::span<std::uint8_t> out) {

@@ -34,6 +34,7 @@
 
 #include "core/burst_tracker.h"
 #include "core/port_settings.h"
+#include "core/tail_keeper.h"
 #include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
 #include "platform/win32/unique_handle.h"
@@ -69,7 +70,7 @@ class Win32SerialLink : public SerialLink {
   // both are zero); what could not be written in time is dropped.
   void WritePort(std::span<const std::uint8_t> bytes) override;
   // PurgeComm: discards both queues; kAbortAndClear also aborts transfers.
-  void Purge(PurgeKind kind) override;
+  std::size_t Purge(PurgeKind kind, std::span<std::uint8_t> tail) override;
   // Ends a break sent on the line, clears the line errors (ClearCommError)
   // and discards both queues.
   void ClearPortErrors() override;
@@ -107,9 +108,10 @@ class Win32SerialLink : public SerialLink {
   void ReleasePort();
   // True when the port may be used. REQUIRES: io_mutex_ held.
   bool Usable() const;
-  // Discards both queues (and aborts transfers when `abort`).
+  // Discards the link's buffer and both queues (and aborts transfers when
+  // `abort`); the input discarded goes through `discarded`.
   // REQUIRES: io_mutex_ held, port_ valid.
-  void FlushQueues(bool abort);
+  void FlushQueues(bool abort, core::TailKeeper& discarded);
   // REQUIRES: io_mutex_ held, port_ valid.
   void ClearErrorsLocked();
   // Copies buffered bytes into `out`; returns how many. REQUIRES: io_mutex_ held.

@@ -50,13 +50,13 @@ class Win32SerialLinkTest : public ::testing::Test {
     peer_.OpenPort(Config(*peer_com, kBounded));
     ASSERT_TRUE(peer_.IsOpen());
     // Whatever an earlier test left on the line is dropped.
-    peer_.Purge(PurgeKind::kClearQueues);
+    peer_.Purge(PurgeKind::kClearQueues, {});
   }
 
   void OpenLink(core::SerialTimeouts timeouts) {
     link_.OpenPort(Config(com_, timeouts));
     ASSERT_TRUE(link_.IsOpen());
-    link_.Purge(PurgeKind::kClearQueues);
+    link_.Purge(PurgeKind::kClearQueues, {});
   }
 
   std::uint8_t com_ = 0;
@@ -128,7 +128,7 @@ TEST_F(Win32SerialLinkTest, PurgeDropsWhatTheLineDelivered) {
   std::uint8_t first = 0;
   ASSERT_TRUE(link_.ReadOne(first).ok);  // the bytes have reached the port
   link_.IdleWait(milliseconds(200));
-  link_.Purge(PurgeKind::kAbortAndClear);
+  link_.Purge(PurgeKind::kAbortAndClear, {});
   peer_.WritePort(Bytes(3, 'x'));
   std::vector<std::uint8_t> received(3);
   ASSERT_TRUE(link_.ReadExact(received).ok);
