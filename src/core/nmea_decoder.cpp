@@ -56,8 +56,8 @@ int FractionMilliseconds(std::span<const std::uint8_t> body) {
 }
 
 std::string TimeTextOf(const DateTime& t, bool valid_fix) {
-  std::string text = std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
-                     std::to_string(t.second);
+  std::string text =
+      std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second);
   return valid_fix ? text : "?" + text + "?";
 }
 
@@ -84,8 +84,8 @@ DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_
   return display;
 }
 
-bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
-                         std::span<const std::uint8_t> body, std::size_t body_length) {
+bool NmeaChecksumMatches(std::span<const std::uint8_t> address, std::span<const std::uint8_t> body,
+                         std::size_t body_length) {
   const std::size_t star = body_length - 5;
   const std::uint8_t computed = NmeaChecksum(address) ^ NmeaChecksum(body.first(star));
   const int high = HexDigitValue(body[body_length - 4]);
@@ -110,8 +110,13 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   // Everything before "*": the fields.
   const std::span<const std::uint8_t> body = payload.first(body_length - 5);
 
+  const std::array<char, 2> talker = {static_cast<char>(address[0]), static_cast<char>(address[1])};
   if (IsType(address, "GSV")) {
-    satellites.OnGsv({static_cast<char>(address[0]), static_cast<char>(address[1])}, body);
+    satellites.OnGsv(talker, body);
+    return outcome;
+  }
+  if (IsType(address, "GSA")) {
+    satellites.OnGsa(talker, body);
     return outcome;
   }
   if (!IsType(address, "RMC")) return outcome;

@@ -1,9 +1,11 @@
 // DecodeNmea: checks and decodes one framed NMEA 0183 sentence. Pure; the
 // caller (the acquisition thread) carries out what the result asks for.
 //
-// Only two sentence types matter: RMC (UTC time, fix status, date) and GSV
-// (satellites), from any talker (GP, GN, GL, GA, GB, BD, GQ, ...);
-// proprietary sentences (address starting with "P") and every other type
+// Three sentence types matter: RMC (UTC time, fix status, date), GSV
+// (satellites in view and their signals) and GSA (satellites in use), from
+// any talker (GP, GN, GL, GA, GB, BD, GQ, ...); GSV and GSA only feed the
+// satellite counts that the next RMC carries (core/satellite_tracker.h).
+// Proprietary sentences (address starting with "P") and every other type
 // are ignored once their checksum is tested.
 //
 // For an RMC sentence the UTC date and time are turned into local time
@@ -69,15 +71,15 @@ struct NmeaOutcome {
 // Returns true when the two characters after "*" match the XOR of the
 // address and the body up to "*". Only upper-case hex digits match.
 // REQUIRES: body_length >= 5 and body.size() >= body_length.
-bool NmeaChecksumMatches(std::span<const std::uint8_t> address,
-                         std::span<const std::uint8_t> body, std::size_t body_length);
+bool NmeaChecksumMatches(std::span<const std::uint8_t> address, std::span<const std::uint8_t> body,
+                         std::size_t body_length);
 
 // Decodes one sentence. `sentence` holds it from its five address
 // characters through "*", the checksum, CR and LF (no "$").
 // `MessageCounter` counts accepted time messages for the clock decision;
-// `satellites` collects the GSV counts between RMC sentences; `last_rmc_utc`
-// holds the instant of the latest RMC, for dropping repeats. A date whole
-// GPS week eras behind is corrected (core/week_rollover.h).
+// `satellites` collects the GSV and GSA counts between RMC sentences;
+// `last_rmc_utc` holds the instant of the latest RMC, for dropping repeats. A
+// date whole GPS week eras behind is corrected (core/week_rollover.h).
 NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
                        std::optional<UtcNanos>& last_rmc_utc,
                        std::span<const std::uint8_t> sentence, const Settings& settings,

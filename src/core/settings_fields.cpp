@@ -14,6 +14,14 @@ Status CheckReceiverDelay(const Settings& s) {
                            " ms, not " + EchoedText(s.ReceiverDelayText) + ".");
 }
 
+Status CheckChronySocketPath(const Settings& s) {
+  if (s.ChronySocketPath.size() <= kMaxChronySocketPathLength) return Status::Ok();
+  return Status::Error(StatusCode::kInvalidArgument,
+                       "The chrony socket path must be at most " +
+                           std::to_string(kMaxChronySocketPathLength) + " bytes long, not " +
+                           EchoedText(s.ChronySocketPath) + ".");
+}
+
 // Builders of the entries below; each leaves what does not apply empty.
 constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
                               std::int32_t Settings::*value, DialogField dialog) {
@@ -85,6 +93,7 @@ constexpr SettingField ChronySocket() {
   field.file_line = 16;
   field.kind = SettingKind::kPath;
   field.text = &Settings::ChronySocketPath;
+  field.check = &CheckChronySocketPath;
   field.dialog =
       DialogField{"ChronySocketEdit", "ChronySocketLabel", "chrony socket:", 0, FieldMask::kDigits};
   return field;

@@ -6,6 +6,7 @@
 // from it, so a new setting is added here once. Pure data, no I/O.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -46,7 +47,7 @@ struct SettingField {
   std::uint16_t Settings::*uint16_value = nullptr;
   bool Settings::*flag = nullptr;  // kSwitch, kLogging
   std::string_view word;           // kSwitch
-  // Checks the number once it is read; null: every integer is taken.
+  // Checks the number or path once it is read; null: every value is taken.
   Status (*check)(const Settings&) = nullptr;
   DialogField dialog;
 
@@ -55,6 +56,9 @@ struct SettingField {
 
 // The largest receiver delay accepted, in milliseconds.
 inline constexpr std::int32_t kMaxReceiverDelayMs = 999;
+// The longest chrony socket path accepted, in bytes: a local socket's
+// address holds 108 bytes with the terminating NUL.
+inline constexpr std::size_t kMaxChronySocketPathLength = 107;
 
 // Every editable setting, in file line order (line n at index n - 1).
 std::span<const SettingField> SettingFields();

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/calendar.h"
+#include "core/file_line_limit.h"
 #include "core/integer_syntax.h"
 
 namespace orvik::core {
@@ -66,10 +67,14 @@ std::int32_t ProtocolFromWord(std::string_view line) {
 
 std::string_view ProtocolWord(std::int32_t protocol) {
   switch (protocol) {
-    case kProtocolMotorolaM12: return kMotorolaM12Word;
-    case kProtocolMotorolaOncore: return kMotorolaOncoreWord;
-    case kProtocolNmea9600: return kNmea9600Word;
-    default: return kNmea4800Word;
+    case kProtocolMotorolaM12:
+      return kMotorolaM12Word;
+    case kProtocolMotorolaOncore:
+      return kMotorolaOncoreWord;
+    case kProtocolNmea9600:
+      return kNmea9600Word;
+    default:
+      return kNmea4800Word;
   }
 }
 
@@ -88,8 +93,11 @@ bool EqualsIgnoringAsciiCase(std::string_view line, std::string_view upper_word)
 Status ApplyLine(const SettingField& field, std::string_view line, Settings& s,
                  const std::function<void(bool)>& enable_commands_menu) {
   switch (field.kind) {
-    case SettingKind::kNumber: return ReadNumberLine(line, field, s);
-    case SettingKind::kSwitch: s.*field.flag = line == field.word; break;
+    case SettingKind::kNumber:
+      return ReadNumberLine(line, field, s);
+    case SettingKind::kSwitch:
+      s.*field.flag = line == field.word;
+      break;
     case SettingKind::kProtocol:
       s.*field.int32_value = ProtocolFromWord(line);
       if (enable_commands_menu) enable_commands_menu(!IsNmeaProtocol(s.*field.int32_value));
@@ -97,7 +105,9 @@ Status ApplyLine(const SettingField& field, std::string_view line, Settings& s,
     case SettingKind::kLogging:
       s.*field.flag = EqualsIgnoringAsciiCase(line, kLoggingEnabledWord);
       break;
-    case SettingKind::kPath: (s.*field.text).assign(line); break;
+    case SettingKind::kPath:
+      (s.*field.text).assign(line);
+      return field.check != nullptr ? field.check(s) : Status::Ok();
   }
   return Status::Ok();
 }
@@ -140,15 +150,22 @@ Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now
   ApplyDefaultSettings(settings, pc_now);
 
   // A file that cannot be opened is not an error: the defaults stand. A name
-  // that is no regular file, or a failed read, is.
-  const Result<std::optional<std::string>> read = files.ReadAll(kSettingsFileName);
+  // that is no regular file, or a failed read, is. Only the file's start is
+  // read (core/file_line_limit.h): lines after the last setting's have no
+  // effect, so reading stops there.
+  const Result<std::optional<std::string>> read =
+      files.ReadAtMost(kSettingsFileName, kFileReadLimit);
   if (!read.ok()) return read.status();
   if (const std::optional<std::string>& content = read.value()) {
     LineReader lines(*content);
-    // Lines after the last setting's have no effect, so reading stops there.
     for (const SettingField& field : SettingFields()) {
       if (lines.AtEnd()) break;
       const std::string_view line = lines.Next();
+      // The socket path has its own, shorter limit and message.
+      if (field.kind != SettingKind::kPath) {
+        Status length = CheckLineLength(kSettingsFileName, field.file_line, line);
+        if (!length.ok()) return length;
+      }
       if (Status status = ApplyLine(field, line, settings, enable_commands_menu); !status.ok()) {
         return status;
       }
@@ -176,12 +193,16 @@ std::string SettingsFileText(const Settings& s) {
   for (const SettingField& field : SettingFields()) {
     switch (field.kind) {
       case SettingKind::kNumber:
-      case SettingKind::kPath: text += s.*field.text; break;
+      case SettingKind::kPath:
+        text += s.*field.text;
+        break;
       case SettingKind::kSwitch:
         if (!(s.*field.flag)) text += ';';
         text += field.word;
         break;
-      case SettingKind::kProtocol: text += ProtocolWord(s.*field.int32_value); break;
+      case SettingKind::kProtocol:
+        text += ProtocolWord(s.*field.int32_value);
+        break;
       case SettingKind::kLogging:
         text += s.*field.flag ? kLoggingEnabledWord : kLoggingDisabledWord;
         break;

@@ -34,9 +34,12 @@ void ApplyDefaultSettings(Settings& settings, const DateTime& pc_now);
 // Applies the defaults, reads "GPS_parm.txt" line by line and derives
 // SummerDay, ZoneDay and the ClockUpdateInterval message count. A file that
 // cannot be opened (missing, no access) leaves the defaults; a name that is
-// no regular file, or a failed read, fails with its message. `enable_commands_menu` is called once
-// when line 13 is read (true for the two Motorola protocols). On failure the
-// fields keep what had been set so far and the Status carries the message.
+// no regular file, or a failed read, fails with its message. Only the first
+// kFileReadLimit bytes are read; a line longer than kMaxFileLineLength fails
+// with CheckLineLength's message, a socket path longer than
+// kMaxChronySocketPathLength with its own (core/file_line_limit.h). `enable_commands_menu` is
+// called once when line 13 is read (true for the two Motorola protocols). On failure the fields
+// keep what had been set so far and the Status carries the message.
 Status LoadSettings(Settings& settings, TextFiles& files, const DateTime& pc_now,
                     const std::function<void(bool)>& enable_commands_menu);
 

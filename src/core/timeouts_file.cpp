@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/file_line_limit.h"
 #include "core/integer_syntax.h"
 
 namespace orvik::core {
@@ -51,18 +52,32 @@ Status ParseTimeoutLine(std::string_view line, std::array<std::uint16_t, 8>& tab
 }
 
 Status LoadTimeouts(TextFiles& files, TimeoutTable& table) {
-  const Result<std::optional<std::string>> read = files.ReadAll(kTimeoutsFileName);
+  // Only the file's start is read (core/file_line_limit.h): lines after the
+  // tenth have no effect.
+  const Result<std::optional<std::string>> read =
+      files.ReadAtMost(kTimeoutsFileName, kFileReadLimit);
   // A name that is no regular file, or a read that fails once the file is
   // open, stops the start-up like a bad value would.
   if (!read.ok()) return read.status();
   if (!read.value()) return Status::Ok();  // the file is optional
 
   std::string_view rest = *read.value();
+  int line_number = 0;
+  // Returns the next line, or the error when it is too long to be one.
+  const auto next_line = [&rest, &line_number]() -> Result<std::string_view> {
+    const std::string_view line = TakeLine(rest);
+    Status length = CheckLineLength(kTimeoutsFileName, ++line_number, line);
+    if (!length.ok()) return length;
+    return line;
+  };
   for (std::array<std::uint16_t, 8>& values : table.tables) {
     if (rest.empty()) break;
-    TakeLine(rest);  // the title: free text, never looked at
+    // The title: free text, never parsed.
+    if (const Result<std::string_view> title = next_line(); !title.ok()) return title.status();
     if (rest.empty()) break;
-    if (Status status = ParseTimeoutLine(TakeLine(rest), values); !status.ok()) return status;
+    const Result<std::string_view> line = next_line();
+    if (!line.ok()) return line.status();
+    if (Status status = ParseTimeoutLine(line.value(), values); !status.ok()) return status;
   }
   return Status::Ok();
 }

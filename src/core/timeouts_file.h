@@ -30,8 +30,10 @@ Status ParseTimeoutLine(std::string_view line, std::array<std::uint16_t, 8>& tab
 // (ParseTimeoutLine), stopping at the end of the file. Lines end at LF, with
 // one CR before it dropped. A file that cannot be opened (missing, no
 // access) is no error and changes nothing. A name that is no regular file, a
-// read error and a bad value fail with their message; the tables filled so
-// far keep their values.
+// read error, a line longer than kMaxFileLineLength (CheckLineLength's
+// message; only the first kFileReadLimit bytes are read, see
+// core/file_line_limit.h) and a bad value fail with their message; the
+// tables filled so far keep their values.
 Status LoadTimeouts(TextFiles& files, TimeoutTable& table);
 
 }  // namespace orvik::core

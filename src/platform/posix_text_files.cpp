@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -91,7 +92,8 @@ class TempFileGuard {
 PosixTextFiles::PosixTextFiles(std::filesystem::path directory)
     : directory_(std::move(directory)) {}
 
-core::Result<std::optional<std::string>> PosixTextFiles::ReadAll(std::string_view name) {
+core::Result<std::optional<std::string>> PosixTextFiles::ReadAtMost(std::string_view name,
+                                                                    std::size_t max_bytes) {
   const std::optional<std::string> nothing_to_read;
   if (!IsUsableName(name)) return nothing_to_read;
   const std::filesystem::path path = directory_ / name;
@@ -102,9 +104,10 @@ core::Result<std::optional<std::string>> PosixTextFiles::ReadAll(std::string_vie
   if (!file.fd.valid()) return nothing_to_read;
 
   std::string content;
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    const ssize_t got = ::read(file.fd.get(), buffer.data(), buffer.size());
+  std::vector<char> buffer(std::min<std::size_t>(max_bytes, 64 * 1024));
+  while (content.size() < max_bytes) {
+    const std::size_t wanted = std::min(buffer.size(), max_bytes - content.size());
+    const ssize_t got = ::read(file.fd.get(), buffer.data(), wanted);
     if (got < 0) {
       if (errno == EINTR) continue;
       return IoError(path, "read", errno);

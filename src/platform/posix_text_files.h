@@ -18,10 +18,12 @@ class PosixTextFiles : public core::TextFiles {
   // Files are resolved as `directory` / name.
   explicit PosixTextFiles(std::filesystem::path directory);
 
-  // Returns the whole content of the regular file `name`; nullopt when it
-  // cannot be opened; kIoError when it is no regular file (refused without
-  // blocking, see platform/regular_file.h) or a read fails.
-  core::Result<std::optional<std::string>> ReadAll(std::string_view name) override;
+  // Returns the first `max_bytes` bytes of the regular file `name` (all of
+  // it when shorter); nullopt when it cannot be opened; kIoError when it is
+  // no regular file (refused without blocking, see platform/regular_file.h)
+  // or a read fails.
+  core::Result<std::optional<std::string>> ReadAtMost(std::string_view name,
+                                                      std::size_t max_bytes) override;
 
   // Follows `name` through symbolic links to the file they lead to, writes
   // `content` to a temporary file beside that file, flushes it to disk and

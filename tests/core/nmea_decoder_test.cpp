@@ -44,7 +44,8 @@ TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
   EXPECT_EQ(out.display->DateText, "23.3.2094");
   ASSERT_TRUE(out.time_message.has_value());
   const TimeMessage& m = *out.time_message;
-  EXPECT_EQ(std::vector<int>(m.begin(), m.begin() + 7), (std::vector<int>{3, 23, 8, 46, 14, 35, 19}));
+  EXPECT_EQ(std::vector<int>(m.begin(), m.begin() + 7),
+            (std::vector<int>{3, 23, 8, 46, 14, 35, 19}));
   for (std::size_t i = 7; i < 34; ++i) EXPECT_EQ(m[i], 0) << i;
   EXPECT_EQ(m[36], 251);
   EXPECT_EQ(m[37], 252);
@@ -57,15 +58,18 @@ TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
 }
 
 TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
-  struct Case { std::string sentence; bool accepted; };
+  struct Case {
+    std::string sentence;
+    bool accepted;
+  };
   std::string lower = kExample;
   lower.replace(lower.find("*6A"), 3, "*6a");
   std::string wrong = kExample;
   wrong.replace(wrong.find("*6A"), 3, "*6B");
   std::string letter = kExample;
   letter.replace(letter.find("*6A"), 3, "*G0");
-  for (const Case& c : {Case{kExample, true}, Case{lower, false}, Case{wrong, false},
-                        Case{letter, false}}) {
+  for (const Case& c :
+       {Case{kExample, true}, Case{lower, false}, Case{wrong, false}, Case{letter, false}}) {
     Decoder d;
     const NmeaOutcome out = d.Decode(c.sentence);
     ASSERT_TRUE(out.display.has_value()) << c.sentence;
@@ -91,7 +95,11 @@ TEST(DecodeNmea, CarriesAcrossNewYearWithTheOffset) {
 }
 
 TEST(DecodeNmea, OffsetsCombineHoursSummerHoursAndMinutes) {
-  struct Case { int gmt_hours, gmt_minutes, summer; const char* time; const char* date; };
+  struct Case {
+    int gmt_hours, gmt_minutes, summer;
+    const char* time;
+    const char* date;
+  };
   const Case cases[] = {
       {5, 30, 0, "16:15:0", "1.6.2026"},    // half-hour zone east
       {-3, -30, 0, "7:15:0", "1.6.2026"},   // half-hour zone west
@@ -123,16 +131,16 @@ TEST(DecodeNmea, InvalidFixIsSentAndShownButNeverSetsTheClock) {
 
 TEST(DecodeNmea, SentencesThatAreNoRealDateOrTimeAreCountedButNotUsed) {
   const std::vector<std::string> bodies = {
-      "GPRMC,,A,1,N,1,E,0,0,010626,,",          // empty time
-      "GPRMC,1a4500,A,1,N,1,E,0,0,010626,,",    // letter in the time
-      "GPRMC,104560,A,1,N,1,E,0,0,010626,,",    // second 60
-      "GPRMC,244500,A,1,N,1,E,0,0,010626,,",    // hour 24
-      "GPRMC,104500,A,1,N,1,E,0,0,011326,,",    // month 13
-      "GPRMC,104500,A,1,N,1,E,0,0,310426,,",    // 31 April
-      "GPRMC,104500,A,1,N,1,E,0,0,290226,,",    // 29 February 2026
-      "GPRMC,104500,A,1,N,1,E,0,0,,,",          // empty date
-      "GPRMC,104500,A,1,N,1,E,0,0",             // no ninth comma
-      "GPRMC,104500",                           // no status
+      "GPRMC,,A,1,N,1,E,0,0,010626,,",        // empty time
+      "GPRMC,1a4500,A,1,N,1,E,0,0,010626,,",  // letter in the time
+      "GPRMC,104560,A,1,N,1,E,0,0,010626,,",  // second 60
+      "GPRMC,244500,A,1,N,1,E,0,0,010626,,",  // hour 24
+      "GPRMC,104500,A,1,N,1,E,0,0,011326,,",  // month 13
+      "GPRMC,104500,A,1,N,1,E,0,0,310426,,",  // 31 April
+      "GPRMC,104500,A,1,N,1,E,0,0,290226,,",  // 29 February 2026
+      "GPRMC,104500,A,1,N,1,E,0,0,,,",        // empty date
+      "GPRMC,104500,A,1,N,1,E,0,0",           // no ninth comma
+      "GPRMC,104500",                         // no status
   };
   for (const std::string& body : bodies) {
     Decoder d;
@@ -145,10 +153,13 @@ TEST(DecodeNmea, SentencesThatAreNoRealDateOrTimeAreCountedButNotUsed) {
 }
 
 TEST(DecodeNmea, AcceptsEveryTalkerButNotProprietarySentences) {
-  struct Case { const char* address; bool time_message; };
-  for (const Case& c : {Case{"GPRMC", true}, Case{"GNRMC", true}, Case{"GLRMC", true},
-                        Case{"BDRMC", true}, Case{"PGRMC", false}, Case{"GPGGA", false},
-                        Case{"GPRMB", false}}) {
+  struct Case {
+    const char* address;
+    bool time_message;
+  };
+  for (const Case& c :
+       {Case{"GPRMC", true}, Case{"GNRMC", true}, Case{"GLRMC", true}, Case{"BDRMC", true},
+        Case{"PGRMC", false}, Case{"GPGGA", false}, Case{"GPRMB", false}}) {
     Decoder d;
     const NmeaOutcome out =
         d.Decode(NmeaSentence(std::string(c.address) + ",104500,A,1,N,1,E,0,0,010626,,"));
@@ -170,6 +181,16 @@ TEST(DecodeNmea, SatelliteCountsComeFromGsvOfEveryConstellation) {
   ASSERT_TRUE(out.time_message.has_value());
   EXPECT_EQ((*out.time_message)[34], 16);
   EXPECT_EQ((*out.time_message)[35], 4);
+}
+
+TEST(DecodeNmea, SatellitesInUseFromGsaOfAnyTalkerCountAsTracked) {
+  Decoder d;
+  d.Decode(NmeaSentence("GPGSV,1,1,04,03,03,111,40,04,15,270,,06,01,010,,13,06,292,"));
+  d.Decode(NmeaSentence("GNGSA,A,3,03,04,06,,,,,,,,,,2.0,1.1,1.6,1"));
+  const NmeaOutcome out = d.Decode(kExample);
+  ASSERT_TRUE(out.display.has_value());
+  EXPECT_EQ(out.display->SatText, "3 / 4");
+  EXPECT_EQ((*out.time_message)[35], 3);
 }
 
 TEST(DecodeNmea, WorkedGsvExampleGivesElevenInViewAndNoneTracked) {
@@ -198,8 +219,8 @@ TEST(DecodeNmea, SatelliteCountsAgeByTheReceiversSecondsNotItsSentences) {
   for (int n = 0; n < 310; ++n) {
     char body[96];
     std::snprintf(body, sizeof body,
-                  "GPRMC,1235%02d.%d0,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W",
-                  n / 10, n % 10);
+                  "GPRMC,1235%02d.%d0,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W", n / 10,
+                  n % 10);
     const NmeaOutcome out = d.Decode(NmeaSentence(body));
     ASSERT_TRUE(out.display.has_value());
     ASSERT_EQ(out.display->SatText, n < 300 ? "2 / 4" : "0 / 0") << "RMC " << n;
@@ -247,11 +268,14 @@ TEST(DecodeNmea, OneRecordAndOneCountPerInstantWhateverTheTalker) {
 }
 
 TEST(DecodeNmea, OffsetsThatLeaveTheYearsOneToNineThousandAreNeitherSentNorShown) {
-  struct Case { std::int32_t hours, minutes; bool sent; };
+  struct Case {
+    std::int32_t hours, minutes;
+    bool sent;
+  };
   // 2^31 - 1 minutes is 4083 years: still a date, though never one the clock is set to.
-  for (const Case c : {Case{2, 2147483647, true}, Case{-2147483647 - 1, 0, false},
-                       Case{2147483647, 0, false}, Case{0, -2147483647 - 1, false},
-                       Case{24 * 365 * 7900, 0, true}, Case{14, 0, true}}) {
+  for (const Case c :
+       {Case{2, 2147483647, true}, Case{-2147483647 - 1, 0, false}, Case{2147483647, 0, false},
+        Case{0, -2147483647 - 1, false}, Case{24 * 365 * 7900, 0, true}, Case{14, 0, true}}) {
     Decoder d;
     d.settings.GmtHours = c.hours;
     d.settings.GmtMinutes = c.minutes;

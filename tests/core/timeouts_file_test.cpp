@@ -21,10 +21,8 @@ constexpr Table kOnes = {1, 1, 1, 1, 1, 1, 1, 1};
 // eight values separated by ", ".
 std::string DefaultTablesText(const std::string& eol) {
   const char* const titles[] = {"ReadIntervalTimeout (ms) 110..9600 Bd",
-                                "ReadTotalTimeoutMultiplier",
-                                "ReadTotalTimeoutConstant",
-                                "WriteTotalTimeoutMultiplier",
-                                "WriteTotalTimeoutConstant"};
+                                "ReadTotalTimeoutMultiplier", "ReadTotalTimeoutConstant",
+                                "WriteTotalTimeoutMultiplier", "WriteTotalTimeoutConstant"};
   const TimeoutTable defaults = DefaultTimeoutTable();
   std::string text;
   for (std::size_t t = 0; t < TimeoutTable::kTableCount; ++t) {
@@ -54,9 +52,13 @@ TEST(ParseTimeoutLine, SplitsAtEveryByteUpToCommaAndKeepsUnsetEntries) {
       {"10, 20 30,40", {10, 20, 30, 40, 1, 1, 1, 1}},
       {"1,2,3,4,5,6,7,8,9", {1, 2, 3, 4, 5, 6, 7, 8}},
       {"1 2 3 4 5 6 7 8 oops", {1, 2, 3, 4, 5, 6, 7, 8}},  // after the 8th: ignored
-      {"$10+20", {10, 20, 1, 1, 1, 1, 1, 1}},                // "$" and "+" separate
+      {"$10+20", {10, 20, 1, 1, 1, 1, 1, 1}},              // "$" and "+" separate
       {"5!6\"7#8%9&10'11(12", {5, 6, 7, 8, 9, 10, 11, 12}},
-      {std::string("\t3\x01" "4\0" "5", 6), {3, 4, 5, 1, 1, 1, 1, 1}},
+      {std::string("\t3\x01"
+                   "4\0"
+                   "5",
+                   6),
+       {3, 4, 5, 1, 1, 1, 1, 1}},
       {"70000 -1 65536 -65534", {4464, 65535, 0, 2, 1, 1, 1, 1}},
       {"0x10 x10 X1f 0XFFFFFFFF", {16, 16, 31, 65535, 1, 1, 1, 1}},
       {"", kOnes},
@@ -83,8 +85,12 @@ TEST(ParseTimeoutLine, BadValueFailsWithItsTextAndKeepsEarlierEntries) {
       {"3 4-5", "4-5", {3, 1, 1, 1, 1, 1, 1, 1}},
       {"2147483648", "2147483648", kOnes},
       // Bytes 128..255 belong to a value rather than separating values.
-      {"9 1\xb0" "2", "1\\xB02", {9, 1, 1, 1, 1, 1, 1, 1}},
-      {"7 " + std::string(500, '8') + "z", std::string(64, '8') + "\xE2\x80\xA6",
+      {"9 1\xb0"
+       "2",
+       "1\\xB02",
+       {9, 1, 1, 1, 1, 1, 1, 1}},
+      {"7 " + std::string(500, '8') + "z",
+       std::string(64, '8') + "\xE2\x80\xA6",
        {7, 1, 1, 1, 1, 1, 1, 1}},
   };
   for (const Case& c : cases) {
@@ -149,8 +155,8 @@ TEST(LoadTimeouts, ShortFileChangesOnlyTheTablesItReaches) {
     TimeoutTable table = Sevens();
     ASSERT_TRUE(LoadTimeouts(files, table).ok()) << c.content;
     for (std::size_t t = 0; t < TimeoutTable::kTableCount; ++t) {
-      const Table expected = t < c.tables_changed ? Table{1, 2, 3, 4, 5, 6, 7, 8}
-                                                  : Table{7, 7, 7, 7, 7, 7, 7, 7};
+      const Table expected =
+          t < c.tables_changed ? Table{1, 2, 3, 4, 5, 6, 7, 8} : Table{7, 7, 7, 7, 7, 7, 7, 7};
       EXPECT_EQ(table.tables[t], expected) << c.content << " table " << t;
     }
   }
@@ -180,6 +186,32 @@ TEST(LoadTimeouts, CrBeforeLfIsDroppedButOtherwiseLinesSplitOnlyAtLf) {
   TimeoutTable table = Sevens();
   ASSERT_TRUE(LoadTimeouts(files, table).ok());
   EXPECT_EQ(table.tables[0], (Table{5, 7, 7, 7, 7, 7, 7, 7}));
+}
+
+TEST(LoadTimeouts, LinesTooLongAreRefusedAndNoFileIsReadWhole) {
+  const std::string dots = "\xE2\x80\xA6";
+  const std::string huge(1 << 20, '5');
+  struct Case {
+    std::string content;
+    std::string error;  // empty: loads
+  };
+  const Case cases[] = {
+      {"a\r\n1\r\n" + std::string(255, 't') + "\r\n2\r\n", ""},
+      {"a\r\n1\r\n" + std::string(256, 't') + "\r\n2\r\n",
+       "Line 3 of timeouts.txt must be at most 255 bytes long, not " + std::string(64, 't') + dots +
+           "."},
+      {"a\r\n1\r\nb\r\n" + huge, "Line 4 of timeouts.txt must be at most 255 bytes long, not " +
+                                     huge.substr(0, 64) + dots + "."},
+      {"a\r\n1\r\nb\r\n2\r\nc\r\n3\r\nd\r\n4\r\ne\r\n5\r\n" + huge, ""},  // after the tenth line
+  };
+  for (const Case& c : cases) {
+    FakeTextFiles files;
+    files.Set(kFile, c.content);
+    TimeoutTable table = Sevens();
+    EXPECT_EQ(LoadTimeouts(files, table).message(), c.error) << c.content.size();
+    EXPECT_EQ(table.tables[0][0], 1) << c.content.size();  // lines before stay loaded
+    EXPECT_LE(files.LargestReadAsked(), 16u * 1024);
+  }
 }
 
 TEST(LoadTimeouts, BadValueStopsLoadingAndKeepsWhatWasFilled) {

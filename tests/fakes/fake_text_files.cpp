@@ -1,5 +1,7 @@
 #include "fakes/fake_text_files.h"
 
+#include <algorithm>
+
 namespace orvik::testing {
 
 void FakeTextFiles::Set(std::string_view name, std::string_view content) {
@@ -20,12 +22,16 @@ void FakeTextFiles::FailReads(std::string_view name, std::string_view message) {
   read_errors_.insert_or_assign(std::string(name), std::string(message));
 }
 
-core::Result<std::optional<std::string>> FakeTextFiles::ReadAll(std::string_view name) {
+core::Result<std::optional<std::string>> FakeTextFiles::ReadAtMost(std::string_view name,
+                                                                   std::size_t max_bytes) {
+  largest_read_asked_ = std::max(largest_read_asked_, max_bytes);
   if (const auto error = read_errors_.find(name); error != read_errors_.end()) {
     return core::Status::Error(core::StatusCode::kIoError, error->second);
   }
   if (unreadable_.contains(name)) return std::optional<std::string>();
-  return Get(name);
+  std::optional<std::string> content = Get(name);
+  if (content && content->size() > max_bytes) content->resize(max_bytes);
+  return content;
 }
 
 core::Status FakeTextFiles::ReplaceAtomically(std::string_view name, std::string_view content) {

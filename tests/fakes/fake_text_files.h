@@ -3,6 +3,7 @@
 // thread-safe: use it from one thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <set>
@@ -24,16 +25,19 @@ class FakeTextFiles : public core::TextFiles {
 
   // While set, every ReplaceAtomically fails with kIoError and changes nothing.
   void FailWrites(bool fail) { fail_writes_ = fail; }
-  // ReadAll of `name` returns nullopt (cannot be opened) even when the file exists.
+  // Reading `name` returns nullopt (cannot be opened) even when the file exists.
   void MakeUnreadable(std::string_view name);
-  // ReadAll of `name` fails with kIoError and `message`, as a name that is no
+  // Reading `name` fails with kIoError and `message`, as a name that is no
   // regular file or a failing read does.
   void FailReads(std::string_view name, std::string_view message);
 
   // Number of ReplaceAtomically calls, failed ones included.
   int WriteCount() const { return write_count_; }
+  // The largest `max_bytes` any ReadAtMost asked for; 0 before the first.
+  std::size_t LargestReadAsked() const { return largest_read_asked_; }
 
-  core::Result<std::optional<std::string>> ReadAll(std::string_view name) override;
+  core::Result<std::optional<std::string>> ReadAtMost(std::string_view name,
+                                                      std::size_t max_bytes) override;
   core::Status ReplaceAtomically(std::string_view name, std::string_view content) override;
 
  private:
@@ -42,6 +46,7 @@ class FakeTextFiles : public core::TextFiles {
   std::map<std::string, std::string, std::less<>> read_errors_;
   bool fail_writes_ = false;
   int write_count_ = 0;
+  std::size_t largest_read_asked_ = 0;
 };
 
 }  // namespace orvik::testing

@@ -1,11 +1,8 @@
 #include "platform/posix_text_files.h"
 
-#include "support/temp_dir.h"
-
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,10 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace orvik::platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A bound no file of these tests reaches.
+constexpr std::size_t kAnySize = std::size_t{1} << 30;
 
 // What a read found, in one comparable text: the content, "<nothing>" when
 // there was no file to read, or "<error> " and the message.
@@ -52,21 +54,25 @@ TEST_F(PosixTextFilesTest, ReplaceThenReadGivesTheSameBytes) {
   PosixTextFiles files(dir_);
   const std::string content("2\r\n\0\xff binary\r\n", 15);
   ASSERT_TRUE(files.ReplaceAtomically("GPS_parm.txt", content).ok());
-  EXPECT_EQ(Found(files.ReadAll("GPS_parm.txt")), content);
+  EXPECT_EQ(Found(files.ReadAtMost("GPS_parm.txt", kAnySize)), content);
 
   ASSERT_TRUE(files.ReplaceAtomically("GPS_parm.txt", "").ok());
-  EXPECT_EQ(Found(files.ReadAll("GPS_parm.txt")), "");
+  EXPECT_EQ(Found(files.ReadAtMost("GPS_parm.txt", kAnySize)), "");
   EXPECT_EQ(Entries(), std::vector<std::string>{"GPS_parm.txt"});
 }
 
-TEST_F(PosixTextFilesTest, ReadsLargeFilesWhole) {
-  const std::string big(3 * 1024 * 1024 + 17, 'x');
+TEST_F(PosixTextFilesTest, ReadsLargeFilesUpToTheBoundAsked) {
+  std::string big(3 * 1024 * 1024 + 17, 'x');
+  big.back() = 'y';
   WriteFile("big.txt", big);
   PosixTextFiles files(dir_);
-  EXPECT_TRUE(Found(files.ReadAll("big.txt")) == big);
+  EXPECT_TRUE(Found(files.ReadAtMost("big.txt", kAnySize)) == big);
+  EXPECT_TRUE(Found(files.ReadAtMost("big.txt", big.size())) == big);
+  EXPECT_EQ(Found(files.ReadAtMost("big.txt", 100'000)), big.substr(0, 100'000));
+  EXPECT_EQ(Found(files.ReadAtMost("big.txt", 0)), "");
 }
 
-TEST_F(PosixTextFilesTest, ReadAllTellsNoFileFromNoRegularFileAndFailedRead) {
+TEST_F(PosixTextFilesTest, ReadTellsNoFileFromNoRegularFileAndFailedRead) {
   fs::create_directory(dir_ / "folder");
   ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
   fs::create_symlink("fifo", dir_ / "link_to_fifo");
@@ -94,7 +100,7 @@ TEST_F(PosixTextFilesTest, ReadAllTellsNoFileFromNoRegularFileAndFailedRead) {
   };
   PosixTextFiles files(dir_);
   for (const Case& c : cases) {
-    EXPECT_EQ(Found(files.ReadAll(c.name)), c.found) << c.name;
+    EXPECT_EQ(Found(files.ReadAtMost(c.name, kAnySize)), c.found) << c.name;
   }
 }
 
@@ -118,7 +124,7 @@ TEST_F(PosixTextFilesTest, ReplaceThroughSymbolicLinksReplacesTheFileTheyLeadTo)
   fs::create_directory(dir_ / "etc");
   WriteFile("etc/GPS_parm.txt", "old");
   fs::permissions(dir_ / "etc/GPS_parm.txt", fs::perms(0640));
-  fs::create_symlink("etc/GPS_parm.txt", dir_ / "GPS_parm.txt");  // relative
+  fs::create_symlink("etc/GPS_parm.txt", dir_ / "GPS_parm.txt");    // relative
   fs::create_symlink(dir_ / "GPS_parm.txt", dir_ / "second_link");  // absolute, to a link
   PosixTextFiles files(dir_);
 
@@ -159,8 +165,8 @@ TEST_F(PosixTextFilesTest, FailedReplaceLeavesOldFileAndNoTemporaryFile) {
   EXPECT_NE(over_directory.message().find("GPS_parm.txt.d"), std::string::npos)
       << over_directory.message();
   EXPECT_TRUE(fs::is_directory(dir_ / "GPS_parm.txt.d"));
-  EXPECT_EQ(Found(files.ReadAll("GPS_parm.txt.d/inside")), "keep");
-  EXPECT_EQ(Found(files.ReadAll("GPS_parm.txt")), "old");
+  EXPECT_EQ(Found(files.ReadAtMost("GPS_parm.txt.d/inside", kAnySize)), "keep");
+  EXPECT_EQ(Found(files.ReadAtMost("GPS_parm.txt", kAnySize)), "old");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"GPS_parm.txt", "GPS_parm.txt.d"}));
 
   // The directory itself does not exist: the temporary file cannot be made.
@@ -178,7 +184,7 @@ TEST_F(PosixTextFilesTest, CurrentDirectoryFormResolvesBareNames) {
   fs::current_path(dir_);
   PosixTextFiles files(".");
   const core::Status status = files.ReplaceAtomically("GPS_parm.txt", "x\r\n");
-  const std::string content = Found(files.ReadAll("GPS_parm.txt"));
+  const std::string content = Found(files.ReadAtMost("GPS_parm.txt", kAnySize));
   fs::current_path(before);
   ASSERT_TRUE(status.ok()) << status.ToString();
   EXPECT_EQ(content, "x\r\n");

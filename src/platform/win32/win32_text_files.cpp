@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -119,7 +120,8 @@ class TempFileGuard {
 Win32TextFiles::Win32TextFiles(std::filesystem::path directory)
     : directory_(std::move(directory)) {}
 
-core::Result<std::optional<std::string>> Win32TextFiles::ReadAll(std::string_view name) {
+core::Result<std::optional<std::string>> Win32TextFiles::ReadAtMost(std::string_view name,
+                                                                    std::size_t max_bytes) {
   const std::optional<std::string> nothing_to_read;
   if (!IsUsableName(name)) return nothing_to_read;
   const std::filesystem::path path = directory_ / name;
@@ -135,11 +137,11 @@ core::Result<std::optional<std::string>> Win32TextFiles::ReadAll(std::string_vie
   if (!IsRegularFile(file.get())) return NotRegular(path);
 
   std::string content;
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
+  std::vector<char> buffer(std::min<std::size_t>(max_bytes, 64 * 1024));
+  while (content.size() < max_bytes) {
+    const DWORD wanted = static_cast<DWORD>(std::min(buffer.size(), max_bytes - content.size()));
     DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                    nullptr)) {
+    if (!::ReadFile(file.get(), buffer.data(), wanted, &got, nullptr)) {
       return IoError(path, "read", ::GetLastError());
     }
     if (got == 0) break;

@@ -18,10 +18,12 @@ class Win32TextFiles : public core::TextFiles {
   // Files are resolved as `directory` / name.
   explicit Win32TextFiles(std::filesystem::path directory);
 
-  // Returns the whole content of the regular file `name`; nullopt when it
-  // cannot be opened; kIoError when it is a directory or a device (such as
-  // "NUL" or "COM1", which Windows finds in every directory) or a read fails.
-  core::Result<std::optional<std::string>> ReadAll(std::string_view name) override;
+  // Returns the first `max_bytes` bytes of the regular file `name` (all of
+  // it when shorter); nullopt when it cannot be opened; kIoError when it is a
+  // directory or a device (such as "NUL" or "COM1", which Windows finds in
+  // every directory) or a read fails.
+  core::Result<std::optional<std::string>> ReadAtMost(std::string_view name,
+                                                      std::size_t max_bytes) override;
 
   // Writes `content` to a new file beside the file `name` leads to (through
   // symbolic links), flushes it to disk and renames it over the old file

@@ -15,6 +15,9 @@ namespace {
 
 using testing::TempDir;
 
+// A bound no file of these tests reaches.
+constexpr std::size_t kAnySize = std::size_t{1} << 30;
+
 // The names in `directory`, in the order listed.
 std::vector<std::string> Entries(const std::filesystem::path& directory) {
   std::vector<std::string> names;
@@ -37,17 +40,23 @@ TEST_F(Win32TextFilesTest, SavedContentReadsBackByteForByte) {
   for (const std::string& content :
        {std::string("Port=2\r\nBaud=4\r\n"), std::string(), std::string("a\0b\n", 4), large}) {
     ASSERT_TRUE(files_.ReplaceAtomically("settings.txt", content).ok());
-    const auto read = files_.ReadAll("settings.txt");
+    const auto read = files_.ReadAtMost("settings.txt", kAnySize);
     ASSERT_TRUE(read.ok());
     ASSERT_TRUE(read.value().has_value());
     EXPECT_EQ(*read.value(), content);
   }
   // Nothing but the file itself is left in the directory.
   EXPECT_EQ(Entries(dir_.path()), std::vector<std::string>{"settings.txt"});
+  // A bound below the size gives the file's start.
+  for (const std::size_t bound : {std::size_t{0}, std::size_t{70'000}}) {
+    const auto read = files_.ReadAtMost("settings.txt", bound);
+    ASSERT_TRUE(read.ok() && read.value().has_value());
+    EXPECT_EQ(*read.value(), large.substr(0, bound));
+  }
 }
 
 TEST_F(Win32TextFilesTest, MissingFileIsNothingToRead) {
-  const auto read = files_.ReadAll("missing.txt");
+  const auto read = files_.ReadAtMost("missing.txt", kAnySize);
   ASSERT_TRUE(read.ok());
   EXPECT_FALSE(read.value().has_value());
 }
@@ -55,7 +64,7 @@ TEST_F(Win32TextFilesTest, MissingFileIsNothingToRead) {
 TEST_F(Win32TextFilesTest, DirectoriesAndDevicesAreRefused) {
   std::filesystem::create_directory(dir_.path() / "folder");
   for (const char* name : {"folder", "NUL"}) {
-    const auto read = files_.ReadAll(name);
+    const auto read = files_.ReadAtMost(name, kAnySize);
     ASSERT_FALSE(read.ok()) << name;
     EXPECT_NE(read.status().message().find("is not a regular file"), std::string::npos) << name;
   }
