@@ -17,6 +17,7 @@ service::ServiceEnvironment FakeServiceEnvironment::Environment() {
       .clock = clock,
       .files = files,
       .privilege = privilege,
+      .thread_priority = thread_priority,
       .log = log,
       .loop = loop,
       .working_dir = ".",
