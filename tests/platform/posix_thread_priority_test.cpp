@@ -1,8 +1,5 @@
-// PosixThreadPriority on real threads: each level reaches exactly the one
-// thread that asks, a thread without the right stays as it was, and the
-// right held only as permitted is switched on. Raising needs CAP_SYS_NICE:
-// without it the tests skip, saying so. Each case runs in a thread of its
-// own, which ends with it.
+// PosixThreadPriority on real threads, each case in a thread of its own that
+// ends with it. Raising needs CAP_SYS_NICE: without it the tests skip.
 #include "platform/posix_thread_priority.h"
 
 #include <gtest/gtest.h>
@@ -13,113 +10,75 @@
 
 #include <future>
 #include <memory>
-#include <type_traits>
+#include <tuple>
 
 namespace orvik::platform {
 namespace {
 
-struct CapFree {
-  void operator()(cap_t caps) const { cap_free(caps); }
-};
-using CapHandle = std::unique_ptr<std::remove_pointer_t<cap_t>, CapFree>;
+constexpr const char* kNeedsRight = "raising a thread needs CAP_SYS_NICE: run as root to check it";
 
-bool HasNiceRight(cap_flag_t set) {
-  const CapHandle caps(cap_get_proc());
-  cap_flag_value_t value = CAP_CLEAR;
-  return caps && cap_get_flag(caps.get(), CAP_SYS_NICE, set, &value) == 0 && value == CAP_SET;
-}
-
-// Takes CAP_SYS_NICE out of the calling thread's effective set only.
-void DropEffectiveNiceRight() {
-  const CapHandle caps(cap_get_proc());
+// Sets CAP_SYS_NICE in the calling thread's effective set, or clears it.
+bool SetEffectiveNiceRight(cap_flag_value_t value) {
+  const std::unique_ptr<_cap_struct, int (*)(void*)> caps(cap_get_proc(), cap_free);
   const cap_value_t nice[] = {CAP_SYS_NICE};
-  ASSERT_TRUE(caps && cap_set_flag(caps.get(), CAP_EFFECTIVE, 1, nice, CAP_CLEAR) == 0 &&
-              cap_set_proc(caps.get()) == 0);
+  return caps && cap_set_flag(caps.get(), CAP_EFFECTIVE, 1, nice, value) == 0 &&
+         cap_set_proc(caps.get()) == 0;
 }
 
-// How the calling thread is scheduled: policy (flags removed), real-time
-// priority and nice value.
-struct Scheduling {
-  int policy = -1;
-  int priority = -1;
-  int nice = 99;
-  bool operator==(const Scheduling&) const = default;
-};
-Scheduling ThisThread() {
-  Scheduling now;
-  now.policy = ::sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+// The calling thread's policy (with its flags), real-time priority and nice value.
+std::tuple<int, int, int> Scheduling() {
   sched_param param{};
-  if (::sched_getparam(0, &param) == 0) now.priority = param.sched_priority;
-  now.nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
-  return now;
+  ::sched_getparam(0, &param);
+  return {::sched_getscheduler(0), param.sched_priority,
+          ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()))};
 }
 
 template <typename Work>
-auto InNewThread(Work work) {
-  return std::async(std::launch::async, work).get();
+void InNewThread(Work work) {
+  std::async(std::launch::async, work).get();
 }
-
-constexpr const char* kNeedsRight =
-    "raising a thread needs CAP_SYS_NICE: run the test as root to check it";
 
 TEST(PosixThreadPriorityTest, EachLevelReachesTheCallingThreadOnly) {
-  if (!HasNiceRight(CAP_EFFECTIVE)) GTEST_SKIP() << kNeedsRight;
-  const Scheduling main_before = ThisThread();
+  if (!SetEffectiveNiceRight(CAP_SET)) GTEST_SKIP() << kNeedsRight;
+  const auto main_before = Scheduling();
   PosixThreadPriority priority;
-  const auto real_time = InNewThread([&] {
-    const auto words = priority.RaiseToRealTime();
-    EXPECT_EQ(::sched_getscheduler(0), SCHED_FIFO | SCHED_RESET_ON_FORK);
-    return std::make_pair(words, ThisThread());
+  InNewThread([&] {
+    EXPECT_EQ(priority.RaiseToRealTime(), "real-time priority (SCHED_FIFO 5)");
+    EXPECT_EQ(Scheduling(), std::make_tuple(SCHED_FIFO | SCHED_RESET_ON_FORK, 5, 0));
   });
-  EXPECT_EQ(real_time.first, "real-time priority (SCHED_FIFO 5)");
-  EXPECT_EQ(real_time.second.policy, SCHED_FIFO);
-  EXPECT_EQ(real_time.second.priority, 5);
-
-  const auto raised = InNewThread([&] {
-    const auto words = priority.RaiseWithinNormal();
-    return std::make_pair(words, ThisThread());
+  InNewThread([&] {
+    EXPECT_EQ(priority.RaiseWithinNormal(), "raised priority (nice -10)");
+    EXPECT_EQ(Scheduling(), std::make_tuple(SCHED_OTHER, 0, -10));
   });
-  EXPECT_EQ(raised.first, "raised priority (nice -10)");
-  EXPECT_EQ(raised.second, (Scheduling{SCHED_OTHER, 0, -10}));
-  EXPECT_EQ(ThisThread(), main_before);
-}
-
-TEST(PosixThreadPriorityTest, AThreadAlreadyHigherKeepsItsLevel) {
-  if (!HasNiceRight(CAP_EFFECTIVE)) GTEST_SKIP() << kNeedsRight;
-  PosixThreadPriority priority;
+  // A thread already higher keeps its level.
   InNewThread([&] {
     sched_param high{};
     high.sched_priority = 20;
     ASSERT_EQ(::sched_setscheduler(0, SCHED_RR, &high), 0);
     EXPECT_EQ(priority.RaiseToRealTime(), "real-time priority (SCHED_RR 20)");
-    EXPECT_EQ(ThisThread(), (Scheduling{SCHED_RR, 20, 0}));
-  });
-  InNewThread([&] {
     ASSERT_EQ(::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -15), 0);
     EXPECT_EQ(priority.RaiseWithinNormal(), "raised priority (nice -15)");
-    EXPECT_EQ(ThisThread().nice, -15);
+    EXPECT_EQ(Scheduling(), std::make_tuple(SCHED_RR, 20, -15));
   });
+  EXPECT_EQ(Scheduling(), main_before);
 }
 
-TEST(PosixThreadPriorityTest, WithoutTheRightTheThreadStaysAndWithItPermittedItIsSwitchedOn) {
-  if (!HasNiceRight(CAP_EFFECTIVE)) GTEST_SKIP() << kNeedsRight;
+TEST(PosixThreadPriorityTest, WithoutTheRightTheThreadStaysAndAPermittedRightIsSwitchedOn) {
+  if (!SetEffectiveNiceRight(CAP_SET)) GTEST_SKIP() << kNeedsRight;
   rlimit rtprio{};
   rlimit nice{};
-  ASSERT_EQ(::getrlimit(RLIMIT_RTPRIO, &rtprio), 0);
-  ASSERT_EQ(::getrlimit(RLIMIT_NICE, &nice), 0);
-  if (rtprio.rlim_cur != 0 || nice.rlim_cur != 0) {
-    GTEST_SKIP() << "RLIMIT_RTPRIO or RLIMIT_NICE grants raising without the capability";
+  if (::getrlimit(RLIMIT_RTPRIO, &rtprio) != 0 || ::getrlimit(RLIMIT_NICE, &nice) != 0 ||
+      rtprio.rlim_cur != 0 || nice.rlim_cur != 0) {
+    GTEST_SKIP() << "RLIMIT_RTPRIO or RLIMIT_NICE lets a thread rise without the right";
   }
   PosixThreadPriority priority;
   InNewThread([&] {
-    DropEffectiveNiceRight();
-    const Scheduling before = ThisThread();
+    ASSERT_TRUE(SetEffectiveNiceRight(CAP_CLEAR));
+    const auto before = Scheduling();
     EXPECT_EQ(priority.RaiseToRealTime(), std::nullopt);
     EXPECT_EQ(priority.RaiseWithinNormal(), std::nullopt);
-    EXPECT_EQ(ThisThread(), before);
-
-    priority.EnablePriorityRights();  // held as permitted: made effective
-    EXPECT_TRUE(HasNiceRight(CAP_EFFECTIVE));
+    EXPECT_EQ(Scheduling(), before);
+    priority.EnablePriorityRights();  // still permitted: made effective
     EXPECT_EQ(priority.RaiseToRealTime(), "real-time priority (SCHED_FIFO 5)");
   });
 }
