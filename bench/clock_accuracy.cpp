@@ -215,8 +215,8 @@ RowResult RunRow(const std::string& protocol, const std::string& delay_ms,
   const std::string run_seconds = std::to_string(seconds + 10);
   orvik::testing::ProcessOptions sim_options;
   // The simulator stands for hardware whose timing a busy machine does not
-  // disturb: it runs at a raised priority, the program under test at the
-  // normal one.
+  // disturb: it runs at a raised priority. The program under test starts at
+  // the normal one and raises its reading thread as far as it may.
   sim_options.argv = {GPSTIME_SIM_PATH, "--dir", work.string(), "--port", "2",
                       "--protocol", protocol, "--pace", "bytes", "--delay-ms", delay_ms,
                       "--start-delay", std::to_string(kSilenceBeforeData.count()),

@@ -19,6 +19,7 @@
 #include "platform/posix_system_clock.h"
 #include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
+#include "platform/posix_thread_priority.h"
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(working_dir);
   platform::PosixTimePrivilege privilege;
+  platform::PosixThreadPriority thread_priority;
   // The event log's notices can come from the acquisition thread: they are
   // posted to the main thread and shown in a box of their own.
   ui::MessageBoxReporter log_notices;
@@ -61,6 +63,7 @@ int main(int argc, char* argv[]) {
       .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
+      .thread_priority = thread_priority,
       .log = log,
       .loop = loop,
       .working_dir = working_dir,

@@ -13,6 +13,7 @@
 #include "platform/win32/win32_serial_link.h"
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_text_files.h"
+#include "platform/win32/win32_thread_priority.h"
 #include "platform/win32/win32_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
@@ -30,6 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::Win32SystemClock clock;
   platform::Win32TextFiles files(working_dir);
   platform::Win32TimePrivilege privilege;
+  platform::Win32ThreadPriority thread_priority;
   // The event log's notices can come from the acquisition thread: they are
   // posted to the main thread and shown in a box of their own.
   ui::win32::ErrorBox log_notices;
@@ -43,6 +45,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         .monotonic = platform::MachineMonotonicClock(),
         .files = files,
         .privilege = privilege,
+        .thread_priority = thread_priority,
         .log = log,
         .loop = loop,
         .working_dir = working_dir,

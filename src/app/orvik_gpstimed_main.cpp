@@ -18,6 +18,7 @@
 #include "platform/posix_system_clock.h"
 #include "platform/posix_termination_requests.h"
 #include "platform/posix_text_files.h"
+#include "platform/posix_thread_priority.h"
 #include "platform/posix_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
@@ -56,12 +57,14 @@ int main(int argc, char* argv[]) {
   platform::PosixSystemClock clock;
   platform::PosixTextFiles files(".");
   platform::PosixTimePrivilege privilege;
+  platform::PosixThreadPriority thread_priority;
   service::FileEventLog log(".", [](const std::string& message) { Say(message); });
   service::GpsTimeService system(service::ServiceEnvironment{
       .clock = clock,
       .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
+      .thread_priority = thread_priority,
       .log = log,
       .loop = loop,
       .working_dir = ".",

@@ -18,6 +18,7 @@
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_termination_requests.h"
 #include "platform/win32/win32_text_files.h"
+#include "platform/win32/win32_thread_priority.h"
 #include "platform/win32/win32_time_privilege.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
@@ -56,6 +57,7 @@ int main(int argc, char* argv[]) {
   platform::Win32SystemClock clock;
   platform::Win32TextFiles files(".");
   platform::Win32TimePrivilege privilege;
+  platform::Win32ThreadPriority thread_priority;
   service::FileEventLog log(".", [](const std::string& message) { Say(message); });
   // No chrony on Windows: the program always keeps the clock itself.
   service::GpsTimeService system(service::ServiceEnvironment{
@@ -63,6 +65,7 @@ int main(int argc, char* argv[]) {
       .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
+      .thread_priority = thread_priority,
       .log = log,
       .loop = loop,
       .working_dir = ".",

@@ -2,28 +2,10 @@
 
 #include <sys/capability.h>
 
-#include <memory>
+#include "platform/posix_capability.h"
 
 namespace orvik::platform {
 
-namespace {
-struct CapFree {
-  void operator()(cap_t caps) const { cap_free(caps); }
-};
-using CapHandle = std::unique_ptr<std::remove_pointer_t<cap_t>, CapFree>;
-}  // namespace
-
-bool PosixTimePrivilege::EnableTimePrivileges() {
-  const CapHandle caps(cap_get_proc());
-  if (!caps) return false;
-  cap_flag_value_t permitted = CAP_CLEAR;
-  if (cap_get_flag(caps.get(), CAP_SYS_TIME, CAP_PERMITTED, &permitted) != 0 ||
-      permitted != CAP_SET) {
-    return false;
-  }
-  cap_value_t wanted[] = {CAP_SYS_TIME};
-  if (cap_set_flag(caps.get(), CAP_EFFECTIVE, 1, wanted, CAP_SET) != 0) return false;
-  return cap_set_proc(caps.get()) == 0;
-}
+bool PosixTimePrivilege::EnableTimePrivileges() { return RaisePermittedCapability(CAP_SYS_TIME); }
 
 }  // namespace orvik::platform

@@ -53,6 +53,7 @@ void comm_GPS_acq::RequestStop() {
 void comm_GPS_acq::ClosePort() { link_->ClosePort(); }
 
 void comm_GPS_acq::Execute() {
+  if (options_.raise_priority) options_.raise_priority();
   LoopState_ = LoopState::StartDelay;
   context_.shared.display.NoSatFlag = false;
   context_.shared.display.NewDisplayFlag = false;

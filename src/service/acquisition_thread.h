@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -58,6 +59,8 @@ struct AcquisitionOptions {
   // the hand-over: the GMT offset command of the start-up sequence, so a
   // Motorola receiver reports the local time the program expects.
   std::vector<std::uint8_t> first_command;
+  // Runs in the new thread before anything else: raises its priority (unset: none).
+  std::function<void()> raise_priority;
 };
 
 class comm_GPS_acq {

@@ -1,5 +1,6 @@
 #include "service/gps_time_service.h"
 
+#include <future>
 #include <memory>
 #include <utility>
 
@@ -7,9 +8,15 @@
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
 #include "core/utc_time.h"
+#include "service/reader_priority.h"
 #include "service/receiver_command_control.h"
 
 namespace orvik::service {
+
+namespace {
+// Longest wait of a start for its new thread to raise itself.
+constexpr std::chrono::seconds kPriorityNoticeWait{1};
+}  // namespace
 
 GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions options)
     : env_(std::move(environment)),
@@ -137,10 +144,26 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_options.working_dir = env_.working_dir;
   acquisition_options.reopen_interval = options_.reopen_interval;
   acquisition_options.first_command = std::move(first_command);
+  // The thread raises its own priority before anything else; the rights
+  // must be on before it exists, since it inherits them.
+  env_.thread_priority.EnablePriorityRights();
+  auto reached = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> reached_notice = reached->get_future();
+  acquisition_options.raise_priority = [&priority = env_.thread_priority, reached] {
+    reached->set_value(RaiseReaderPriority(priority));
+  };
   bridge_ = std::make_unique<HandOverBridge>(env_.loop);
   acquisition_ = std::make_unique<comm_GPS_acq>(
       AcquisitionContext{shared_, decoders_, env_.log, *bridge_, env_.monotonic}, settings_, timeouts_,
       env_.make_link(), acquisition_options);
+  // The first start waits for that (a few system calls, nothing that needs
+  // this thread) to say what was reached; a restart reaches the same. The
+  // wait is bounded: a thread not yet run by then is told of at a later start.
+  if (!priority_notice_given_ &&
+      reached_notice.wait_for(kPriorityNoticeWait) == std::future_status::ready) {
+    priority_notice_given_ = true;
+    Notice(reached_notice.get());
+  }
 }
 
 void GpsTimeService::EndThreadNow() {
@@ -176,8 +199,11 @@ void GpsTimeService::BeginNextStep() {
   step_ = Step::kStopping;
   if (next.restart) {
     restart_callers_ = std::move(next.restart_callers);
-    // Closing the port first ends a read the thread may be blocked in.
-    if (acquisition_) acquisition_->ClosePort();
+    // Closing the port first ends a read the thread may be blocked in. The
+    // stop is asked with it: once the port is closed every wait of the thread
+    // ends at once, so a thread not yet told to stop would run its loop
+    // without waiting (at real-time priority, holding a processor).
+    if (acquisition_) acquisition_->RequestStop();
     BeginStop([this] {
       // Clients keep connecting and being served (nothing to send) meanwhile.
       step_ = Step::kPausingToRestart;

@@ -17,7 +17,8 @@
 // own local time, UTC plus the configured offset and summer hour. Things
 // the operator should know once (the machine's zone differs from the
 // configured offset; no right to set the clock) are told as notice at the
-// start-up that finds them, and logged when logging is on.
+// start-up that finds them, and logged when logging is on; so is, once, the
+// priority the reading thread reached.
 //
 // One step of the acquisition's lifecycle runs at a time: a restart, a stop
 // or a summer/zone switch. Each is a sequence driven by the main loop's
@@ -49,6 +50,7 @@
 #include "platform/refclock_socket.h"
 #include "platform/serial_link.h"
 #include "platform/system_clock.h"
+#include "platform/thread_priority.h"
 #include "platform/time_privilege.h"
 #include "service/acquisition_stop.h"
 #include "service/acquisition_thread.h"
@@ -71,6 +73,8 @@ struct ServiceEnvironment {
   const platform::MonotonicClock& monotonic;
   core::TextFiles& files;
   platform::TimePrivilege& privilege;
+  // Raises each acquisition thread as far as the process may.
+  platform::ThreadPriority& thread_priority;
   EventLogWriter& log;
   // The main thread's loop: timers, posted work and the thread's hand-overs.
   MainLoop& loop;
@@ -204,6 +208,7 @@ class GpsTimeService {
   // The notices already given, so each is said once.
   std::string zone_notice_;
   bool privilege_notice_given_ = false;
+  bool priority_notice_given_ = false;
   ServiceEvents events_;
   Step step_ = Step::kIdle;
   bool ending_ = false;  // destroyed: nothing begins any more

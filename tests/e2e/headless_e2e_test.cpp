@@ -222,8 +222,7 @@ TEST_F(HeadlessProgram, SigtermDuringSilentReadEndsPromptlyAndLogsStartStop) {
   ASSERT_TRUE(status.has_value()) << "still running 10 s after SIGTERM";
   EXPECT_LT(took, 4s);
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-  EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"),
-              std::string(kStartupNoticesLogged) + "Start\r\nStop\r\n");
+  EXPECT_TRUE(IsOneRunLog(ReadFileText(work_ / "GPS_log.txt")));
   EXPECT_TRUE(ClockCalls().empty());
 }
 

@@ -41,6 +41,19 @@ inline constexpr const char* kStartupNoticesLogged =
     "The machine's time zone is UTC+00:00, the configured local time UTC+02:00: the PC clock is "
     "kept in UTC, and the times shown and sent are UTC+02:00.\r\n"
     "No right to set the PC clock: the time is served, but the PC clock is not kept.\r\n";
+// The event log of a run that started once and ended in order: the start-up
+// notices, "Start", the priority the reading thread reached (whichever this
+// machine grants the program), "Stop".
+inline ::testing::AssertionResult IsOneRunLog(const std::string& log) {
+  const std::string start = std::string(kStartupNoticesLogged) + "Start\r\n";
+  for (const char* reached : {"real-time priority (SCHED_FIFO 5).", "raised priority (nice -10).",
+                              "normal priority: no right to raise it."}) {
+    if (log == start + "Serial line read at " + reached + "\r\nStop\r\n") {
+      return ::testing::AssertionSuccess();
+    }
+  }
+  return ::testing::AssertionFailure() << "event log:\n" << log;
+}
 inline constexpr const char* kServingLine =
     "orvik-gpstimed: serving time on TCP port 1609; receiver on COM2";
 

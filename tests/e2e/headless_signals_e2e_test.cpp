@@ -35,8 +35,7 @@ class HeadlessSignals : public HeadlessProgram {
     const std::optional<int> status = daemon_->WaitForExit(10s);
     ASSERT_TRUE(status.has_value()) << "still running 10 s after signal " << signal;
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-    EXPECT_EQ(ReadFileText(work_ / "GPS_log.txt"),
-              std::string(kStartupNoticesLogged) + "Start\r\nStop\r\n");
+    EXPECT_TRUE(IsOneRunLog(ReadFileText(work_ / "GPS_log.txt")));
   }
 
   bool EndsWithin(std::chrono::milliseconds limit) {

@@ -52,6 +52,9 @@ check "contents: the programs, unit, man pages, desktop entry, icon, docs" \
   diff "$out/expected" "$out/contents" || diff "$out/expected" "$out/contents"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/orvik-gpstimed.service >"$out/unit"
 check "the unit starts the packaged server" grep -qx "ExecStart=/usr/bin/orvik-gpstimed" "$out/unit"
+check "the unit grants setting the clock and raising the reading thread, nothing more" \
+  eval 'grep -qx "AmbientCapabilities=CAP_SYS_TIME CAP_SYS_NICE" "$out/unit" &&
+        grep -qx "CapabilityBoundingSet=CAP_SYS_TIME CAP_SYS_NICE" "$out/unit"'
 
 lintian --fail-on error "$deb" >"$out/lintian" 2>&1
 lintian_status=$?

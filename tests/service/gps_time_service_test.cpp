@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -187,6 +188,35 @@ TEST_F(ServiceTest, RunningTheSequenceAgainNeverLeavesTwoThreads) {
   EXPECT_FALSE(service->AcquisitionRunning());
 }
 
+TEST_F(ServiceTest, EachThreadRaisesItselfAndTheFirstStartSaysOnceWhatItReached) {
+  core::Settings logging;
+  logging.LoggingEnabled = true;
+  files_.Set("GPS_parm.txt", core::SettingsFileText(logging));
+  env_.thread_priority.Allow(false, true);
+  auto service = MakeService();
+  std::vector<std::string> notices;
+  const auto subscription = service->Listen(service::ServiceListener{
+      .startup_failed = {},
+      .notice = [&](const std::string& message) { notices.push_back(message); },
+      .commands_menu_enabled_changed = {},
+      .restart_finished = {},
+  });
+  ASSERT_TRUE(service->FormCreate().ok());
+  const std::string reached = "Serial line read at raised priority (fake).";
+  EXPECT_EQ(notices, std::vector<std::string>{reached});
+  std::vector<std::string> results;
+  service->RequestRestart(Into(results));
+  ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return env_.thread_priority.Requests().size() == 4; }, 5s));
+
+  EXPECT_EQ(notices, std::vector<std::string>{reached}) << "a restart says nothing";
+  const std::vector<std::string> lines = log_.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), reached), 1);
+  for (const auto& request : env_.thread_priority.Requests()) {
+    EXPECT_NE(request.thread, std::this_thread::get_id()) << "raised in the main thread";
+  }
+}
+
 TEST_F(ServiceTest, AppliedSettingsAreSavedExactlyAndTakeEffectAfterTheRestart) {
   auto service = MakeService();
   ASSERT_TRUE(service->FormCreate().ok());
@@ -315,6 +345,7 @@ TEST_F(ServiceTest, DestructorEndsAThreadBlockedInAHandOver) {
           .monotonic = platform::MachineMonotonicClock(),
           .files = env_.files,
           .privilege = env_.privilege,
+          .thread_priority = env_.thread_priority,
           .log = env_.log,
           .loop = loop,
           .working_dir = ".",

@@ -85,7 +85,9 @@ TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
   // acquisition has stopped.
   QTimer::singleShot(0, [] { ::kill(::getpid(), SIGHUP); });
   EXPECT_EQ(program_.Run(termination), 0);
-  EXPECT_EQ(said_, (std::vector<std::string>{ServingLine(), "stopped"}));
+  EXPECT_EQ(said_,
+            (std::vector<std::string>{"Serial line read at normal priority: no right to raise it.",
+                                      ServingLine(), "stopped"}));
   EXPECT_FALSE(service_->AcquisitionRunning());
   EXPECT_FALSE(program_.DisplayTickRunning());
 }

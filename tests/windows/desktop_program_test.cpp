@@ -19,6 +19,7 @@
 #include "fakes/fake_serial_link.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/fake_text_files.h"
+#include "fakes/fake_thread_priority.h"
 #include "fakes/fake_time_privilege.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/gps_time_service.h"
@@ -62,6 +63,7 @@ class DesktopProgramTest : public ::testing::Test {
             .monotonic = platform::MachineMonotonicClock(),
             .files = files_,
             .privilege = privilege_,
+            .thread_priority = thread_priority_,
             .log = log_,
             .loop = loop_,
             .working_dir = ".",
@@ -104,6 +106,7 @@ class DesktopProgramTest : public ::testing::Test {
   FakeSystemClock clock_;
   FakeTextFiles files_;
   FakeTimePrivilege privilege_;
+  FakeThreadPriority thread_priority_;
   RecordingLogWriter log_;
   std::unique_ptr<service::GpsTimeService> service_;
   std::unique_ptr<ui::win32::DesktopProgram> program_;

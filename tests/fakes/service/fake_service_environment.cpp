@@ -19,6 +19,7 @@ service::ServiceEnvironment FakeServiceEnvironment::Environment() {
       .monotonic = platform::MachineMonotonicClock(),
       .files = files,
       .privilege = privilege,
+      .thread_priority = thread_priority,
       .log = log,
       .loop = loop,
       .working_dir = ".",

@@ -1,8 +1,8 @@
 // FakeServiceEnvironment: what a GpsTimeService needs of the machine, as
 // test doubles (fake clock, in-memory files, fake serial links, a fake time
-// privilege, a recording event log) with a Qt main loop, and services made
-// on them that wait little and serve on a free port. Main thread only;
-// REQUIRES: a QCoreApplication exists.
+// privilege and thread priority, a recording event log) with a Qt main loop,
+// and services made on them that wait little and serve on a free port. Main
+// thread only; REQUIRES: a QCoreApplication exists.
 #pragma once
 
 #include <chrono>
@@ -14,6 +14,7 @@
 #include "core/date_time.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/fake_text_files.h"
+#include "fakes/fake_thread_priority.h"
 #include "fakes/fake_time_privilege.h"
 #include "fakes/service/recording_decoders.h"
 #include "service/gps_time_service.h"
@@ -36,6 +37,7 @@ struct FakeServiceEnvironment {
   FakeSystemClock clock;
   FakeTextFiles files;
   FakeTimePrivilege privilege;
+  FakeThreadPriority thread_priority;
   RecordingLogWriter log;
   service::QtMainLoop loop;
   int links_made = 0;  // one per acquisition thread started

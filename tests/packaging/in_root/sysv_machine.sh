@@ -1,17 +1,18 @@
 # Inside the scratch root, on a machine without systemd as init (a container,
-# another init): the server's binary itself gets the clock privilege, kept
-# across upgrades and taken back on removal.
+# another init): the server's binary itself gets the clock privilege and the
+# right to raise its reading thread, kept across upgrades and taken back on
+# removal.
 #   sysv_machine.sh DEB
 set -uo pipefail
 source /scratch/checks.sh
 deb=/scratch/$1
-has_capability() { getcap "$daemon" | grep -q "cap_sys_time=p"; }
+has_capability() { getcap "$daemon" | grep -q " cap_sys_nice,cap_sys_time=p$"; }
 
 start_clean
 run_dpkg -i "$deb"
 check "installed" installed
 check "system user orvik, group dialout, home $home" user_is
-check "cap_sys_time+p on the server" has_capability
+check "cap_sys_time,cap_sys_nice+p on the server" has_capability
 check "only root and dialout may run it" owner_is "$daemon" root:dialout:750
 check "the desktop program gets no capability" eval '[ -z "$(getcap /usr/bin/orvik-gpstime)" ]'
 check "the unit is enabled for a later systemd" test -L "$wants_link"
