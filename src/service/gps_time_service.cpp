@@ -25,7 +25,9 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       decoders_(env_.clock, env_.monotonic, server_),
       stop_(env_.loop, shared_, options.stop_check_interval),
       pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
-      next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {}
+      next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {
+  server_.SetFullnessListener([this](bool full) { TellServerFullness(full); });
+}
 
 GpsTimeService::~GpsTimeService() { EndAtOnce(); }
 
@@ -118,6 +120,16 @@ void GpsTimeService::TellClockKeeping(bool privileged) {
       Notice("No right to set the PC clock: the time is served, but the PC clock is not kept.");
     }
   }
+}
+
+void GpsTimeService::TellServerFullness(bool full) {
+  if (!full) {
+    shared_.lan_service.SetProblem("");  // the status line goes; the log keeps the notice
+    return;
+  }
+  const std::string notice = ServiceFullNotice(server_.ConnectionCount());
+  shared_.lan_service.SetProblem(notice);
+  Notice(notice);
 }
 
 void GpsTimeService::Notice(const std::string& message) {

@@ -18,7 +18,8 @@
 // the operator should know once (the machine's zone differs from the
 // configured offset; no right to set the clock) are told as notice at the
 // start-up that finds them, and logged when logging is on; so is, once, the
-// priority the reading thread reached.
+// priority the reading thread reached, and the LAN service becoming full,
+// which the status line also shows while it lasts.
 //
 // One step of the acquisition's lifecycle runs at a time: a restart, a stop
 // or a summer/zone switch. Each is a sequence driven by the main loop's
@@ -175,6 +176,10 @@ class GpsTimeService {
   void ReadPcNowWithSummerState();
   // Says once what the operator should know about the clock after a start-up.
   void TellClockKeeping(bool privileged);
+  // Shows the status line while the LAN service is full, and tells the
+  // operator (and the log) once each time it fills up.
+  void TellServerFullness(bool full);
+  // Tells the listeners' notice, and logs it when logging is on.
   void Notice(const std::string& message);
   // The lifecycle step under way.
   enum class Step { kIdle, kStopping, kPausingToRestart, kPausingToSwitch };

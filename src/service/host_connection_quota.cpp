@@ -4,6 +4,10 @@
 
 namespace orvik::service {
 
+std::size_t ConnectionsPerHost(std::size_t connection_cap) {
+  return std::max<std::size_t>(1, connection_cap / kHostShareDivisor);
+}
+
 HostConnectionQuota::HostConnectionQuota(std::size_t per_host_cap)
     : per_host_cap_(std::max<std::size_t>(1, per_host_cap)) {}
 

@@ -1,6 +1,7 @@
 // HostConnectionQuota: how many open connections each source address holds,
 // with a cap per address, so that one host flooding the time server cannot
-// take every connection it allows and lock the other hosts out.
+// take every connection it allows and lock the other hosts out. The cap is a
+// fixed share of the server's places (ConnectionsPerHost).
 //
 // Plain data, no I/O. Not thread-safe: the time server uses it from the main
 // thread only.
@@ -11,6 +12,15 @@
 #include <unordered_map>
 
 namespace orvik::service {
+
+// One source address may hold at most this fraction (1/64) of the server's
+// places, so at least 64 hosts always find room.
+inline constexpr std::size_t kHostShareDivisor = 64;
+
+// The most connections one address may hold on a server that keeps at most
+// `connection_cap` open: its 64th part, rounded down, and at least 1 (a
+// server of fewer than 64 places still serves each host once).
+std::size_t ConnectionsPerHost(std::size_t connection_cap);
 
 class HostConnectionQuota {
  public:

@@ -15,14 +15,14 @@ DisplayTexts DisplayState::Texts() const {
   return texts_;
 }
 
-bool ClockKeepingState::SetProblem(std::string sentence) {
+bool ProblemSentence::SetProblem(std::string sentence) {
   std::lock_guard lock(mutex_);
   if (problem_ == sentence) return false;
   problem_ = std::move(sentence);
   return true;
 }
 
-std::string ClockKeepingState::Problem() const {
+std::string ProblemSentence::Problem() const {
   std::lock_guard lock(mutex_);
   return problem_;
 }

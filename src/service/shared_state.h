@@ -52,22 +52,27 @@ class DisplayState {
   DisplayTexts texts_;  // guarded by mutex_
 };
 
-// Whether the PC clock is being kept, told to the operator by the status
-// window and the headless status line. Written by the acquisition thread
-// (after each clock setting) and the start-up sequence; read by any thread.
-class ClockKeepingState {
+// A sentence the operator is shown while a problem lasts, replaced and read
+// whole under one short lock; any thread.
+class ProblemSentence {
  public:
-  // Replaces the operator's sentence; empty means the clock is kept (or left
-  // to chrony, as said at start-up). Returns true when the text changed.
+  // Replaces the sentence; empty means there is no problem. Returns true
+  // when the text changed.
   bool SetProblem(std::string sentence);
-  // The sentence to show, such as "PC clock not set: no time privilege";
-  // empty while the clock is kept.
+  // The sentence to show; empty while there is no problem.
   std::string Problem() const;
 
  private:
   mutable std::mutex mutex_;
   std::string problem_;  // guarded by mutex_
 };
+
+// Whether the PC clock is being kept, told to the operator by the status
+// window and the headless status line: "PC clock not set: no time
+// privilege", or empty while the clock is kept (or left to chrony, as said
+// at start-up). Written by the acquisition thread (after each clock setting)
+// and the start-up sequence; read by any thread.
+using ClockKeepingState = ProblemSentence;
 
 // The receiver command waiting to be sent.
 class CommandHandOver {
@@ -112,6 +117,10 @@ struct SharedState {
   CommandHandOver command;
   LifecycleFlags lifecycle;
   ClockKeepingState clock_keeping;
+  // Whether the LAN time service turns new clients away: ServiceFullNotice
+  // while every place is held, empty while there is room. Written by the
+  // main thread (the service), shown by the status window.
+  ProblemSentence lan_service;
   // Whole hours added to local time while summer time is in effect. Written
   // by the main thread, read by the NMEA decoder.
   std::atomic<std::int32_t> SummerHours{0};

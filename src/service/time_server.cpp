@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,10 @@ std::unique_ptr<HostNameLookup> LookupFor(MainLoop& loop, const TimeServerOption
 
 }  // namespace
 
+std::string ServiceFullNotice(std::size_t connections) {
+  return "TCP service full: " + std::to_string(connections) + " connections; new clients refused";
+}
+
 TimeServer::TimeServer(MainLoop& loop, const TimeServerOptions& options,
                        std::unique_ptr<HostNameLookup> lookup)
     : loop_(loop),
@@ -36,7 +41,7 @@ TimeServer::TimeServer(MainLoop& loop, const TimeServerOptions& options,
       connection_cap_(platform::ConnectionCapWithinDescriptorLimit(options.connection_cap)),
       lookup_(LookupFor(loop, options, std::move(lookup))),
       resume_accepting_(loop.MakeTimer([this] { WatchListener(); })),
-      per_host_(options.connections_per_host_cap) {}
+      per_host_(ConnectionsPerHost(connection_cap_)) {}
 
 TimeServer::~TimeServer() {
   // No answer of a lookup may reach this object any more, nor any
@@ -129,6 +134,7 @@ void TimeServer::OnListenerReadable() {
     connection.watch = loop_.WatchSocket(
         socket, [this, id] { OnReadable(id); }, [this, id] { OnWritable(id); });
     ServerSocket1ClientConnect(id);
+    FollowFullness();
   }
 }
 
@@ -209,6 +215,13 @@ void TimeServer::RefreshClientView() {
   if (observer_ != nullptr) observer_->ClientTableChanged(table_);
 }
 
+void TimeServer::FollowFullness() {
+  const bool full = connections_.size() >= connection_cap_;
+  if (full == full_) return;
+  full_ = full;
+  if (fullness_listener_) fullness_listener_(full);
+}
+
 void TimeServer::ReleaseConnection(std::uint32_t id) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return;
@@ -217,6 +230,7 @@ void TimeServer::ReleaseConnection(std::uint32_t id) {
   // Its watch stops first, then the socket closes; this may run inside one
   // of the watch's own notifications, which the main loop allows.
   connections_.erase(it);
+  FollowFullness();
 }
 
 std::uint32_t TimeServer::NextConnectionId() {

@@ -16,8 +16,11 @@
 //    delayed. A send error closes that client only and frees its row.
 //  - Connections beyond a cap (default 4096, and never more than the
 //    descriptor limit leaves room for) are closed at once, and so are those
-//    from an address that already holds its own cap (default 256): a host
-//    flooding the server cannot lock the others out.
+//    from an address that already holds a 64th of that cap (64 of 4096): a
+//    host flooding the server cannot lock the others out.
+//  - When the last place is taken the server is full; the fullness listener
+//    is told then, and again when a place is free, so the operator hears of
+//    it once each time the server fills up.
 //  - The listener's backlog is the system's maximum, so that clients
 //    connecting together (every client of a LAN after a restart) are all
 //    accepted at once instead of waiting for the kernel's handshake retries.
@@ -34,10 +37,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/status.h"
 #include "core/time_message.h"
@@ -60,11 +65,14 @@ class ClientViewObserver {
 };
 
 struct TimeServerOptions {
-  std::uint16_t port = 1609;                   // 0: the system chooses (tests)
-  std::size_t connection_cap = 4096;           // lowered to fit the descriptor limit
-  std::size_t connections_per_host_cap = 256;  // open connections from one source address
-  bool look_up_host_names = true;              // reverse lookup of each listed client
+  std::uint16_t port = 1609;          // 0: the system chooses (tests)
+  std::size_t connection_cap = 4096;  // lowered to fit the descriptor limit
+  bool look_up_host_names = true;     // reverse lookup of each listed client
 };
+
+// What the operator is told while the server is full and holds `connections`:
+// "TCP service full: <connections> connections; new clients refused".
+std::string ServiceFullNotice(std::size_t connections);
 
 // What the server did, for tests and benchmarks.
 struct TimeServerCounters {
@@ -110,6 +118,13 @@ class TimeServer : public TimeMessageSender {
   // must outlive this server or be removed first.
   void SetClientViewObserver(ClientViewObserver* observer) { observer_ = observer; }
 
+  // Told, in the main thread, when the server becomes full (true) and when
+  // it has room again (false); the two alternate, beginning with true.
+  using FullnessListener = std::function<void(bool full)>;
+  // Sets the listener (empty: none). What it captures must outlive this
+  // server or the listener must be removed first.
+  void SetFullnessListener(FullnessListener listener) { fullness_listener_ = std::move(listener); }
+
   // Sends `message` to every connected client under the delivery rules above.
   // Never blocks; nothing happens while the listener is inactive.
   void Retransmit_to_LAN(const core::TimeMessage& message) override;
@@ -141,6 +156,9 @@ class TimeServer : public TimeMessageSender {
   void ServerSocket1ClientError(std::uint32_t id);
   // Told to the observer after every change of the table.
   void RefreshClientView();
+  // Tells the fullness listener when the count of connections reached the
+  // cap or left it since the last call.
+  void FollowFullness();
   // Forgets connection `id`, cancels its lookup and closes its socket.
   void ReleaseConnection(std::uint32_t id);
   std::uint32_t NextConnectionId();
@@ -157,6 +175,8 @@ class TimeServer : public TimeMessageSender {
   HostConnectionQuota per_host_;                     // open connections by address
   ClientTable table_;
   ClientViewObserver* observer_ = nullptr;
+  FullnessListener fullness_listener_;
+  bool full_ = false;  // as last told to the fullness listener
   std::uint32_t last_connection_id_ = 0;
   TimeServerCounters counters_;
 };

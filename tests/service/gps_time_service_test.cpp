@@ -19,6 +19,7 @@
 #include "fakes/borrowed_serial_link.h"
 #include "fakes/fake_serial_link.h"
 #include "fakes/service/fake_service_environment.h"
+#include "support/lan_test_client.h"
 #include "support/qt_event_wait.h"
 #include "support/wait_until.h"
 
@@ -360,6 +361,59 @@ TEST_F(ServiceTest, DestructorEndsAThreadBlockedInAHandOver) {
   ASSERT_TRUE(WaitUntil([&] { return loop.posts > 0; }, 10s));
   service.reset();  // returns: a deadlock here ends the test by its time limit
   EXPECT_EQ(loop.posts, 1);
+}
+
+// The last place of the LAN service taken: the status line shows it, and the
+// operator is told once (in the log too when logging is on) until a place is
+// free again; filled up again, told again.
+TEST_F(ServiceTest, FullLanServiceIsToldOnceInTheStatusAndTheLogUntilItHasRoom) {
+  const std::string full = "TCP service full: 2 connections; new clients refused";
+  for (const bool logging : {true, false}) {
+    SCOPED_TRACE(logging ? "logging" : "no logging");
+    core::Settings settings;
+    core::ApplyDefaultSettings(settings, kNow);
+    settings.LoggingEnabled = logging;
+    files_.Set("GPS_parm.txt", core::SettingsFileText(settings));
+    service::ServiceOptions options = env_.Options();
+    options.server.connection_cap = 2;  // one place per host
+    service::GpsTimeService service(env_.Environment(), options);
+    std::vector<std::string> notices;
+    service::ServiceListener listener;
+    listener.notice = [&notices](const std::string& message) { notices.push_back(message); };
+    const auto subscription = service.Listen(listener);
+    const std::size_t lines_before = log_.Lines().size();
+    const auto logged = [&] {
+      const std::vector<std::string> lines = log_.Lines();
+      return std::count(lines.begin() + static_cast<std::ptrdiff_t>(lines_before), lines.end(),
+                        full);
+    };
+    ASSERT_TRUE(service.FormCreate().ok());
+    const service::TimeServer& server = service.server();
+    std::vector<std::unique_ptr<LanTestClient>> clients;
+    const auto connect = [&](std::uint8_t host) {
+      const std::size_t seen = server.ConnectionCount() + server.Counters().connections_refused;
+      clients.push_back(std::make_unique<LanTestClient>(server.ListeningPort(), 0, host));
+      return PumpEventsUntil(
+          [&] { return server.ConnectionCount() + server.Counters().connections_refused > seen; });
+    };
+
+    ASSERT_TRUE(connect(2));
+    EXPECT_EQ(service.shared().lan_service.Problem(), "");
+    ASSERT_TRUE(connect(3));
+    ASSERT_TRUE(connect(4));  // refused
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+    EXPECT_EQ(service.shared().lan_service.Problem(), full);
+    EXPECT_EQ(notices, std::vector<std::string>{full});
+    EXPECT_EQ(logged(), logging ? 1 : 0);
+
+    clients[0]->Close();
+    ASSERT_TRUE(PumpEventsUntil([&] { return server.ConnectionCount() == 1; }));
+    EXPECT_EQ(service.shared().lan_service.Problem(), "") << "the line goes when there is room";
+    ASSERT_TRUE(connect(5));
+    EXPECT_EQ(service.shared().lan_service.Problem(), full);
+    EXPECT_EQ(notices, (std::vector<std::string>{full, full}));
+    EXPECT_EQ(logged(), logging ? 2 : 0);
+  }
 }
 
 TEST_F(ServiceTest, StopWithNoThreadReturnsAtOnce) {

@@ -159,7 +159,8 @@ TEST_F(TimeServerTest, ThreeClientsReceiveEveryRecordWholeAndInOrderAndAreListed
 
 TEST_F(TimeServerTest, HundredClientsAllReceiveEveryRecordWhileTheTableListsThirtyTwo) {
   StartServer();
-  for (int i = 0; i < 100; ++i) AddClient();
+  // Ten hosts, ten clients each: within any host's share.
+  for (int i = 0; i < 100; ++i) AddClient(0, static_cast<std::uint8_t>(2 + i % 10));
   ASSERT_EQ(server_->ConnectionCount(), 100u);
   EXPECT_EQ(server_->Clients().ClientRowsUsed(), 32);
   EXPECT_EQ(server_->Clients().ActiveClientCount(), 32);
@@ -190,8 +191,9 @@ TEST_F(TimeServerTest, ThirtyTwoClientsConnectingAtOnceAllReceiveTheVeryNextReco
   for (const auto& client : clients_) EXPECT_EQ(client->received(), Records(1, 1));
 }
 
-TEST_F(TimeServerTest, HostOverItsCapIsRefusedWhileOtherHostsAreServed) {
-  StartServer({.port = 0, .connections_per_host_cap = 3, .look_up_host_names = false});
+TEST_F(TimeServerTest, HostOverItsShareIsRefusedWhileOtherHostsAreServed) {
+  // 192 places: one host may hold 3 of them.
+  StartServer({.port = 0, .connection_cap = 192, .look_up_host_names = false});
   constexpr std::uint8_t kFlooder = 2;
   constexpr std::uint8_t kOther = 3;
   for (int i = 0; i < 5; ++i) AddClient(0, kFlooder);
@@ -339,13 +341,38 @@ TEST_F(TimeServerTest, PortInUseGivesTheOperatorsMessageNamingBind) {
 
 TEST_F(TimeServerTest, ConnectionsOverTheCapAreClosedAtOnce) {
   StartServer({.port = 0, .connection_cap = 2, .look_up_host_names = false});
-  for (int i = 0; i < 4; ++i) AddClient();
+  // Each from its own address: below 64 places a host holds one.
+  for (int i = 0; i < 4; ++i) AddClient(0, static_cast<std::uint8_t>(2 + i));
+  EXPECT_EQ(server_->Counters().connections_refused_for_host, 0u);
   EXPECT_EQ(server_->ConnectionCount(), 2u);
   EXPECT_EQ(server_->Counters().connections_refused, 2u);
   EXPECT_TRUE(Pump([&] { return clients_[2]->ended() && clients_[3]->ended(); }));
   SendRecords(1, 1);
   EXPECT_TRUE(Pump([&] { return clients_[1]->received().size() == core::kTimeMessageSize; }));
   EXPECT_FALSE(clients_[0]->ended());
+}
+
+TEST_F(TimeServerTest, FullServerIsToldOnceAndAgainOnlyAfterItHadRoom) {
+  StartServer({.port = 0, .connection_cap = 3, .look_up_host_names = false});
+  std::vector<bool> told;
+  server_->SetFullnessListener([&told](bool full) { told.push_back(full); });
+  // Below 64 places each host holds one: every client comes from its own address.
+  std::uint8_t next_host = 2;
+  for (int i = 0; i < 3; ++i) AddClient(0, next_host++);
+  EXPECT_EQ(told, std::vector<bool>{true}) << "told when the last place was taken";
+  AddClient(0, next_host++);
+  AddClient(0, next_host++);
+  EXPECT_EQ(server_->Counters().connections_refused, 2u);
+  EXPECT_EQ(told, std::vector<bool>{true}) << "refusals tell nothing more";
+
+  clients_[0]->Close();
+  ASSERT_TRUE(Pump([&] { return server_->ConnectionCount() == 2; }));
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+  AddClient(0, next_host++);
+  EXPECT_EQ(server_->ConnectionCount(), 3u);
+  EXPECT_EQ(told, (std::vector<bool>{true, false, true})) << "full again after it had room";
+  EXPECT_EQ(ServiceFullNotice(server_->ConnectionCount()),
+            "TCP service full: 3 connections; new clients refused");
 }
 
 // A closed connection's lookup is cancelled, and a late name for a row that

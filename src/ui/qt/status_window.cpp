@@ -235,7 +235,7 @@ void StatusWindow::onDisplayTick() {
     SetAutoSizedText(date_, Latin1(tick.texts->DateText));
     SetAutoSizedText(satellites_, Latin1(tick.texts->SatText));
   }
-  ShowClockKeeping(QString::fromStdString(tick.clock_keeping));
+  ShowClockKeeping(QString::fromStdString(tick.warning_lines));
 }
 
 void StatusWindow::onCommunicationTick() {

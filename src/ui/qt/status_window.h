@@ -100,7 +100,7 @@ class StatusWindow : public QMainWindow {
   QLabel satellites_;        // Label6
   QLabel no_satellite_bar_;  // Image1
   QPushButton sound_off_;    // Button1
-  QLabel clock_keeping_;     // why the PC clock is not kept; hidden while it is
+  QLabel clock_keeping_;     // the warning line; hidden while empty
   QMenu commands_menu_;      // Seadmine1
   QMenu setup_menu_;         // Seaded1
   QTimer display_timer_;     // Timer1

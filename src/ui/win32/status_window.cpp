@@ -171,7 +171,7 @@ void StatusWindow::OnDisplayTick() {
     SetLabelText(date_, tick.texts->DateText);
     SetLabelText(satellites_, tick.texts->SatText);
   }
-  if (tick.clock_keeping != clock_keeping_text_) ShowClockKeeping(tick.clock_keeping);
+  if (tick.warning_lines != clock_keeping_text_) ShowClockKeeping(tick.warning_lines);
 }
 
 void StatusWindow::OnCommunicationTick() {

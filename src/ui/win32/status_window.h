@@ -92,7 +92,7 @@ class StatusWindow : public Window {
   HWND satellites_ = nullptr;        // Label6
   HWND no_satellite_bar_ = nullptr;  // Image1
   HWND sound_off_ = nullptr;         // Button1
-  HWND clock_keeping_ = nullptr;     // why the PC clock is not kept
+  HWND clock_keeping_ = nullptr;     // the warning line
   int client_width_ = 0;
 };
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace orvik::testing {
 namespace {
 
@@ -40,7 +42,7 @@ TEST(StatusDisplayTest, CommunicationTickFollowsTheFlagsOfItsPeriod) {
   }
 }
 
-TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheClockKeepingLine) {
+TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheWarningLine) {
   service::SharedState shared;
   StatusDisplay display(shared, false);
   shared.display.SetTexts({"12:34:56", "8.12.2026", "5 / 9"});
@@ -49,13 +51,29 @@ TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheClockKeepingLine) 
   const DisplayTickResult tick = display.DisplayTick(false);
   ASSERT_TRUE(tick.texts);
   EXPECT_EQ(*tick.texts, (service::DisplayTexts{"12:34:56", "8.12.2026", "5 / 9"}));
-  EXPECT_EQ(tick.clock_keeping, "PC clock not set: no time privilege");
+  EXPECT_EQ(tick.warning_lines, "PC clock not set: no time privilege");
   EXPECT_FALSE(shared.display.NewDisplayFlag);
 
   EXPECT_FALSE(display.DisplayTick(false).texts) << "new texts wait for the flag";
   shared.display.NewDisplayFlag = true;  // a summer/zone switch takes the whole tick
   EXPECT_TRUE(display.DisplayTick(true).skipped);
   EXPECT_TRUE(shared.display.NewDisplayFlag);
+}
+
+TEST(StatusDisplayTest, WarningLineHasOneLinePerProblemAndGoesWithThem) {
+  const std::string clock = "PC clock not set: no time privilege";
+  const std::string lan = "TCP service full: 4096 connections; new clients refused";
+  struct Case {
+    std::string clock_problem, lan_problem, shown;
+  };
+  service::SharedState shared;
+  StatusDisplay display(shared, false);
+  for (const Case& c : {Case{clock, lan, clock + "\n" + lan}, Case{"", lan, lan},
+                        Case{clock, "", clock}, Case{"", "", ""}}) {
+    shared.clock_keeping.SetProblem(c.clock_problem);
+    shared.lan_service.SetProblem(c.lan_problem);
+    EXPECT_EQ(display.DisplayTick(false).warning_lines, c.shown);
+  }
 }
 
 TEST(StatusDisplayTest, WindowsHideOnTheSecondTickOnlyWithANotificationArea) {
