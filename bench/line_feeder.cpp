@@ -119,14 +119,14 @@ bool LineFeeder::SleepUntil(std::int64_t utc_ns, const std::stop_token& stop) {
   }
 }
 
-std::size_t LineFeeder::WriteBacklog(const FeedPlan& plan, int seconds) {
+FeedFigures LineFeeder::WriteBacklog(const FeedPlan& plan, int seconds) {
   FeedFigures figures;
   const std::int64_t now_period = UtcNowNs() / plan.period_ns * plan.period_ns;
   const std::int64_t count = seconds * kNanosPerSecond / plan.period_ns;
   for (std::int64_t k = count; k >= 1; --k) {
     WriteNow(BuildBurst(plan.shape, now_period - k * plan.period_ns), figures);
   }
-  return static_cast<std::size_t>(figures.bytes_sent);
+  return figures;
 }
 
 void LineFeeder::Start(const FeedPlan& plan, std::int64_t first_ns, std::int64_t end_ns) {

@@ -59,8 +59,8 @@ class LineFeeder {
 
   // Writes at once the bursts of the `seconds` periods before now, as a
   // receiver's output that waited in the port before anybody read it.
-  // Returns the bytes that fit into the line.
-  std::size_t WriteBacklog(const FeedPlan& plan, int seconds);
+  // Returns the bytes that fit into the line and those that did not.
+  FeedFigures WriteBacklog(const FeedPlan& plan, int seconds);
 
   // Starts feeding: one burst per period from the first period that begins
   // at or after `first_ns` until `end_ns` (UTC nanoseconds), then stops.

@@ -41,6 +41,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -225,8 +226,9 @@ RowResult RunRow(const Row& row, int seconds) {
     result.trouble = failure;
     return result;
   }
-  const std::size_t backlog_bytes =
-      row.backlog_seconds > 0 ? feeder->WriteBacklog(row.plan, row.backlog_seconds) : 0;
+  const orvik::bench::FeedFigures backlog =
+      row.backlog_seconds > 0 ? feeder->WriteBacklog(row.plan, row.backlog_seconds)
+                              : orvik::bench::FeedFigures{};
   const orvik::testing::ProgramPaths programs{ORVIK_GPSTIMED_PATH, "", "",
                                               ORVIK_CLOCK_RECORDER_PATH};
   std::unique_ptr<ChildProcess> daemon = orvik::testing::StartHeadless(
@@ -265,7 +267,8 @@ RowResult RunRow(const Row& row, int seconds) {
   result.figures = orvik::bench::SummarizeLineTiming(
       records, seconds, orvik::bench::ReadRecordedSettings(orvik::testing::ReadFileText(clock_log)),
       feed, orvik::testing::ReadFileText(daemon_stderr));
-  result.figures.backlog_bytes = backlog_bytes;
+  result.figures.backlog_bytes = backlog.bytes_sent;
+  result.figures.backlog_dropped = backlog.bytes_dropped;
   result.figures.load = load;
   return result;
 }
@@ -302,13 +305,18 @@ int main(int argc, char** argv) {
       options->seconds);
   std::printf("%s\n", orvik::bench::LineTimingHeader().c_str());
   std::fflush(stdout);
+  // The program's stderr lines of the first row; later rows show only others.
+  std::set<std::string> shown_lines;
   for (const Row& row : options->rows) {
     const RowResult result = RunRow(row, options->seconds);
     if (result.unsafe) {
       std::fprintf(stderr, "line_timing: %s: stopping\n", result.trouble.c_str());
       return 1;
     }
-    std::printf("%s", orvik::bench::LineTimingRow(row.title, result.figures).c_str());
+    std::printf("%s", orvik::bench::LineTimingRow(row.title, result.figures, shown_lines).c_str());
+    if (&row == &options->rows.front()) {
+      for (const auto& [line, count] : result.figures.stderr_lines) shown_lines.insert(line);
+    }
     if (!result.trouble.empty()) std::printf("  (%s)\n", result.trouble.c_str());
     std::fflush(stdout);
   }

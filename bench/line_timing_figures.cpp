@@ -80,7 +80,8 @@ std::string LineTimingHeader() {
   return line;
 }
 
-std::string LineTimingRow(std::string_view title, const LineTimingFigures& f) {
+std::string LineTimingRow(std::string_view title, const LineTimingFigures& f,
+                          const std::set<std::string>& already_shown) {
   char old[32];
   std::snprintf(old, sizeof old, "%zu (%.0f)", f.old_records, f.median_age_ms);
   char late[32];
@@ -101,21 +102,27 @@ std::string LineTimingRow(std::string_view title, const LineTimingFigures& f) {
                   f.load);
   }
   std::string text = line;
-  if (f.backlog_bytes > 0) {
-    text += "  (" + std::to_string(f.backlog_bytes) + " bytes waited in the port at the start)\n";
+  if (f.backlog_bytes > 0 || f.backlog_dropped > 0) {
+    text += "  (" + std::to_string(f.backlog_bytes) + " bytes waited in the port at the start";
+    if (f.backlog_dropped > 0) text += "; " + std::to_string(f.backlog_dropped) + " had no room";
+    text += ")\n";
   }
   if (f.bytes_dropped > 0) {
     text += "  (the line was full: " + std::to_string(f.bytes_dropped) + " bytes not sent)\n";
   }
-  for (std::size_t i = 0; i < f.stderr_lines.size() && i < kStderrShown; ++i) {
-    const auto& [content, count] = f.stderr_lines[i];
+  std::size_t shown = 0;
+  std::size_t left_out = 0;
+  for (const auto& [content, count] : f.stderr_lines) {
+    if (already_shown.contains(content)) continue;
+    if (shown == kStderrShown) {
+      ++left_out;
+      continue;
+    }
+    ++shown;
     text +=
         "  stderr " + std::to_string(count) + "x: " + content.substr(0, kStderrLineWidth) + "\n";
   }
-  if (f.stderr_lines.size() > kStderrShown) {
-    text += "  stderr: " + std::to_string(f.stderr_lines.size() - kStderrShown) +
-            " more distinct lines\n";
-  }
+  if (left_out > 0) text += "  stderr: " + std::to_string(left_out) + " more distinct lines\n";
   return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,8 +40,9 @@ struct LineTimingFigures {
   double median_age_ms = 0;
   ErrorFigures settings;
   Spread feed_late_ms;
-  std::int64_t bytes_dropped = 0;  // the feeder found the line full
-  std::size_t backlog_bytes = 0;   // waiting in the port before the program started
+  std::int64_t bytes_dropped = 0;    // the feeder found the line full
+  std::int64_t backlog_bytes = 0;    // waiting in the port before the program started
+  std::int64_t backlog_dropped = 0;  // of the backlog, bytes the port had no room for
   double load = -1;
   std::vector<std::pair<std::string, int>> stderr_lines;
 };
@@ -50,9 +52,10 @@ LineTimingFigures SummarizeLineTiming(std::span<const ReceivedRecord> records, i
                                       const RecordedSettings& settings, const FeedFigures& feed,
                                       std::string_view program_stderr);
 
-// The table's header line, and one row's line followed by its stderr lines
-// and remarks, each line ending in LF.
+// The table's header line, and one row's line followed by its remarks and
+// its stderr lines other than those in `already_shown`, each line ending in LF.
 std::string LineTimingHeader();
-std::string LineTimingRow(std::string_view title, const LineTimingFigures& figures);
+std::string LineTimingRow(std::string_view title, const LineTimingFigures& figures,
+                          const std::set<std::string>& already_shown = {});
 
 }  // namespace orvik::bench

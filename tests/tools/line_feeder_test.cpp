@@ -97,8 +97,10 @@ TEST(LineFeeder, PacesEachPeriodsBurstFromItsStartAndKeepsTheBacklogFirst) {
     plan.baud = 9600;
     plan.period_ns = kNanosPerSecond / 4;
     plan.clump = clump;
-    const std::size_t backlog = feeder->WriteBacklog(plan, 1);
+    const FeedFigures backlog_figures = feeder->WriteBacklog(plan, 1);
+    const auto backlog = static_cast<std::size_t>(backlog_figures.bytes_sent);
     EXPECT_EQ(backlog, 4 * BuildBurst(plan.shape, 0).size());
+    EXPECT_EQ(backlog_figures.bytes_dropped, 0);
     const platform::UniqueFd port =
         OpenRaw((dir.path() / ("COM" + std::to_string(clump == 1 ? 3 : 4))).string());
     ASSERT_TRUE(port.valid());
