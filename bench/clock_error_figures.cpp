@@ -35,7 +35,8 @@ double Median(std::vector<double>& values) {
   const double upper = values[middle];
   if (values.size() % 2 == 1) return upper;
   return (*std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle)) +
-          upper) / 2;
+          upper) /
+         2;
 }
 
 }  // namespace
@@ -59,16 +60,26 @@ RecordedSettings ReadRecordedSettings(std::string_view recorder_text) {
     // "<clock> <sec> <fraction> <date> <time> <real sec> <real ns>"; the local
     // date and time may be a single "?".
     std::int64_t seconds = 0, fraction = 0, real_seconds = 0, real_nanos = 0;
-    if (words.size() < 6 || !ReadInteger(words[1], seconds) ||
-        !ReadInteger(words[2], fraction) || !ReadInteger(words[words.size() - 2], real_seconds) ||
+    if (words.size() < 6 || !ReadInteger(words[1], seconds) || !ReadInteger(words[2], fraction) ||
+        !ReadInteger(words[words.size() - 2], real_seconds) ||
         !ReadInteger(words.back(), real_nanos)) {
       ++settings.unreadable;
       continue;
     }
     const std::int64_t set_ns = seconds * kNanosPerSecond + fraction * (timeofday ? 1000 : 1);
-    settings.errors_ns.push_back(set_ns - (real_seconds * kNanosPerSecond + real_nanos));
+    const std::int64_t real_ns = real_seconds * kNanosPerSecond + real_nanos;
+    settings.errors_ns.push_back(set_ns - real_ns);
+    settings.real_ns.push_back(real_ns);
   }
   return settings;
+}
+
+std::vector<std::int64_t> ErrorsSince(const RecordedSettings& settings, std::int64_t from_real_ns) {
+  std::vector<std::int64_t> errors;
+  for (std::size_t i = 0; i < settings.errors_ns.size() && i < settings.real_ns.size(); ++i) {
+    if (settings.real_ns[i] >= from_real_ns) errors.push_back(settings.errors_ns[i]);
+  }
+  return errors;
 }
 
 std::vector<double> ReadSimulatorLateness(std::string_view simulator_output) {
@@ -117,33 +128,61 @@ ErrorFigures Summarize(std::span<const std::int64_t> errors_ns) {
   return figures;
 }
 
+namespace {
+
+// "q / l": a figure in both conditions, "-" where one did not run.
+std::string Pair(const ConditionFigures& quiet, const ConditionFigures& loaded,
+                 const auto& format) {
+  const auto cell = [&format](const ConditionFigures& c) {
+    return c.ran ? format(c) : std::string("-");
+  };
+  return cell(quiet) + " / " + cell(loaded);
+}
+
+// `value` with `decimals` digits after the point, and its sign when `signed_value`.
+std::string Fixed(double value, int decimals, bool signed_value = false) {
+  char text[40];
+  std::snprintf(text, sizeof text, signed_value ? "%+.*f" : "%.*f", decimals, value);
+  return text;
+}
+
+}  // namespace
+
 std::string TableHeader() {
-  char line[200];
-  std::snprintf(line, sizeof line, "%-34s %4s %6s %14s %11s %12s %12s %5s  %s", "row", "n",
-                "hours", "median|err|ms", "max|err|ms", "mean err ms", "sim late ms", "load",
+  char line[240];
+  std::snprintf(line, sizeof line, "%-32s %9s %6s %17s %17s %17s %13s %11s  %s", "row", "n",
+                "hours", "median|err|ms", "max|err|ms", "mean err ms", "sim late max", "load",
                 "target");
   return line;
 }
 
-std::string TableRow(std::string_view row, const ErrorFigures& figures, Spread simulator_late_ms,
-                     double load) {
-  const int row_width = static_cast<int>(row.size());
-  char late[32];
-  std::snprintf(late, sizeof late, "%.2f/%.2f", simulator_late_ms.median, simulator_late_ms.max);
-  char line[240];
-  if (figures.count == 0) {
-    std::snprintf(line, sizeof line, "%-34.*s %4d %6s %14s %11s %12s %12s %5.1f  %s", row_width,
-                  row.data(), 0, "-", "-", "-", "-", late, load, "missed (no setting)");
-    return line;
-  }
-  char hours[24] = "0";
-  if (figures.whole_hours != 0) {
-    std::snprintf(hours, sizeof hours, "%+lld h", static_cast<long long>(figures.whole_hours));
-  }
-  std::snprintf(line, sizeof line, "%-34.*s %4zu %6s %14.3f %11.3f %+12.3f %12s %5.1f  %s",
-                row_width, row.data(), figures.count, hours, figures.median_abs_ms,
-                figures.max_abs_ms, figures.mean_ms, late, load,
-                figures.meets_target ? "met" : "missed");
+std::string TableRow(std::string_view row, const ConditionFigures& quiet,
+                     const ConditionFigures& loaded) {
+  const auto count = [](const ConditionFigures& c) { return std::to_string(c.errors.count); };
+  const auto hours = [](const ConditionFigures& c) {
+    return c.errors.whole_hours == 0
+               ? std::string("0")
+               : Fixed(static_cast<double>(c.errors.whole_hours), 0, true) + "h";
+  };
+  const auto none_or = [](const ConditionFigures& c, double value, bool signed_value = false) {
+    return c.errors.count == 0 ? std::string("--") : Fixed(value, 3, signed_value);
+  };
+  const auto median = [&](const ConditionFigures& c) { return none_or(c, c.errors.median_abs_ms); };
+  const auto max = [&](const ConditionFigures& c) { return none_or(c, c.errors.max_abs_ms); };
+  const auto mean = [&](const ConditionFigures& c) { return none_or(c, c.errors.mean_ms, true); };
+  const auto late = [](const ConditionFigures& c) { return Fixed(c.simulator_late_ms.max, 1); };
+  const auto load = [](const ConditionFigures& c) { return Fixed(c.load, 1); };
+  const auto target = [](const ConditionFigures& c) {
+    if (c.errors.count == 0) return std::string("missed (none)");
+    return std::string(c.errors.meets_target ? "met" : "missed");
+  };
+  char line[400];
+  std::snprintf(line, sizeof line, "%-32.*s %9s %6s %17s %17s %17s %13s %11s  %s",
+                static_cast<int>(row.size()), row.data(), Pair(quiet, loaded, count).c_str(),
+                Pair(quiet, loaded, hours).c_str(), Pair(quiet, loaded, median).c_str(),
+                Pair(quiet, loaded, max).c_str(), Pair(quiet, loaded, mean).c_str(),
+                Pair(quiet, loaded, late).c_str(), Pair(quiet, loaded, load).c_str(),
+                Pair(quiet, loaded, target).c_str());
   return line;
 }
 

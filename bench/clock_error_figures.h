@@ -19,9 +19,13 @@ inline constexpr double kTargetMaxMs = 5.0;
 
 struct RecordedSettings {
   std::vector<std::int64_t> errors_ns;  // one per setting, in the order made
+  std::vector<std::int64_t> real_ns;    // the real time of each setting's call (UTC)
   int other_calls = 0;                  // calls that steer the clock or set another one
   int unreadable = 0;                   // lines without the real time of the call
 };
+
+// The errors of the settings whose call came at or after `from_real_ns`.
+std::vector<std::int64_t> ErrorsSince(const RecordedSettings& settings, std::int64_t from_real_ns);
 
 // Reads the recorder's lines: for each clock_settime of CLOCK_REALTIME and
 // each settimeofday, the value set minus the real time at the call.
@@ -53,11 +57,20 @@ struct Spread {
 };
 Spread SpreadOf(std::vector<double> values);
 
-// The header line and one row line of the printed table; `row` names the
-// configuration, `simulator_late_ms` is how late the simulator's output
-// began, `load` the machine's load average during the row.
+// One configuration's figures in one condition of the machine (quiet, or
+// loaded with busy loops beside the program).
+struct ConditionFigures {
+  bool ran = false;
+  ErrorFigures errors;
+  Spread simulator_late_ms;  // how late the simulator's output began
+  double load = -1;          // the machine's load average at the end of the row
+};
+
+// The header line and one row line of the printed table: each cell shows
+// the quiet figure, then the loaded one ("-" for a condition not run).
+// `row` names the configuration.
 std::string TableHeader();
-std::string TableRow(std::string_view row, const ErrorFigures& figures, Spread simulator_late_ms,
-                     double load);
+std::string TableRow(std::string_view row, const ConditionFigures& quiet,
+                     const ConditionFigures& loaded);
 
 }  // namespace orvik::bench

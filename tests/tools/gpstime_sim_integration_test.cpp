@@ -2,6 +2,7 @@
 // starts through the tests' launcher, so it never holds CAP_SYS_TIME. Every
 // wait is bounded; the child is ended by its PID if it overstays.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,14 +10,14 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@
 #include "support/child_process.h"
 #include "support/dates.h"
 #include "support/file_text.h"
-#include "support/temp_dir.h"
 #include "support/nmea_text.h"
+#include "support/temp_dir.h"
 
 namespace orvik::tools {
 namespace {
@@ -120,10 +121,10 @@ std::vector<Burst> NmeaBursts(const std::string& data) {
     const auto number = [](const std::string& text, std::size_t from, std::size_t count) {
       return std::stoi(text.substr(from, count));
     };
-    bursts.push_back({UtcMs(2000 + number(f[9], 4, 2), number(f[9], 2, 2), number(f[9], 0, 2),
-                            number(f[1], 0, 2), number(f[1], 2, 2), number(f[1], 4, 2),
-                            number(f[1], 7, 3)),
-                      at, next - 1});
+    bursts.push_back(
+        {UtcMs(2000 + number(f[9], 4, 2), number(f[9], 2, 2), number(f[9], 0, 2),
+               number(f[1], 0, 2), number(f[1], 2, 2), number(f[1], 4, 2), number(f[1], 7, 3)),
+         at, next - 1});
     at = next;
   }
   return bursts;
@@ -145,14 +146,14 @@ std::vector<Burst> HbBursts(const std::string& data) {
 
 int MillisOfDay(const std::string& hhmmss_sss) {
   return ((std::stoi(hhmmss_sss.substr(0, 2)) * 60 + std::stoi(hhmmss_sss.substr(2, 2))) * 60 +
-          std::stoi(hhmmss_sss.substr(4, 2))) * 1000 +
+          std::stoi(hhmmss_sss.substr(4, 2))) *
+             1000 +
          std::stoi(hhmmss_sss.substr(7, 3));
 }
 
 TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
   TempDir dir;
-  const auto sim =
-      StartSim({"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
+  const auto sim = StartSim({"--dir", dir.path(), "--count", "3", "--interval", "0.2", "--quiet"});
   ASSERT_TRUE(sim->started()) << sim->failure();
   const std::string link = dir.path() / "COM2";
 
@@ -164,8 +165,8 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
   const UniqueFd port = OpenRaw(link);
   ASSERT_TRUE(port.valid()) << link;
   const std::string data = ReadTimedUntil(port.get(), 15s, [](const std::string& d) {
-                              return RmcSentences(d).size() >= 3;
-                            }).data;
+                             return RmcSentences(d).size() >= 3;
+                           }).data;
   const std::vector<std::string> rmc = RmcSentences(data);
   ASSERT_EQ(rmc.size(), 3u) << data;
   for (std::size_t i = 0; i < rmc.size(); ++i) {
@@ -177,7 +178,8 @@ TEST(GpstimeSimProgram, SendsCountedRmcSentencesThenEndsByItself) {
     EXPECT_EQ(fields[9].size(), 6u);
     ASSERT_EQ(fields[1].size(), 10u);  // hhmmss.sss
     if (i > 0) {
-      const int step = MillisOfDay(fields[1]) - MillisOfDay(orvik::testing::NmeaFields(rmc[i - 1])[1]);
+      const int step =
+          MillisOfDay(fields[1]) - MillisOfDay(orvik::testing::NmeaFields(rmc[i - 1])[1]);
       EXPECT_EQ((step + 86'400'000) % 86'400'000, 200);  // --interval 0.2 in the message times
     }
   }
@@ -209,8 +211,9 @@ TEST(GpstimeSimProgram, PacedLiveOutputNeverComesBeforeTheSecondPlusDelayAndLine
   for (const auto& c : cases) {
     SCOPED_TRACE(c.protocol);
     TempDir dir;
-    const auto sim = StartSim({"--dir", dir.path(), "--protocol", c.protocol, "--pace", "bytes",
-                               "--delay-ms", std::to_string(c.delay_ms), "--count", "4", "--quiet"});
+    const auto sim =
+        StartSim({"--dir", dir.path(), "--protocol", c.protocol, "--pace", "bytes", "--delay-ms",
+                  std::to_string(c.delay_ms), "--count", "4", "--quiet"});
     ASSERT_TRUE(sim->started()) << sim->failure();
     ASSERT_TRUE(sim->ReadLine(10s).has_value()) << "no start-up line";
     const UniqueFd port = OpenRaw(dir.path() / "COM2");
@@ -315,6 +318,162 @@ TEST(GpstimeSimProgram, PrintsCommandsAndEndsCleanlyOnSigterm) {
   EXPECT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0);
   EXPECT_FALSE(std::filesystem::is_symlink(link)) << "link left behind";
+}
+
+// Each burst begins its own jitter draw (printed, within --jitter-ms) after
+// its second: never earlier, and no later than the draw plus the
+// simulator's own reported lateness and this reader's slack.
+TEST(GpstimeSimProgram, JitteredBurstsBeginTheirOwnDrawLateWithinTheLimit) {
+  constexpr int kJitterMs = 100;
+  TempDir dir;
+  const auto sim = StartSim({"--dir", dir.path(), "--pace", "bytes", "--jitter-ms",
+                             std::to_string(kJitterMs), "--seed", "7", "--count", "5"});
+  ASSERT_TRUE(sim->started()) << sim->failure();
+  ASSERT_TRUE(sim->ReadLine(10s).has_value()) << "no start-up line";
+  const UniqueFd port = OpenRaw(dir.path() / "COM2");
+  ASSERT_TRUE(port.valid());
+  const TimedBytes read = ReadTimedUntil(
+      port.get(), 15s, [](const std::string& data) { return NmeaBursts(data).size() >= 4; });
+  const std::vector<Burst> bursts = NmeaBursts(read.data);
+  ASSERT_GE(bursts.size(), 4u) << read.data;
+
+  // "sent: $GPRMC,<time>,... (first byte L ms late) (jitter J ms)", by RMC time.
+  std::map<int, std::pair<double, double>> late_and_jitter;
+  for (int i = 0; i < 20 && late_and_jitter.size() < bursts.size(); ++i) {
+    const std::optional<std::string> line = sim->ReadLine(10s);
+    if (!line) break;
+    double late = 0;
+    double jitter = -1;
+    const std::size_t late_at = line->find("(first byte ");
+    const std::size_t jitter_at = line->find("(jitter ");
+    if (!line->starts_with("sent: $GPRMC,") || late_at == std::string::npos ||
+        jitter_at == std::string::npos ||
+        std::sscanf(line->c_str() + late_at, "(first byte %lf", &late) != 1 ||
+        std::sscanf(line->c_str() + jitter_at, "(jitter %lf", &jitter) != 1) {
+      continue;
+    }
+    late_and_jitter[MillisOfDay(line->substr(13, 10))] = {late, jitter};
+  }
+  constexpr std::int64_t kReadingSlackNs = 300'000;
+  constexpr double kReaderLateNs = 100e6;  // this test's own wake-up, under load
+  const double character_ns = 1e10 / 4800;
+  std::set<double> draws;
+  for (const Burst& b : bursts) {
+    const auto found = late_and_jitter.find(static_cast<int>(b.utc_ms % 86'400'000));
+    ASSERT_NE(found, late_and_jitter.end()) << "no line for the burst at " << b.utc_ms;
+    const auto [late_ms, jitter_ms] = found->second;
+    SCOPED_TRACE("jitter " + std::to_string(jitter_ms) + " ms");
+    EXPECT_GE(jitter_ms, 0);
+    EXPECT_LE(jitter_ms, kJitterMs);
+    draws.insert(jitter_ms);
+    const double begin_ns = b.utc_ms * 1e6 + jitter_ms * 1e6 + character_ns;
+    EXPECT_GE(read.arrival_ns[b.first], begin_ns - kReadingSlackNs);
+    EXPECT_LE(read.arrival_ns[b.first], begin_ns + late_ms * 1e6 + kReaderLateNs);
+  }
+  EXPECT_GE(draws.size(), 3u) << "each burst draws its own jitter";
+}
+
+// A Motorola message on the line: its two letters and all its bytes.
+struct MotorolaOnLine {
+  std::string letters;
+  std::string bytes;
+};
+
+// Cuts the simulator's Motorola output into whole messages by their known
+// lengths; stops at an unknown header or an incomplete message.
+std::vector<MotorolaOnLine> MotorolaMessages(const std::string& data) {
+  const std::map<std::string, std::size_t> lengths = {
+      {"Hb", 54}, {"Ea", 76}, {"Gb", 17}, {"Ab", 10}};
+  std::vector<MotorolaOnLine> messages;
+  for (std::size_t at = 0; at + 4 <= data.size() && data.compare(at, 2, "@@") == 0;) {
+    const auto length = lengths.find(data.substr(at + 2, 2));
+    if (length == lengths.end() || at + length->second > data.size()) break;
+    messages.push_back({length->first, data.substr(at, length->second)});
+    at += length->second;
+  }
+  return messages;
+}
+
+// A Motorola receiver answers a GMT offset command with the message of the
+// same name, between its time messages and before the first one that applies
+// the new offset; one that ignores such commands neither answers nor applies.
+TEST(GpstimeSimProgram, AnswersAnObeyedGmtOffsetCommandBeforeApplyingIt) {
+  const std::string gb_plus_two = {64, 64, 71, 98, 12, 7,      7,  '\xEA', 13,
+                                   5,  0,  0,  2,  0,  '\xC9', 13, 10};
+  const std::string ab_minus_half = {64, 64, 65, 98, '\xFF', 0, 30, 0x23 ^ '\xFF' ^ 30, 13, 10};
+  const struct {
+    const char* legend;
+    const char* protocol;
+    std::string command;
+    bool ignore;
+    int offset_minutes;  // what the receiver applies afterwards
+  } cases[] = {
+      {"m12 @@Gb", "m12", gb_plus_two, false, 120},
+      {"oncore @@Ab", "oncore", ab_minus_half, false, -30},
+      {"m12 ignoring @@Gb", "m12", gb_plus_two, true, 0},
+  };
+  const std::int64_t start_ms = UtcMs(2026, 12, 7, 13, 5, 0, 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.legend);
+    TempDir dir;
+    std::vector<std::string> args = {"--dir",    dir.path(), "--protocol",
+                                     c.protocol, "--start",  "2026-12-07 13:05:00",
+                                     "--count",  "8",        "--quiet"};
+    if (c.ignore) args.push_back("--ignore-offset-command");
+    const auto sim = StartSim(args);
+    ASSERT_TRUE(sim->started()) << sim->failure();
+    ASSERT_TRUE(sim->ReadLine(10s).has_value()) << "no start-up line";
+    const UniqueFd port = OpenRaw(dir.path() / "COM2");
+    ASSERT_TRUE(port.valid());
+    std::string data = ReadTimedUntil(port.get(), 10s, [](const std::string& d) {
+                         return !MotorolaMessages(d).empty();
+                       }).data;
+    ASSERT_EQ(::write(port.get(), c.command.data(), c.command.size()),
+              static_cast<ssize_t>(c.command.size()));
+    const std::size_t before = MotorolaMessages(data).size();
+    data += ReadTimedUntil(port.get(), 10s, [&](const std::string& d) {
+              return MotorolaMessages(data + d).size() >= before + 3;
+            }).data;
+
+    const std::vector<MotorolaOnLine> messages = MotorolaMessages(data);
+    ASSERT_GE(messages.size(), before + 3) << "output is not whole messages back to back";
+    const auto time_of = [](const std::string& m) {  // date and time after the header, in ms
+      const auto byte = [&m](std::size_t i) { return static_cast<std::uint8_t>(m[4 + i]); };
+      return UtcMs(byte(2) * 256 + byte(3), byte(0), byte(1), byte(4), byte(5), byte(6), 0);
+    };
+    std::optional<std::size_t> answer_at;
+    std::int64_t offset_ms = 0;  // applied by the time messages read so far
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      const MotorolaOnLine& m = messages[i];
+      if (m.letters == "Gb" || m.letters == "Ab") {
+        ASSERT_FALSE(answer_at.has_value()) << "answered twice";
+        answer_at = i;
+        ASSERT_EQ(m.letters, std::string(c.command.substr(2, 2)));
+        std::uint8_t sum = 0;
+        for (std::size_t k = 2; k + 3 < m.bytes.size(); ++k)
+          sum ^= static_cast<std::uint8_t>(m.bytes[k]);
+        EXPECT_EQ(static_cast<std::uint8_t>(m.bytes[m.bytes.size() - 3]), sum);
+        EXPECT_TRUE(m.bytes.ends_with("\r\n"));
+        // Sign, hours and minutes: the last three data bytes, as in the command.
+        EXPECT_EQ(m.bytes.substr(m.bytes.size() - 6, 3), c.command.substr(c.command.size() - 6, 3));
+        offset_ms = c.offset_minutes * 60'000LL;
+        if (m.letters == "Gb") {  // the receiver's own time: UTC plus the new offset
+          const std::int64_t utc_ms = time_of(m.bytes) - offset_ms;
+          EXPECT_GE(utc_ms, time_of(messages[i - 1].bytes));
+          EXPECT_LE(utc_ms, start_ms + 8000);
+        }
+        continue;
+      }
+      // Time messages: one second apart in UTC, local at the applied offset.
+      const std::int64_t utc_ms =
+          start_ms + static_cast<std::int64_t>(i - (answer_at ? 1 : 0)) * 1000;
+      EXPECT_EQ(time_of(m.bytes), utc_ms + offset_ms) << "message " << i;
+    }
+    EXPECT_EQ(answer_at.has_value(), !c.ignore);
+    if (answer_at) {
+      EXPECT_GE(*answer_at, before);
+    }
+  }
 }
 
 TEST(GpstimeSimProgram, RefusesToReplaceARegularFile) {

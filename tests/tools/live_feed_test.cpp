@@ -32,6 +32,12 @@ ReceiverState Motorola() {
   return state;
 }
 
+ReceiverState MotorolaIgnoringOffsets() {
+  ReceiverState state = Motorola();
+  state.ignores_offset_commands = true;
+  return state;
+}
+
 TEST(LiveFeedObey, FollowsCommandsMeantForTheReceiverKind) {
   const struct {
     std::string legend;
@@ -42,9 +48,10 @@ TEST(LiveFeedObey, FollowsCommandsMeantForTheReceiverKind) {
     bool polled_once;
     int offset_minutes;
     std::string note_starts;
+    std::vector<CommandKind> answers_due = {};
   } cases[] = {
-      {"nmea interval", Nmea(), Command(CommandKind::kNmeaInterval, 5), 5000,
-       MotorolaMessage::kHb, false, 0, "  obeyed"},
+      {"nmea interval", Nmea(), Command(CommandKind::kNmeaInterval, 5), 5000, MotorolaMessage::kHb,
+       false, 0, "  obeyed"},
       {"nmea interval 0", Nmea(), Command(CommandKind::kNmeaInterval, 0), 1000,
        MotorolaMessage::kHb, false, 0, "  ignored"},
       {"nmea interval not a number", Nmea(), Command(CommandKind::kNmeaInterval, -1), 1000,
@@ -53,14 +60,38 @@ TEST(LiveFeedObey, FollowsCommandsMeantForTheReceiverKind) {
        MotorolaMessage::kHb, false, 0, "  ignored"},
       {"nmea command to motorola", Motorola(), Command(CommandKind::kNmeaInterval, 2), 1000,
        MotorolaMessage::kHb, false, 0, "  ignored"},
-      {"Ea every 3 s", Motorola(), Command(CommandKind::kIntervalEa, 3), 3000,
-       MotorolaMessage::kEa, false, 0, "  obeyed"},
+      {"Ea every 3 s", Motorola(), Command(CommandKind::kIntervalEa, 3), 3000, MotorolaMessage::kEa,
+       false, 0, "  obeyed"},
       {"Hb once", Motorola(), Command(CommandKind::kIntervalHb, 0), 1000, MotorolaMessage::kHb,
        true, 0, "  obeyed"},
-      {"Ab offset", Motorola(), Command(CommandKind::kGmtOffsetAb, -1, -240), 1000,
-       MotorolaMessage::kHb, false, -240, "  obeyed"},
-      {"Gb offset", Motorola(), Command(CommandKind::kGmtOffsetGb, -1, 150), 1000,
-       MotorolaMessage::kHb, false, 150, "  obeyed"},
+      {"Ab offset",
+       Motorola(),
+       Command(CommandKind::kGmtOffsetAb, -1, -240),
+       1000,
+       MotorolaMessage::kHb,
+       false,
+       -240,
+       "  obeyed",
+       {CommandKind::kGmtOffsetAb}},
+      {"Gb offset",
+       Motorola(),
+       Command(CommandKind::kGmtOffsetGb, -1, 150),
+       1000,
+       MotorolaMessage::kHb,
+       false,
+       150,
+       "  obeyed",
+       {CommandKind::kGmtOffsetGb}},
+      {"Gb offset, receiver ignores it", MotorolaIgnoringOffsets(),
+       Command(CommandKind::kGmtOffsetGb, -1, 150), 1000, MotorolaMessage::kHb, false, 0,
+       "  ignored"},
+      {"Ab offset with a bad checksum", Motorola(),
+       Command(CommandKind::kGmtOffsetAb, -1, 60, false), 1000, MotorolaMessage::kHb, false, 0,
+       "  ignored"},
+      {"Gb offset to nmea", Nmea(), Command(CommandKind::kGmtOffsetGb, -1, 60), 1000,
+       MotorolaMessage::kHb, false, 0, "  ignored"},
+      {"intervals still obeyed while offsets are ignored", MotorolaIgnoringOffsets(),
+       Command(CommandKind::kIntervalEa, 2), 2000, MotorolaMessage::kEa, false, 0, "  obeyed"},
       {"bad checksum", Motorola(), Command(CommandKind::kIntervalEa, 3, 0, false), 1000,
        MotorolaMessage::kHb, false, 0, "  ignored"},
       {"unknown bytes", Motorola(), Command(CommandKind::kUnknownBytes, -1), 1000,
@@ -73,6 +104,7 @@ TEST(LiveFeedObey, FollowsCommandsMeantForTheReceiverKind) {
     EXPECT_EQ(after.message, c.message) << c.legend;
     EXPECT_EQ(after.polled_once, c.polled_once) << c.legend;
     EXPECT_EQ(after.offset_minutes, c.offset_minutes) << c.legend;
+    EXPECT_EQ(after.answers_due, c.answers_due) << c.legend;
     EXPECT_TRUE(note.starts_with(c.note_starts)) << c.legend << ": " << note;
     EXPECT_EQ(note.empty(), c.note_starts.empty()) << c.legend;
   }
@@ -105,6 +137,35 @@ TEST(LiveFeedOutput, NmeaIsUtcAndMotorolaIsShiftedByTheOffset) {
   EXPECT_EQ(BuildReceiverOutput(motorola, options, utc).size(), 76u);
 }
 
+TEST(LiveFeedObey, EachObeyedOffsetCommandIsAnsweredOnce) {
+  std::string note;
+  ReceiverState state = Obey(Motorola(), Command(CommandKind::kGmtOffsetGb, -1, 60), note);
+  state = Obey(state, Command(CommandKind::kGmtOffsetAb, -1, 120), note);
+  const std::vector<CommandKind> both = {CommandKind::kGmtOffsetGb, CommandKind::kGmtOffsetAb};
+  EXPECT_EQ(state.answers_due, both);
+  EXPECT_EQ(state.offset_minutes, 120);
+}
+
+// The "@@Gb" answer carries the receiver's own time: UTC plus the offset it
+// applies, in whole seconds; here across midnight and the year's end.
+TEST(LiveFeedOutput, OffsetAnswersCarryTheOffsetNowAppliedAndTheReceiversTime) {
+  ReceiverState state = Motorola();
+  state.offset_minutes = 90;
+  const UnixMillis utc = *ParseStartTime("2026-12-31 23:05:07") + 999;
+
+  const Bytes gb = BuildOffsetAnswer(state, CommandKind::kGmtOffsetGb, utc);
+  const Bytes expected_gb = {64, 64, 71, 98, 1, 1, 7, 235, 0, 35, 7, 0, 1, 30};
+  ASSERT_EQ(gb.size(), 17u);
+  EXPECT_EQ(Bytes(gb.begin(), gb.begin() + 14), expected_gb);
+
+  const Bytes ab = BuildOffsetAnswer(state, CommandKind::kGmtOffsetAb, utc);
+  const Bytes expected_ab = {64, 64, 65, 98, 0, 1, 30};
+  ASSERT_EQ(ab.size(), 10u);
+  EXPECT_EQ(Bytes(ab.begin(), ab.begin() + 7), expected_ab);
+
+  EXPECT_TRUE(BuildOffsetAnswer(state, CommandKind::kIntervalHb, utc).empty());
+}
+
 TEST(LiveFeedWriteLog, NamesEachStampedSentenceEndOrTheMotorolaMessageEnd) {
   const auto bytes = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
   const std::vector<std::int64_t> two = {111, 222};
@@ -117,7 +178,10 @@ TEST(LiveFeedWriteLog, NamesEachStampedSentenceEndOrTheMotorolaMessageEnd) {
   } cases[] = {
       {"two sentences", bytes("$GPGGA,1*00\r\n$GPRMC,2*00\r\n"), true, two,
        "GPGGA 5000 111\nGPRMC 5000 222\n"},
-      {"the write was cut short", bytes("$GPGGA,1*00\r\n$GPRMC,2*00\r\n"), true, {111},
+      {"the write was cut short",
+       bytes("$GPGGA,1*00\r\n$GPRMC,2*00\r\n"),
+       true,
+       {111},
        "GPGGA 5000 111\n"},
       {"a line without its dollar", bytes("GA,1*00\r\n"), true, {7}, "? 5000 7\n"},
       // An LF byte inside the data: only the message's end is logged.

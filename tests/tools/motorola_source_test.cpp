@@ -81,5 +81,27 @@ TEST(MotorolaSource, EaChannelsShowTrackedSatellitesWithSignal) {
   }
 }
 
+// The answers carry the fields in the layout of the commands they answer,
+// so a command's worked-out bytes are also the answer with the same values.
+TEST(MotorolaSource, OffsetAnswersHaveTheCommandLayoutAndTheSignByte) {
+  const core::DateTime december{2026, 12, 1, 7, 13, 5, 0, 0};
+  const struct {
+    const char* legend;
+    std::vector<std::uint8_t> built;
+    std::vector<std::uint8_t> expected;
+  } cases[] = {
+      {"Gb +2:00",
+       BuildGb(december, 120),
+       {64, 64, 71, 98, 12, 7, 7, 234, 13, 5, 0, 0, 2, 0, 201, 13, 10}},
+      {"Gb -4:30",
+       BuildGb(december, -270),
+       {64, 64, 71, 98, 12, 7, 7, 234, 13, 5, 0, 255, 4, 30, 0xC9 ^ 2 ^ 255 ^ 4 ^ 30, 13, 10}},
+      {"Ab +2:00", BuildAb(120), {64, 64, 65, 98, 0, 2, 0, 33, 13, 10}},
+      {"Ab -4:00", BuildAb(-240), {64, 64, 65, 98, 255, 4, 0, 0xD8, 13, 10}},
+      {"Ab -0:30", BuildAb(-30), {64, 64, 65, 98, 255, 0, 30, 0x23 ^ 255 ^ 30, 13, 10}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.built, c.expected) << c.legend;
+}
+
 }  // namespace
 }  // namespace orvik::tools

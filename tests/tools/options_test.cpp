@@ -83,6 +83,8 @@ TEST(SimOptions, RefusesBadValuesWithTheOptionNamed) {
       {"--start", "2026-01-01 24:00:00"},                 {"--pace", "fast"},
       {"--fraction", "4"},       {"--baud", "0"},         {"--dir", ""},
       {"--delay-ms", "1000"},    {"--delay-ms", "-1"},    {"--delay-ms", "0.5"},
+      {"--jitter-ms", "501"},    {"--jitter-ms", "-1"},   {"--seed", "-1"},
+      {"--seed", "7x"},
   };
   for (const auto& args : bad) {
     const auto parsed = Parse(args);
@@ -99,6 +101,7 @@ TEST(SimOptions, RefusesMalformedCommandLines) {
   EXPECT_TRUE(Parse({"--help"}).value().help);
   EXPECT_TRUE(Parse({"--version"}).value().version);
   EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--delay-ms", "5"}).ok());  // live messages only
+  EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--jitter-ms", "5"}).ok());
   EXPECT_FALSE(Parse({"--replay", "cap.nmea", "--log-writes", "w.log"}).ok());
   EXPECT_FALSE(Parse({"--log-writes", ""}).ok());
   // The damage goes to the group's first sentence, which must be the RMC.
@@ -121,13 +124,31 @@ TEST(SimOptions, ReceiverDelayIsWholeMilliseconds) {
   EXPECT_EQ(Parse({"--delay-ms=999"}).value().receiver_delay_ms, 999);
 }
 
+// Delay and jitter together keep each message's output within its second.
+TEST(SimOptions, JitterSeedAndIgnoringOffsetsAreReadAndJitterFitsTheDelay) {
+  const SimOptions defaults = Parse({}).value();
+  EXPECT_EQ(defaults.jitter_ms, 0);
+  EXPECT_FALSE(defaults.seed.has_value());
+  EXPECT_FALSE(defaults.ignore_offset_command);
+  const auto parsed = Parse({"--jitter-ms", "500", "--delay-ms", "499", "--seed=42",
+                             "--ignore-offset-command"});
+  ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
+  EXPECT_EQ(parsed.value().jitter_ms, 500);
+  EXPECT_EQ(parsed.value().seed, 42u);
+  EXPECT_TRUE(parsed.value().ignore_offset_command);
+  const auto too_late = Parse({"--jitter-ms", "500", "--delay-ms", "500"});
+  ASSERT_FALSE(too_late.ok());
+  EXPECT_NE(too_late.status().message().find("--jitter-ms"), std::string::npos);
+}
+
 TEST(SimOptions, HelpNamesEveryOption) {
   const std::string help = HelpText();
   for (const char* option :
        {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
         "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
         "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help",
-        "--version", "--rmc-last", "--log-writes"}) {
+        "--version", "--rmc-last", "--log-writes", "--jitter-ms", "--seed",
+        "--ignore-offset-command"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

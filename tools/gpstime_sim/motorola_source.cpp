@@ -1,6 +1,7 @@
 #include "gpstime_sim/motorola_source.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <span>
 
 #include "core/checksums.h"
@@ -66,6 +67,15 @@ void PutCommonFields(std::span<std::uint8_t> data, const core::DateTime& time) {
   PutBeU32(data, kOffsetHeight, kHeightCm);
 }
 
+// Writes sign, hours and minutes of `offset_minutes` at `offset`.
+void PutOffset(std::span<std::uint8_t> data, std::size_t offset, int offset_minutes) {
+  constexpr std::uint8_t kNegative = 255;
+  const int magnitude = std::abs(offset_minutes);
+  data[offset] = offset_minutes < 0 ? kNegative : 0;
+  data[offset + 1] = CountByte(magnitude / 60);
+  data[offset + 2] = static_cast<std::uint8_t>(magnitude % 60);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> BuildHb(const MotorolaFix& fix) {
@@ -99,6 +109,25 @@ std::vector<std::uint8_t> BuildEa(const MotorolaFix& fix) {
   }
   data[kEaOffsetStatus] = fix.tracked >= 4 ? 0x00 : 0x20;
   return core::MotorolaMessage('E', 'a', data);
+}
+
+std::vector<std::uint8_t> BuildGb(const core::DateTime& local, int offset_minutes) {
+  constexpr std::size_t kGbOffsetSign = 7;
+  std::uint8_t data[kGbLength - 7] = {};
+  data[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
+  data[kOffsetDay] = static_cast<std::uint8_t>(local.day);
+  PutBeU16(data, kOffsetYear, local.year);
+  data[kOffsetHour] = static_cast<std::uint8_t>(local.hour);
+  data[kOffsetMinute] = static_cast<std::uint8_t>(local.minute);
+  data[kOffsetSecond] = static_cast<std::uint8_t>(local.second);
+  PutOffset(data, kGbOffsetSign, offset_minutes);
+  return core::MotorolaMessage('G', 'b', data);
+}
+
+std::vector<std::uint8_t> BuildAb(int offset_minutes) {
+  std::uint8_t data[kAbLength - 7] = {};
+  PutOffset(data, 0, offset_minutes);
+  return core::MotorolaMessage('A', 'b', data);
 }
 
 }  // namespace orvik::tools

@@ -1,7 +1,8 @@
-// Builds the two binary time messages of a simulated Motorola receiver:
-// "@@Hb" (54 bytes) and "@@Ea" (76 bytes). Each is "@@", two letters, the
-// data bytes, one checksum byte (XOR of the letters and the data) and CR LF;
-// multi-byte numbers are big-endian. Pure; any thread.
+// Builds the binary messages of a simulated Motorola receiver: the time
+// messages "@@Hb" (54 bytes) and "@@Ea" (76 bytes), and the answers to the
+// GMT offset commands, "@@Gb" (17 bytes) and "@@Ab" (10 bytes). Each is "@@",
+// two letters, the data bytes, one checksum byte (XOR of the letters and the
+// data) and CR LF; multi-byte numbers are big-endian. Pure; any thread.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,8 @@ namespace orvik::tools {
 
 inline constexpr std::size_t kHbLength = 54;
 inline constexpr std::size_t kEaLength = 76;
+inline constexpr std::size_t kGbLength = 17;
+inline constexpr std::size_t kAbLength = 10;
 
 struct MotorolaFix {
   core::DateTime time;  // the receiver's local time (UTC plus its GMT offset)
@@ -34,5 +37,15 @@ std::vector<std::uint8_t> BuildHb(const MotorolaFix& fix);
 // 34 visible, 35 tracked, 36-67 eight channels of (satellite, mode, signal,
 // status), 68 receiver status.
 std::vector<std::uint8_t> BuildEa(const MotorolaFix& fix);
+
+// The GMT offset fields of the answers: sign (255 when the offset is
+// negative, else 0), whole hours and minutes of its magnitude.
+// Returns the 17-byte "@@Gb" answer: 0 month, 1 day, 2-3 year, 4 hour,
+// 5 minute, 6 second of `local` (the receiver's time, UTC plus the offset),
+// 7 sign, 8 hours, 9 minutes of `offset_minutes`.
+std::vector<std::uint8_t> BuildGb(const core::DateTime& local, int offset_minutes);
+
+// Returns the 10-byte "@@Ab" answer: 0 sign, 1 hours, 2 minutes of `offset_minutes`.
+std::vector<std::uint8_t> BuildAb(int offset_minutes);
 
 }  // namespace orvik::tools

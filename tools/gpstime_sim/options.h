@@ -41,6 +41,12 @@ struct SimOptions {
   // Live messages: each message's output begins this long after the instant
   // it stands for, as from a receiver that is late by that much (0..999).
   std::int64_t receiver_delay_ms = 0;
+  // Live messages: each message's output begins a further 0..jitter_ms late,
+  // drawn uniformly and independently per message (0..500).
+  std::int64_t jitter_ms = 0;
+  std::optional<std::uint64_t> seed;  // of the jitter draws; unset: a random one
+  // The receiver neither applies nor answers GMT offset commands.
+  bool ignore_offset_command = false;
   int baud = 4800;  // 4800 for nmea, 9600 otherwise, unless --baud
   Corruption corrupt = Corruption::kNone;
   std::optional<std::int64_t> corrupt_every;  // damage every N-th time message; unset: 1

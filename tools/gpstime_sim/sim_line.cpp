@@ -90,11 +90,16 @@ bool SimLine::PollOnce(nanoseconds timeout, bool want_write) {
 }
 
 bool SimLine::WaitUntil(Clock::time_point deadline) {
+  return WaitUntil(deadline, [] { return false; });
+}
+
+bool SimLine::WaitUntil(Clock::time_point deadline, const std::function<bool()>& done) {
   // Bounded: each pass waits until the deadline or handles an event.
-  while (true) {
+  while (!done()) {
     if (!PollOnce(Until(deadline), false)) return false;
     if (Clock::now() >= deadline) return true;
   }
+  return true;
 }
 
 bool SimLine::Write(const std::string& text) {
@@ -124,8 +129,7 @@ void SimLine::DiscardStale() {
   }
 }
 
-bool SimLine::Write(std::span<const std::uint8_t> bytes,
-                    std::optional<Clock::time_point> begin_at,
+bool SimLine::Write(std::span<const std::uint8_t> bytes, std::optional<Clock::time_point> begin_at,
                     std::vector<std::int64_t>* line_end_stamps) {
   DiscardStale();
   std::size_t done = 0;
@@ -141,7 +145,8 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes,
     // The next write: one byte, or with whole lines the rest of the line.
     std::size_t until = done + 1;
     if (config_.whole_lines) {
-      const auto lf = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(done), bytes.end(), '\n');
+      const auto lf =
+          std::find(bytes.begin() + static_cast<std::ptrdiff_t>(done), bytes.end(), '\n');
       until = lf == bytes.end() ? bytes.size() : static_cast<std::size_t>(lf - bytes.begin()) + 1;
     }
     if (!WaitUntil(begin + line_time(until))) return false;
@@ -155,8 +160,8 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes,
   return true;
 }
 
-bool SimLine::WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done,
-                         std::size_t end, std::vector<std::int64_t>* stamps) {
+bool SimLine::WriteRange(std::span<const std::uint8_t> bytes, std::size_t& done, std::size_t end,
+                         std::vector<std::int64_t>* stamps) {
   constexpr milliseconds kBlockedStep{100};
   while (done < end) {
     if (stop_.requested()) return false;

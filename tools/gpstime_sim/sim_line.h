@@ -43,6 +43,9 @@ class SimLine {
   // Waits until `deadline`, reading and printing commands meanwhile.
   // Returns false when a stop was requested.
   bool WaitUntil(Clock::time_point deadline);
+  // The same, but returns (true) early as soon as `done()` holds, which is
+  // asked before the first wait and after every command read.
+  bool WaitUntil(Clock::time_point deadline, const std::function<bool()>& done);
 
   // Writes every byte. With byte pacing, the transmission begins at
   // `begin_at` (now when not given), or when the previous one has ended if
@@ -103,8 +106,8 @@ class SimLine {
   Clock::time_point last_command_byte_ = Clock::now();
   Clock::time_point line_free_at_ = Clock::now();  // byte pacing: when the line is idle
   Clock::duration first_byte_lateness_{};
-  std::optional<Clock::time_point> queued_since_;   // unread bytes seen since then
-  bool reader_absent_ = false;                      // noted; cleared when a reader is back
+  std::optional<Clock::time_point> queued_since_;  // unread bytes seen since then
+  bool reader_absent_ = false;                     // noted; cleared when a reader is back
   std::size_t written_since_discard_ = 0;
 };
 
