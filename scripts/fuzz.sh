@@ -11,7 +11,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYP
   -DORVIK_BUILD_FUZZ=ON -DORVIK_BUILD_BENCH=OFF \
   -DORVIK_SANITIZE=address,undefined,fuzzer-no-link >/dev/null
 targets=("$@")
-((${#targets[@]})) || targets=(decoders_fuzz receive_loop_fuzz settings_file_fuzz)
+((${#targets[@]})) || targets=(decoders_fuzz receive_loop_fuzz line_tails_fuzz settings_file_fuzz)
 cmake --build "$build_dir" --target "${targets[@]}"
 corpus_dir=${ORVIK_CORPUS_DIR:-$root/../shared/corpus}
 for target in "${targets[@]}"; do

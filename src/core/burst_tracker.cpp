@@ -9,7 +9,8 @@ std::int64_t CharacterNanos(std::uint32_t baud) {
 }
 
 BurstTracker::BurstTracker(std::int64_t character)
-    : character_(character), silence_(std::max<std::int64_t>(12 * character, 25 * kNanosPerMilli)) {}
+    : character_(character),
+      silence_(std::max<std::int64_t>(12 * character, 25 * kNanosPerMilli)) {}
 
 void BurstTracker::NewBurst(std::optional<MonotonicNanos> start, MonotonicNanos unbroken_since) {
   ++latest_.burst;

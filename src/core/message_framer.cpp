@@ -24,7 +24,8 @@ void MessageFramer::Carry(std::span<const std::uint8_t> bytes) {
   // A message framed from carried bytes is shorter than they were, so the
   // total never grows past one message's rest and always fits.
   const std::size_t n = std::min(bytes.size(), carried_.size() - carried_length_);
-  std::copy_backward(carried_.begin(), carried_.begin() + static_cast<std::ptrdiff_t>(carried_length_),
+  std::copy_backward(carried_.begin(),
+                     carried_.begin() + static_cast<std::ptrdiff_t>(carried_length_),
                      carried_.begin() + static_cast<std::ptrdiff_t>(carried_length_ + n));
   std::copy_n(bytes.begin(), n, carried_.begin());
   carried_length_ += n;

@@ -86,7 +86,6 @@ class MessageFramer {
   void Restart() { carried_length_ = 0; }
 
  protected:
-
   // The first action of a step.
   virtual FramerAction StartStep() = 0;
   // The part asked for with Fill() is done: `count` bytes of it are stored

@@ -20,6 +20,11 @@ std::size_t BodyLength(std::span<const std::uint8_t> header) {
 
 }  // namespace
 
+bool IsOffsetAnswer(std::span<const std::uint8_t> header) {
+  return header.size() >= 4 && header[0] == '@' && header[1] == '@' && header[3] == 'b' &&
+         (header[2] == 'G' || header[2] == 'A');
+}
+
 bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const std::uint8_t> body) {
   if (header.size() < 4) return false;
   const std::size_t length = BodyLength(header);

@@ -36,6 +36,13 @@ namespace orvik::core {
 // them, the decoder checks and decodes them.
 inline constexpr std::size_t kEaBodyLength = 72;
 inline constexpr std::size_t kHbBodyLength = 50;
+// The receiver's answers to the GMT offset commands: the message of the same
+// name, its fields as the receiver now applies them (core/receiver_commands.h).
+inline constexpr std::size_t kGbBodyLength = 13;
+inline constexpr std::size_t kAbBodyLength = 6;
+
+// True for the header of an answer to a GMT offset command ("@@Gb", "@@Ab").
+bool IsOffsetAnswer(std::span<const std::uint8_t> header);
 
 // Returns true when the checksum byte, CR and LF of the message are right.
 // `header` holds "@@Ea" or "@@Hb"; `body` at least the message's rest.

@@ -12,6 +12,8 @@ std::optional<std::size_t> RestLength(std::span<const std::uint8_t> head) {
   if (head[0] != '@' || head[1] != '@') return std::nullopt;
   if (head[2] == 'E' && head[3] == 'a') return kEaBodyLength;
   if (head[2] == 'H' && head[3] == 'b') return kHbBodyLength;
+  if (head[2] == 'G' && head[3] == 'b') return kGbBodyLength;
+  if (head[2] == 'A' && head[3] == 'b') return kAbBodyLength;
   return std::nullopt;
 }
 
@@ -76,8 +78,10 @@ FramerAction MotorolaFramer::AfterHeader(std::size_t count, ReadEnd end) {
 
 FramerAction MotorolaFramer::AfterRest(std::size_t count, ReadEnd end) {
   if (end == ReadEnd::kPortClosed) return Purge();
-  if (end == ReadEnd::kTimedOut) return PurgeKeeping(std::span(message_).first(kHeaderLength + count));
-  const std::span<const std::uint8_t> rest = std::span(message_).subspan(kHeaderLength, rest_length_);
+  if (end == ReadEnd::kTimedOut)
+    return PurgeKeeping(std::span(message_).first(kHeaderLength + count));
+  const std::span<const std::uint8_t> rest =
+      std::span(message_).subspan(kHeaderLength, rest_length_);
   if (rest[rest_length_ - 2] != '\r' || rest[rest_length_ - 1] != '\n') {
     if (const auto start = MessageStartIn(rest, 0)) {
       Carry(rest.subspan(*start));

@@ -1,5 +1,6 @@
 // MotorolaFramer: frames Motorola binary messages: "@@", two letters, a rest
-// of fixed length. Only "@@Ea" and "@@Hb" are framed (handed over whole,
+// of fixed length. The time messages "@@Ea" and "@@Hb" and the answers to
+// the GMT offset commands, "@@Gb" and "@@Ab", are framed (handed over whole,
 // header included); after any other header the loop pauses and purges, and
 // the next four bytes read are expected to start the next message.
 //

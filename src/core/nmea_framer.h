@@ -54,8 +54,8 @@ class NmeaFramer : public MessageFramer {
   Stage stage_ = Stage::kDollar;
   // "$" (or a stray byte), the address, the body and its trailer, read in place.
   std::array<std::uint8_t, 1 + kAddressLength + kMaxBodyBeforeStar + kTrailerLength> sentence_{};
-  std::size_t body_length_ = 0;    // body bytes read, "*" included
-  std::size_t trailer_read_ = 0;   // trailer bytes asked for so far
+  std::size_t body_length_ = 0;   // body bytes read, "*" included
+  std::size_t trailer_read_ = 0;  // trailer bytes asked for so far
 };
 
 }  // namespace orvik::core

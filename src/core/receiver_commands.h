@@ -59,7 +59,8 @@ Result<std::vector<std::uint8_t>> ComposeGmtOffsetCommand(const Settings& settin
                                                           const DateTime& pc_now);
 
 // Returns the offset, in minutes ahead of UTC, that a GMT offset command
-// written to the receiver sets ("@@Gb" or "@@Ab" with a good checksum: the
+// written to the receiver sets, or that the receiver's answer to it (the
+// message of the same name) reports ("@@Gb" or "@@Ab" with a good checksum: the
 // sign applies to hours and minutes alike, as the receiver applies it), or
 // nullopt for any other bytes. A Motorola receiver reports UTC plus this.
 std::optional<std::int64_t> GmtOffsetMinutesOfCommand(std::span<const std::uint8_t> command);

@@ -18,7 +18,8 @@ class TailKeeper {
   // The stream goes on with `bytes`.
   void Append(std::span<const std::uint8_t> bytes) {
     if (bytes.size() >= tail_.size()) {
-      std::copy(bytes.end() - static_cast<std::ptrdiff_t>(tail_.size()), bytes.end(), tail_.begin());
+      std::copy(bytes.end() - static_cast<std::ptrdiff_t>(tail_.size()), bytes.end(),
+                tail_.begin());
       kept_ = tail_.size();
       return;
     }

@@ -8,6 +8,7 @@
 
 #include "core/clock_log_line.h"
 #include "core/motorola_decoder.h"
+#include "core/receiver_commands.h"
 #include "core/week_rollover.h"
 
 namespace orvik::service {
@@ -19,11 +20,11 @@ std::int64_t FloorMod(std::int64_t a, std::int64_t b) { return ((a % b) + b) % b
 
 // "+3600", "-1", "+0.25": a signed number of seconds, to the millisecond.
 std::string SignedSeconds(std::int64_t nanos) {
-  const std::int64_t millis = std::llabs(nanos + (nanos < 0 ? -1 : 1) * core::kNanosPerMilli / 2) /
-                              core::kNanosPerMilli;
+  const std::int64_t millis =
+      std::llabs(nanos + (nanos < 0 ? -1 : 1) * core::kNanosPerMilli / 2) / core::kNanosPerMilli;
   char text[48];
-  std::snprintf(text, sizeof text, "%c%" PRId64 ".%03" PRId64, nanos < 0 ? '-' : '+',
-                millis / 1000, millis % 1000);
+  std::snprintf(text, sizeof text, "%c%" PRId64 ".%03" PRId64, nanos < 0 ? '-' : '+', millis / 1000,
+                millis % 1000);
   std::string seconds(text);
   seconds.erase(seconds.find_last_not_of('0') + 1);
   if (seconds.back() == '.') seconds.pop_back();
@@ -38,27 +39,56 @@ void ReceiverDecoders::StartAcquisition() {
   timeline_.Reset();
   told_unbroken_line_ = false;
   told_rollover_ = false;
+  offset_answer_.reset();
+  told_unconfirmed_.reset();
   dropped_ = 0;
 }
 
 void ReceiverDecoders::DecodeNmea(std::span<const std::uint8_t> sentence,
                                   const MessageContext& context) {
-  const core::NmeaOutcome outcome =
-      core::DecodeNmea(MessageCounter_, satellites_, last_rmc_utc_, sentence, context.settings,
-                       context.shared.SummerHours.load(),
-                       core::RolloverCheck{settable_, clock_.NowUtc()});
+  const core::NmeaOutcome outcome = core::DecodeNmea(
+      MessageCounter_, satellites_, last_rmc_utc_, sentence, context.settings,
+      context.shared.SummerHours.load(), core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
 }
 
 void ReceiverDecoders::DecodeMotorola(std::span<const std::uint8_t> message,
                                       const MessageContext& context) {
-  const std::optional<ReceiverOffset>& offset = context.receiver_offset;
   const std::size_t header = std::min<std::size_t>(message.size(), 4);
+  if (core::IsOffsetAnswer(message.first(header))) {
+    OnOffsetAnswer(message, context);
+    return;
+  }
   const core::NmeaOutcome outcome = core::DecodeMotorola(
-      MessageCounter_, message.first(header), message.subspan(header),
-      offset ? std::optional<std::int64_t>(offset->minutes) : std::nullopt,
+      MessageCounter_, message.first(header), message.subspan(header), ConfirmedOffset(context),
       core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
+}
+
+void ReceiverDecoders::OnOffsetAnswer(std::span<const std::uint8_t> message,
+                                      const MessageContext& context) {
+  const std::optional<ReceiverOffset>& commanded = context.receiver_offset;
+  const std::optional<std::int64_t> answered = core::GmtOffsetMinutesOfCommand(message);
+  if (!commanded || answered != commanded->minutes) return;
+  offset_answer_ = OffsetAnswer{commanded->written_at, context.timing.burst};
+  if (context.shared.clock_keeping.Problem() == kUnconfirmedOffsetProblem) {
+    context.shared.clock_keeping.SetProblem("");
+  }
+}
+
+std::optional<std::int64_t> ReceiverDecoders::ConfirmedOffset(const MessageContext& context) {
+  const std::optional<ReceiverOffset>& commanded = context.receiver_offset;
+  if (!commanded) return std::nullopt;
+  if (offset_answer_ && offset_answer_->command_written_at == commanded->written_at) {
+    if (context.timing.burst == offset_answer_->burst) return std::nullopt;
+    return commanded->minutes;
+  }
+  if (context.timing.arrival - commanded->written_at > kOffsetAnswerNanos &&
+      told_unconfirmed_ != commanded->written_at) {
+    told_unconfirmed_ = commanded->written_at;
+    Tell(context, kUnconfirmedOffsetProblem);
+  }
+  return std::nullopt;
 }
 
 void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutcome& outcome) {
@@ -85,8 +115,8 @@ void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutc
   if (outcome.clock) ConsiderClock(context, *outcome.clock, timing);
   if (outcome.display) {
     DisplayState& display = context.shared.display;
-    display.SetTexts({outcome.display->TimeText, outcome.display->DateText,
-                      outcome.display->SatText});
+    display.SetTexts(
+        {outcome.display->TimeText, outcome.display->DateText, outcome.display->SatText});
     if (outcome.display->accepted) {
       display.NoSatFlag = outcome.display->NoSatFlag;
       display.DataSeenFlag = true;
@@ -107,15 +137,8 @@ std::optional<core::ReceiverTimeline::Verdict> ReceiverDecoders::TimeMessage(
     return core::ReceiverTimeline::Verdict{};
   }
   // Only a message that may set the clock teaches the timeline: the time of
-  // a receiver without a fix, or of a Motorola receiver that may still apply
-  // an old offset, can be anything.
+  // a receiver without a fix can be anything.
   if (!outcome.clock) return core::ReceiverTimeline::Verdict{};
-  if (outcome.clock->path == core::ClockPath::kMotorola) {
-    const std::optional<ReceiverOffset>& offset = context.receiver_offset;
-    if (!offset || *burst_start < offset->written_at + kOffsetSettleNanos) {
-      return core::ReceiverTimeline::Verdict{};
-    }
-  }
   const std::int64_t delay =
       static_cast<std::int64_t>(context.settings.ReceiverDelayMs) * core::kNanosPerMilli;
   const core::ReceiverTimeline::Verdict verdict =
@@ -170,7 +193,8 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context,
     // The burst's start by the timeline, on the real-time clock as the
     // system has it now; chrony adds the receiver delay itself.
     const core::MonotonicNanos burst_start =
-        timing.second_began + static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli;
+        timing.second_began +
+        static_cast<std::int64_t>(settings.ReceiverDelayMs) * core::kNanosPerMilli;
     const core::UtcNanos burst_start_utc =
         clock_.NowUtc() - (monotonic_.NowMonotonic() - burst_start);
     chrony_feed_->OnFreshTime(burst_start_utc, candidate.message_utc - burst_start_utc);
@@ -196,8 +220,8 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context,
   SetClock(context, candidate, second + (monotonic_.NowMonotonic() - second_began));
 }
 
-void ReceiverDecoders::SetClock(const MessageContext& context, const core::ClockCandidate& candidate,
-                                core::UtcNanos target) {
+void ReceiverDecoders::SetClock(const MessageContext& context,
+                                const core::ClockCandidate& candidate, core::UtcNanos target) {
   if (!settable_.Contains(target)) {
     ReportFailure(context, candidate, target, "the date lies outside the years this program sets");
     return;
@@ -218,8 +242,9 @@ void ReceiverDecoders::SetClock(const MessageContext& context, const core::Clock
   }
 }
 
-void ReceiverDecoders::ReportFailure(const MessageContext& context, const core::ClockCandidate& candidate,
-                                     core::UtcNanos target, const std::string& reason) {
+void ReceiverDecoders::ReportFailure(const MessageContext& context,
+                                     const core::ClockCandidate& candidate, core::UtcNanos target,
+                                     const std::string& reason) {
   context.shared.clock_keeping.SetProblem("PC clock not set: " + reason);
   const core::MonotonicNanos now = monotonic_.NowMonotonic();
   if (reason == logged_failure_ && now - logged_failure_at_ < kFailureReminderNanos) return;
@@ -229,7 +254,7 @@ void ReceiverDecoders::ReportFailure(const MessageContext& context, const core::
   const core::DateTime local =
       core::DateTimeAt(target, candidate.local_offset_minutes).value_or(candidate.message_local);
   context.LogThroughMainThread("Could not set PC time to " + core::FormatShortDate(local) + " " +
-                              core::FormatLongTime(local) + ": " + reason);
+                               core::FormatLongTime(local) + ": " + reason);
 }
 
 }  // namespace orvik::service

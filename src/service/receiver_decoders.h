@@ -15,9 +15,12 @@
 // timed at all: after 5 s of it the operator is told so, once.
 //
 // Setting the clock: a message sets it only when the timeline uses it, and,
-// from a Motorola receiver, only once the receiver has surely applied the
-// GMT offset the program commanded (a message whose burst began at least
-// kOffsetSettleNanos after the command was written). The clock becomes the
+// from a Motorola receiver, only once the receiver has answered the GMT
+// offset command with the offset commanded (it answers an input command with
+// the message of the same name): only a message of a later burst than the
+// answer counts, since before it the receiver may still report the old
+// offset. Without that answer within kOffsetAnswerNanos the operator is told
+// (kUnconfirmedOffsetProblem), once per command. The clock becomes the
 // message's UTC plus the time elapsed since its second began, to the
 // nanosecond, and never an instant outside the span from the build date to
 // twenty years after it. A setting is logged (NMEA path, logging on) as
@@ -45,8 +48,8 @@
 
 #include "core/clock_update.h"
 #include "core/message_freshness.h"
-#include "core/receiver_timeline.h"
 #include "core/nmea_decoder.h"
+#include "core/receiver_timeline.h"
 #include "core/satellite_tracker.h"
 #include "core/utc_time.h"
 #include "platform/monotonic_clock.h"
@@ -57,9 +60,10 @@
 
 namespace orvik::service {
 
-// A Motorola receiver's messages may carry the old offset until this long
-// after a GMT offset command was written.
-inline constexpr std::int64_t kOffsetSettleNanos = 2 * core::kNanosPerSecond;
+// How long a Motorola receiver has to answer a GMT offset command.
+inline constexpr std::int64_t kOffsetAnswerNanos = 10 * core::kNanosPerSecond;
+inline constexpr const char* kUnconfirmedOffsetProblem =
+    "The receiver did not confirm the GMT offset: PC clock not set from it";
 // A line that has not paused for this long while time messages came is told.
 inline constexpr std::int64_t kUnbrokenLineNanos = 5 * core::kNanosPerSecond;
 inline constexpr const char* kNeverPausesProblem =
@@ -89,9 +93,14 @@ class ReceiverDecoders : public MessageDecoders {
 
  private:
   void Apply(const MessageContext& context, const core::NmeaOutcome& outcome);
+  // A Motorola receiver's answer to a GMT offset command.
+  void OnOffsetAnswer(std::span<const std::uint8_t> message, const MessageContext& context);
+  // The offset a Motorola message may be read with: the commanded one, once
+  // confirmed by an answer of an earlier burst; tells once when none came.
+  std::optional<std::int64_t> ConfirmedOffset(const MessageContext& context);
   // How a time message is timed; nullopt when it is the past and must be dropped.
   std::optional<core::ReceiverTimeline::Verdict> TimeMessage(const MessageContext& context,
-                                                            const core::NmeaOutcome& outcome);
+                                                             const core::NmeaOutcome& outcome);
   // Tells once that the line has not paused for kUnbrokenLineNanos.
   void WatchForUnbrokenLine(const MessageContext& context);
   // Tells how many messages were dropped, once a message is current again.
@@ -116,6 +125,14 @@ class ReceiverDecoders : public MessageDecoders {
   core::ReceiverTimeline timeline_;
   bool told_unbroken_line_ = false;
   bool told_rollover_ = false;
+  // The GMT offset command (by the time it was written) the receiver
+  // confirmed, and the burst of its answer; the command already told unconfirmed.
+  struct OffsetAnswer {
+    core::MonotonicNanos command_written_at;
+    std::uint64_t burst;
+  };
+  std::optional<OffsetAnswer> offset_answer_;
+  std::optional<core::MonotonicNanos> told_unconfirmed_;
   // Messages dropped as the past since the last one sent.
   std::uint64_t dropped_ = 0;
   std::optional<core::UtcNanos> last_rmc_utc_;

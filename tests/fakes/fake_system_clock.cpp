@@ -2,7 +2,8 @@
 
 namespace orvik::testing {
 
-FakeSystemClock::FakeSystemClock() : FakeSystemClock(core::DateTime{.year = 2026, .month = 1, .day = 1}) {}
+FakeSystemClock::FakeSystemClock()
+    : FakeSystemClock(core::DateTime{.year = 2026, .month = 1, .day = 1}) {}
 
 FakeSystemClock::FakeSystemClock(const core::DateTime& utc) : now_(core::UtcNanosOf(utc).value()) {}
 

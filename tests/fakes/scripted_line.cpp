@@ -26,8 +26,9 @@ constexpr std::size_t kChunk = 4096;
 }  // namespace
 
 void ScriptedLine::Insert(core::MonotonicNanos at, std::uint8_t byte) {
-  const auto after = std::upper_bound(line_.begin(), line_.end(), at,
-                                      [](core::MonotonicNanos t, const Arrival& a) { return t < a.at; });
+  const auto after =
+      std::upper_bound(line_.begin(), line_.end(), at,
+                       [](core::MonotonicNanos t, const Arrival& a) { return t < a.at; });
   line_.insert(after, Arrival{at, byte});
 }
 

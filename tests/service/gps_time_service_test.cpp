@@ -403,7 +403,10 @@ TEST_F(ServiceTest, FullLanServiceIsToldOnceInTheStatusAndTheLogUntilItHasRoom) 
     ASSERT_TRUE(connect(4));  // refused
     EXPECT_EQ(server.ConnectionCount(), 2u);
     EXPECT_EQ(service.shared().lan_service.Problem(), full);
-    EXPECT_EQ(notices, std::vector<std::string>{full});
+    const auto full_notices = [&] {
+      return std::count(notices.begin(), notices.end(), full);
+    };
+    EXPECT_EQ(full_notices(), 1);
     EXPECT_EQ(logged(), logging ? 1 : 0);
 
     clients[0]->Close();
@@ -411,7 +414,7 @@ TEST_F(ServiceTest, FullLanServiceIsToldOnceInTheStatusAndTheLogUntilItHasRoom) 
     EXPECT_EQ(service.shared().lan_service.Problem(), "") << "the line goes when there is room";
     ASSERT_TRUE(connect(5));
     EXPECT_EQ(service.shared().lan_service.Problem(), full);
-    EXPECT_EQ(notices, (std::vector<std::string>{full, full}));
+    EXPECT_EQ(full_notices(), 2);
     EXPECT_EQ(logged(), logging ? 2 : 0);
   }
 }

@@ -22,9 +22,12 @@ enum class Delivery { kLineRate, kClumps, kAllAtOnceLate };
 
 const char* Name(Delivery delivery) {
   switch (delivery) {
-    case Delivery::kLineRate: return "line rate";
-    case Delivery::kClumps: return "clumps of 62";
-    case Delivery::kAllAtOnceLate: return "all at once, late";
+    case Delivery::kLineRate:
+      return "line rate";
+    case Delivery::kClumps:
+      return "clumps of 62";
+    case Delivery::kAllAtOnceLate:
+      return "all at once, late";
   }
   return "";
 }
@@ -32,7 +35,7 @@ const char* Name(Delivery delivery) {
 // Six bursts, each its time message (and `filler`) then `tail`, `silence`
 // apart; true when every time message was framed, once and in order.
 bool EveryTimeMessageFramed(std::int32_t protocol, std::uint32_t baud, const std::string& filler,
-                       const Tail& tail, std::int64_t silence_ms, Delivery delivery) {
+                            const Tail& tail, std::int64_t silence_ms, Delivery delivery) {
   core::Settings settings;
   settings.Protocol = protocol;
   ScriptedRun run(settings);

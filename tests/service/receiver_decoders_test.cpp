@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/port_settings.h"
+#include "core/receiver_commands.h"
 #include "core/time_message.h"
 #include "core/week_rollover.h"
 #include "support/scripted_run.h"
@@ -89,7 +90,9 @@ TEST(DecodersTiming, SteadyReceiversSetTheClockExactlyWhereverTheirTimeMessageSt
     core::Settings settings = EverySecond();
     settings.ReceiverDelayMs = c.delay_ms;
     ScriptedRun run(settings);
-    Schedule(run, 0, 8, [&](std::int64_t k) { return Output{c.second(run.SecondUtc(k)), c.delay_ms}; });
+    Schedule(run, 0, 8, [&](std::int64_t k) {
+      return Output{c.second(run.SecondUtc(k)), c.delay_ms};
+    });
     run.Run(run.SecondStart(9));
     EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(8, 0)) << c.what;
     EXPECT_EQ(RecordSeconds(run).size(), 8u) << c.what;
@@ -136,7 +139,9 @@ TEST(DecodersTiming, JitterIsFilteredByTheEarliestPhaseOfTheLast16Seconds) {
   for (std::size_t k = 0; k < 40; ++k) {
     std::int64_t earliest = late[k];
     for (std::size_t j = 0; j < k; ++j) {
-      if ((static_cast<std::int64_t>(k) - static_cast<std::int64_t>(j)) * 1000 + late[k] - late[j] <= 16'000) {
+      if ((static_cast<std::int64_t>(k) - static_cast<std::int64_t>(j)) * 1000 + late[k] -
+              late[j] <=
+          16'000) {
         earliest = std::min(earliest, late[j]);
       }
     }
@@ -173,7 +178,8 @@ TEST(DecodersTiming, MessagesReadLateFromABacklogAreNeitherSentNorUsed) {
   run.Run(run.SecondStart(14));
   EXPECT_EQ(RecordSeconds(run), (std::vector<std::int64_t>{0, 1, 2, 3, 4, 9, 10, 11, 12}));
   EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(8, 0));
-  const std::string told = "Dropped 4 time messages read late from a backlog (more than a second old)";
+  const std::string told =
+      "Dropped 4 time messages read late from a backlog (more than a second old)";
   EXPECT_TRUE(Logged(run, told));
 }
 
@@ -190,7 +196,7 @@ TEST(DecodersTiming, AJumpOfTheReceiversTimeIsFollowedOnlyOnceItHolds) {
   run.Run(run.SecondStart(31));
   // Second 14 names the instant second 13 named: a repeat, dropped whole.
   // The new time holds from 15 on and is followed at its tenth message, 24.
-  std::vector<std::int64_t> expected(5 + 3, 0);         // 0..4, 11..13
+  std::vector<std::int64_t> expected(5 + 3, 0);        // 0..4, 11..13
   expected.insert(expected.end(), 30 - 24, -kSecond);  // 24..29
   EXPECT_EQ(run.SettingErrors(), expected);
   EXPECT_TRUE(Logged(run, "Receiver time jumped by -1 s; following it"));
@@ -229,9 +235,52 @@ TEST(DecodersTiming, DatesOutsideTheSettableYearsAreRefusedAndTold) {
   EXPECT_TRUE(run.clock().SetCalls().empty());
   EXPECT_EQ(run.harness().shared().clock_keeping.Problem(),
             "PC clock not set: the date lies outside the years this program sets");
-  EXPECT_TRUE(Logged(run,
-                     "Could not set PC time to 01.06.2099 12:00:02: the date lies outside the years "
-                     "this program sets"));
+  EXPECT_TRUE(
+      Logged(run,
+             "Could not set PC time to 01.06.2099 12:00:02: the date lies outside the years "
+             "this program sets"));
+}
+
+TEST(DecodersTiming, AMotorolaReceiverSetsTheClockOnlyOnceItConfirmedTheOffset) {
+  // The GMT offset command (+2 h) goes out as the loop starts; a receiver
+  // answers it with the message of the same name.
+  struct Case {
+    const char* what;
+    std::int64_t answered_minutes;  // the offset in its answer; -1: no answer
+    std::int64_t applied_minutes;   // the offset its time messages carry
+    bool sets;
+  };
+  const Case cases[] = {
+      {"confirms", 120, 120, true},
+      {"ignores the command", -1, 0, false},
+      {"answers another offset", 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    core::Settings settings = EverySecond();
+    settings.Protocol = core::kProtocolMotorolaM12;
+    ScriptedRun run(settings);
+    core::Settings answered = settings;
+    answered.GmtHours = static_cast<std::int8_t>(c.answered_minutes / 60);
+    const core::DateTime now = core::DateTimeAt(run.clock().NowUtc()).value();
+    run.harness().options().first_command =
+        core::ComposeGmtOffsetCommand(settings, false, now).value();
+    if (c.answered_minutes >= 0) {
+      const std::vector<std::uint8_t> answer =
+          core::ComposeGmtOffsetCommand(answered, false, now).value();
+      run.line().AtLineRate(run.SecondStart(0) - 300 * kMs,
+                            std::string(answer.begin(), answer.end()), 9600);
+    }
+    Schedule(
+        run, 0, 12,
+        [&](std::int64_t k) {
+          return Output{HbAt(core::DateTimeAt(run.SecondUtc(k), c.applied_minutes).value())};
+        },
+        9600);
+    run.Run(run.SecondStart(13));
+    EXPECT_EQ(run.SettingErrors(), std::vector<std::int64_t>(c.sets ? 12 : 0, 0)) << c.what;
+    EXPECT_EQ(Logged(run, service::kUnconfirmedOffsetProblem), !c.sets) << c.what;
+    EXPECT_EQ(run.sender().Records().size(), 12u) << c.what;
+  }
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ namespace orvik::testing {
 inline std::string RmcAt(core::UtcNanos utc, bool valid = true) {
   const core::DateTime t = core::DateTimeAt(utc).value();
   char body[96];
-  std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.%03d,%c,4807.038,N,01131.000,E,0.0,0.0,%02d%02d%02d,,",
-                t.hour, t.minute, t.second, t.millisecond, valid ? 'A' : 'V', t.day, t.month,
-                t.year % 100);
+  std::snprintf(body, sizeof body,
+                "GPRMC,%02d%02d%02d.%03d,%c,4807.038,N,01131.000,E,0.0,0.0,%02d%02d%02d,,", t.hour,
+                t.minute, t.second, t.millisecond, valid ? 'A' : 'V', t.day, t.month, t.year % 100);
   return core::NmeaSentence(body);
 }
 
@@ -93,7 +93,9 @@ class ScriptedRun {
     return start_mono_ + (SecondUtc(k) - start_utc_);
   }
   // The true UTC at the monotonic instant `at`.
-  core::UtcNanos TrueUtcAt(core::MonotonicNanos at) const { return start_utc_ + (at - start_mono_); }
+  core::UtcNanos TrueUtcAt(core::MonotonicNanos at) const {
+    return start_utc_ + (at - start_mono_);
+  }
 
   // Runs the loop through the script up to `end`, then stops it.
   void Run(core::MonotonicNanos end) {
