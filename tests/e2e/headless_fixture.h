@@ -67,6 +67,9 @@ struct ClockCall {
   long long seconds = 0;
   long nanoseconds = -1;
   std::string local_text;
+  // The real time of the call (the machine's clock as the recorder read it).
+  long long real_seconds = 0;
+  long real_nanoseconds = 0;
 };
 
 // A started simulator: its pty device ("" when it did not start) and what
@@ -178,8 +181,9 @@ class HeadlessProgram : public ::testing::Test {
       std::string date, time;
       if (in >> call.clock_id >> call.seconds >> call.nanoseconds >> date >> time) {
         call.local_text = date + " " + time;
+        in >> call.real_seconds >> call.real_nanoseconds;
       } else {
-        call = ClockCall{-1, 0, -1, line};
+        call = ClockCall{-1, 0, -1, line, 0, 0};
       }
       calls.push_back(call);
     }
