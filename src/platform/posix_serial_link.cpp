@@ -365,8 +365,11 @@ void PosixSerialLink::FlushQueues(core::TailKeeper& discarded) {
   // is flushed: the input after a flood too long to read here, the output
   // after a write.
   discarded.Append(std::span(rx_).subspan(rx_begin_, rx_end_ - rx_begin_));
+  // Read until the driver has nothing left (a short read does not say so: a
+  // pty hands over at most its own chunk at a time); a flood longer than
+  // this is flushed unseen.
   bool input_left = true;
-  for (int chunk = 0; chunk < 16 && input_left; ++chunk) {
+  for (int chunk = 0; chunk < 64 && input_left; ++chunk) {
     const ssize_t got = ::read(port_fd_.get(), rx_.data(), rx_.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
@@ -375,7 +378,6 @@ void PosixSerialLink::FlushQueues(core::TailKeeper& discarded) {
     }
     bursts_.OnChunk(static_cast<std::size_t>(got), clock_.NowMonotonic(), /*prompt=*/false);
     discarded.Append(std::span(rx_).first(static_cast<std::size_t>(got)));
-    input_left = static_cast<std::size_t>(got) == rx_.size();
   }
   if (input_left && output_since_flush_) {
     ::tcflush(port_fd_.get(), TCIOFLUSH);

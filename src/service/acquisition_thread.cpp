@@ -18,6 +18,11 @@ constexpr milliseconds kStartDelay{100};
 // Longest sleep through a silent line between two passes of the loop (its
 // watchdog allows a minute).
 constexpr milliseconds kSilentLineWait{1000};
+// A backlog that drains from a buffer on the way (a USB adapter's, a
+// pty's) comes faster than the line can carry bytes; it is discarded in
+// steps of this long, for at most kMaxBacklogSteps of them.
+constexpr milliseconds kBacklogStep{50};
+constexpr int kMaxBacklogSteps = 40;
 
 std::unique_ptr<core::MessageFramer> FramerFor(std::int32_t protocol) {
   if (core::IsNmeaProtocol(protocol)) return std::make_unique<core::NmeaFramer>();
@@ -107,7 +112,7 @@ void comm_GPS_acq::ReopenIfDue() {
   if (since_open < options_.reopen_interval) return;
   OpenReceiverPort();
   // What waited in a port opened anew is from before: none of it is kept.
-  if (link_->IsOpen()) link_->Purge(platform::PurgeKind::kClearQueues, {});
+  if (link_->IsOpen()) DiscardBacklog();
   // A receiver plugged back in may have lost its offset: command it again.
   first_command_sent_ = false;
 }
@@ -117,7 +122,7 @@ void comm_GPS_acq::ReceiveLoop() {
   // during the first pause, is from before: none of it is kept.
   link_->Purge(platform::PurgeKind::kClearQueues, {});
   link_->IdleWait(kStartPause);
-  link_->Purge(platform::PurgeKind::kAbortAndClear, {});
+  DiscardBacklog();
 
   for (;;) {
     context_.shared.lifecycle.LoopHeartbeat = false;
@@ -186,6 +191,19 @@ LoopState comm_GPS_acq::ReceiveStep() {
       break;
   }
   return LoopState::SendPending;
+}
+
+void comm_GPS_acq::DiscardBacklog() {
+  // More than the line can carry in a step is from before: it goes, until
+  // what comes is no more than a live receiver sends.
+  const std::size_t live = core::BaudForSpeedCode(SpeedCode_) / 10 *
+                               static_cast<std::size_t>(kBacklogStep.count()) / 1000 +
+                           16;
+  std::array<std::uint8_t, 512> discarded{};
+  for (int step = 0; step < kMaxBacklogSteps && !StopRequested(); ++step) {
+    if (link_->Purge(platform::PurgeKind::kAbortAndClear, discarded) <= live) return;
+    link_->IdleWait(kBacklogStep);
+  }
 }
 
 void comm_GPS_acq::PurgeForFramer() {

@@ -92,6 +92,8 @@ class comm_GPS_acq {
   void Decode(std::span<const std::uint8_t> message);
   // The loop's purge: the line is emptied, the framer told what went.
   void PurgeForFramer();
+  // Empties the line of what was sent before: at the start, after a reopen.
+  void DiscardBacklog();
   bool StopRequested() const { return stop_.stop_requested(); }
   void OpenReceiverPort();
   void SendCommand(std::span<const std::uint8_t> command);

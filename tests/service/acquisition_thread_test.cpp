@@ -64,6 +64,28 @@ TEST(ReceiveLoop, StartsWithPurgePausePurgeThenStartDelay) {
   EXPECT_NE(run.operations.front().find(" 4800"), std::string::npos);
 }
 
+TEST(ReceiveLoop, InputComingFasterThanTheLineAtTheStartIsDiscarded) {
+  // A backlog drains from a buffer on the way for five more steps after the
+  // start's pause: all of it goes; the sentence sent live after it is framed.
+  AcquisitionHarness harness;
+  FakeSerialLink& fake = harness.fake();
+  const std::string old = "$GPRMC,000000,A,,,,,,,010101,,*00\r\n" + kRmc + kRmc + kRmc;
+  fake.OnIdleWait([&fake, &old, backlog = 0, live = false](std::chrono::milliseconds pause) mutable {
+    if ((pause == 1000ms || pause == 50ms) && backlog < 5) {
+      fake.Feed(old);
+      ++backlog;
+    } else if (pause == 100ms && !live) {
+      fake.Feed(kRmc);
+      live = true;
+    }
+  });
+  harness.Start();
+  ASSERT_TRUE(fake.WaitForStarvedReads(2, kWait));
+  harness.Stop();
+  EXPECT_THAT(harness.decoders().Frames(), ElementsAre(kRmc.substr(1)));
+  EXPECT_EQ(fake.Count("idle 50"), 5);
+}
+
 TEST(ReceiveLoop, OpensAtTheProtocolsBaudRate) {
   struct Case { std::int32_t protocol; const char* baud; };
   for (const Case& c : {Case{0, " 4800"}, Case{1, " 9600"}, Case{2, " 9600"}, Case{3, " 9600"}}) {
