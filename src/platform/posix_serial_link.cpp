@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "core/read_deadlines.h"
+#include "platform/posix_port_fault.h"
 
 namespace orvik::platform {
 namespace {
@@ -88,17 +89,18 @@ PosixSerialLink::PosixSerialLink(const MonotonicClock& clock)
 
 PosixSerialLink::~PosixSerialLink() { ClosePort(); }
 
-void PosixSerialLink::OpenPort(const PortConfig& config) {
+PortOpenResult PosixSerialLink::OpenPort(const PortConfig& config) {
   std::lock_guard lock(io_mutex_);
-  if (closed_for_good_.load()) return;
+  if (closed_for_good_.load()) return PortOpenResult::Failed(core::PortFault::kOther, "closed");
   ReleasePort();
   timeouts_ = config.timeouts;
   last_break_count_.reset();
 
   UniqueFd fd(::open(config.device_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.valid()) return;
+  if (!fd.valid()) return PortOpenFailedWithErrno(errno);
   termios probe{};
-  if (::tcgetattr(fd.get(), &probe) != 0) return;  // not a terminal: fd closes here
+  // Not a terminal: fd closes here.
+  if (::tcgetattr(fd.get(), &probe) != 0) return PortOpenFailedWithErrno(errno);
 
   // Every configuration step is best effort; a step that fails leaves the
   // port usable with whatever the driver kept.
@@ -118,6 +120,7 @@ void PosixSerialLink::OpenPort(const PortConfig& config) {
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
   bursts_.Restart(clock_.NowMonotonic());
   open_.store(true);
+  return PortOpenResult::Opened();
 }
 
 bool PosixSerialLink::IsOpen() const { return open_.load(); }

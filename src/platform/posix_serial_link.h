@@ -46,7 +46,8 @@ class PosixSerialLink : public SerialLink {
 
   // Opens config.device_path, which must be a terminal, and configures it.
   // Any port open before is closed first. Does nothing after ClosePort().
-  void OpenPort(const PortConfig& config) override;
+  // A failure is sorted from errno (platform/posix_port_fault.h).
+  PortOpenResult OpenPort(const PortConfig& config) override;
   // True while a usable port is open. Any thread.
   bool IsOpen() const override;
   // Reads until buffer is full or a time-out ends the read; ok when full.

@@ -9,10 +9,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "core/burst_tracker.h"
+#include "core/port_open_problem.h"
 #include "core/port_settings.h"
 
 namespace orvik::platform {
@@ -31,6 +34,19 @@ struct ReadOutcome {
   friend bool operator==(const ReadOutcome&, const ReadOutcome&) = default;
 };
 
+// What OpenPort() made of the port: open, or why it is not.
+struct PortOpenResult {
+  std::optional<core::PortOpenFailure> failure;  // none: the port is open
+
+  static PortOpenResult Opened() { return {}; }
+  static PortOpenResult Failed(core::PortFault fault, std::string system_text = {}) {
+    return {core::PortOpenFailure{fault, std::move(system_text)}};
+  }
+  bool ok() const { return !failure.has_value(); }
+
+  friend bool operator==(const PortOpenResult&, const PortOpenResult&) = default;
+};
+
 enum class PurgeKind {
   kClearQueues,     // discard both queues
   kAbortAndClear,   // abort pending transfers, then discard both queues
@@ -41,10 +57,11 @@ class SerialLink {
   virtual ~SerialLink() = default;
 
   // Opens and configures the port: raw 8N1 at config.baud, RTS low, the
-  // given time-outs, low latency where the driver offers it. Failures are
-  // silent: IsOpen() tells whether a usable port resulted. A link that was
-  // closed with ClosePort() stays closed.
-  virtual void OpenPort(const PortConfig& config) = 0;
+  // given time-outs, low latency where the driver offers it. Returns why the
+  // port could not be opened, sorted from the system's error; IsOpen() tells
+  // the same afterwards. A link that was closed with ClosePort() stays closed
+  // (a failure of kind kOther).
+  virtual PortOpenResult OpenPort(const PortConfig& config) = 0;
 
   // True while a usable port is open (false after a failed open, a hang-up
   // or ClosePort()).

@@ -13,7 +13,9 @@ class BorrowedSerialLink : public platform::SerialLink {
   // REQUIRES: `inner` outlives this object.
   explicit BorrowedSerialLink(platform::SerialLink& inner) : inner_(inner) {}
 
-  void OpenPort(const platform::PortConfig& config) override { inner_.OpenPort(config); }
+  platform::PortOpenResult OpenPort(const platform::PortConfig& config) override {
+    return inner_.OpenPort(config);
+  }
   bool IsOpen() const override { return inner_.IsOpen(); }
   platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override {
     return inner_.ReadExact(buffer);

@@ -43,9 +43,11 @@ bool FakeSerialLink::WaitForStarvedReads(int count, std::chrono::milliseconds ti
   return changed_.wait_for(lock, timeout, [&] { return starved_reads_ >= count; });
 }
 
-void FakeSerialLink::FailNextOpen() {
+void FakeSerialLink::FailNextOpen() { FailNextOpens({{core::PortFault::kNoSuchPort, ""}}); }
+
+void FakeSerialLink::FailNextOpens(std::vector<core::PortOpenFailure> failures) {
   std::lock_guard lock(mutex_);
-  fail_next_open_ = true;
+  open_failures_.insert(open_failures_.end(), failures.begin(), failures.end());
 }
 
 void FakeSerialLink::OnIdleWait(std::function<void(std::chrono::milliseconds)> hook) {
@@ -67,12 +69,15 @@ int FakeSerialLink::Count(std::string_view op) const {
   return static_cast<int>(std::count(operations_.begin(), operations_.end(), op));
 }
 
-void FakeSerialLink::OpenPort(const platform::PortConfig& config) {
+platform::PortOpenResult FakeSerialLink::OpenPort(const platform::PortConfig& config) {
   std::lock_guard lock(mutex_);
   operations_.push_back("open " + config.device_path + " " + std::to_string(config.baud));
-  if (closed_for_good_) return;
-  open_ = !fail_next_open_;
-  fail_next_open_ = false;
+  if (closed_for_good_) return platform::PortOpenResult::Failed(core::PortFault::kOther, "closed");
+  open_ = open_failures_.empty();
+  if (open_) return platform::PortOpenResult::Opened();
+  const core::PortOpenFailure failure = open_failures_.front();
+  open_failures_.pop_front();
+  return {failure};
 }
 
 bool FakeSerialLink::IsOpen() const {

@@ -31,8 +31,10 @@ class FakeSerialLink : public platform::SerialLink {
   // Stamps the arrival of fed bytes from `clock` from now on (the machine's
   // monotonic clock until then); it must outlive the link.
   void UseClock(const platform::MonotonicClock& clock);
-  // Makes the next OpenPort() fail (the port stays closed).
+  // Makes the next OpenPort() fail as no such port (the port stays closed).
   void FailNextOpen();
+  // Makes the next opens fail with these failures, one each, in order.
+  void FailNextOpens(std::vector<core::PortOpenFailure> failures);
   // Called at every IdleWait with its duration, after it is recorded; lets a
   // test act at the loop's pauses (feed bytes, request a stop).
   void OnIdleWait(std::function<void(std::chrono::milliseconds)> hook);
@@ -54,7 +56,7 @@ class FakeSerialLink : public platform::SerialLink {
 
   static constexpr std::chrono::milliseconds kStarvedReadWait{2};
 
-  void OpenPort(const platform::PortConfig& config) override;
+  platform::PortOpenResult OpenPort(const platform::PortConfig& config) override;
   bool IsOpen() const override;
   platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override;
   platform::ReadOutcome ReadOne(std::uint8_t& byte) override;
@@ -85,7 +87,7 @@ class FakeSerialLink : public platform::SerialLink {
   std::string written_;                     // guarded by mutex_
   bool open_ = false;                       // guarded by mutex_
   bool closed_for_good_ = false;            // guarded by mutex_
-  bool fail_next_open_ = false;             // guarded by mutex_
+  std::deque<core::PortOpenFailure> open_failures_;  // for the next opens; guarded by mutex_
   bool nudged_ = false;                     // guarded by mutex_
   std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use
 };

@@ -108,13 +108,14 @@ std::size_t ScriptedLine::TakeBuffered(std::span<std::uint8_t> out) {
   return taken;
 }
 
-void ScriptedLine::OpenPort(const platform::PortConfig& config) {
+platform::PortOpenResult ScriptedLine::OpenPort(const platform::PortConfig& config) {
   std::lock_guard lock(mutex_);
-  if (closed_) return;
+  if (closed_) return platform::PortOpenResult::Failed(core::PortFault::kOther, "closed");
   open_ = true;
   timeouts_ = config.timeouts;
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
   bursts_.Restart(Now());
+  return platform::PortOpenResult::Opened();
 }
 
 bool ScriptedLine::IsOpen() const {

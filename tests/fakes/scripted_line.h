@@ -59,7 +59,7 @@ class ScriptedLine : public platform::SerialLink {
   // Bytes written to the port, concatenated.
   std::string Written() const;
 
-  void OpenPort(const platform::PortConfig& config) override;
+  platform::PortOpenResult OpenPort(const platform::PortConfig& config) override;
   bool IsOpen() const override;
   platform::ReadOutcome ReadExact(std::span<std::uint8_t> buffer) override;
   platform::ReadOutcome ReadOne(std::uint8_t& byte) override;

@@ -6,30 +6,42 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/posix_port_fault.h"
 #include "serial_link_test_support.h"
 
 namespace orvik::platform::link_test {
 namespace {
 
-TEST(PosixSerialLinkTest, NonTerminalsNeverOpenAndEveryCallFailsAtOnce) {
+TEST(PosixSerialLinkTest, NonTerminalsNeverOpenTellWhyAndEveryCallFailsAtOnce) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
   const auto file = dir.path() / "COM1";
   std::ofstream(file) << "data";
   std::filesystem::create_directory(dir.path() / "COM2");
-  const std::string kPaths[] = {file.string(), (dir.path() / "COM2").string(),
-                                (dir.path() / "COM3").string(), "/dev/null"};
+  std::filesystem::create_symlink(dir.path() / "ttyUSB7", dir.path() / "COM4");
+  const struct {
+    std::string path;
+    core::PortFault fault;
+  } kCases[] = {
+      {file.string(), core::PortFault::kNotSerialPort},
+      {(dir.path() / "COM2").string(), core::PortFault::kNotSerialPort},
+      {(dir.path() / "COM3").string(), core::PortFault::kNoSuchPort},
+      {(dir.path() / "COM4").string(), core::PortFault::kNoSuchPort},  // an unplugged adapter
+      {"/dev/null", core::PortFault::kNotSerialPort},
+  };
 
-  for (const std::string& path : kPaths) {
+  for (const auto& c : kCases) {
+    const std::string& path = c.path;
     SCOPED_TRACE(path);
     PosixSerialLink link;
-    link.OpenPort({path, 4800, kTimeouts4800});
+    EXPECT_EQ(link.OpenPort({path, 4800, kTimeouts4800}), PortOpenResult::Failed(c.fault));
     EXPECT_FALSE(link.IsOpen());
 
     const Clock::time_point start = Clock::now();
@@ -46,6 +58,25 @@ TEST(PosixSerialLinkTest, NonTerminalsNeverOpenAndEveryCallFailsAtOnce) {
     EXPECT_LT(ElapsedMs(start), 50);
   }
   EXPECT_EQ(std::filesystem::file_size(file), 4u);  // nothing was written into the file
+}
+
+TEST(PosixSerialLinkTest, OpenErrorsAreSortedIntoWhatTheOperatorIsTold) {
+  using core::PortFault;
+  const struct {
+    int error;
+    PortFault fault;
+  } kCases[] = {
+      {ENOENT, PortFault::kNoSuchPort},    {ENODEV, PortFault::kNoSuchPort},
+      {ENXIO, PortFault::kNoSuchPort},     {EIO, PortFault::kNoSuchPort},
+      {EBUSY, PortFault::kInUse},          {EACCES, PortFault::kNoPermission},
+      {EPERM, PortFault::kNoPermission},   {ENOTTY, PortFault::kNotSerialPort},
+      {EISDIR, PortFault::kNotSerialPort},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(PortOpenFailedWithErrno(c.error), PortOpenResult::Failed(c.fault)) << c.error;
+  }
+  EXPECT_EQ(PortOpenFailedWithErrno(EMFILE),
+            PortOpenResult::Failed(PortFault::kOther, "Too many open files"));
 }
 
 TEST(PosixSerialLinkTest, OpensRawEightNOneAtTheRequestedSpeed) {
@@ -82,7 +113,7 @@ TEST(PosixSerialLinkTest, EveryByteValuePassesUnchangedBothWays) {
   ASSERT_TRUE(pty.Ok());
   pty.SetCookedMode();  // the link must undo echo, translation and signals
   PosixSerialLink link;
-  link.OpenPort({pty.SlavePath(), 9600, kTimeouts9600});
+  ASSERT_EQ(link.OpenPort({pty.SlavePath(), 9600, kTimeouts9600}), PortOpenResult::Opened());
   ASSERT_TRUE(link.IsOpen());
 
   std::vector<std::uint8_t> all(256);

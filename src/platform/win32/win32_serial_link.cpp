@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/read_deadlines.h"
+#include "platform/win32/win32_port_fault.h"
 
 namespace orvik::platform {
 namespace {
@@ -77,19 +78,22 @@ Win32SerialLink::Win32SerialLink(const MonotonicClock& clock)
 
 Win32SerialLink::~Win32SerialLink() { ClosePort(); }
 
-void Win32SerialLink::OpenPort(const PortConfig& config) {
+PortOpenResult Win32SerialLink::OpenPort(const PortConfig& config) {
   std::lock_guard lock(io_mutex_);
-  if (closed_for_good_.load() || !io_event_.valid()) return;
+  if (closed_for_good_.load()) return PortOpenResult::Failed(core::PortFault::kOther, "closed");
+  if (!io_event_.valid()) return PortOpenFailedWithError(ERROR_NOT_ENOUGH_MEMORY);
   ReleasePort();
   timeouts_ = config.timeouts;
   break_seen_ = false;
 
-  UniqueHandle port(::CreateFileA(config.device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-  if (!port.valid()) return;
+  const HANDLE opened = ::CreateFileA(config.device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return PortOpenFailedWithError(::GetLastError());
+  UniqueHandle port(opened);
   DCB probe{};
   probe.DCBlength = sizeof probe;
-  if (!::GetCommState(port.get(), &probe)) return;  // no communications device
+  // No communications device: the handle closes here.
+  if (!::GetCommState(port.get(), &probe)) return PortOpenFailedWithError(::GetLastError());
 
   // Every configuration step is best effort; a step that fails leaves the
   // port usable with whatever the driver kept. (Under wine the modem-line
@@ -104,6 +108,7 @@ void Win32SerialLink::OpenPort(const PortConfig& config) {
   bursts_ = core::BurstTracker(core::CharacterNanos(config.baud));
   bursts_.Restart(clock_.NowMonotonic());
   open_.store(true);
+  return PortOpenResult::Opened();
 }
 
 bool Win32SerialLink::IsOpen() const { return open_.load(); }

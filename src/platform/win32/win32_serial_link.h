@@ -56,8 +56,9 @@ class Win32SerialLink : public SerialLink {
 
   // Opens config.device_path (e.g. Win32ComDevicePath(2)), which must be a
   // communications device, and configures it. Any port open before is
-  // closed first. Does nothing after ClosePort().
-  void OpenPort(const PortConfig& config) override;
+  // closed first. Does nothing after ClosePort(). A failure is sorted from
+  // GetLastError() (platform/win32/win32_port_fault.h).
+  PortOpenResult OpenPort(const PortConfig& config) override;
   // True while a usable port is open. Any thread.
   bool IsOpen() const override;
   // Reads until buffer is full or a time-out ends the read; ok when full.

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/win32_port_fault.h"
+
 namespace orvik::platform {
 namespace {
 
@@ -153,11 +155,43 @@ TEST_F(Win32SerialLinkTest, ClosePortFromAnotherThreadEndsAReadWithoutTimeOut) {
   EXPECT_FALSE(link_.IsOpen());
 }
 
-TEST(Win32SerialLinkOpenTest, PortsThatAreNoCommunicationDeviceStayClosed) {
+// Wine lets a second handle open a COM port that one already holds, so the
+// sorting of Windows' answer to that (ERROR_ACCESS_DENIED) is tested as a table.
+TEST(Win32SerialLinkOpenTest, OpenErrorsAreSortedIntoWhatTheOperatorIsTold) {
+  using core::PortFault;
+  const struct {
+    DWORD error;
+    PortFault fault;
+  } kCases[] = {
+      {ERROR_FILE_NOT_FOUND, PortFault::kNoSuchPort},
+      {ERROR_PATH_NOT_FOUND, PortFault::kNoSuchPort},
+      {ERROR_DEVICE_NOT_CONNECTED, PortFault::kNoSuchPort},
+      {ERROR_ACCESS_DENIED, PortFault::kInUse},
+      {ERROR_SHARING_VIOLATION, PortFault::kInUse},
+      {ERROR_INVALID_FUNCTION, PortFault::kNotSerialPort},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(PortOpenFailedWithError(c.error), PortOpenResult::Failed(c.fault)) << c.error;
+  }
+  const PortOpenResult other = PortOpenFailedWithError(ERROR_GEN_FAILURE);
+  ASSERT_FALSE(other.ok());
+  EXPECT_EQ(other.failure->fault, PortFault::kOther);
+  EXPECT_FALSE(other.failure->system_text.empty());
+}
+
+TEST(Win32SerialLinkOpenTest, PortsThatAreNoCommunicationDeviceStayClosedAndTellWhy) {
   Win32SerialLink link;
-  for (const char* path : {"\\\\.\\COM99", "NUL", ""}) {
-    link.OpenPort(PortConfig{path, 4800, kBounded});
-    EXPECT_FALSE(link.IsOpen()) << path;
+  const struct {
+    const char* path;
+    core::PortFault fault;
+  } kCases[] = {{"\\\\.\\COM99", core::PortFault::kNoSuchPort},
+                {"NUL", core::PortFault::kNotSerialPort},
+                {"", core::PortFault::kNoSuchPort}};
+  for (const auto& c : kCases) {
+    const PortOpenResult result = link.OpenPort(PortConfig{c.path, 4800, kBounded});
+    ASSERT_FALSE(result.ok()) << c.path;
+    EXPECT_EQ(result.failure->fault, c.fault) << c.path << ": " << result.failure->system_text;
+    EXPECT_FALSE(link.IsOpen()) << c.path;
   }
   EXPECT_EQ(Win32ComDevicePath(12), "\\\\.\\COM12");
 }
