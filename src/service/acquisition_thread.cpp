@@ -5,6 +5,7 @@
 
 #include "core/motorola_framer.h"
 #include "core/nmea_framer.h"
+#include "core/port_open_problem.h"
 #include "core/receiver_commands.h"
 #include "platform/com_port_path.h"
 
@@ -76,6 +77,8 @@ void comm_GPS_acq::Execute() {
 
   context_.shared.command.OnComposed(nullptr);
   link_->ClosePort();
+  // What this thread could not open is no longer tried.
+  context_.shared.receiver_port.SetProblem("");
   context_.shared.lifecycle.PortActive = false;
   context_.shared.lifecycle.AcquisitionRunning = false;
   // Written from this thread without the hand-over; the writer serialises it.
@@ -91,7 +94,18 @@ void comm_GPS_acq::OpenReceiverPort() {
   config.timeouts = timeouts_.ForSpeedCode(SpeedCode_);
   last_open_attempt_ = context_.clock.NowMonotonic();
   framer_->Restart();  // bytes from an earlier port are not the start of anything
-  link_->OpenPort(config);
+  TellPortOutcome(link_->OpenPort(config), config.device_path);
+}
+
+void comm_GPS_acq::TellPortOutcome(const platform::PortOpenResult& opened,
+                                   const std::string& device) {
+  // A stop closes the link under the open; that is no fault of the port.
+  if (StopRequested()) return;
+  const std::string problem =
+      opened.ok() ? "" : core::PortOpenProblem(ComNumber_, device, *opened.failure);
+  if (!context_.shared.receiver_port.SetProblem(problem) || !settings_.LoggingEnabled) return;
+  // Written from this thread without the hand-over; the writer serialises it.
+  context_.log.WriteLog(opened.ok() ? core::PortOpenedAgain(ComNumber_) : problem);
 }
 
 void comm_GPS_acq::SendCommand(std::span<const std::uint8_t> command) {

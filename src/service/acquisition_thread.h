@@ -2,6 +2,8 @@
 // pending receiver command, reads the receiver's byte stream as the
 // protocol's framer (core/nmea_framer.h, core/motorola_framer.h) asks and
 // hands each framed message to the decoders, and keeps the loop heartbeat.
+// A port that cannot be opened is tried again every reopen_interval; why it
+// failed is the shared receiver_port sentence, logged once per change.
 //
 // Threads: the constructor, RequestStop(), ClosePort(), Finished() and the
 // destructor are for the main thread (ClosePort and RequestStop are safe from
@@ -32,6 +34,7 @@
 #include "service/event_log_writer.h"
 #include "service/main_thread_bridge.h"
 #include "service/message_decoders.h"
+#include "service/program_intervals.h"
 #include "service/shared_state.h"
 
 namespace orvik::service {
@@ -51,8 +54,9 @@ struct AcquisitionContext {
 struct AcquisitionOptions {
   // Where "COM<n>" is looked up.
   std::filesystem::path working_dir = ".";
-  // A port that could not be opened or that hung up is opened again after this.
-  std::chrono::milliseconds reopen_interval{60'000};
+  // A port that could not be opened or that hung up is opened again after
+  // this long from the last attempt.
+  std::chrono::milliseconds reopen_interval{kReopenInterval};
   // Pause per receive step while the port is not open, so the loop does not spin.
   std::chrono::milliseconds closed_port_pause{100};
   // Written to the receiver at the first send step, before any command from
@@ -96,6 +100,9 @@ class comm_GPS_acq {
   void DiscardBacklog();
   bool StopRequested() const { return stop_.stop_requested(); }
   void OpenReceiverPort();
+  // Shows why the port could not be opened, or that it is open; logs each
+  // change of that.
+  void TellPortOutcome(const platform::PortOpenResult& opened, const std::string& device);
   void SendCommand(std::span<const std::uint8_t> command);
   void ReopenIfDue();
 

@@ -15,6 +15,12 @@ std::vector<std::string> CommunicationMonitor::Tick(SharedState& shared) {
     }
     lines.push_back(state);
   }
+  const std::string port = shared.receiver_port.Problem();
+  if (port != last_port_problem_) {
+    // Once the port opens, the receiving state says the rest.
+    if (!port.empty()) lines.push_back(port);
+    last_port_problem_ = port;
+  }
   const std::string problem = shared.clock_keeping.Problem();
   if (problem != last_clock_problem_) {
     lines.push_back(problem.empty() ? "PC clock set from the receiver again" : problem);

@@ -4,7 +4,8 @@
 // returns a status line when the state changed: "receiving (...)",
 // "receiving, no satellites (...)" or "No communication!", and a line of its
 // own whenever the clock-keeping state changes ("PC clock not set: <reason>",
-// or "PC clock set from the receiver again" once it is kept again). Main
+// or "PC clock set from the receiver again" once it is kept again), and why
+// the receiver port cannot be opened whenever that reason changes. Main
 // thread.
 #pragma once
 
@@ -23,6 +24,7 @@ class CommunicationMonitor {
 
  private:
   std::string last_state_;
+  std::string last_port_problem_;
   std::string last_clock_problem_;
 };
 

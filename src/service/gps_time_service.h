@@ -93,7 +93,7 @@ struct ServiceOptions {
   TimeServerOptions server;                                // port 1609 in the programs
   std::chrono::milliseconds restart_pause{kRestartPause};  // between stop and start
   std::chrono::milliseconds stop_check_interval{100};      // StopAcquisition's checks
-  std::chrono::milliseconds reopen_interval{60'000};       // a lost port is opened again
+  std::chrono::milliseconds reopen_interval{kReopenInterval};  // a lost port is opened again
   std::chrono::milliseconds summer_switch_pause{1000};     // before a summer/zone switch
 };
 

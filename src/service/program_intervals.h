@@ -16,6 +16,10 @@ inline constexpr std::chrono::milliseconds kCommunicationCheckInterval{3000};
 // The watchdog: restarts an acquisition whose loop did not run for a whole
 // period, and retries a start-up sequence that failed.
 inline constexpr std::chrono::milliseconds kWatchdogInterval{60'000};
+// A receiver port that could not be opened, or that hung up (an adapter
+// unplugged), is opened again this long after the last attempt, so a
+// receiver plugged back in is used within seconds.
+inline constexpr std::chrono::milliseconds kReopenInterval{5'000};
 // A restart's pause between stopping the acquisition and starting it again.
 inline constexpr std::chrono::milliseconds kRestartPause{3000};
 

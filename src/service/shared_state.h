@@ -116,6 +116,10 @@ struct SharedState {
   DisplayState display;
   CommandHandOver command;
   LifecycleFlags lifecycle;
+  // Why the running acquisition cannot open the receiver port ("COM3: no
+  // such port"), or empty while it is open. Written by the acquisition
+  // thread, shown by the status window and the headless status lines.
+  ProblemSentence receiver_port;
   ClockKeepingState clock_keeping;
   // Whether the LAN time service turns new clients away: ServiceFullNotice
   // while every place is held, empty while there is room. Written by the

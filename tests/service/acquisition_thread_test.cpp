@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_system_clock.h"
 #include "support/acquisition_harness.h"
+#include "support/temp_dir.h"
 #include "support/wait_until.h"
 
 namespace orvik::testing {
@@ -352,6 +354,53 @@ TEST(ReceiveLoop, PortThatCannotBeOpenedIsPacedAndOpenedAgainLater) {
   EXPECT_GE(opens, 2);
   // While the port was closed every receive step paused.
   EXPECT_GE(fake.Count("idle 100"), 2);
+}
+
+TEST(ReceiveLoop, PortThatCannotBeOpenedIsTriedEveryFiveSecondsAndItsReasonToldOncePerChange) {
+  FakeSystemClock clock;
+  core::Settings settings;
+  settings.LoggingEnabled = true;
+  AcquisitionHarness harness(settings);
+  harness.UseClock(clock);
+  TempDir dir;
+  dir.WriteFile("COM2", "");  // the port's name is its own: no device is named
+  harness.options().working_dir = dir.path();
+  harness.options().closed_port_pause = 7ms;
+  FakeSerialLink& fake = harness.fake();
+  const core::PortOpenFailure missing{core::PortFault::kNoSuchPort, ""};
+  fake.FailNextOpens({missing, missing, {core::PortFault::kInUse, ""}});
+  // Each pause on the closed port lasts a second; what the status line
+  // shows meanwhile is noted.
+  std::vector<std::string> shown;
+  fake.OnIdleWait([&](std::chrono::milliseconds pause) {
+    if (pause != 7ms) return;
+    clock.Advance(1000);
+    const std::string problem = harness.shared().receiver_port.Problem();
+    if (shown.empty() || shown.back() != problem) shown.push_back(problem);
+  });
+  harness.Start();
+  ASSERT_TRUE(WaitUntil([&] { return fake.IsOpen(); }, kWait));
+  EXPECT_EQ(harness.shared().receiver_port.Problem(), "") << "the line goes once the port opens";
+  harness.Stop();
+
+  EXPECT_THAT(shown,
+              ElementsAre("COM2: no such port", "COM2: access denied (in use by another program)"));
+  std::vector<std::string> logged = harness.log().Lines();
+  std::erase_if(logged, [](const std::string& line) { return line == "Start" || line == "Stop"; });
+  EXPECT_THAT(logged, ElementsAre("COM2: no such port",
+                                  "COM2: access denied (in use by another program)", "COM2: open"));
+  // Five pauses of a second between one attempt and the next.
+  int pauses = -1;
+  std::vector<int> between;
+  for (const std::string& op : fake.Operations()) {
+    if (op.starts_with("open ")) {
+      if (pauses >= 0) between.push_back(pauses);
+      pauses = 0;
+    } else if (op == "idle 7" && pauses >= 0) {
+      ++pauses;
+    }
+  }
+  EXPECT_THAT(between, ElementsAre(5, 5, 5));
 }
 
 TEST(ReceiveLoop, ClosingThePortFromAnotherThreadEndsTheThreadPromptly) {

@@ -77,6 +77,17 @@ TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
                                              "No communication!"}));
 }
 
+TEST_F(HeadlessProgramTest, EachReasonThePortCannotBeOpenedIsSaidOnce) {
+  const std::string missing = "COM2: no such port";
+  const std::string busy = "COM2: access denied (in use by another program)";
+  for (const std::string& problem : {missing, missing, busy, std::string(), missing}) {
+    service_->shared().receiver_port.SetProblem(problem);
+    program_.onCommunicationTick();
+  }
+  std::erase(said_, "No communication!");
+  EXPECT_EQ(said_, (std::vector<std::string>{missing, busy, missing}));
+}
+
 TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
   platform::PosixTerminationRequests termination;
   ASSERT_TRUE(termination.ok());

@@ -11,7 +11,8 @@
 #     order;
 #   - a bad settings file is reported, the program keeps running and
 #     listening, as on Linux;
-#   - port 1609 taken by a Linux listener gives the socket error.
+#   - port 1609 taken by a Linux listener gives the socket error;
+#   - a COM port that does not exist is said and logged as "no such port".
 #   tests/windows/console_program_e2e.sh BUILD_DIR LINUX_BIN_DIR PREFIX_TEMPLATE
 # Run by scripts/test-windows.sh. The prefix is a copy of the template with
 # a wineserver of its own inside the namespace (wine's sockets are made by
@@ -219,4 +220,12 @@ sleep 3
 running "$exe_pid" || fail "the program ended"
 stop_program_in_order
 
-echo "console program: version, records, clock refusal, no communication, Ctrl+C, bad settings and taken port work under wine"
+fresh_folder "missing port"
+write_settings 7
+start_program
+wait_for 30 "the port's reason" said "COM7: no such port"
+tr -d '\r' <"$tmp/work/GPS_log.txt" | grep -qx "COM7: no such port" || fail "the reason is not logged"
+running "$exe_pid" || fail "the program ended"
+stop_program_in_order
+
+echo "console program: version, records, clock refusal, no communication, Ctrl+C, bad settings, taken port and missing port work under wine"

@@ -18,7 +18,8 @@ DisplayTickResult StatusDisplay::DisplayTick(bool summer_switched) {
   service::DisplayState& display = shared_.display;
   if (display.NewDisplayFlag.exchange(false)) result.texts = display.Texts();
   for (const std::string& problem :
-       {shared_.clock_keeping.Problem(), shared_.lan_service.Problem()}) {
+       {shared_.receiver_port.Problem(), shared_.clock_keeping.Problem(),
+        shared_.lan_service.Problem()}) {
     if (problem.empty()) continue;
     if (!result.warning_lines.empty()) result.warning_lines += '\n';
     result.warning_lines += problem;

@@ -1,7 +1,8 @@
 // StatusDisplay: what the status window shows and decides, apart from how it
 // draws it: the receiver's texts after each display tick, the warning line
-// (clock keeping, a full LAN service), the "No communication!" warning, the
-// no-satellite bar and the beep of each communication period, "Sound Off",
+// (receiver port, clock keeping, a full LAN service), the "No
+// communication!" warning, the no-satellite bar and the beep of each
+// communication period, "Sound Off",
 // when the windows hide themselves, what the close box does and which
 // start-up error is to be taken back.
 // A window of any toolkit feeds it its two timers' ticks and shows the
@@ -20,8 +21,9 @@ struct DisplayTickResult {
   bool skipped = false;                        // a summer/zone switch took the whole tick
   bool hide_windows = false;                   // the status and main windows hide now
   std::optional<service::DisplayTexts> texts;  // new receiver texts to show
-  // The warning line, one sentence a line: why the PC clock is not kept,
-  // that the LAN service is full. Empty: hide it.
+  // The warning line, one sentence a line: why the receiver port is not
+  // open, why the PC clock is not kept, that the LAN service is full.
+  // Empty: hide it.
   std::string warning_lines;
 };
 

@@ -61,15 +61,18 @@ TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheWarningLine) {
 }
 
 TEST(StatusDisplayTest, WarningLineHasOneLinePerProblemAndGoesWithThem) {
+  const std::string port = "COM3: no such port";
   const std::string clock = "PC clock not set: no time privilege";
   const std::string lan = "TCP service full: 4096 connections; new clients refused";
   struct Case {
-    std::string clock_problem, lan_problem, shown;
+    std::string port_problem, clock_problem, lan_problem, shown;
   };
   service::SharedState shared;
   StatusDisplay display(shared, false);
-  for (const Case& c : {Case{clock, lan, clock + "\n" + lan}, Case{"", lan, lan},
-                        Case{clock, "", clock}, Case{"", "", ""}}) {
+  for (const Case& c : {Case{"", clock, lan, clock + "\n" + lan}, Case{"", "", lan, lan},
+                        Case{"", clock, "", clock}, Case{"", "", "", ""},
+                        Case{port, clock, "", port + "\n" + clock}, Case{port, "", "", port}}) {
+    shared.receiver_port.SetProblem(c.port_problem);
     shared.clock_keeping.SetProblem(c.clock_problem);
     shared.lan_service.SetProblem(c.lan_problem);
     EXPECT_EQ(display.DisplayTick(false).warning_lines, c.shown);
