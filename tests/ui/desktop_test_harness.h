@@ -1,7 +1,7 @@
 // DesktopHarness: the desktop program's windows on a real GpsTimeService
 // built on test doubles (FakeServiceEnvironment: fake clock, in-memory files,
 // fake serial links, a recording event log, a fake time privilege, a server
-// on a free port).
+// on a free port) and a fake list of serial ports.
 // Error messages, beeps and the end of the program are recorded instead of
 // shown, sounded and done. Main thread only.
 #pragma once
@@ -23,6 +23,7 @@
 
 #include "core/settings.h"
 #include "core/settings_file.h"
+#include "fakes/fake_com_port_list.h"
 #include "fakes/service/fake_service_environment.h"
 #include "service/gps_time_service.h"
 #include "support/qt_event_wait.h"
@@ -57,6 +58,7 @@ class DesktopHarness {
             .withdraw = [this](const QString& message) { withdrawals_.push_back(message); },
             .beep = [this] { ++beeps_; },
             .quit = [this] { ++quits_; },
+            .ports = &ports_,
         });
     return *program_;
   }
@@ -81,6 +83,8 @@ class DesktopHarness {
   FakeTextFiles& files() { return env_.files; }
   FakeSystemClock& clock() { return env_.clock; }
   RecordingLogWriter& log() { return env_.log; }
+  // The serial ports the setup dialog lists.
+  FakeComPortList& ports() { return ports_; }
 
   const std::vector<QString>& reports() const { return reports_; }
   // Messages taken back because their cause is gone.
@@ -96,6 +100,7 @@ class DesktopHarness {
   std::vector<QString> withdrawals_;
   int beeps_ = 0;
   int quits_ = 0;
+  FakeComPortList ports_;
   std::unique_ptr<service::GpsTimeService> service_;
   std::unique_ptr<ui::DesktopProgram> program_;
 };

@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 #include <QWindow>
 
 #include "core/settings_fields.h"
@@ -251,6 +253,33 @@ TEST_F(SetupDialogTest, ReceiverDelayAndChronySocketAreApplied) {
   EXPECT_TRUE(harness_.service().settings().ChronySocketPath.empty());
   dialog().FormActivate();
   EXPECT_EQ(socket.text(), "");
+}
+
+TEST_F(SetupDialogTest, PortButtonListsThePortsThatExistAndWritesTheChosenNumber) {
+  harness_.Start();
+  dialog().FormActivate();
+  auto& button = Child<QToolButton>(dialog(), "PortList");
+  ASSERT_NE(button.menu(), nullptr);
+  QMenu& menu = *button.menu();
+  const QRect field = edit("MaskEdit1").geometry();
+  EXPECT_EQ(button.y(), field.y());
+  EXPECT_GT(button.x(), field.right());
+  EXPECT_LT(button.geometry().right(), Child<QLineEdit>(dialog(), "ChronySocketEdit").x());
+
+  // The list is read each time it opens.
+  harness_.ports().Set({{4, "/dev/ttyS3"}, {std::nullopt, "/dev/ttyUSB0"}});
+  emit menu.aboutToShow();
+  harness_.ports().Set({{2, "/dev/pts/3"}, {12, "/dev/ttyS11"}, {std::nullopt, "/dev/ttyUSB0"}});
+  emit menu.aboutToShow();
+  const QList<QAction*> items = menu.actions();
+  ASSERT_EQ(items.size(), 3);
+  EXPECT_EQ(items[1]->text(), "COM12   /dev/ttyS11");
+  EXPECT_TRUE(items[1]->isEnabled());
+  EXPECT_FALSE(items[2]->isEnabled()) << "a device no COM number reaches only informs";
+  items[1]->trigger();
+  EXPECT_EQ(edit("MaskEdit1").displayText(), "12");
+  items[0]->trigger();
+  EXPECT_EQ(edit("MaskEdit1").displayText(), "_2");
 }
 
 TEST_F(SetupDialogTest, TabMovesThroughTheInputsTopToBottom) {

@@ -19,35 +19,35 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions 
     : notification_area_(AskForNotificationArea(options)),
       options_(std::move(options)),
       boxes_(options_.report ? nullptr : std::make_unique<MessageBoxReporter>()),
-      tray_(service,
-            TrayOwnerHooks{
-                .notification_area = notification_area_,
-                .quit = options_.quit ? options_.quit : [] { QCoreApplication::quit(); },
-                .after_watchdog = [this] { status_.SyncDisplayTimer(); },
-                .notification_area_available = options_.notification_area_available,
-                .notification_area_appeared =
-                    [this] {
-                      notification_area_ = true;
-                      status_.MoveIntoNotificationArea();
-                    },
-            }),
-      status_(service,
-              StatusWindowHooks{
-                  .report = Reporter(),
-                  .withdraw = Withdrawal(),
-                  .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
-                  .notification_area = notification_area_,
-                  .hide_main_form = [this] { tray_.HideMainForm(); },
-                  .end_program = [this] { tray_.Exit1Click(); },
-                  .show_setup = [this] { ShowWindow(setup_); },
-                  .show_connections = [this] { ShowWindow(connections_); },
-                  .show_about = [this] { ShowWindow(about_); },
-              }),
-      setup_(service, SetupDialogHooks{
-                          .report = Reporter(),
-                          .withdraw = Withdrawal(),
-                          .after_apply = [this] { status_.SyncDisplayTimer(); },
-                      }),
+      machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
+      tray_(service, TrayOwnerHooks{
+                         .notification_area = notification_area_,
+                         .quit = options_.quit ? options_.quit : [] { QCoreApplication::quit(); },
+                         .after_watchdog = [this] { status_.SyncDisplayTimer(); },
+                         .notification_area_available = options_.notification_area_available,
+                         .notification_area_appeared =
+                             [this] {
+                               notification_area_ = true;
+                               status_.MoveIntoNotificationArea();
+                             },
+                     }),
+      status_(service, StatusWindowHooks{
+                           .report = Reporter(),
+                           .withdraw = Withdrawal(),
+                           .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
+                           .notification_area = notification_area_,
+                           .hide_main_form = [this] { tray_.HideMainForm(); },
+                           .end_program = [this] { tray_.Exit1Click(); },
+                           .show_setup = [this] { ShowWindow(setup_); },
+                           .show_connections = [this] { ShowWindow(connections_); },
+                           .show_about = [this] { ShowWindow(about_); },
+                       }),
+      setup_(service, options_.ports != nullptr ? *options_.ports : *machine_ports_,
+             SetupDialogHooks{
+                 .report = Reporter(),
+                 .withdraw = Withdrawal(),
+                 .after_apply = [this] { status_.SyncDisplayTimer(); },
+             }),
       connections_(service.server()) {
   tray_.SetStatusWindow(&status_);
 }

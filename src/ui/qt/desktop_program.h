@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/com_port_list.h"
 #include "service/gps_time_service.h"
 #include "ui/qt/about_window.h"
 #include "ui/qt/connections_window.h"
@@ -36,6 +37,9 @@ struct DesktopOptions {
   std::function<void()> beep;
   // Ends the event loop; unset: QCoreApplication::quit().
   std::function<void()> quit;
+  // The serial ports the setup dialog offers; unset: the machine's, for the
+  // working folder ".". Must outlive the program.
+  const platform::ComPortList* ports = nullptr;
 };
 
 class DesktopProgram {
@@ -68,12 +72,13 @@ class DesktopProgram {
 
   bool notification_area_;
   DesktopOptions options_;
-  std::unique_ptr<MessageBoxReporter> boxes_;  // when no reporter was given
-  TrayOwner tray_;                  // TForm5
-  StatusWindow status_;             // TForm2
-  SetupDialog setup_;               // TForm1
-  AboutWindow about_;               // TForm3
-  ConnectionsWindow connections_;   // TForm4
+  std::unique_ptr<MessageBoxReporter> boxes_;             // when no reporter was given
+  std::unique_ptr<platform::ComPortList> machine_ports_;  // when no list was given
+  TrayOwner tray_;                                        // TForm5
+  StatusWindow status_;                                   // TForm2
+  SetupDialog setup_;                                     // TForm1
+  AboutWindow about_;                                     // TForm3
+  ConnectionsWindow connections_;                         // TForm4
 };
 
 }  // namespace orvik::ui

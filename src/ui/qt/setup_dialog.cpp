@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ui/logic/port_choices.h"
 #include "ui/logic/setup_layout.h"
 #include "ui/qt/form_helpers.h"
 #include "ui/qt/masked_edit.h"
@@ -33,7 +35,6 @@ QString ToField(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-
 QPoint PlaceOf(std::string_view name) {
   const SetupPlace p = SetupPlaceOf(name);
   return QPoint(p.x, p.y);
@@ -48,25 +49,26 @@ QString Latin1(std::string_view text) {
 bool IsPassingWindow(const QWindow* window) {
   if (window->type() == Qt::Popup || window->type() == Qt::ToolTip) return true;
   for (const QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->windowHandle() == window) return qobject_cast<const QMessageBox*>(widget) != nullptr;
+    if (widget->windowHandle() == window)
+      return qobject_cast<const QMessageBox*>(widget) != nullptr;
   }
   return false;
 }
 
 }  // namespace
 
-SetupDialog::SetupDialog(service::GpsTimeService& service, SetupDialogHooks hooks,
-                         QWidget* parent)
+SetupDialog::SetupDialog(service::GpsTimeService& service, const platform::ComPortList& ports,
+                         SetupDialogHooks hooks, QWidget* parent)
     : QWidget(parent, CloseBoxOnlyFlags()),
+      ports_(ports),
       form_(*this,
             SetupFormHooks{
                 .settings = [&service]() -> const core::Settings& { return service.settings(); },
                 .apply_settings =
                     [&service](const core::Settings& edited, std::function<void()> restarted) {
                       return service.ApplySettings(
-                          edited, [restarted = std::move(restarted)](const core::Status&) {
-                            restarted();
-                          });
+                          edited,
+                          [restarted = std::move(restarted)](const core::Status&) { restarted(); });
                     },
                 .report =
                     [report = hooks.report](const std::string& message) {
@@ -128,7 +130,8 @@ QWidget* SetupDialog::MakeControl(const core::SettingField& field) {
       return protocol_;
     }
     case core::SettingKind::kPath:
-    case core::SettingKind::kLogging: break;
+    case core::SettingKind::kLogging:
+      break;
   }
   return new QLineEdit(&client_);  // the socket path, placed with the window's width
 }
@@ -158,14 +161,15 @@ void SetupDialog::BuildControls() {
   // The receiver delay on the row of "Disable sound", its field under the
   // transmission interval's where the check box leaves room for the caption.
   QWidget& delay = ControlNamed("ReceiverDelayEdit");
-  const int delay_left = std::max(ControlNamed("MaskEdit4").x(),
-                                  ControlNamed("CheckBox2").geometry().right() + 1 + kCaptionGap +
-                                      delay_label->width() + kCaptionGap);
+  const int delay_left =
+      std::max(ControlNamed("MaskEdit4").x(), ControlNamed("CheckBox2").geometry().right() + 1 +
+                                                  kCaptionGap + delay_label->width() + kCaptionGap);
   delay.move(delay_left, delay.y());
   delay_label->move(delay_left - kCaptionGap - delay_label->width(), delay_label->y());
-  // The socket path on the port's row, from the caption to the right margin.
-  socket_label->move(ControlNamed("MaskEdit1").geometry().right() + 1 + 2 * kCaptionGap,
-                     socket_label->y());
+  // The port button beside the port number, then the socket path from its
+  // caption to the right margin.
+  BuildPortList(ControlNamed("MaskEdit1"));
+  socket_label->move(port_list_->geometry().right() + 1 + 2 * kCaptionGap, socket_label->y());
   QWidget& socket = ControlNamed("ChronySocketEdit");
 
   // Wide enough that no control touches the right edge.
@@ -175,8 +179,8 @@ void SetupDialog::BuildControls() {
     width = std::max(width, child->geometry().right() + 1 + kEdgeMargin);
   }
   const int socket_left = socket_label->geometry().right() + 1 + kCaptionGap;
-  socket.setGeometry(socket_left, PlaceOf("ChronySocketEdit").y(), width - kEdgeMargin - socket_left,
-                     kEditHeight);
+  socket.setGeometry(socket_left, PlaceOf("ChronySocketEdit").y(),
+                     width - kEdgeMargin - socket_left, kEditHeight);
 
   static constexpr int kPanelTops[3] = {104, 203, 236};
   for (std::size_t i = 0; i < panels_.size(); ++i) {
@@ -191,6 +195,35 @@ void SetupDialog::BuildControls() {
   SetTabOrder();
 }
 
+void SetupDialog::BuildPortList(QWidget& port_field) {
+  port_list_ = new QToolButton(&client_);
+  port_list_->setObjectName(QStringLiteral("PortList"));
+  port_list_->setArrowType(Qt::DownArrow);
+  port_list_->setToolTip(QStringLiteral("The serial ports of this computer"));
+  // Choosing from the list keeps the focus where it was, like a click on
+  // the field's own arrow would.
+  port_list_->setFocusPolicy(Qt::NoFocus);
+  port_list_->setPopupMode(QToolButton::InstantPopup);
+  port_list_->setMenu(&port_menu_);
+  port_list_->setGeometry(port_field.geometry().right() + 2, port_field.y(), kEditHeight - 4,
+                          kEditHeight);
+  connect(&port_menu_, &QMenu::aboutToShow, this, &SetupDialog::FillPortMenu);
+}
+
+void SetupDialog::FillPortMenu() {
+  port_menu_.clear();
+  auto& field = static_cast<MaskedEdit&>(ControlNamed("MaskEdit1"));
+  for (const PortChoice& choice : PortChoices(ports_.ExistingPorts())) {
+    QAction* item = port_menu_.addAction(QString::fromStdString(choice.text));
+    if (!choice.number) {
+      item->setEnabled(false);
+      continue;
+    }
+    const QString number = QString::number(*choice.number);
+    connect(item, &QAction::triggered, this, [&field, number] { field.SetFieldText(number); });
+  }
+}
+
 QWidget& SetupDialog::ControlNamed(const char* name) const {
   for (const Control& control : controls_) {
     if (control.field->dialog.control == name) return *control.widget;
@@ -201,9 +234,9 @@ QWidget& SetupDialog::ControlNamed(const char* name) const {
 void SetupDialog::SetTabOrder() {
   // Top to bottom, and left to right within a row.
   static constexpr const char* kOrder[] = {
-      "MaskEdit2", "MaskEdit9", "MaskEdit4",         "ComboBox1", "MaskEdit1",
+      "MaskEdit2",        "MaskEdit9", "MaskEdit4", "ComboBox1", "MaskEdit1",
       "ChronySocketEdit", "MaskEdit3", "CheckBox1", "CheckBox2", "ReceiverDelayEdit",
-      "CheckBox3", "MaskEdit5", "MaskEdit6",         "MaskEdit7", "MaskEdit8"};
+      "CheckBox3",        "MaskEdit5", "MaskEdit6", "MaskEdit7", "MaskEdit8"};
   for (std::size_t i = 1; i < std::size(kOrder); ++i) {
     QWidget::setTabOrder(&ControlNamed(kOrder[i - 1]), &ControlNamed(kOrder[i]));
   }
@@ -250,7 +283,8 @@ void SetupDialog::Show(const core::Settings& settings) {
         if (edit->text() != path) edit->setText(path);
         break;
       }
-      case core::SettingKind::kLogging: break;
+      case core::SettingKind::kLogging:
+        break;
     }
   }
 }
@@ -270,11 +304,14 @@ core::Settings SetupDialog::Edits(const core::Settings& base) const {
       case core::SettingKind::kSwitch:
         edited.*field.flag = static_cast<const QCheckBox*>(control.widget)->isChecked();
         break;
-      case core::SettingKind::kProtocol: edited.*field.int32_value = ProtocolIndex(); break;
+      case core::SettingKind::kProtocol:
+        edited.*field.int32_value = ProtocolIndex();
+        break;
       case core::SettingKind::kPath:
         edited.*field.text = static_cast<const QLineEdit*>(control.widget)->text().toStdString();
         break;
-      case core::SettingKind::kLogging: break;
+      case core::SettingKind::kLogging:
+        break;
     }
   }
   return edited;
@@ -282,7 +319,8 @@ core::Settings SetupDialog::Edits(const core::Settings& base) const {
 
 void SetupDialog::QueueApply() {
   // Outside the focus change, from the event loop.
-  QMetaObject::invokeMethod(this, [this] { form_.RunQueuedApply(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { form_.RunQueuedApply(); }, Qt::QueuedConnection);
 }
 
 bool SetupDialog::IsThisWindow(const QWindow* window) const {

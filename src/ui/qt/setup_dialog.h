@@ -6,8 +6,10 @@
 // device.
 //
 // Beside the classic settings it edits the receiver delay (line 15 of the
-// file) on the port's row and the chrony socket path (line 16) on the sound
-// row, so the window keeps its height. Tab moves through the inputs in
+// file) on the sound row and the chrony socket path (line 16) on the port's
+// row, so the window keeps its height. A drop-down button beside the port
+// number lists the serial ports that exist when it opens; choosing one
+// writes its number into the field, which still takes any number. Tab moves through the inputs in
 // screen order. Where the screen is too small for the window, its controls
 // scroll inside it.
 //
@@ -17,6 +19,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QScrollArea>
 #include <QWidget>
@@ -26,17 +29,19 @@
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
+#include "platform/com_port_list.h"
 #include "service/gps_time_service.h"
 #include "ui/logic/setup_form.h"
 #include "ui/qt/message_box_reporter.h"
 
+class QToolButton;
 class QWindow;
 
 namespace orvik::ui {
 
 struct SetupDialogHooks {
-  OperatorReporter report;          // shows a failed save to the operator
-  OperatorWithdrawal withdraw;      // takes it back once a save succeeds
+  OperatorReporter report;            // shows a failed save to the operator
+  OperatorWithdrawal withdraw;        // takes it back once a save succeeds
   std::function<void()> after_apply;  // runs after every apply (restart done)
 };
 
@@ -44,7 +49,9 @@ class SetupDialog : public QWidget, private SetupView {
   Q_OBJECT
 
  public:
-  SetupDialog(service::GpsTimeService& service, SetupDialogHooks hooks, QWidget* parent = nullptr);
+  // `ports` lists the serial ports for the port button; it must outlive the dialog.
+  SetupDialog(service::GpsTimeService& service, const platform::ComPortList& ports,
+              SetupDialogHooks hooks, QWidget* parent = nullptr);
   ~SetupDialog() override;
 
   // Fills every control from the service's settings (or from the edits of
@@ -70,6 +77,10 @@ class SetupDialog : public QWidget, private SetupView {
   };
 
   void BuildControls();
+  // The port button beside the port number field.
+  void BuildPortList(QWidget& port_field);
+  // Fills the port button's menu with the ports that exist now.
+  void FillPortMenu();
   QWidget* MakeControl(const core::SettingField& field);
   QWidget& ControlNamed(const char* name) const;
   void SetTabOrder();
@@ -86,13 +97,16 @@ class SetupDialog : public QWidget, private SetupView {
   bool Focused() const override;
 
   // Declared before the controls, which are its children and must go first.
-  QScrollArea scroller_;  // shows client_, with scroll bars only on a small screen
-  QWidget client_;        // the client area the controls are placed in
-  QLabel gps_heading_;    // Label4
-  QLabel pc_heading_;     // Label5
-  std::array<QFrame, 3> panels_;  // Panel1 .. Panel3 (separator lines)
+  QScrollArea scroller_;           // shows client_, with scroll bars only on a small screen
+  QWidget client_;                 // the client area the controls are placed in
+  QLabel gps_heading_;             // Label4
+  QLabel pc_heading_;              // Label5
+  std::array<QFrame, 3> panels_;   // Panel1 .. Panel3 (separator lines)
   std::vector<Control> controls_;  // in the order of the settings list
   QComboBox* protocol_ = nullptr;  // ComboBox1, one of controls_
+  const platform::ComPortList& ports_;
+  QMenu port_menu_;                   // the port button's list
+  QToolButton* port_list_ = nullptr;  // PortList, owned by client_
 
   // The last of the program's windows that had the focus (an error box
   // does not count); null after the dialog applied on closing.

@@ -19,9 +19,10 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, service::Win32M
       loop_(loop),
       options_(std::move(options)),
       icon_(MakeProgramIcon()),
+      machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
       tray_(IconOrDefault(icon_.get()), TrayHooks()),
       status_(service.shared(), StatusHooks()),
-      setup_(SetupHooks()),
+      setup_(options_.ports != nullptr ? *options_.ports : *machine_ports_, SetupHooks()),
       subscription_(Listen()) {
   tray_.SetStatusWindow(&status_);
   // The setup dialog applies and refreshes on focus moves between the

@@ -13,8 +13,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/com_port_list.h"
 #include "service/gps_time_service.h"
 #include "service/service_events.h"
 #include "service/time_server.h"
@@ -35,6 +37,9 @@ struct DesktopOptions {
   // Ends the main loop once "Exit" has stopped the acquisition; unset: the
   // loop's Quit.
   std::function<void()> quit;
+  // The serial ports the setup dialog offers; unset: the machine's. Must
+  // outlive the program.
+  const platform::ComPortList* ports = nullptr;
 };
 
 class DesktopProgram : private service::ClientViewObserver {
@@ -76,6 +81,8 @@ class DesktopProgram : private service::ClientViewObserver {
   service::Win32MainLoop& loop_;
   const DesktopOptions options_;
   const UniqueIcon icon_;
+  // The machine's ports, when the options named no list.
+  const std::unique_ptr<platform::ComPortList> machine_ports_;
   ErrorBox errors_;
   TrayOwner tray_;                 // TForm5
   StatusWindow status_;            // TForm2

@@ -1,9 +1,12 @@
 #include "ui/win32/setup_dialog.h"
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
+#include "ui/logic/port_choices.h"
 #include "ui/logic/setup_layout.h"
 #include "ui/win32/masked_field.h"
 
@@ -20,10 +23,16 @@ constexpr int kCheckBoxExtra = 24;  // the box and its gap before the caption
 constexpr UINT kApplyMessage = WM_APP + 10;
 
 // Tab order: top to bottom, and left to right within a row.
-constexpr const char* kTabOrder[] = {
-    "MaskEdit2", "MaskEdit9", "MaskEdit4", "ComboBox1", "MaskEdit1", "ChronySocketEdit",
-    "MaskEdit3", "CheckBox1", "CheckBox2", "ReceiverDelayEdit", "CheckBox3", "MaskEdit5",
-    "MaskEdit6", "MaskEdit7", "MaskEdit8"};
+constexpr const char* kTabOrder[] = {"MaskEdit2", "MaskEdit9",         "MaskEdit4", "ComboBox1",
+                                     "MaskEdit1", "ChronySocketEdit",  "MaskEdit3", "CheckBox1",
+                                     "CheckBox2", "ReceiverDelayEdit", "CheckBox3", "MaskEdit5",
+                                     "MaskEdit6", "MaskEdit7",         "MaskEdit8"};
+
+// A popup menu, destroyed with its owner.
+struct MenuDestroyer {
+  void operator()(HMENU menu) const { ::DestroyMenu(menu); }
+};
+using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
 POINT PlaceOf(std::string_view name) {
   const SetupPlace p = SetupPlaceOf(name);
@@ -63,8 +72,8 @@ std::string WindowText(HWND window) {
 // A path is bytes to the system; shown and kept as UTF-8.
 std::wstring FromUtf8(const std::string& text) {
   if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                         length);
@@ -75,8 +84,8 @@ std::string ToUtf8(HWND window) {
   const int length = ::GetWindowTextLengthW(window);
   std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
   ::GetWindowTextW(window, wide.data(), length + 1);
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, nullptr, 0, nullptr,
-                                          nullptr);
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(bytes), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), length, text.data(), bytes, nullptr, nullptr);
   return text;
@@ -84,8 +93,11 @@ std::string ToUtf8(HWND window) {
 
 }  // namespace
 
-SetupDialog::SetupDialog(SetupFormHooks hooks)
-    : font_(MakeFont(11, false)), bold_font_(MakeFont(11, true)), form_(*this, std::move(hooks)) {
+SetupDialog::SetupDialog(const platform::ComPortList& ports, SetupFormHooks hooks)
+    : font_(MakeFont(11, false)),
+      bold_font_(MakeFont(11, true)),
+      ports_(ports),
+      form_(*this, std::move(hooks)) {
   Create(L"TForm1", L"Setup parameters", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 300, 120,
          kClientWidth, kClientHeight);
   ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -105,8 +117,8 @@ HWND SetupDialog::MakeControl(const core::SettingField& field) {
     }
     case core::SettingKind::kSwitch:
       return MakeChild(handle(), L"BUTTON", Widen(dialog.caption), WS_TABSTOP | BS_AUTOCHECKBOX,
-                       place.x, place.y,
-                       TextWidth(font_.get(), dialog.caption) + kCheckBoxExtra, 17, font_.get());
+                       place.x, place.y, TextWidth(font_.get(), dialog.caption) + kCheckBoxExtra,
+                       17, font_.get());
     case core::SettingKind::kProtocol: {
       protocol_ = MakeChild(handle(), L"COMBOBOX", L"",
                             WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, place.x,
@@ -119,7 +131,8 @@ HWND SetupDialog::MakeControl(const core::SettingField& field) {
       return protocol_;
     }
     case core::SettingKind::kPath:
-    case core::SettingKind::kLogging: break;
+    case core::SettingKind::kLogging:
+      break;
   }
   // The socket path, placed with the window's width.
   return MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0, 0, 1,
@@ -147,17 +160,20 @@ void SetupDialog::BuildControls() {
   const RECT delay_rect = ChildRect(delay);
   const RECT delay_label_rect = ChildRect(delay_label);
   const int delay_label_width = delay_label_rect.right - delay_label_rect.left;
-  const int delay_left =
-      std::max(static_cast<int>(ChildRect(ControlNamed("MaskEdit4")).left),
-               static_cast<int>(ChildRect(ControlNamed("CheckBox2")).right) + kCaptionGap +
-                   delay_label_width + kCaptionGap);
+  const int delay_left = std::max(static_cast<int>(ChildRect(ControlNamed("MaskEdit4")).left),
+                                  static_cast<int>(ChildRect(ControlNamed("CheckBox2")).right) +
+                                      kCaptionGap + delay_label_width + kCaptionGap);
   MoveChild(delay, delay_left, delay_rect.top, delay_rect.right - delay_rect.left, kEditHeight);
   ::SetWindowPos(delay_label, nullptr, delay_left - kCaptionGap - delay_label_width,
                  delay_label_rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The socket path on the port's row, from its caption to the right margin.
+  // The port button beside the port number (out of the Tab order, like the
+  // arrow of a list), then the socket path from its caption to the right
+  // margin.
+  const RECT port_rect = ChildRect(ControlNamed("MaskEdit1"));
+  port_list_ = MakeChild(handle(), L"BUTTON", L"\u25BE", BS_PUSHBUTTON, port_rect.right + 2,
+                         port_rect.top, kEditHeight - 4, kEditHeight, font_.get());
   const RECT socket_label_rect = ChildRect(socket_label);
-  const int socket_label_left =
-      static_cast<int>(ChildRect(ControlNamed("MaskEdit1")).right) + 2 * kCaptionGap;
+  const int socket_label_left = static_cast<int>(ChildRect(port_list_).right) + 2 * kCaptionGap;
   ::SetWindowPos(socket_label, nullptr, socket_label_left, socket_label_rect.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
@@ -166,7 +182,8 @@ void SetupDialog::BuildControls() {
   int width = kClientWidth;
   for (HWND child = ::GetWindow(handle(), GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (child != socket) width = std::max(width, static_cast<int>(ChildRect(child).right) + kEdgeMargin);
+    if (child != socket)
+      width = std::max(width, static_cast<int>(ChildRect(child).right) + kEdgeMargin);
   }
   const int socket_left = static_cast<int>(ChildRect(socket_label).right) + kCaptionGap;
   MoveChild(socket, socket_left, PlaceOf("ChronySocketEdit").y, width - kEdgeMargin - socket_left,
@@ -201,6 +218,26 @@ void SetupDialog::SetTabOrder() {
   }
 }
 
+void SetupDialog::ChoosePort() {
+  const std::vector<PortChoice> choices = PortChoices(ports_.ExistingPorts());
+  const UniqueMenu menu(::CreatePopupMenu());
+  if (!menu) return;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    // Item ids count from 1: TrackPopupMenu returns 0 for no choice.
+    ::AppendMenuW(menu.get(), MF_STRING | (choices[i].number ? MF_ENABLED : MF_GRAYED), i + 1,
+                  FromUtf8(choices[i].text).c_str());
+  }
+  RECT button;
+  ::GetWindowRect(port_list_, &button);
+  const auto chosen = static_cast<std::size_t>(
+      ::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN,
+                       button.left, button.bottom, 0, handle(), nullptr));
+  const HWND field = ControlNamed("MaskEdit1");
+  ::SetFocus(field);
+  if (chosen == 0 || chosen > choices.size() || !choices[chosen - 1].number) return;
+  ::SetWindowTextW(field, Widen(std::to_string(*choices[chosen - 1].number)).c_str());
+}
+
 const SetupDialog::Control* SetupDialog::ControlOf(HWND window) const {
   for (const Control& control : controls_) {
     if (control.window == window) return &control;
@@ -229,7 +266,8 @@ void SetupDialog::Show(const core::Settings& settings) {
         const std::string text =
             FieldTextFor(settings.*field.text, field.dialog.positions, field.dialog.mask);
         // The value it already shows leaves the field (and its cursor) as it is.
-        if (WindowText(control.window) != text) ::SetWindowTextW(control.window, Widen(text).c_str());
+        if (WindowText(control.window) != text)
+          ::SetWindowTextW(control.window, Widen(text).c_str());
         break;
       }
       case core::SettingKind::kSwitch:
@@ -245,10 +283,12 @@ void SetupDialog::Show(const core::Settings& settings) {
       }
       case core::SettingKind::kPath: {
         const std::wstring path = FromUtf8(settings.*field.text);
-        if (ToUtf8(control.window) != settings.*field.text) ::SetWindowTextW(control.window, path.c_str());
+        if (ToUtf8(control.window) != settings.*field.text)
+          ::SetWindowTextW(control.window, path.c_str());
         break;
       }
-      case core::SettingKind::kLogging: break;
+      case core::SettingKind::kLogging:
+        break;
     }
   }
 }
@@ -258,15 +298,20 @@ core::Settings SetupDialog::Edits(const core::Settings& base) const {
   for (const Control& control : controls_) {
     const core::SettingField& field = *control.field;
     switch (field.kind) {
-      case core::SettingKind::kNumber: edited.*field.text = WindowText(control.window); break;
+      case core::SettingKind::kNumber:
+        edited.*field.text = WindowText(control.window);
+        break;
       case core::SettingKind::kSwitch:
         edited.*field.flag = ::SendMessageW(control.window, BM_GETCHECK, 0, 0) == BST_CHECKED;
         break;
       case core::SettingKind::kProtocol:
         edited.*field.int32_value = ProtocolItemIndex(WindowText(protocol_));
         break;
-      case core::SettingKind::kPath: edited.*field.text = ToUtf8(control.window); break;
-      case core::SettingKind::kLogging: break;
+      case core::SettingKind::kPath:
+        edited.*field.text = ToUtf8(control.window);
+        break;
+      case core::SettingKind::kLogging:
+        break;
     }
   }
   return edited;
@@ -290,6 +335,7 @@ LRESULT SetupDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_COMMAND: {
       const auto control = reinterpret_cast<HWND>(lparam);
+      if (control == port_list_ && HIWORD(wparam) == BN_CLICKED) ChoosePort();
       if (HIWORD(wparam) == EN_CHANGE) KeepFieldTextValid(control);
       // Entering a number field selects it all, so typing replaces the value.
       if (HIWORD(wparam) == EN_SETFOCUS) ::PostMessageW(control, EM_SETSEL, 0, -1);

@@ -4,7 +4,10 @@
 // edits whose save failed or that were typed during a restart, SetupForm
 // decides. Its controls come from core::SettingFields(): fixed-width number
 // fields (digits, for the GMT difference also signs), check boxes, the
-// protocol list and the chrony socket path.
+// protocol list and the chrony socket path. A drop-down button beside the
+// port number lists the serial ports that exist when it is pressed;
+// choosing one writes its number into the field, which still takes any
+// number.
 //
 // SetupForm acts on focus moves between the program's windows, which only
 // the program as a whole sees: every window of the program reports its
@@ -18,6 +21,7 @@
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
+#include "platform/com_port_list.h"
 #include "ui/logic/setup_form.h"
 #include "ui/win32/window.h"
 
@@ -25,7 +29,8 @@ namespace orvik::ui::win32 {
 
 class SetupDialog : public Window, private SetupView {
  public:
-  explicit SetupDialog(SetupFormHooks hooks);
+  // `ports` lists the serial ports for the port button; it must outlive the dialog.
+  SetupDialog(const platform::ComPortList& ports, SetupFormHooks hooks);
 
   // One of the program's windows (this one included) became active.
   void WindowActivated(HWND window);
@@ -40,6 +45,9 @@ class SetupDialog : public Window, private SetupView {
   };
 
   void BuildControls();
+  // Lists the ports that exist now under the port button and writes the
+  // number chosen into the port field.
+  void ChoosePort();
   HWND MakeControl(const core::SettingField& field);
   HWND ControlNamed(std::string_view name) const;
   void SetTabOrder();
@@ -56,7 +64,9 @@ class SetupDialog : public Window, private SetupView {
   UniqueFont bold_font_;
   std::vector<Control> controls_;  // in the order of the settings list
   HWND protocol_ = nullptr;        // ComboBox1
-  HWND last_active_ = nullptr;     // the program's window active last; null after a close applied
+  const platform::ComPortList& ports_;
+  HWND port_list_ = nullptr;    // the port button
+  HWND last_active_ = nullptr;  // the program's window active last; null after a close applied
   SetupForm form_;
 };
 
