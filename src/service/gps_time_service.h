@@ -60,7 +60,7 @@
 #include "service/hand_over_bridge.h"
 #include "service/main_loop.h"
 #include "service/program_intervals.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "service/service_events.h"
 #include "service/shared_state.h"
 #include "service/time_server.h"
@@ -204,7 +204,7 @@ class GpsTimeService {
   const ServiceOptions options_;
   SharedState shared_;
   TimeServer server_;
-  ReceiverDecoders decoders_;
+  ReceiverTimeKeeper time_keeper_;
   core::Settings settings_;
   core::TimeoutTable timeouts_ = core::DefaultTimeoutTable();
   core::DateTime PcNow_;  // the main thread's latest reading of the PC clock

@@ -53,3 +53,15 @@ set_target_properties(desktop_program_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY
 orvik_target_defaults(desktop_program_test)
 orvik_add_test(masked_field_test SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/masked_field_test.cpp
                LIBS orvik_ui_win32)
+
+# Helpers of tests/windows/desktop_beside_service_e2e.sh: a stand-in for the
+# time service, and a reader of another program's window texts.
+add_executable(stub_time_service ${CMAKE_SOURCE_DIR}/tests/windows/stub_time_service.cpp)
+target_link_libraries(stub_time_service PRIVATE orvik_core ws2_32 advapi32)
+add_executable(window_texts ${CMAKE_SOURCE_DIR}/tests/windows/window_texts.cpp)
+target_link_options(window_texts PRIVATE -municode)
+foreach(helper stub_time_service window_texts)
+  set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                        ${CMAKE_BINARY_DIR}/test-programs)
+  orvik_target_defaults(${helper})
+endforeach()
