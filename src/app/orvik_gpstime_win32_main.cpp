@@ -2,8 +2,7 @@
 // works in its current directory ("GPS_parm.txt", "timeouts.txt",
 // "GPS_log.txt"; the receiver on COM<n>). After start-up it lives in the
 // notification area ("GPS Time"); "Exit" in the icon's menu ends it in order.
-#include <winsock2.h>  // before windows.h
-#include <windows.h>
+#include <winsock2.h>  // with <windows.h> after it, as Winsock needs
 
 #include <filesystem>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "platform/win32/win32_text_files.h"
 #include "platform/win32/win32_thread_priority.h"
 #include "platform/win32/win32_time_privilege.h"
+#include "platform/win32/win32_windows_time_service_query.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/win32/win32_main_loop.h"
@@ -32,6 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::Win32TextFiles files(working_dir);
   platform::Win32TimePrivilege privilege;
   platform::Win32ThreadPriority thread_priority;
+  const platform::Win32WindowsTimeServiceQuery windows_time;
   // The event log's notices can come from the acquisition thread: they are
   // posted to the main thread and shown in a box of their own.
   ui::win32::ErrorBox log_notices;
@@ -49,8 +50,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         .log = log,
         .loop = loop,
         .working_dir = working_dir,
-        .make_link = [] { return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock()); },
+        .make_link =
+            [] {
+              return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock());
+            },
         .make_refclock_socket = {},
+        .windows_time = &windows_time,
     });
     ui::win32::DesktopProgram program(service, loop);
     loop.Run();

@@ -8,6 +8,7 @@
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
 #include "core/utc_time.h"
+#include "core/windows_time_notice.h"
 #include "service/reader_priority.h"
 #include "service/receiver_command_control.h"
 
@@ -69,7 +70,8 @@ core::Status GpsTimeService::FormCreate() {
   // take is no start-up error: its messages then never set the clock.
   shared_.command.Clear();
   (void)GMT_offsetClick();
-  std::vector<std::uint8_t> first_command = shared_.command.Take().value_or(std::vector<std::uint8_t>{});
+  std::vector<std::uint8_t> first_command =
+      shared_.command.Take().value_or(std::vector<std::uint8_t>{});
   TellClockKeeping(privileged);
   StartAcquisitionThread(std::move(first_command));
   summer_.LastMinute = PcNow_.minute;
@@ -112,6 +114,11 @@ void GpsTimeService::TellClockKeeping(bool privileged) {
   if (zone != zone_notice_) {
     zone_notice_ = zone;
     if (!zone.empty()) Notice(zone);
+  }
+  if (!windows_time_asked_ && env_.windows_time != nullptr) {
+    windows_time_asked_ = true;
+    const std::string other_keeper = core::WindowsTimeNotice(env_.windows_time->Read());
+    if (!other_keeper.empty()) Notice(other_keeper);
   }
   if (!privileged && settings_.ChronySocketPath.empty()) {
     shared_.clock_keeping.SetProblem("PC clock not set: no time privilege");
@@ -166,8 +173,8 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   };
   bridge_ = std::make_unique<HandOverBridge>(env_.loop);
   acquisition_ = std::make_unique<comm_GPS_acq>(
-      AcquisitionContext{shared_, time_keeper_, env_.log, *bridge_, env_.monotonic}, settings_, timeouts_,
-      env_.make_link(), acquisition_options);
+      AcquisitionContext{shared_, time_keeper_, env_.log, *bridge_, env_.monotonic}, settings_,
+      timeouts_, env_.make_link(), acquisition_options);
   // The first start waits for that (a few system calls, nothing that needs
   // this thread) to say what was reached; a restart reaches the same. The
   // wait is bounded: a thread not yet run by then is told of at a later start.
