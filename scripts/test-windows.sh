@@ -3,7 +3,9 @@
 # runs them under wine: the core unit tests, the Win32 platform and main-loop
 # tests, the serial link on two ptys joined by socat and mapped into the
 # prefix as COM2 (the link under test) and COM3 (its other end), the
-# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh),
+# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh,
+# with the windows' layout at 100, 150 and 200 %), the desktop program
+# beside a running service (tests/windows/desktop_beside_service_e2e.sh),
 # and the console program end to end against the Linux simulator and client
 # (tests/windows/console_program_e2e.sh; it needs the Linux build, which
 # scripts/test.sh makes first, and is skipped with a note without it).
@@ -125,6 +127,19 @@ else
   echo "test-windows: desktop_windows_e2e FAILED"
   cat "$run/desktop_windows_e2e.log"
   failed+=(desktop_windows_e2e)
+fi
+
+# The desktop program beside a running time service (a stand-in registered
+# with the prefix's service manager), in a network namespace of its own.
+count=$((count + 1))
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+if timeout 120 "$root/tests/windows/desktop_beside_service_e2e.sh" "$build_dir" \
+   >"$run/desktop_beside_service_e2e.log" 2>&1; then
+  echo "test-windows: desktop_beside_service_e2e passed"
+else
+  echo "test-windows: desktop_beside_service_e2e FAILED"
+  cat "$run/desktop_beside_service_e2e.log"
+  failed+=(desktop_beside_service_e2e)
 fi
 
 # The console program end to end, in a network namespace of its own with a

@@ -1,8 +1,13 @@
-// orvik-gpstime.exe: the desktop time server for Windows. No arguments;
-// works in its current directory ("GPS_parm.txt", "timeouts.txt",
-// "GPS_log.txt"; the receiver on COM<n>). After start-up it lives in the
-// notification area ("GPS Time"); "Exit" in the icon's menu ends it in order.
-#include <winsock2.h>  // before windows.h
+// orvik-gpstime.exe: the desktop time server for Windows. No arguments.
+// While the time service "OrvikGpsTime" runs, it shows the service's time
+// and edits the service's settings (%ProgramData%\Orvik GPS Time) instead
+// of reading the receiver itself. Otherwise it works in its current
+// directory ("GPS_parm.txt", "timeouts.txt", "GPS_log.txt"; the receiver on
+// COM<n>). After start-up it lives in the notification area ("GPS Time");
+// "Exit" in the icon's menu ends it in order. A second copy says that one
+// runs and brings the first one's status window to the front.
+#include <winsock2.h>
+// after winsock2.h
 #include <windows.h>
 
 #include <filesystem>
@@ -11,6 +16,7 @@
 
 #include "platform/monotonic_clock.h"
 #include "platform/win32/win32_serial_link.h"
+#include "platform/win32/win32_service_control.h"
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_text_files.h"
 #include "platform/win32/win32_thread_priority.h"
@@ -21,12 +27,26 @@
 #include "service/win32/winsock_session.h"
 #include "ui/win32/desktop_program.h"
 #include "ui/win32/error_box.h"
+#include "ui/win32/program_instances.h"
+#include "ui/win32/service_view_program.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  using namespace orvik;
-  const service::WinsockSession winsock;
-  service::Win32MainLoop loop;
+namespace {
 
+using namespace orvik;
+
+constexpr const wchar_t* kTitle = L"Orvik GPS Time";
+
+// The service keeps the clock: this program shows its records.
+void RunBesideService(service::Win32MainLoop& loop, platform::ServiceControl& service_control) {
+  platform::Win32SystemClock clock;
+  platform::Win32TextFiles service_files(platform::TimeServiceDataFolder());
+  ui::win32::ServiceViewProgram program(ui::win32::ServiceViewEnvironment{
+      .loop = loop, .service = service_control, .service_files = service_files, .clock = clock});
+  loop.Run();
+}
+
+// No service: this program reads the receiver and keeps the clock itself.
+void RunOnItsOwn(service::Win32MainLoop& loop) {
   const std::filesystem::path working_dir = ".";
   platform::Win32SystemClock clock;
   platform::Win32TextFiles files(working_dir);
@@ -49,12 +69,46 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         .log = log,
         .loop = loop,
         .working_dir = working_dir,
-        .make_link = [] { return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock()); },
+        .make_link =
+            [] {
+              return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock());
+            },
         .make_refclock_socket = {},
     });
     ui::win32::DesktopProgram program(service, loop);
     loop.Run();
   }
   loop.RemoveDialog(log_notices.handle());
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // One desktop program per session.
+  const ui::win32::NamedMutex desktop(ui::win32::kDesktopMutexName);
+  if (desktop.HeldElsewhere()) {
+    ::MessageBoxW(nullptr,
+                  L"Orvik GPS Time is already running: its status window comes to the front.",
+                  kTitle, MB_OK | MB_ICONINFORMATION);
+    ui::win32::BringFirstCopyForward();
+    return 0;
+  }
+  const service::WinsockSession winsock;
+  service::Win32MainLoop loop;
+  platform::Win32ServiceControl service_control;
+  if (service_control.State() == platform::ServiceState::kRunning) {
+    RunBesideService(loop, service_control);
+    return 0;
+  }
+  // One time server per PC: the receiver's port and port 1609 are its own.
+  const ui::win32::NamedMutex server(ui::win32::kServerMutexName);
+  if (server.HeldElsewhere()) {
+    ::MessageBoxW(nullptr,
+                  L"Another Orvik GPS Time server (orvik-gpstimed.exe) is running on this PC: it "
+                  L"reads the receiver and serves port 1609. End it before starting this program.",
+                  kTitle, MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  RunOnItsOwn(loop);
   return 0;
 }

@@ -26,11 +26,6 @@ constexpr const char* kTabOrder[] = {"MaskEdit2", "MaskEdit9",         "MaskEdit
                                      "CheckBox2", "ReceiverDelayEdit", "CheckBox3", "MaskEdit5",
                                      "MaskEdit6", "MaskEdit7",         "MaskEdit8"};
 
-POINT PlaceOf(std::string_view name) {
-  const SetupPlace p = SetupPlaceOf(name);
-  return POINT{p.x, p.y};
-}
-
 void MoveChild(HWND child, int x, int y, int width, int height) {
   ::SetWindowPos(child, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -180,6 +180,11 @@ void StatusWindow::SetCommandsMenuEnabled(bool enabled) {
   ::DrawMenuBar(handle());
 }
 
+void StatusWindow::SetConnectionsMenuEnabled(bool enabled) {
+  ::EnableMenuItem(menu_, kConnectionsItem, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  ::DrawMenuBar(handle());
+}
+
 void StatusWindow::OnDisplayTick() {
   const bool switched = hooks_.summer_switch_tick && hooks_.summer_switch_tick();
   const DisplayTickResult tick = display_.DisplayTick(switched);

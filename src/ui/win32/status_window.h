@@ -59,6 +59,8 @@ class StatusWindow : public Window {
   void StartupFailed(const std::string& message);
 
   void SetCommandsMenuEnabled(bool enabled);
+  // "Connections": grey while this program serves no LAN clients itself.
+  void SetConnectionsMenuEnabled(bool enabled);
   // A notification area has appeared (see StatusDisplay).
   void MoveIntoNotificationArea() { display_.MoveIntoNotificationArea(); }
   bool SoundOn() const { return display_.SoundOn(); }

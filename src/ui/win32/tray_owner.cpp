@@ -7,6 +7,7 @@
 #include "service/program_intervals.h"
 #include "ui/logic/popup_alignment.h"
 #include "ui/logic/tray_tip.h"
+#include "ui/win32/program_instances.h"
 
 namespace orvik::ui::win32 {
 
@@ -23,20 +24,22 @@ enum : UINT { kShowItem = 1, kHideItem, kExitItem };          // Show1, Hide1, E
 TrayOwner::TrayOwner(HICON icon, TrayOwnerHooks hooks)
     : hooks_(std::move(hooks)),
       icon_(icon),
-      taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
+      taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")),
+      show_status_(ShowStatusWindowMessage()) {
   popup_menu_ = ::CreatePopupMenu();
   ::AppendMenuW(popup_menu_, MF_STRING, kShowItem, L"&Show");
   ::AppendMenuW(popup_menu_, MF_STRING, kHideItem, L"&Hide");
   ::AppendMenuW(popup_menu_, MF_SEPARATOR, 0, nullptr);  // N1
   ::AppendMenuW(popup_menu_, MF_STRING, kExitItem, L"Exit");
   ::SetMenuDefaultItem(popup_menu_, kShowItem, FALSE);  // drawn bold
-  Create(L"TForm5", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT,
-         120, 1);
+  Create(kMainWindowClass, L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
+         CW_USEDEFAULT, 120, 1);
   LayOut();
   // An elevated program hears of a new taskbar only when it lets the
   // message through from the shell's lower integrity level.
-  if (taskbar_created_ != 0) {
-    ::ChangeWindowMessageFilterEx(handle(), taskbar_created_, MSGFLT_ALLOW, nullptr);
+  // The same for a second copy's request when this one runs elevated.
+  for (const UINT message : {taskbar_created_, show_status_}) {
+    if (message != 0) ::ChangeWindowMessageFilterEx(handle(), message, MSGFLT_ALLOW, nullptr);
   }
   ::SetTimer(handle(), kWatchdogTimer, static_cast<UINT>(service::kWatchdogInterval.count()),
              nullptr);
@@ -200,6 +203,10 @@ LRESULT TrayOwner::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     // The shell's taskbar was re-created (and with it the notification
     // area, empty): the icon goes back in.
     if (icon_wanted_ && !exiting_) AddIcon();
+    return 0;
+  }
+  if (message == show_status_ && show_status_ != 0) {
+    if (!exiting_) Show1Click();
     return 0;
   }
   switch (message) {

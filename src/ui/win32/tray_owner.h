@@ -15,7 +15,9 @@
 // The icon is added again when the shell's taskbar is re-created (its
 // "TaskbarCreated" message is let through to an elevated program too), and
 // a notification area missing at start (refused NIM_ADD) is tried again
-// once a second until it takes the icon. Main thread only.
+// once a second until it takes the icon. A second copy of the program asks
+// this window to show the status window (ShowStatusWindowMessage). Main
+// thread only.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +30,9 @@
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
+
+// The window class of the hidden main window, by which a second copy finds it.
+inline constexpr wchar_t kMainWindowClass[] = L"TForm5";
 
 struct TrayOwnerHooks {
   std::function<void()> stop_acquisition;  // "Exit": before the program ends
@@ -83,6 +88,7 @@ class TrayOwner : public Window {
   const TrayOwnerHooks hooks_;
   const HICON icon_;
   const UINT taskbar_created_;  // the shell's "TaskbarCreated" message
+  const UINT show_status_;      // a second copy's ShowStatusWindowMessage
   HMENU popup_menu_ = nullptr;  // PopupMenu1
   Window* status_window_ = nullptr;
   std::string tip_ = "GPS Time";
