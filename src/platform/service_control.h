@@ -8,7 +8,7 @@
 
 namespace orvik::platform {
 
-enum class ServiceState {
+enum class TimeServiceState {
   kNotInstalled,  // no such service (or the system would not say)
   kStopped,       // installed, not running
   kRunning,       // running, or starting, or continuing after a pause
@@ -18,7 +18,7 @@ class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
 
-  virtual ServiceState State() = 0;
+  virtual TimeServiceState State() = 0;
   // Stops the service (waiting a bounded time for it to stop) and starts it
   // again. Fails with the system's reason; the user's lack of the right to
   // control it fails with kServiceAccessDenied's text.

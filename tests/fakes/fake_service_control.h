@@ -11,20 +11,20 @@ namespace orvik::testing {
 
 class FakeServiceControl : public platform::ServiceControl {
  public:
-  platform::ServiceState State() override { return state_; }
+  platform::TimeServiceState State() override { return state_; }
   core::Status Restart() override {
     ++restarts_;
     if (refusal_) return core::Status::Error(core::StatusCode::kIoError, *refusal_);
     return core::Status::Ok();
   }
 
-  void SetState(platform::ServiceState state) { state_ = state; }
+  void SetState(platform::TimeServiceState state) { state_ = state; }
   // Every restart fails with `message` (unset: restarts succeed).
   void RefuseRestarts(std::optional<std::string> message) { refusal_ = std::move(message); }
   int restarts() const { return restarts_; }
 
  private:
-  platform::ServiceState state_ = platform::ServiceState::kNotInstalled;
+  platform::TimeServiceState state_ = platform::TimeServiceState::kNotInstalled;
   std::optional<std::string> refusal_;
   int restarts_ = 0;
 };

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 // after windows.h
-#include <knownfolders.h>
-#include <shlobj.h>
 
 #include <chrono>
 #include <thread>
@@ -48,29 +46,21 @@ core::Status Failure(std::string what, DWORD error) {
 
 }  // namespace
 
-std::filesystem::path TimeServiceDataFolder() {
-  std::filesystem::path folder = L"C:\\ProgramData";
-  PWSTR known = nullptr;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &known))) folder = known;
-  ::CoTaskMemFree(known);
-  return folder / L"Orvik GPS Time";
-}
-
-ServiceState Win32ServiceControl::State() {
+TimeServiceState Win32ServiceControl::State() {
   const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager.valid()) return ServiceState::kNotInstalled;
+  if (!manager.valid()) return TimeServiceState::kNotInstalled;
   const UniqueServiceHandle service(
       ::OpenServiceW(manager.get(), name_.c_str(), SERVICE_QUERY_STATUS));
-  if (!service.valid()) return ServiceState::kNotInstalled;
+  if (!service.valid()) return TimeServiceState::kNotInstalled;
   SERVICE_STATUS status{};
-  if (!::QueryServiceStatus(service.get(), &status)) return ServiceState::kNotInstalled;
+  if (!::QueryServiceStatus(service.get(), &status)) return TimeServiceState::kNotInstalled;
   switch (status.dwCurrentState) {
     case SERVICE_RUNNING:
     case SERVICE_START_PENDING:
     case SERVICE_CONTINUE_PENDING:
-      return ServiceState::kRunning;
+      return TimeServiceState::kRunning;
     default:
-      return ServiceState::kStopped;
+      return TimeServiceState::kStopped;
   }
 }
 

@@ -4,7 +4,6 @@
 // restart needs the right to stop and start the service.
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 #include "platform/service_control.h"
@@ -14,15 +13,11 @@ namespace orvik::platform {
 // The service that keeps the clock with nobody logged on.
 inline constexpr wchar_t kTimeServiceName[] = L"OrvikGpsTime";
 
-// The service's data folder, "%ProgramData%\Orvik GPS Time": its settings,
-// time-outs and log.
-std::filesystem::path TimeServiceDataFolder();
-
 class Win32ServiceControl : public ServiceControl {
  public:
   explicit Win32ServiceControl(std::wstring name = kTimeServiceName) : name_(std::move(name)) {}
 
-  ServiceState State() override;
+  TimeServiceState State() override;
   core::Status Restart() override;
 
  private:

@@ -4,12 +4,6 @@
 
 namespace orvik::ui::win32 {
 
-NamedMutex::NamedMutex(const wchar_t* name) : mutex_(::CreateMutexW(nullptr, FALSE, name)) {
-  const DWORD error = ::GetLastError();
-  held_elsewhere_ =
-      error == ERROR_ALREADY_EXISTS || (!mutex_.valid() && error == ERROR_ACCESS_DENIED);
-}
-
 UINT ShowStatusWindowMessage() {
   return ::RegisterWindowMessageW(L"OrvikGpsTime.ShowStatusWindow");
 }
