@@ -89,7 +89,7 @@ trap cleanup EXIT
 "${no_clock[@]}" "$wineserver" -f -p >"$run/wineserver.log" 2>&1 &
 server_pid=$!
 sleep 0.2
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 
 # Two joined ptys as COM2 and COM3.
 socat "PTY,link=$run/pty-com2,raw,echo=0" "PTY,link=$run/pty-com3,raw,echo=0" \
@@ -128,7 +128,7 @@ done
 
 # The desktop windows end to end under Xvfb (icon, menu, show, hide, exit).
 count=$((count + 1))
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" "$linux_build_dir" \
    >"$run/desktop_windows_e2e.log" 2>&1; then
   echo "test-windows: desktop_windows_e2e passed"
@@ -141,7 +141,7 @@ fi
 # The desktop program beside a running time service (a stand-in registered
 # with the prefix's service manager), in a network namespace of its own.
 count=$((count + 1))
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 if timeout 120 "$root/tests/windows/desktop_beside_service_e2e.sh" "$build_dir" \
    >"$run/desktop_beside_service_e2e.log" 2>&1; then
   echo "test-windows: desktop_beside_service_e2e passed"
