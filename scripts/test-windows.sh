@@ -3,7 +3,9 @@
 # runs them under wine: the core unit tests, the Win32 platform and main-loop
 # tests, the serial link on two ptys joined by socat and mapped into the
 # prefix as COM2 (the link under test) and COM3 (its other end), the
-# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh),
+# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh,
+# with the windows' layout at 100, 150 and 200 %), the desktop program
+# beside a running service (tests/windows/desktop_beside_service_e2e.sh),
 # and the console program end to end against the Linux simulator and client
 # (tests/windows/console_program_e2e.sh), and the installer built, signed,
 # installed, serving and removed (tests/windows/installer_e2e.sh); both need
@@ -87,7 +89,7 @@ trap cleanup EXIT
 "${no_clock[@]}" "$wineserver" -f -p >"$run/wineserver.log" 2>&1 &
 server_pid=$!
 sleep 0.2
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 
 # Two joined ptys as COM2 and COM3.
 socat "PTY,link=$run/pty-com2,raw,echo=0" "PTY,link=$run/pty-com3,raw,echo=0" \
@@ -126,7 +128,7 @@ done
 
 # The desktop windows end to end under Xvfb (icon, menu, show, hide, exit).
 count=$((count + 1))
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" "$linux_build_dir" \
    >"$run/desktop_windows_e2e.log" 2>&1; then
   echo "test-windows: desktop_windows_e2e passed"
@@ -134,6 +136,19 @@ else
   echo "test-windows: desktop_windows_e2e FAILED"
   cat "$run/desktop_windows_e2e.log"
   failed+=(desktop_windows_e2e)
+fi
+
+# The desktop program beside a running time service (a stand-in registered
+# with the prefix's service manager), in a network namespace of its own.
+count=$((count + 1))
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
+if timeout 120 "$root/tests/windows/desktop_beside_service_e2e.sh" "$build_dir" \
+   >"$run/desktop_beside_service_e2e.log" 2>&1; then
+  echo "test-windows: desktop_beside_service_e2e passed"
+else
+  echo "test-windows: desktop_beside_service_e2e FAILED"
+  cat "$run/desktop_beside_service_e2e.log"
+  failed+=(desktop_beside_service_e2e)
 fi
 
 # The console program end to end, in a network namespace of its own with a

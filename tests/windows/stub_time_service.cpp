@@ -3,10 +3,11 @@
 // to the service manager and, like the service, pushes a 39-byte time record
 // each second to every client on 127.0.0.1:1609: the date 15.7.2031, the
 // time 10:20:<seconds since start>, 9 satellites visible and 7 tracked. It
-// stops when the service manager asks. Started only by the service manager
-// (tests/windows/desktop_beside_service_e2e.sh registers it), under wine in
-// a network namespace of the test's own.
-#include <winsock2.h>  // before windows.h
+// stops when the service manager asks, or after ten minutes. Started only by
+// the service manager (tests/windows/desktop_beside_service_e2e.sh registers
+// it), under wine in a network namespace of the test's own.
+#include <winsock2.h>
+// after winsock2.h
 #include <windows.h>
 
 #include <atomic>
@@ -62,14 +63,14 @@ void Serve() {
   u_long non_blocking = 1;
   ::ioctlsocket(listener, FIONBIO, &non_blocking);
   std::vector<SOCKET> clients;
-  // At most ten minutes, in case the test never stops it.
   for (int tick = 0; tick < 600 && !stop_requested; ++tick) {
     for (SOCKET client; (client = ::accept(listener, nullptr, nullptr)) != INVALID_SOCKET;) {
       clients.push_back(client);
     }
     const orvik::core::TimeMessage record = RecordAt(static_cast<std::uint8_t>(tick % 60));
     for (const SOCKET client : clients) {
-      ::send(client, reinterpret_cast<const char*>(record.data()), static_cast<int>(record.size()), 0);
+      ::send(client, reinterpret_cast<const char*>(record.data()), static_cast<int>(record.size()),
+             0);
     }
     ::Sleep(1000);
   }

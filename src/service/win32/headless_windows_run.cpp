@@ -99,7 +99,7 @@ int RunService(platform::Win32ServiceManagerLink& manager, platform::SystemEvent
 }
 
 void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
-  platform::Win32ServiceManagerLink manager(kTimeServerServiceName);
+  platform::Win32ServiceManagerLink manager(platform::kTimeServiceName);
   if (!manager.ok()) return;
   manager.Report(platform::ServiceState::kStartPending);
   platform::Win32SystemEventLog events;
@@ -111,7 +111,7 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
 
 platform::WindowsServiceIdentity TimeServerServiceIdentity() {
   return platform::WindowsServiceIdentity{
-      .name = kTimeServerServiceName,
+      .name = platform::kTimeServiceName,
       .display_name = L"Orvik GPS Time",
       .description =
           L"Keeps this PC's clock set from a GPS receiver on a serial port and "
@@ -146,7 +146,7 @@ int RunConsoleTimeServer(const SayLine& say) {
 }
 
 bool RunTimeServerService() {
-  std::wstring name = kTimeServerServiceName;
+  std::wstring name = platform::kTimeServiceName;
   SERVICE_TABLE_ENTRYW table[] = {{name.data(), &ServiceMain}, {nullptr, nullptr}};
   return ::StartServiceCtrlDispatcherW(table) != FALSE;
 }

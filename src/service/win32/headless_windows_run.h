@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/win32/win32_service_control.h"
 #include "platform/win32/win32_service_installer.h"
 
 namespace orvik::service {
@@ -21,7 +22,6 @@ namespace orvik::service {
 // Writes one status line (the console program's stderr).
 using SayLine = std::function<void(const std::string& line)>;
 
-inline constexpr wchar_t kTimeServerServiceName[] = L"OrvikGpsTime";
 // The service's name, display name, description and event source.
 platform::WindowsServiceIdentity TimeServerServiceIdentity();
 

@@ -14,11 +14,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
 #include "ui/logic/setup_form.h"
+#include "ui/logic/setup_layout.h"
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
@@ -38,8 +40,14 @@ class SetupDialog : public Window, private SetupView {
     const core::SettingField* field;
     HWND window;
   };
+  struct Label {
+    HWND window;
+    std::string_view place;  // its name in the places of the layout
+    bool heading;            // "GPS", "PC computer": bold
+  };
 
   void BuildControls();
+  void LayOut() override;
   HWND MakeControl(const core::SettingField& field);
   HWND ControlNamed(std::string_view name) const;
   void SetTabOrder();
@@ -55,8 +63,12 @@ class SetupDialog : public Window, private SetupView {
   UniqueFont font_;
   UniqueFont bold_font_;
   std::vector<Control> controls_;  // in the order of the settings list
-  HWND protocol_ = nullptr;        // ComboBox1
-  HWND last_active_ = nullptr;     // the program's window active last; null after a close applied
+  std::vector<Label> labels_;
+  std::vector<HWND> panels_;  // the three lines between the groups
+  HWND delay_label_ = nullptr;
+  HWND socket_label_ = nullptr;
+  HWND protocol_ = nullptr;     // ComboBox1
+  HWND last_active_ = nullptr;  // the program's window active last; null after a close applied
   SetupForm form_;
 };
 
