@@ -5,8 +5,11 @@
 # feeds NMEA sentences into a pty mapped into the wine prefix as COM2, two
 # LAN clients stay connected, and each window is opened through the
 # program's own menus and saved as a PNG.
-#   scripts/screenshots-windows.sh [OUTPUT_DIR]     (default: docs)
-# Writes OUTPUT_DIR/windows-{status,icon-menu,setup,connections,about}.png.
+#   scripts/screenshots-windows.sh [OUTPUT_DIR] [SCALING]
+#                                   (defaults: docs, 100; SCALING 100, 150 or 200 %)
+# Writes OUTPUT_DIR/windows-{status,icon-menu,setup,connections,about}.png,
+# at another scaling than 100 % windows-<SCALING>-*.png: the windows as a
+# monitor of that scaling shows them (wine's LogPixels 96, 144 or 192).
 # Builds the Windows program (scripts/build-windows.sh) and the simulator and
 # client (build/, or ORVIK_LINUX_BUILD_DIR) first. Runs in a network
 # namespace of its own (port 1609 stays private); every wine process runs
@@ -14,6 +17,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs}
+scaling=${2:-100}
+case $scaling in
+  100) dpi=96 name=windows ;;
+  150) dpi=144 name=windows-150 ;;
+  200) dpi=192 name=windows-200 ;;
+  *) echo "screenshots-windows: SCALING is 100, 150 or 200" >&2; exit 2 ;;
+esac
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 if [[ -z ${ORVIK_PRIVATE_NETWORK:-} ]]; then
@@ -22,16 +32,19 @@ if [[ -z ${ORVIK_PRIVATE_NETWORK:-} ]]; then
   linux_build=${ORVIK_LINUX_BUILD_DIR:-$root/build}
   [[ -f $linux_build/build.ninja ]] || "$root/scripts/build.sh" "$linux_build" >/dev/null
   cmake --build "$linux_build" --target gpstime-sim gpstime-client >/dev/null
-  ORVIK_PRIVATE_NETWORK=1 ORVIK_LINUX_BUILD_DIR=$linux_build exec unshare --net -- "$0" "$out"
+  ORVIK_PRIVATE_NETWORK=1 ORVIK_LINUX_BUILD_DIR=$linux_build exec unshare --net -- "$0" "$out" "$scaling"
 fi
 ip link set lo up
 source "$root/tests/windows/desktop_support.sh"
 build_dir=$root/build-windows
 linux_bin=$ORVIK_LINUX_BUILD_DIR/bin
 
-start_display
+start_display 1920x1200
 start_wine_prefix "$build_dir"
+set_dpi "$dpi"
 start_notification_area bottom right
+# A length of the windows at 100 %, at this scaling.
+scaled() { echo $(($1 * dpi / 96)); }
 
 mkdir -p "$work/sim" "$work/program"
 "${no_clock[@]}" "$linux_bin/gpstime-sim" --dir "$work/sim" --port 2 --protocol nmea \
@@ -63,19 +76,20 @@ wait_for "the icon's menu" menu
 xdotool mousemove 400 300  # off the icon: its tooltip goes
 sleep 1
 import -window root "$work/screen.png"
-convert "$work/screen.png" -gravity SouthEast -crop 240x120+0+0 +repage "$out/windows-icon-menu.png"
+convert "$work/screen.png" -gravity SouthEast -crop "$(scaled 240)x$(scaled 120)+0+0" +repage \
+  "$out/$name-icon-menu.png"
 xdotool mousemove --window "$(menu)" 10 5 click 1  # "&Show"
 wait_for "the status window" status_visible
 status=$(window_titled "Orvik - GPS Time")
 sleep 4  # the receiver's time in a few display ticks
-save_window "$status" windows-status.png
+save_window "$status" "$name-status.png"
 
 # The status window's menu bar through the keyboard: F10, then arrows.
 open_from_menu_bar() {  # open_from_menu_bar RIGHT_STEPS KEYS...
   local steps=$1
   shift
   # A click on its title bar (above the other windows) makes it active.
-  xdotool mousemove --window "$status" 60 8 click 1
+  xdotool mousemove --window "$status" "$(scaled 60)" "$(scaled 8)" click 1
   sleep 0.5
   xdotool key F10
   sleep 0.3
@@ -85,19 +99,19 @@ open_from_menu_bar() {  # open_from_menu_bar RIGHT_STEPS KEYS...
 open_from_menu_bar 2 Return  # "Connections"
 wait_for "the Connections window" window_titled Connections
 sleep 1
-save_window "$(window_titled Connections)" windows-connections.png
+save_window "$(window_titled Connections)" "$name-connections.png"
 open_from_menu_bar 3 Return  # "About"
 wait_for "the About window" window_titled About
 sleep 1
-save_window "$(window_titled About)" windows-about.png
+save_window "$(window_titled About)" "$name-about.png"
 open_from_menu_bar 1 Down Return  # "Setup" > "Setup parameters"
 wait_for "the setup dialog" window_titled "Setup parameters"
 sleep 1
-save_window "$(window_titled "Setup parameters")" windows-setup.png
+save_window "$(window_titled "Setup parameters")" "$name-setup.png"
 
 open_menu  # "Exit", the bottom item; the program ends by itself
 eval "$(xdotool getwindowgeometry --shell "$(menu)")"
 xdotool mousemove --window "$(menu)" 10 $((HEIGHT - 6)) click 1
 wait_for "the program ending on 'Exit'" process_ended "$program_pid"
 echo "screenshots-windows: saved in $out"
-ls "$out"/windows-*.png
+ls "$out/$name"-*.png

@@ -11,6 +11,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
           dpkg-dev file lintian libcap2-bin adduser iproute2
           # the Windows build (mingw-w64) and its tests under wine
           mingw-w64 g++-mingw-w64-x86-64-posix wine64 googletest
+          # the Windows installer (wixl, msibuild, msiinfo) and its signing
+          msitools wixl osslsigncode openssl
           # the Windows windows' captions in screenshots
           fonts-wine)
 

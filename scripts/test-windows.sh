@@ -3,10 +3,14 @@
 # runs them under wine: the core unit tests, the Win32 platform and main-loop
 # tests, the serial link on two ptys joined by socat and mapped into the
 # prefix as COM2 (the link under test) and COM3 (its other end), the
-# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh),
+# desktop windows end to end under Xvfb (tests/windows/desktop_windows_e2e.sh,
+# with the windows' layout at 100, 150 and 200 %), the desktop program
+# beside a running service (tests/windows/desktop_beside_service_e2e.sh),
 # and the console program end to end against the Linux simulator and client
-# (tests/windows/console_program_e2e.sh; it needs the Linux build, which
-# scripts/test.sh makes first, and is skipped with a note without it).
+# (tests/windows/console_program_e2e.sh), and the installer built, signed,
+# installed, serving and removed (tests/windows/installer_e2e.sh); both need
+# the Linux build, which scripts/test.sh makes first, and are skipped with a
+# note without it.
 #   scripts/test-windows.sh [BUILD_DIR] [LINUX_BUILD_DIR]
 #                           (defaults: build-windows, build)
 #
@@ -56,6 +60,13 @@ cp -al "$template" "$run"
 # The registry files are rewritten by the run (settings of the tests): each
 # run gets copies of its own, so the template never changes under it.
 for hive in "$run"/*.reg; do cp "$hive" "$hive.copy" && mv "$hive.copy" "$hive"; done
+# Wine's display-less graphics driver: the tests' hidden top-level windows
+# can be made without an X server.
+cat >>"$run/user.reg" <<'EOF'
+
+[Software\\Wine\\Drivers] 1700000000
+"Graphics"="null"
+EOF
 export WINEPREFIX=$run
 
 server_pid=
@@ -78,7 +89,7 @@ trap cleanup EXIT
 "${no_clock[@]}" "$wineserver" -f -p >"$run/wineserver.log" 2>&1 &
 server_pid=$!
 sleep 0.2
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 
 # Two joined ptys as COM2 and COM3.
 socat "PTY,link=$run/pty-com2,raw,echo=0" "PTY,link=$run/pty-com3,raw,echo=0" \
@@ -117,7 +128,7 @@ done
 
 # The desktop windows end to end under Xvfb (icon, menu, show, hide, exit).
 count=$((count + 1))
-"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
 if timeout 120 "$root/tests/windows/desktop_windows_e2e.sh" "$build_dir" "$linux_build_dir" \
    >"$run/desktop_windows_e2e.log" 2>&1; then
   echo "test-windows: desktop_windows_e2e passed"
@@ -125,6 +136,19 @@ else
   echo "test-windows: desktop_windows_e2e FAILED"
   cat "$run/desktop_windows_e2e.log"
   failed+=(desktop_windows_e2e)
+fi
+
+# The desktop program beside a running time service (a stand-in registered
+# with the prefix's service manager), in a network namespace of its own.
+count=$((count + 1))
+"$root/scripts/check-no-clock-privilege.sh" "$server_pid" >/dev/null || { cat "$run/wineserver.log"; exit 1; }
+if timeout 120 "$root/tests/windows/desktop_beside_service_e2e.sh" "$build_dir" \
+   >"$run/desktop_beside_service_e2e.log" 2>&1; then
+  echo "test-windows: desktop_beside_service_e2e passed"
+else
+  echo "test-windows: desktop_beside_service_e2e FAILED"
+  cat "$run/desktop_beside_service_e2e.log"
+  failed+=(desktop_beside_service_e2e)
 fi
 
 # The console program end to end, in a network namespace of its own with a
@@ -141,9 +165,21 @@ then
     cat "$run/console_program_e2e.log"
     failed+=(console_program_e2e)
   fi
+  # The installer (scripts/package-windows.sh, signed with a throwaway
+  # certificate), installed, serving, stopped and removed, in a network
+  # namespace of its own (tests/windows/installer_e2e.sh).
+  count=$((count + 1))
+  if timeout 240 "$root/tests/windows/installer_e2e.sh" "$build_dir" "$linux_bin" \
+     "$template" >"$run/installer_e2e.log" 2>&1; then
+    echo "test-windows: installer_e2e passed"
+  else
+    echo "test-windows: installer_e2e FAILED"
+    cat "$run/installer_e2e.log"
+    failed+=(installer_e2e)
+  fi
 else
-  echo "test-windows: console_program_e2e SKIPPED: no Linux build in $linux_build_dir" \
-       "(gpstime-sim, gpstime-client, orvik-gpstimed); scripts/test.sh builds it first"
+  echo "test-windows: console_program_e2e and installer_e2e SKIPPED: no Linux build in" \
+       "$linux_build_dir (gpstime-sim, gpstime-client, orvik-gpstimed); scripts/test.sh builds it first"
 fi
 
 echo "test-windows: $((count - ${#failed[@]})) of $count test programs passed under wine" \

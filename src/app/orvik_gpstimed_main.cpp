@@ -68,13 +68,17 @@ int main(int argc, char* argv[]) {
       .log = log,
       .loop = loop,
       .working_dir = ".",
-      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock()); },
+      .make_link =
+          [] {
+            return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock());
+          },
       .make_refclock_socket =
           [](const std::string& path) {
             return std::make_unique<platform::PosixRefclockSocket>(path);
           },
   });
-  service::HeadlessProgram program(loop, system, service::HeadlessOptions{.say = Say});
+  service::HeadlessProgram program(loop, system,
+                                   service::HeadlessOptions{.say = Say, .report = {}});
   // Its requests reach the program through the loop; gone before the program.
   platform::PosixTerminationRequests termination;
   return program.Run(termination);

@@ -1,30 +1,29 @@
-// orvik-gpstimed.exe: the time server without windows, as a Windows console
-// program. No arguments but "--version"; works in its current directory
-// ("GPS_parm.txt", "timeouts.txt", "GPS_log.txt"), the receiver on the COM
-// port its settings name. Status lines go to stderr; Ctrl+C, Ctrl+Break,
-// closing the console, log-off and shut-down end it in order.
-#include <winsock2.h>  // before <windows.h>, which the Win32 headers include
+// orvik-gpstimed.exe: the time server without windows, for Windows.
+//   (no arguments)        the console program: works in its current
+//                         directory ("GPS_parm.txt", "timeouts.txt",
+//                         "GPS_log.txt"), the receiver on the COM port its
+//                         settings name; status lines on stderr; Ctrl+C,
+//                         Ctrl+Break, closing the console, log-off and
+//                         shut-down end it in order.
+//   --service             run by the service manager as the service
+//                         "OrvikGpsTime" (in "<ProgramData>\Orvik GPS Time").
+//   --install-service     register that service (automatic start, the
+//                         LocalService account) and its event source.
+//   --uninstall-service   stop and remove them.
+//   --version             the version.
+#include <winsock2.h>  // before <windows.h>
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "core/visible_text.h"
 #include "orvik_version.h"
-#include "platform/monotonic_clock.h"
-#include "platform/win32/win32_serial_link.h"
-#include "platform/win32/win32_system_clock.h"
-#include "platform/win32/win32_termination_requests.h"
-#include "platform/win32/win32_text_files.h"
-#include "platform/win32/win32_thread_priority.h"
-#include "platform/win32/win32_time_privilege.h"
-#include "service/file_event_log.h"
-#include "service/gps_time_service.h"
-#include "service/headless_program.h"
-#include "service/win32/win32_main_loop.h"
-#include "service/win32/winsock_session.h"
+#include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_service_installer.h"
+#include "platform/win32/win32_wide_text.h"
+#include "service/win32/headless_windows_run.h"
 
 namespace {
 
@@ -39,45 +38,63 @@ void Say(const std::string& line) {
   std::fflush(stderr);
 }
 
+// This program's full path, or "" when Windows does not tell it.
+std::wstring ProgramPath() {
+  std::wstring path(32'768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return L"";
+  path.resize(length);
+  return path;
+}
+
+int InstallService() {
+  using namespace orvik;
+  const std::wstring program = ProgramPath();
+  if (program.empty()) {
+    Say("the service was not registered: this program's path is unknown");
+    return 1;
+  }
+  const core::Status installed = platform::InstallWindowsService(
+      service::TimeServerServiceIdentity(), L"\"" + program + L"\" --service", program);
+  if (!installed.ok()) {
+    Say("the service was not registered: " + installed.message());
+    return 1;
+  }
+  Say("the service OrvikGpsTime (\"Orvik GPS Time\") is registered to run " +
+      platform::Utf8FromWide(program) + "; start it with: sc start OrvikGpsTime");
+  return 0;
+}
+
+int UninstallService() {
+  using namespace orvik;
+  const core::Status removed =
+      platform::UninstallWindowsService(service::TimeServerServiceIdentity());
+  if (!removed.ok()) {
+    Say("the service was not removed: " + removed.message());
+    return 1;
+  }
+  Say("the service OrvikGpsTime is removed");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   using namespace orvik;
-  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+  const std::string_view option = argc == 2 ? std::string_view(argv[1]) : std::string_view();
+  if (argc == 1) return service::RunConsoleTimeServer(Say);
+  if (option == "--version") {
     std::printf("orvik-gpstimed %s\n", kVersion);
     return 0;
   }
-  const service::WinsockSession winsock;
-  if (!winsock.ok()) {
-    Say("Windows Sockets could not be started");
+  if (option == "--install-service") return InstallService();
+  if (option == "--uninstall-service") return UninstallService();
+  if (option == "--service") {
+    if (service::RunTimeServerService()) return 0;
+    Say("--service is for the service manager (" + platform::Win32ErrorText(::GetLastError()) +
+        "); to run the server by hand, start it without arguments");
     return 1;
   }
-  service::Win32MainLoop loop;
-
-  platform::Win32SystemClock clock;
-  platform::Win32TextFiles files(".");
-  platform::Win32TimePrivilege privilege;
-  platform::Win32ThreadPriority thread_priority;
-  service::FileEventLog log(".", [](const std::string& message) { Say(message); });
-  // No chrony on Windows: the program always keeps the clock itself.
-  service::GpsTimeService system(service::ServiceEnvironment{
-      .clock = clock,
-      .monotonic = platform::MachineMonotonicClock(),
-      .files = files,
-      .privilege = privilege,
-      .thread_priority = thread_priority,
-      .log = log,
-      .loop = loop,
-      .working_dir = ".",
-      .make_link = [] { return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock()); },
-      .make_refclock_socket = {},
-  });
-  service::HeadlessProgram program(loop, system, service::HeadlessOptions{.say = Say});
-  // Its requests reach the program through the loop; gone before the program.
-  platform::Win32TerminationRequests termination;
-  const int exit_code = program.Run(termination);
-  // After closing the console Windows ends the process as soon as the
-  // console handler returns: it waits for this.
-  termination.Ended();
-  return exit_code;
+  Say("usage: orvik-gpstimed [--version | --install-service | --uninstall-service | --service]");
+  return 2;
 }

@@ -12,6 +12,12 @@ bool IsRealDateTime(const DateTime& t) {
 
 }  // namespace
 
+DateTime ClockCandidate::Local() const {
+  DateTime local = DateTimeAt(message_utc, local_offset_minutes).value_or(DateTime{});
+  local.millisecond = 0;
+  return local;
+}
+
 ClockDecision UpdatePcClock(std::uint32_t& MessageCounter, const Settings& settings,
                             const DateTime& message_local, const DateTime& pc_now) {
   ClockDecision decision;

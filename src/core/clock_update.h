@@ -41,13 +41,14 @@ enum class ClockPath { kNmea, kMotorola };
 // A decoded time message that may set the clock, as the decoder leaves it
 // for the clock decision (which runs where the message's timing is known).
 struct ClockCandidate {
-  // The message's local date and time, whole seconds.
-  DateTime message_local;
   // The instant the message names (its second, with any fraction it gives).
   UtcNanos message_utc = 0;
-  // message_local - UTC, in minutes.
+  // How far the message's local time is ahead of UTC, in minutes.
   std::int64_t local_offset_minutes = 0;
   ClockPath path = ClockPath::kNmea;
+
+  // The message's local date and time, whole seconds.
+  DateTime Local() const;
 
   friend bool operator==(const ClockCandidate&, const ClockCandidate&) = default;
 };

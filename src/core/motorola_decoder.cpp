@@ -30,21 +30,21 @@ bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const s
   const std::size_t length = BodyLength(header);
   if (body.size() < length) return false;
   const std::size_t checksum_at = length - 3;
-  const std::uint8_t computed = MotorolaChecksum(header.subspan(2, 2)) ^
-                                MotorolaChecksum(body.first(checksum_at));
+  const std::uint8_t computed =
+      MotorolaChecksum(header.subspan(2, 2)) ^ MotorolaChecksum(body.first(checksum_at));
   return body[checksum_at] == computed && body[length - 2] == '\r' && body[length - 1] == '\n';
 }
 
-NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
-                           std::span<const std::uint8_t> body,
-                           std::optional<std::int64_t> receiver_offset_minutes,
-                           const RolloverCheck& rollover) {
-  NmeaOutcome outcome;
+DecodedMessage MotorolaDecoder::DecodeMotorola(std::span<const std::uint8_t> header,
+                                               std::span<const std::uint8_t> body,
+                                               std::optional<std::int64_t> receiver_offset_minutes,
+                                               const RolloverCheck& rollover) const {
+  DecodedMessage outcome;
   if (header.size() < 4 || body.size() < 37 || !MotorolaFrameIntact(header, body)) {
     outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
     return outcome;
   }
-  StepMessageCounter(MessageCounter);
+  outcome.counted = true;
 
   DateTime local;
   local.month = body[kOffsetMonth];
@@ -75,18 +75,17 @@ NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::u
   }
 
   const std::uint8_t letter = header[3];
-  outcome.time_message = BuildTimeMessage(std::span(data).first(std::min(body.size(), data.size())), letter);
+  outcome.time_message =
+      BuildTimeMessage(std::span(data).first(std::min(body.size(), data.size())), letter);
   if (receiver_offset_minutes) {
     if (const std::optional<UtcNanos> as_if_utc = UtcNanosOf(local)) {
       // Data bytes 7-10: the fraction of the second in nanoseconds.
       const std::uint32_t fraction = static_cast<std::uint32_t>(body[7]) << 24 |
                                      static_cast<std::uint32_t>(body[8]) << 16 |
                                      static_cast<std::uint32_t>(body[9]) << 8 | body[10];
-      outcome.clock = ClockCandidate{
-          local,
-          *as_if_utc - *receiver_offset_minutes * kNanosPerMinute +
-              (fraction < kNanosPerSecond ? fraction : 0),
-          *receiver_offset_minutes, ClockPath::kMotorola};
+      outcome.clock = ClockCandidate{*as_if_utc - *receiver_offset_minutes * kNanosPerMinute +
+                                         (fraction < kNanosPerSecond ? fraction : 0),
+                                     *receiver_offset_minutes, ClockPath::kMotorola};
       outcome.message_utc = outcome.clock->message_utc;
     }
   }

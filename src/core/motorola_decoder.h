@@ -13,7 +13,7 @@
 //
 // A message whose checksum, CR or LF is wrong is rejected like an NMEA
 // sentence with a bad checksum: "--------" shown, nothing sent, the clock
-// and the message counter untouched. A message whose date or time fields
+// and the message not counted. A message whose date or time fields
 // are out of range is sent and shown but never sets the clock; one dated
 // outside the years 1..9999 is counted but neither sent nor shown.
 //
@@ -27,7 +27,7 @@
 #include <span>
 
 #include "core/date_time.h"
-#include "core/nmea_decoder.h"
+#include "core/decoded_message.h"
 #include "core/week_rollover.h"
 
 namespace orvik::core {
@@ -48,14 +48,19 @@ bool IsOffsetAnswer(std::span<const std::uint8_t> header);
 // `header` holds "@@Ea" or "@@Hb"; `body` at least the message's rest.
 bool MotorolaFrameIntact(std::span<const std::uint8_t> header, std::span<const std::uint8_t> body);
 
-// Decodes one message. `header` holds the four header bytes, `body` the
-// bytes after them (at least 72 for "Ea", 50 for "Hb"; body.size() >= 37).
-// `receiver_offset_minutes`: the offset the receiver applies, when known.
-// A date whole GPS week eras behind is corrected (core/week_rollover.h), in
-// the record sent as well.
-NmeaOutcome DecodeMotorola(std::uint32_t& MessageCounter, std::span<const std::uint8_t> header,
-                           std::span<const std::uint8_t> body,
-                           std::optional<std::int64_t> receiver_offset_minutes,
-                           const RolloverCheck& rollover);
+// The Motorola decoder of one acquisition. It keeps nothing between
+// messages: the receiver's offset comes with each call.
+class MotorolaDecoder {
+ public:
+  // Decodes one message. `header` holds the four header bytes, `body` the
+  // bytes after them (at least 72 for "Ea", 50 for "Hb"; body.size() >= 37).
+  // `receiver_offset_minutes`: the offset the receiver applies, when known.
+  // A date whole GPS week eras behind is corrected (core/week_rollover.h),
+  // in the record sent as well.
+  DecodedMessage DecodeMotorola(std::span<const std::uint8_t> header,
+                                std::span<const std::uint8_t> body,
+                                std::optional<std::int64_t> receiver_offset_minutes,
+                                const RolloverCheck& rollover) const;
+};
 
 }  // namespace orvik::core

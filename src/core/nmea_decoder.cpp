@@ -55,16 +55,6 @@ int FractionMilliseconds(std::span<const std::uint8_t> body) {
   return millis;
 }
 
-std::string TimeTextOf(const DateTime& t, bool valid_fix) {
-  std::string text =
-      std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second);
-  return valid_fix ? text : "?" + text + "?";
-}
-
-std::string DateTextOf(const DateTime& t) {
-  return std::to_string(t.day) + "." + std::to_string(t.month) + "." + std::to_string(t.year);
-}
-
 bool IsType(std::span<const std::uint8_t> address, const char (&type)[4]) {
   // A talker of two letters, not a proprietary "P..." sentence.
   return address.size() == 5 && address[0] != 'P' && address[2] == type[0] &&
@@ -72,17 +62,6 @@ bool IsType(std::span<const std::uint8_t> address, const char (&type)[4]) {
 }
 
 }  // namespace
-
-DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_t tracked,
-                              std::uint8_t visible) {
-  DisplayUpdate display;
-  display.TimeText = TimeTextOf(local, valid_fix);
-  display.DateText = DateTextOf(local);
-  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
-  display.accepted = true;
-  display.NoSatFlag = tracked == 0;
-  return display;
-}
 
 bool NmeaChecksumMatches(std::span<const std::uint8_t> address, std::span<const std::uint8_t> body,
                          std::size_t body_length) {
@@ -93,11 +72,10 @@ bool NmeaChecksumMatches(std::span<const std::uint8_t> address, std::span<const 
   return high >= 0 && low >= 0 && computed == (high << 4 | low);
 }
 
-NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellites,
-                       std::optional<UtcNanos>& last_rmc_utc,
-                       std::span<const std::uint8_t> sentence, const Settings& settings,
-                       std::int32_t summer_hours, const RolloverCheck& rollover) {
-  NmeaOutcome outcome;
+DecodedMessage NmeaDecoder::DecodeNmea(std::span<const std::uint8_t> sentence,
+                                       const Settings& settings, std::int32_t summer_hours,
+                                       const RolloverCheck& rollover) {
+  DecodedMessage outcome;
   constexpr std::size_t kAddressLength = 5;
   if (sentence.size() < kAddressLength + 5) return outcome;
   const std::span<const std::uint8_t> address = sentence.first(kAddressLength);
@@ -112,11 +90,11 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
 
   const std::array<char, 2> talker = {static_cast<char>(address[0]), static_cast<char>(address[1])};
   if (IsType(address, "GSV")) {
-    satellites.OnGsv(talker, body);
+    satellites_.OnGsv(talker, body);
     return outcome;
   }
   if (IsType(address, "GSA")) {
-    satellites.OnGsa(talker, body);
+    satellites_.OnGsa(talker, body);
     return outcome;
   }
   if (!IsType(address, "RMC")) return outcome;
@@ -161,11 +139,11 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
     }
   }
   // A second talker reporting the same instant adds nothing.
-  if (message_utc && last_rmc_utc == message_utc) return outcome;
-  last_rmc_utc = message_utc;
+  if (message_utc && last_rmc_utc_ == message_utc) return outcome;
+  last_rmc_utc_ = message_utc;
 
-  StepMessageCounter(MessageCounter);
-  satellites.OnRmc(body);
+  outcome.counted = true;
+  satellites_.OnRmc(body);
   if (!message_utc) return outcome;  // not a real date and time: counted, nothing else
   outcome.message_utc = message_utc;
 
@@ -177,22 +155,12 @@ NmeaOutcome DecodeNmea(std::uint32_t& MessageCounter, SatelliteTracker& satellit
   const DateTime& local = *shifted;
 
   if (valid_fix) {
-    outcome.clock = ClockCandidate{local, *message_utc, offset_minutes, ClockPath::kNmea};
+    outcome.clock = ClockCandidate{*message_utc, offset_minutes, ClockPath::kNmea};
   }
 
-  const std::uint8_t visible = satellites.Visible();
-  const std::uint8_t tracked = satellites.Tracked();
-  // The record's data in the layout of a Motorola message, the rest zero.
-  std::array<std::uint8_t, kOffsetEndMark + 1> data{};
-  data[kOffsetMonth] = static_cast<std::uint8_t>(local.month);
-  data[kOffsetDay] = static_cast<std::uint8_t>(local.day);
-  WriteBeU16(data, kOffsetYear, local.year);
-  data[kOffsetHour] = static_cast<std::uint8_t>(local.hour);
-  data[kOffsetMinute] = static_cast<std::uint8_t>(local.minute);
-  data[kOffsetSecond] = static_cast<std::uint8_t>(local.second);
-  data[kOffsetVisible] = visible;
-  data[kOffsetTracked] = valid_fix ? tracked : 0;
-  outcome.time_message = BuildTimeMessage(data, address[4]);
+  const std::uint8_t visible = satellites_.Visible();
+  const std::uint8_t tracked = satellites_.Tracked();
+  outcome.time_message = TimeMessageOf(local, visible, valid_fix ? tracked : 0);
 
   outcome.display = AcceptedDisplay(local, valid_fix, tracked, visible);
   return outcome;

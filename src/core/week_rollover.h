@@ -3,9 +3,12 @@
 // number of 1024-week eras (about 19.6 years each) in the past. Such a date
 // lies before the day the program was built; adding back the eras that
 // bring it into the years the program may set, close to what the PC clock
-// says (within a year of it), recovers the real date. A receiver merely
-// replaying old output is not moved into the future: its date, corrected,
-// would lie years away from the PC clock.
+// says (within 30 days of it), recovers the real date: a receiver whose
+// week counter rolled over reports exactly its eras back. A receiver merely
+// replaying old output (or a capture replayed) is not moved into the
+// future: its date, corrected, would lie months or years from the PC clock.
+// A PC clock that is more than 30 days wrong leaves such a date uncorrected,
+// and then it sets nothing.
 // Pure; any thread.
 #pragma once
 
@@ -16,7 +19,7 @@ namespace orvik::core {
 inline constexpr std::int64_t kGpsWeekEraNanos = 1024LL * 7 * 86'400 * kNanosPerSecond;
 inline constexpr int kMaxRolloverEras = 3;
 // How close to the PC clock a corrected date must lie.
-inline constexpr std::int64_t kRolloverPcWindowNanos = 366LL * 86'400 * kNanosPerSecond;
+inline constexpr std::int64_t kRolloverPcWindowNanos = 30LL * 86'400 * kNanosPerSecond;
 
 // What a receiver's date is judged against.
 struct RolloverCheck {

@@ -8,6 +8,7 @@
 #include "core/settings_file.h"
 #include "core/timeouts_file.h"
 #include "core/utc_time.h"
+#include "core/windows_time_notice.h"
 #include "service/reader_priority.h"
 #include "service/receiver_command_control.h"
 
@@ -22,7 +23,7 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
     : env_(std::move(environment)),
       options_(options),
       server_(env_.loop, options.server),
-      decoders_(env_.clock, env_.monotonic, server_),
+      time_keeper_(env_.clock, env_.monotonic, server_),
       stop_(env_.loop, shared_, options.stop_check_interval),
       pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
       next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {
@@ -69,7 +70,8 @@ core::Status GpsTimeService::FormCreate() {
   // take is no start-up error: its messages then never set the clock.
   shared_.command.Clear();
   (void)GMT_offsetClick();
-  std::vector<std::uint8_t> first_command = shared_.command.Take().value_or(std::vector<std::uint8_t>{});
+  std::vector<std::uint8_t> first_command =
+      shared_.command.Take().value_or(std::vector<std::uint8_t>{});
   TellClockKeeping(privileged);
   StartAcquisitionThread(std::move(first_command));
   summer_.LastMinute = PcNow_.minute;
@@ -113,6 +115,11 @@ void GpsTimeService::TellClockKeeping(bool privileged) {
     zone_notice_ = zone;
     if (!zone.empty()) Notice(zone);
   }
+  if (!windows_time_asked_ && env_.windows_time != nullptr) {
+    windows_time_asked_ = true;
+    const std::string other_keeper = core::WindowsTimeNotice(env_.windows_time->Read());
+    if (!other_keeper.empty()) Notice(other_keeper);
+  }
   if (!privileged && settings_.ChronySocketPath.empty()) {
     shared_.clock_keeping.SetProblem("PC clock not set: no time privilege");
     if (!privilege_notice_given_) {
@@ -140,7 +147,7 @@ void GpsTimeService::Notice(const std::string& message) {
 void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
   EndThreadNow();  // never two acquisition threads
   // The feed follows the settings of each run; none is in use meanwhile.
-  decoders_.UseChronyFeed(nullptr);
+  time_keeper_.UseChronyFeed(nullptr);
   chrony_feed_.reset();
   refclock_socket_.reset();
   if (!settings_.ChronySocketPath.empty() && env_.make_refclock_socket) {
@@ -148,7 +155,7 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
     chrony_feed_ = std::make_unique<ChronyFeed>(
         settings_, env_.log, *refclock_socket_,
         [this](const std::string& problem) { shared_.clock_keeping.SetProblem(problem); });
-    decoders_.UseChronyFeed(chrony_feed_.get());
+    time_keeper_.UseChronyFeed(chrony_feed_.get());
   }
   shared_.lifecycle.AcquisitionRunning = true;
   shared_.lifecycle.PortActive = true;
@@ -166,8 +173,8 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   };
   bridge_ = std::make_unique<HandOverBridge>(env_.loop);
   acquisition_ = std::make_unique<comm_GPS_acq>(
-      AcquisitionContext{shared_, decoders_, env_.log, *bridge_, env_.monotonic}, settings_, timeouts_,
-      env_.make_link(), acquisition_options);
+      AcquisitionContext{shared_, time_keeper_, env_.log, *bridge_, env_.monotonic}, settings_,
+      timeouts_, env_.make_link(), acquisition_options);
   // The first start waits for that (a few system calls, nothing that needs
   // this thread) to say what was reached; a restart reaches the same. The
   // wait is bounded: a thread not yet run by then is told of at a later start.

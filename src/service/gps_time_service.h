@@ -16,7 +16,8 @@
 // The PC clock is read and set in UTC; "the PC's time" here is the program's
 // own local time, UTC plus the configured offset and summer hour. Things
 // the operator should know once (the machine's zone differs from the
-// configured offset; no right to set the clock) are told as notice at the
+// configured offset; no right to set the clock; the Windows Time service
+// sets the clock too) are told as notice at the
 // start-up that finds them, and logged when logging is on; so is, once, the
 // priority the reading thread reached, and the LAN service becoming full,
 // which the status line also shows while it lasts.
@@ -53,6 +54,7 @@
 #include "platform/system_clock.h"
 #include "platform/thread_priority.h"
 #include "platform/time_privilege.h"
+#include "platform/windows_time_service_query.h"
 #include "service/acquisition_stop.h"
 #include "service/acquisition_thread.h"
 #include "service/chrony_feed.h"
@@ -60,7 +62,7 @@
 #include "service/hand_over_bridge.h"
 #include "service/main_loop.h"
 #include "service/program_intervals.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "service/service_events.h"
 #include "service/shared_state.h"
 #include "service/time_server.h"
@@ -87,6 +89,9 @@ struct ServiceEnvironment {
   // program always keeps the clock itself.
   std::function<std::unique_ptr<platform::RefclockSocket>(const std::string& path)>
       make_refclock_socket;
+  // The Windows Time service, asked once at the first start-up whether it
+  // sets the clock too (then the operator is told); null: not asked.
+  const platform::WindowsTimeServiceQuery* windows_time = nullptr;
 };
 
 struct ServiceOptions {
@@ -204,7 +209,7 @@ class GpsTimeService {
   const ServiceOptions options_;
   SharedState shared_;
   TimeServer server_;
-  ReceiverDecoders decoders_;
+  ReceiverTimeKeeper time_keeper_;
   core::Settings settings_;
   core::TimeoutTable timeouts_ = core::DefaultTimeoutTable();
   core::DateTime PcNow_;  // the main thread's latest reading of the PC clock
@@ -213,6 +218,7 @@ class GpsTimeService {
   // The notices already given, so each is said once.
   std::string zone_notice_;
   bool privilege_notice_given_ = false;
+  bool windows_time_asked_ = false;
   bool priority_notice_given_ = false;
   ServiceEvents events_;
   Step step_ = Step::kIdle;

@@ -27,8 +27,9 @@ HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service, Headle
       communication_timer_(loop.MakeTimer([this] { onCommunicationTick(); })),
       watchdog_(loop.MakeTimer([this] { onWatchdogTick(); })),
       subscription_(service.Listen(ServiceListener{
-          .startup_failed = [this](const std::string& message) { Say(message); },
-          .notice = [this](const std::string& message) { Say(message); },
+          .startup_failed =
+              [this](const std::string& message) { Say(StatusKind::kStartupError, message); },
+          .notice = [this](const std::string& message) { Say(StatusKind::kNotice, message); },
           .commands_menu_enabled_changed = {},
           .restart_finished =
               [this](bool started) {
@@ -59,31 +60,35 @@ int HeadlessProgram::Run(platform::TerminationRequests& termination) {
   loop_.Run();
   // Quit otherwise than by a request: the service's end stops the thread.
   RequestEnd();
-  Say("stopped");
+  Say(StatusKind::kStopped, "stopped");
   return 0;
 }
 
 void HeadlessProgram::onStartupCompleted() {
   if (!display_timer_->IsActive()) display_timer_->Start(kDisplayTickInterval);
-  Say("serving time on TCP port " + std::to_string(service_.server().ListeningPort()) +
-      "; receiver on COM" +
-      std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));
+  Say(StatusKind::kStarted,
+      "serving time on TCP port " + std::to_string(service_.server().ListeningPort()) +
+          "; receiver on COM" +
+          std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));
 }
 
 void HeadlessProgram::onDisplayTick() { (void)service_.SummerSwitchTick(); }
 
 void HeadlessProgram::onCommunicationTick() {
-  for (const std::string& line : monitor_.Tick(service_.shared())) Say(line);
+  for (const std::string& line : monitor_.Tick(service_.shared())) {
+    Say(StatusKind::kCommunication, line);
+  }
 }
 
 void HeadlessProgram::onWatchdogTick() { service_.WatchdogTick(); }
 
-void HeadlessProgram::Say(const std::string& line) const {
+void HeadlessProgram::Say(StatusKind kind, const std::string& line) const {
   if (options_.say) {
     options_.say(line);
   } else {
     SayOnStderr(line);
   }
+  if (options_.report) options_.report(kind, line);
 }
 
 }  // namespace orvik::service

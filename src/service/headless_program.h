@@ -27,9 +27,14 @@
 
 namespace orvik::service {
 
+// What a status line tells, for whoever sorts them (the Windows event log).
+enum class StatusKind { kStarted, kStartupError, kNotice, kCommunication, kStopped };
+
 struct HeadlessOptions {
   // Writes one status line; unset: "orvik-gpstimed: <line>" on stderr.
   std::function<void(const std::string&)> say;
+  // Receives every status line once more, with its kind; may be unset.
+  std::function<void(StatusKind kind, const std::string& line)> report;
 };
 
 class HeadlessProgram {
@@ -63,7 +68,7 @@ class HeadlessProgram {
 
  private:
   void onStartupCompleted();
-  void Say(const std::string& line) const;
+  void Say(StatusKind kind, const std::string& line) const;
 
   MainLoop& loop_;
   GpsTimeService& service_;

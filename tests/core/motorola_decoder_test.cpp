@@ -14,8 +14,7 @@ namespace {
 
 // A whole message after its header: data, checksum, CR, LF.
 std::vector<std::uint8_t> Body(char letter, const std::vector<std::uint8_t>& data_prefix,
-                               std::size_t visible_at, std::uint8_t visible,
-                               std::uint8_t tracked) {
+                               std::size_t visible_at, std::uint8_t visible, std::uint8_t tracked) {
   const std::size_t length = letter == 'a' ? kEaBodyLength : kHbBodyLength;
   std::vector<std::uint8_t> body(length, 0);
   std::copy(data_prefix.begin(), data_prefix.end(), body.begin());
@@ -36,18 +35,20 @@ const std::vector<std::uint8_t> kDecember7{12, 7, 7, 234, 13, 5, 0};
 struct MotorolaRun {
   std::uint32_t counter = kInitialMessageCounter;
   std::optional<std::int64_t> receiver_offset = 120;
-  NmeaOutcome Decode(const char* header, const std::vector<std::uint8_t>& body) {
+  DecodedMessage Decode(const char* header, const std::vector<std::uint8_t>& body) {
     const std::span<const std::uint8_t> h(reinterpret_cast<const std::uint8_t*>(header), 4);
-    return DecodeMotorola(counter, h, body, receiver_offset, RolloverCheck{});
+    const DecodedMessage out =
+        MotorolaDecoder{}.DecodeMotorola(h, body, receiver_offset, RolloverCheck{});
+    if (out.counted) StepMessageCounter(counter);
+    return out;
   }
 };
 
 TEST(DecodeMotorola, EaAndHbGiveTheSameTextsFromTheirOwnCountPositions) {
-  for (const auto& [header, body] :
-       {std::pair{"@@Ea", Body('a', kDecember7, 34, 9, 7)},
-        std::pair{"@@Hb", Body('b', kDecember7, 35, 9, 7)}}) {
+  for (const auto& [header, body] : {std::pair{"@@Ea", Body('a', kDecember7, 34, 9, 7)},
+                                     std::pair{"@@Hb", Body('b', kDecember7, 35, 9, 7)}}) {
     MotorolaRun run;
-    const NmeaOutcome out = run.Decode(header, body);
+    const DecodedMessage out = run.Decode(header, body);
     ASSERT_TRUE(out.display.has_value()) << header;
     EXPECT_EQ(out.display->TimeText, "13:5:0");
     EXPECT_EQ(out.display->DateText, "7.12.2026");
@@ -59,25 +60,28 @@ TEST(DecodeMotorola, EaAndHbGiveTheSameTextsFromTheirOwnCountPositions) {
     EXPECT_EQ((*out.time_message)[33], 133);  // data passed through untouched
     // The receiver reports local time: UTC plus the offset it was commanded.
     ASSERT_TRUE(out.clock.has_value());
-    EXPECT_EQ(out.clock->message_local, (DateTime{2026, 12, 1, 7, 13, 5, 0, 0}));
+    EXPECT_EQ(out.clock->Local(), (DateTime{2026, 12, 1, 7, 13, 5, 0, 0}));
     EXPECT_EQ(out.clock->message_utc, UtcNanosOf(DateTime{2026, 12, 1, 7, 11, 5, 0, 0}));
   }
 }
 
 TEST(DecodeMotorola, NoTrackedSatelliteSetsNoSatFlag) {
   MotorolaRun run;
-  const NmeaOutcome out = run.Decode("@@Ea", Body('a', kDecember7, 34, 9, 0));
+  const DecodedMessage out = run.Decode("@@Ea", Body('a', kDecember7, 34, 9, 0));
   EXPECT_EQ(out.display->SatText, "0 / 9");
   EXPECT_TRUE(out.display->NoSatFlag);
 }
 
 TEST(DecodeMotorola, DamagedFramesAreRejectedLikeABadNmeaChecksum) {
-  struct Case { const char* what; std::size_t at; };
+  struct Case {
+    const char* what;
+    std::size_t at;
+  };
   for (const Case& c : {Case{"checksum", 69}, Case{"CR", 70}, Case{"LF", 71}, Case{"data", 10}}) {
     MotorolaRun run;
     std::vector<std::uint8_t> body = Body('a', kDecember7, 34, 9, 7);
     body[c.at] ^= 0x01;
-    const NmeaOutcome out = run.Decode("@@Ea", body);
+    const DecodedMessage out = run.Decode("@@Ea", body);
     ASSERT_TRUE(out.display.has_value()) << c.what;
     EXPECT_EQ(out.display->TimeText, "--------") << c.what;
     EXPECT_FALSE(out.display->accepted) << c.what;
@@ -89,10 +93,12 @@ TEST(DecodeMotorola, DamagedFramesAreRejectedLikeABadNmeaChecksum) {
 
 TEST(DecodeMotorola, OutOfRangeDateIsSentAndShownButNeverSetsTheClock) {
   for (const std::vector<std::uint8_t>& bad :
-       {std::vector<std::uint8_t>{13, 7, 7, 234, 13, 5, 0}, std::vector<std::uint8_t>{4, 31, 7, 234, 13, 5, 0},
-        std::vector<std::uint8_t>{12, 7, 7, 234, 24, 5, 0}, std::vector<std::uint8_t>{12, 7, 7, 234, 13, 5, 60}}) {
+       {std::vector<std::uint8_t>{13, 7, 7, 234, 13, 5, 0},
+        std::vector<std::uint8_t>{4, 31, 7, 234, 13, 5, 0},
+        std::vector<std::uint8_t>{12, 7, 7, 234, 24, 5, 0},
+        std::vector<std::uint8_t>{12, 7, 7, 234, 13, 5, 60}}) {
     MotorolaRun run;
-    const NmeaOutcome out = run.Decode("@@Hb", Body('b', bad, 35, 9, 7));
+    const DecodedMessage out = run.Decode("@@Hb", Body('b', bad, 35, 9, 7));
     EXPECT_TRUE(out.time_message.has_value());
     EXPECT_TRUE(out.display.has_value() && out.display->accepted);
     EXPECT_FALSE(out.clock.has_value());
@@ -107,17 +113,17 @@ TEST(DecodeMotorola, ClockIsOfferedOnlyForAKnownOffsetAndARealYear) {
     bool offered;
   };
   const Case cases[] = {
-      {kDecember7, std::nullopt, true, false},                 // offset not commanded yet
-      {kDecember7, -330, true, true},                          // any commanded offset
-      {{12, 7, 0, 0, 13, 5, 0}, 120, false, false},            // year 0
-      {{12, 7, 0x27, 0x10, 13, 5, 0}, 120, false, false},      // year 10000
-      {{12, 7, 0x27, 0x0F, 13, 5, 0}, 120, true, false},       // 9999: beyond the clock's range
-      {{12, 7, 0x07, 0x6C, 13, 5, 0}, 120, true, true},        // 1900: offered, refused later
+      {kDecember7, std::nullopt, true, false},             // offset not commanded yet
+      {kDecember7, -330, true, true},                      // any commanded offset
+      {{12, 7, 0, 0, 13, 5, 0}, 120, false, false},        // year 0
+      {{12, 7, 0x27, 0x10, 13, 5, 0}, 120, false, false},  // year 10000
+      {{12, 7, 0x27, 0x0F, 13, 5, 0}, 120, true, false},   // 9999: beyond the clock's range
+      {{12, 7, 0x07, 0x6C, 13, 5, 0}, 120, true, true},    // 1900: offered, refused later
   };
   for (const Case& c : cases) {
     MotorolaRun run;
     run.receiver_offset = c.offset;
-    const NmeaOutcome out = run.Decode("@@Hb", Body('b', c.date, 35, 9, 7));
+    const DecodedMessage out = run.Decode("@@Hb", Body('b', c.date, 35, 9, 7));
     EXPECT_EQ(out.time_message.has_value(), c.sent) << int(c.date[2]) << "/" << int(c.date[3]);
     EXPECT_EQ(out.clock.has_value(), c.offered) << int(c.date[2]) << "/" << int(c.date[3]);
     EXPECT_EQ(run.counter, kInitialMessageCounter + 1);

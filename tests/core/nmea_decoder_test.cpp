@@ -16,14 +16,17 @@ namespace {
 struct Decoder {
   Settings settings;
   std::int32_t summer_hours = 0;
+  // What the clock pacer counts.
   std::uint32_t counter = kInitialMessageCounter;
-  SatelliteTracker satellites;
-  std::optional<UtcNanos> last_rmc;
+  NmeaDecoder decoder;
 
-  NmeaOutcome Decode(const std::string& sentence) {
+  DecodedMessage Decode(const std::string& sentence) {
     // As the framer hands it over: from the address on, without "$".
     const std::vector<std::uint8_t> framed(sentence.begin() + 1, sentence.end());
-    return DecodeNmea(counter, satellites, last_rmc, framed, settings, summer_hours, RolloverCheck{});
+    const DecodedMessage out =
+        decoder.DecodeNmea(framed, settings, summer_hours, RolloverCheck{});
+    if (out.counted) StepMessageCounter(counter);
+    return out;
   }
 };
 
@@ -38,7 +41,7 @@ std::string WithStatus(std::string sentence, char status) {
 
 TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
   Decoder d;
-  const NmeaOutcome out = d.Decode(kExample);
+  const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->TimeText, "14:35:19");
   EXPECT_EQ(out.display->DateText, "23.3.2094");
@@ -52,7 +55,7 @@ TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
   EXPECT_EQ(m[38], 253);
   // A valid fix is offered to the clock decision with its UTC and local time.
   ASSERT_TRUE(out.clock.has_value());
-  EXPECT_EQ(out.clock->message_local, (DateTime{2094, 3, 2, 23, 14, 35, 19, 0}));
+  EXPECT_EQ(out.clock->Local(), (DateTime{2094, 3, 2, 23, 14, 35, 19, 0}));
   EXPECT_EQ(out.clock->message_utc, UtcNanosOf(DateTime{2094, 3, 2, 23, 12, 35, 19, 0}));
   EXPECT_EQ(out.clock->local_offset_minutes, 120);
 }
@@ -71,7 +74,7 @@ TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
   for (const Case& c :
        {Case{kExample, true}, Case{lower, false}, Case{wrong, false}, Case{letter, false}}) {
     Decoder d;
-    const NmeaOutcome out = d.Decode(c.sentence);
+    const DecodedMessage out = d.Decode(c.sentence);
     ASSERT_TRUE(out.display.has_value()) << c.sentence;
     EXPECT_EQ(out.display->accepted, c.accepted) << c.sentence;
     if (!c.accepted) {
@@ -87,7 +90,7 @@ TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
 
 TEST(DecodeNmea, CarriesAcrossNewYearWithTheOffset) {
   Decoder d;
-  const NmeaOutcome out =
+  const DecodedMessage out =
       d.Decode("$GPRMC,235959,A,5925.000,N,02445.000,E,000.0,000.0,311226,,*15\r\n");
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->TimeText, "1:59:59");
@@ -111,7 +114,7 @@ TEST(DecodeNmea, OffsetsCombineHoursSummerHoursAndMinutes) {
     d.settings.GmtHours = c.gmt_hours;
     d.settings.GmtMinutes = c.gmt_minutes;
     d.summer_hours = c.summer;
-    const NmeaOutcome out = d.Decode(NmeaSentence("GPRMC,104500,A,1,N,1,E,0,0,010626,,"));
+    const DecodedMessage out = d.Decode(NmeaSentence("GPRMC,104500,A,1,N,1,E,0,0,010626,,"));
     ASSERT_TRUE(out.display.has_value());
     EXPECT_EQ(out.display->TimeText, c.time) << c.gmt_hours << ":" << c.gmt_minutes;
     EXPECT_EQ(out.display->DateText, c.date) << c.gmt_hours << ":" << c.gmt_minutes;
@@ -120,7 +123,7 @@ TEST(DecodeNmea, OffsetsCombineHoursSummerHoursAndMinutes) {
 
 TEST(DecodeNmea, InvalidFixIsSentAndShownButNeverSetsTheClock) {
   Decoder d;
-  const NmeaOutcome out = d.Decode(WithStatus(kExample, 'V'));
+  const DecodedMessage out = d.Decode(WithStatus(kExample, 'V'));
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->TimeText, "?14:35:19?");
   ASSERT_TRUE(out.time_message.has_value());
@@ -144,7 +147,7 @@ TEST(DecodeNmea, SentencesThatAreNoRealDateOrTimeAreCountedButNotUsed) {
   };
   for (const std::string& body : bodies) {
     Decoder d;
-    const NmeaOutcome out = d.Decode(NmeaSentence(body));
+    const DecodedMessage out = d.Decode(NmeaSentence(body));
     EXPECT_FALSE(out.display.has_value()) << body;
     EXPECT_FALSE(out.time_message.has_value()) << body;
     EXPECT_FALSE(out.clock.has_value()) << body;
@@ -161,7 +164,7 @@ TEST(DecodeNmea, AcceptsEveryTalkerButNotProprietarySentences) {
        {Case{"GPRMC", true}, Case{"GNRMC", true}, Case{"GLRMC", true}, Case{"BDRMC", true},
         Case{"PGRMC", false}, Case{"GPGGA", false}, Case{"GPRMB", false}}) {
     Decoder d;
-    const NmeaOutcome out =
+    const DecodedMessage out =
         d.Decode(NmeaSentence(std::string(c.address) + ",104500,A,1,N,1,E,0,0,010626,,"));
     EXPECT_EQ(out.time_message.has_value(), c.time_message) << c.address;
   }
@@ -174,7 +177,7 @@ TEST(DecodeNmea, SatelliteCountsComeFromGsvOfEveryConstellation) {
   d.Decode(NmeaSentence("GPGSV,2,1,11,03,03,111,40,04,15,270,00,06,01,010,33,13,06,292,"));
   d.Decode(NmeaSentence("GPGSV,2,2,11,14,30,119,48"));
   d.Decode(NmeaSentence("GLGSV,1,1,05,65,10,158,45"));
-  const NmeaOutcome out = d.Decode(kExample);
+  const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->SatText, "4 / 16");
   EXPECT_FALSE(out.display->NoSatFlag);
@@ -187,7 +190,7 @@ TEST(DecodeNmea, SatellitesInUseFromGsaOfAnyTalkerCountAsTracked) {
   Decoder d;
   d.Decode(NmeaSentence("GPGSV,1,1,04,03,03,111,40,04,15,270,,06,01,010,,13,06,292,"));
   d.Decode(NmeaSentence("GNGSA,A,3,03,04,06,,,,,,,,,,2.0,1.1,1.6,1"));
-  const NmeaOutcome out = d.Decode(kExample);
+  const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->SatText, "3 / 4");
   EXPECT_EQ((*out.time_message)[35], 3);
@@ -196,7 +199,7 @@ TEST(DecodeNmea, SatellitesInUseFromGsaOfAnyTalkerCountAsTracked) {
 TEST(DecodeNmea, WorkedGsvExampleGivesElevenInViewAndNoneTracked) {
   Decoder d;
   d.Decode("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n");
-  const NmeaOutcome out = d.Decode(kExample);
+  const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
   EXPECT_EQ(out.display->SatText, "0 / 11");
   EXPECT_TRUE(out.display->NoSatFlag);
@@ -207,7 +210,7 @@ TEST(DecodeNmea, GsvWithAnEmptyFirstFieldZeroesBothCounts) {
   Decoder d;
   d.Decode(NmeaSentence("GPGSV,1,1,04,03,03,111,40,04,15,270,41"));
   d.Decode(NmeaSentence("GPGSV,,,,"));
-  const NmeaOutcome out = d.Decode(kExample);
+  const DecodedMessage out = d.Decode(kExample);
   EXPECT_EQ(out.display->SatText, "0 / 0");
   EXPECT_TRUE(out.display->NoSatFlag);
 }
@@ -221,7 +224,7 @@ TEST(DecodeNmea, SatelliteCountsAgeByTheReceiversSecondsNotItsSentences) {
     std::snprintf(body, sizeof body,
                   "GPRMC,1235%02d.%d0,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W", n / 10,
                   n % 10);
-    const NmeaOutcome out = d.Decode(NmeaSentence(body));
+    const DecodedMessage out = d.Decode(NmeaSentence(body));
     ASSERT_TRUE(out.display.has_value());
     ASSERT_EQ(out.display->SatText, n < 300 ? "2 / 4" : "0 / 0") << "RMC " << n;
   }
@@ -231,7 +234,7 @@ TEST(DecodeNmea, OtherSentenceTypesChangeNothing) {
   Decoder d;
   for (const char* body : {"GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
                            "GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"}) {
-    const NmeaOutcome out = d.Decode(NmeaSentence(body));
+    const DecodedMessage out = d.Decode(NmeaSentence(body));
     EXPECT_FALSE(out.display.has_value());
     EXPECT_FALSE(out.time_message.has_value());
   }
@@ -257,7 +260,7 @@ TEST(DecodeNmea, OneRecordAndOneCountPerInstantWhateverTheTalker) {
   std::uint32_t counted = 0;
   for (const Step& step : steps) {
     const std::uint32_t before = d.counter;
-    const NmeaOutcome out = d.Decode(NmeaSentence(step.body));
+    const DecodedMessage out = d.Decode(NmeaSentence(step.body));
     EXPECT_EQ(out.time_message.has_value(), step.sent) << step.body;
     counted += d.counter != before ? 1 : 0;
   }
@@ -279,7 +282,7 @@ TEST(DecodeNmea, OffsetsThatLeaveTheYearsOneToNineThousandAreNeitherSentNorShown
     Decoder d;
     d.settings.GmtHours = c.hours;
     d.settings.GmtMinutes = c.minutes;
-    const NmeaOutcome out = d.Decode(kExample);
+    const DecodedMessage out = d.Decode(kExample);
     EXPECT_EQ(out.time_message.has_value(), c.sent) << c.hours << " h " << c.minutes << " min";
     EXPECT_EQ(out.display.has_value(), c.sent) << c.hours << " h " << c.minutes << " min";
     EXPECT_EQ(d.counter, kInitialMessageCounter + 1);
@@ -303,13 +306,13 @@ TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
       framed.push_back(static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
                                                               : random() % 256));
     }
-    const NmeaOutcome out =
-        DecodeNmea(d.counter, d.satellites, d.last_rmc, framed, d.settings, 0, RolloverCheck{});
+    const DecodedMessage out =
+        d.decoder.DecodeNmea(framed, d.settings, 0, RolloverCheck{});
     // Whatever is offered to the clock must be a real date and time.
     if (out.clock) {
-      EXPECT_GE(out.clock->message_local.month, 1);
-      EXPECT_LE(out.clock->message_local.month, 12);
-      EXPECT_LE(out.clock->message_local.second, 59);
+      EXPECT_GE(out.clock->Local().month, 1);
+      EXPECT_LE(out.clock->Local().month, 12);
+      EXPECT_LE(out.clock->Local().second, 59);
     }
   }
 }

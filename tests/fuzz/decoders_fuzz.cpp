@@ -15,9 +15,9 @@
 
 namespace {
 
-void CheckClock(const orvik::core::NmeaOutcome& outcome) {
+void CheckClock(const orvik::core::DecodedMessage& outcome) {
   if (!outcome.clock) return;
-  const orvik::core::DateTime& t = outcome.clock->message_local;
+  const orvik::core::DateTime t = outcome.clock->Local();
   if (!orvik::core::IsValidDate(t.year, t.month, t.day) ||
       !orvik::core::IsValidTimeOfDay(t.hour, t.minute, t.second, t.millisecond)) {
     std::abort();
@@ -33,17 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.GmtHours = static_cast<std::int8_t>(data[0]) % 14;
   const std::span<const std::uint8_t> bytes(data + 1, size - 1);
 
-  std::uint32_t counter = kInitialMessageCounter;
-  SatelliteTracker satellites;
-  std::optional<UtcNanos> last_rmc;
-  CheckClock(DecodeNmea(counter, satellites, last_rmc, bytes, settings, data[0] & 1,
-                        RolloverCheck{SettableSpanOfThisBuild(), 0}));
+  NmeaDecoder nmea;
+  CheckClock(
+      nmea.DecodeNmea(bytes, settings, data[0] & 1, RolloverCheck{SettableSpanOfThisBuild(), 0}));
 
   // The same bytes as a Motorola message: four header bytes, then the rest.
   if (bytes.size() < 4) return 0;
-  counter = kInitialMessageCounter;
-  CheckClock(DecodeMotorola(counter, bytes.first(4), bytes.subspan(4),
-                            (data[0] & 2) ? std::optional<std::int64_t>(data[0]) : std::nullopt,
-                            RolloverCheck{SettableSpanOfThisBuild(), 0}));
+  CheckClock(MotorolaDecoder{}.DecodeMotorola(
+      bytes.first(4), bytes.subspan(4),
+      (data[0] & 2) ? std::optional<std::int64_t>(data[0]) : std::nullopt,
+      RolloverCheck{SettableSpanOfThisBuild(), 0}));
   return 0;
 }

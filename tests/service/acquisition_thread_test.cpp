@@ -107,39 +107,6 @@ TEST(ReceiveLoop, FramesNmeaSentencesAndSkipsStrayBytesOnePerPass) {
   EXPECT_EQ(std::count(run.operations.begin(), first_read5, "purge-all"), 1);  // only the initial one
 }
 
-TEST(ReceiveLoop, TakesSentencesEndedByLineFeedAloneWithoutLosingTheNext) {
-  const std::string lf_only = "$GPGGA,1*00\n$GPRMC,2*00\n$GPGSV,3*00\n";
-  const FramingRun run = Frame(lf_only);
-  EXPECT_THAT(run.frames,
-              ElementsAre("GPGGA,1*00\r\n", "GPRMC,2*00\r\n", "GPGSV,3*00\r\n"));
-}
-
-TEST(ReceiveLoop, DollarAlwaysStartsANewSentence) {
-  struct Case {
-    const char* what;
-    std::string bytes;
-    std::vector<std::string> frames;
-  };
-  const std::string gga = "GPGGA,1*00\r\n";
-  const std::string rmc = "GPRMC,2*00\r\n";
-  const Case cases[] = {
-      // A complete sentence glued to the next one is decoded, CR LF supplied.
-      {"glued after the checksum", "$GPGGA,1*00$GPRMC,2*00\r\n", {gga, rmc}},
-      {"glued after CR", "$GPGGA,1*00\r$GPRMC,2*00\r\n", {gga, rmc}},
-      {"glued thrice", "$GPGGA,1*00$GPRMC,2*00$GPGGA,1*00\r\n", {gga, rmc, gga}},
-      // A sentence cut off by a "$" is dropped; the next one is framed from it.
-      {"doubled dollar", "$$GPRMC,2*00\r\n", {rmc}},
-      {"tripled dollar", "$$$GPRMC,2*00\r\n", {rmc}},
-      {"dollar in the address", "$GP$GPRMC,2*00\r\n", {rmc}},
-      {"dollar in the body", "$GPGGA,12$GPRMC,2*00\r\n", {rmc}},
-      {"dollar in the checksum", "$GPGGA,1*0$$GPRMC,2*00\r\n", {rmc}},
-  };
-  for (const Case& c : cases) {
-    // All bytes are on the line at once: a purge would lose the rest.
-    EXPECT_EQ(Frame(c.bytes).frames, c.frames) << c.what;
-  }
-}
-
 TEST(ReceiveLoop, SentenceWithoutStarInItsFirst255BodyBytesIsNotDecoded) {
   const std::string no_star = "$GPRMC," + std::string(300, 'A') + "\r\n";
   const FramingRun run = Frame(no_star);
@@ -152,47 +119,12 @@ TEST(ReceiveLoop, SentenceWithoutStarInItsFirst255BodyBytesIsNotDecoded) {
   EXPECT_EQ(*(read5 + 257), "purge-all");
 }
 
-TEST(ReceiveLoop, StarAtTheLastBodyPositionStillLeavesRoomForTheChecksum) {
-  // 254 body bytes then "*": the star is the 255th body byte.
-  const std::string body = "," + std::string(253, 'B') + "*";
-  ASSERT_EQ(body.size(), 255u);
-  const FramingRun run = Frame("$GPXXX" + body + "7F\r\n");
-  ASSERT_EQ(run.frames.size(), 1u);
-  EXPECT_EQ(run.frames[0], "GPXXX" + body + "7F\r\n");
-}
-
 TEST(ReceiveLoop, FramesMotorolaEaAndHbUnderEitherMotorolaProtocol) {
   const std::string ea = Motorola("@@Ea", 72, 'e');
   const std::string hb = Motorola("@@Hb", 50, 'h');
   for (std::int32_t protocol : {core::kProtocolMotorolaM12, core::kProtocolMotorolaOncore}) {
     const FramingRun run = Frame(ea + hb + ea, protocol);
     EXPECT_THAT(run.frames, ElementsAre(ea, hb, ea)) << "protocol " << protocol;
-  }
-}
-
-TEST(ReceiveLoop, AtAtInAMotorolaMessageThatCannotBeCompleteStartsTheNext) {
-  struct Case {
-    const char* what;
-    std::string bytes;
-    std::vector<std::string> frames;
-  };
-  const auto complete = [](const std::string& header, std::size_t rest, const std::string& data) {
-    return header + data + std::string(rest - 2 - data.size(), 'd') + "\r\n";
-  };
-  const std::string ea = complete("@@Ea", 72, "");
-  const std::string hb = complete("@@Hb", 50, "");
-  const std::string ea_holding_at_at = complete("@@Ea", 72, "xx@@Hbyy");
-  const Case cases[] = {
-      {"junk before a header", "\r\n" + ea + hb, {ea, hb}},
-      {"a lone @ before a header", "x@" + ea.substr(1) + hb, {ea, hb}},
-      {"a message cut off by the next", ea.substr(0, 20) + hb + ea, {hb, ea}},
-      {"a message cut off by two others", hb.substr(0, 9) + hb + ea, {hb, ea}},
-      {"a message without its LF", ea.substr(0, 75) + hb + ea, {hb, ea}},
-      // Complete messages are framed whole, whatever their data holds.
-      {"@@ as data", ea_holding_at_at + hb, {ea_holding_at_at, hb}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Frame(c.bytes, core::kProtocolMotorolaM12).frames, c.frames) << c.what;
   }
 }
 
@@ -221,11 +153,6 @@ TEST(ReceiveLoop, UnknownMotorolaHeaderPausesAndPurges) {
   ASSERT_NE(read4, run.operations.end());
   EXPECT_THAT(std::vector<std::string>(read4, read4 + 4),
               ElementsAre("read4", "idle 10", "poll", "purge-all"));
-}
-
-TEST(ReceiveLoop, ShortMotorolaMessageIsNotDecoded) {
-  const FramingRun run = Frame("@@Ea" + std::string(40, 'x'), core::kProtocolMotorolaOncore);
-  EXPECT_THAT(run.frames, IsEmpty());
 }
 
 TEST(ReceiveLoop, StopDuringTheFirstPauseEndsAtTheFirstPassAndLogsStop) {

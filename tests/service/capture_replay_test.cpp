@@ -16,7 +16,7 @@
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_decoders.h"
 #include "fakes/service/recording_sender.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "support/corpus.h"
 #include "support/line_framing.h"
 
@@ -42,7 +42,7 @@ struct Decoding {
 
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverDecoders decoders{clock, platform::MachineMonotonicClock(), sender,
+  service::ReceiverTimeKeeper decoders{clock, platform::MachineMonotonicClock(), sender,
                                      core::SettableSpanFrom(core::DateTime{.year = 2000, .month = 1, .day = 1})};
   core::Settings settings;
   service::SharedState shared;

@@ -2,10 +2,10 @@
 // on fakes: an in-memory file system and clock, and an in-memory serial line.
 #include "service/gps_time_service.h"
 
-#include <QCoreApplication>
-#include <QTcpSocket>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTcpSocket>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -98,7 +98,12 @@ TEST_F(ServiceTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
 }
 
 TEST_F(ServiceTest, AFailingStepEndsTheSequenceWithItsMessage) {
-  struct Case { const char* settings; const char* timeouts; std::string message; int privilege; };
+  struct Case {
+    const char* settings;
+    const char* timeouts;
+    std::string message;
+    int privilege;
+  };
   const Case cases[] = {
       {"x\r\n", nullptr, "'x' is not a valid integer value", 0},
       {"2\r\n2\r\n1\r\n60\r\n;\r\n;\r\n;\r\n13\r\n", nullptr, "Invalid argument to date encode", 0},
@@ -187,6 +192,61 @@ TEST_F(ServiceTest, RunningTheSequenceAgainNeverLeavesTwoThreads) {
   service->StopAcquisition([&] { stopped = true; });
   ASSERT_TRUE(PumpEventsUntil([&] { return stopped; }));
   EXPECT_FALSE(service->AcquisitionRunning());
+}
+
+// The Windows Time service as a query double: what it answers, and how often
+// it was asked.
+class FakeWindowsTime : public platform::WindowsTimeServiceQuery {
+ public:
+  explicit FakeWindowsTime(core::WindowsTimeServiceFacts facts) : facts_(std::move(facts)) {}
+  core::WindowsTimeServiceFacts Read() const override {
+    ++reads;
+    return facts_;
+  }
+  mutable int reads = 0;
+
+ private:
+  core::WindowsTimeServiceFacts facts_;
+};
+
+TEST_F(ServiceTest, TheWindowsTimeServiceSettingTheClockTooIsToldOnceAndLogged) {
+  core::Settings logging;
+  logging.LoggingEnabled = true;
+  files_.Set("GPS_parm.txt", core::SettingsFileText(logging));
+  struct Case {
+    core::WindowsTimeServiceFacts facts;
+    bool told;
+  };
+  const Case cases[] = {
+      {{.running = true, .sync_type = "NTP", .ntp_server = "time.windows.com,0x9"}, true},
+      {{.running = true, .sync_type = "NoSync", .ntp_server = "time.windows.com,0x9"}, false},
+      {{.running = false, .sync_type = "NT5DS", .ntp_server = ""}, false},
+  };
+  for (const Case& c : cases) {
+    const FakeWindowsTime windows_time(c.facts);
+    service::ServiceEnvironment environment = env_.Environment();
+    environment.windows_time = &windows_time;
+    service::GpsTimeService service(environment, env_.Options());
+    std::vector<std::string> notices;
+    const auto subscription = service.Listen(service::ServiceListener{
+        .startup_failed = {},
+        .notice = [&](const std::string& message) { notices.push_back(message); },
+        .commands_menu_enabled_changed = {},
+        .restart_finished = {},
+    });
+    ASSERT_TRUE(service.FormCreate().ok());
+    std::vector<std::string> results;
+    service.RequestRestart(Into(results));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
+
+    EXPECT_EQ(windows_time.reads, 1) << "asked at the first start only";
+    const std::string expected = core::WindowsTimeNotice(c.facts);
+    const auto told = std::count(notices.begin(), notices.end(), expected);
+    const std::vector<std::string> lines = log_.Lines();
+    EXPECT_EQ(told, c.told ? 1 : 0) << c.facts.sync_type;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), c.told ? 1 : 0)
+        << c.facts.sync_type;
+  }
 }
 
 TEST_F(ServiceTest, EachThreadRaisesItselfAndTheFirstStartSaysOnceWhatItReached) {
@@ -403,9 +463,7 @@ TEST_F(ServiceTest, FullLanServiceIsToldOnceInTheStatusAndTheLogUntilItHasRoom) 
     ASSERT_TRUE(connect(4));  // refused
     EXPECT_EQ(server.ConnectionCount(), 2u);
     EXPECT_EQ(service.shared().lan_service.Problem(), full);
-    const auto full_notices = [&] {
-      return std::count(notices.begin(), notices.end(), full);
-    };
+    const auto full_notices = [&] { return std::count(notices.begin(), notices.end(), full); };
     EXPECT_EQ(full_notices(), 1);
     EXPECT_EQ(logged(), logging ? 1 : 0);
 

@@ -3,12 +3,12 @@
 // its orderly end on a termination signal.
 #include "service/headless_program.h"
 
-#include <QCoreApplication>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +33,7 @@ class HeadlessProgramTest : public ::testing::Test {
         program_(env_.loop, *service_,
                  service::HeadlessOptions{
                      .say = [this](const std::string& line) { said_.push_back(line); },
+                     .report = {},
                  }) {}
 
   std::string ServingLine() const {

@@ -8,7 +8,7 @@
 
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "support/corpus.h"
 #include "support/pty_loop.h"
 
@@ -28,7 +28,7 @@ TEST(ReceiveLoopOnPty, NmeaCaptureIsFramedWholeAndAsABacklogNeverSetsTheClock) {
   const fs::path capture = Capture("nmea_garmin25lp_1.nmea");
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverDecoders decoders(clock, platform::MachineMonotonicClock(), sender);
+  service::ReceiverTimeKeeper decoders(clock, platform::MachineMonotonicClock(), sender);
   clock.SetNow(kPcNow);
   PtyLoop loop(core::kProtocolNmea4800, /*start=*/false);
   loop.harness().UseDecoders(decoders);

@@ -19,7 +19,7 @@
 #include "fakes/service/recording_sender.h"
 #include "platform/posix_serial_link.h"
 #include "service/receiver_command_control.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "support/acquisition_harness.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -79,7 +79,7 @@ class SimulatedM12 {
   ChildProcess sim_;
   FakeSystemClock clock_;
   RecordingSender sender_;
-  service::ReceiverDecoders decoders_;
+  service::ReceiverTimeKeeper decoders_;
   AcquisitionHarness harness_;  // last: its thread stops before the rest goes
 };
 

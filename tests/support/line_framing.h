@@ -1,7 +1,8 @@
 // FrameLine: runs a core framer over bytes in memory as the receive loop
 // runs it over a serial line that holds them, with no thread and no link:
 // reads take the bytes in order, a read that finds too few ends timed out
-// with what there was, a purge drops what is left. It returns after the
+// with what there was, a purge drops what is left and hands the framer its
+// last bytes (AfterPurge), as the loop does. It returns after the
 // first step whose read found the line empty, so a framer fed one message at
 // a time handles each one before the next, as a receiver's messages arrive.
 #pragma once
@@ -33,7 +34,12 @@ void FrameLine(core::MessageFramer& framer, std::string_view bytes, OnMessage on
                                                              : core::ReadEnd::kComplete});
     }
     if (action.kind == Kind::kDecode) on_message(action.message);
-    if (action.kind == Kind::kPurge || action.kind == Kind::kPauseThenPurge) at = bytes.size();
+    if (action.kind == Kind::kPurge || action.kind == Kind::kPauseThenPurge) {
+      const std::size_t tail = std::min(bytes.size() - at, core::MessageFramer::kMaxCarried);
+      const std::string_view discarded = bytes.substr(bytes.size() - tail);
+      framer.AfterPurge(std::span(reinterpret_cast<const std::uint8_t*>(discarded.data()), tail));
+      at = bytes.size();
+    }
     if (starved) return;
   }
 }

@@ -25,7 +25,7 @@
 #include "fakes/fake_system_clock.h"
 #include "fakes/scripted_line.h"
 #include "fakes/service/recording_sender.h"
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 #include "support/acquisition_harness.h"
 
 namespace orvik::testing {
@@ -118,7 +118,7 @@ class ScriptedRun {
   FakeSystemClock clock_;
   ScriptedLine line_;
   RecordingSender sender_;
-  service::ReceiverDecoders decoders_;
+  service::ReceiverTimeKeeper decoders_;
   core::MonotonicNanos start_mono_ = 0;
   core::UtcNanos start_utc_ = 0;
   AcquisitionHarness harness_;  // last: its thread stops first

@@ -53,3 +53,35 @@ set_target_properties(desktop_program_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY
 orvik_target_defaults(desktop_program_test)
 orvik_add_test(masked_field_test SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/masked_field_test.cpp
                LIBS orvik_ui_win32)
+
+# The programs' resources, read back from the .exe files in build-windows/bin.
+orvik_add_test(program_resources_test
+               SOURCES ${CMAKE_SOURCE_DIR}/tests/windows/program_resources_test.cpp
+               LIBS orvik_version version)
+target_include_directories(program_resources_test PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(program_resources_test PRIVATE UNICODE _UNICODE)
+add_dependencies(program_resources_test orvik-gpstime orvik-gpstimed)
+
+# The windows' layout at the process's DPI and twice it, with the desktop
+# program's manifest (per-monitor DPI aware as the program is): it needs a
+# display, so tests/windows/desktop_windows_e2e.sh runs it under Xvfb at
+# several scalings (kept out of build-windows/tests).
+add_executable(window_layout_test ${CMAKE_SOURCE_DIR}/tests/windows/window_layout_test.cpp
+               $<TARGET_OBJECTS:orvik-gpstime-resources>)
+target_link_libraries(window_layout_test PRIVATE orvik_ui_win32 GTest::gtest GTest::gtest_main)
+target_include_directories(window_layout_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+set_target_properties(window_layout_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                      ${CMAKE_BINARY_DIR}/test-programs)
+orvik_target_defaults(window_layout_test)
+
+# Helpers of tests/windows/desktop_beside_service_e2e.sh: a stand-in for the
+# time service, and a reader of another program's window texts.
+add_executable(stub_time_service ${CMAKE_SOURCE_DIR}/tests/windows/stub_time_service.cpp)
+target_link_libraries(stub_time_service PRIVATE orvik_core ws2_32 advapi32)
+add_executable(window_texts ${CMAKE_SOURCE_DIR}/tests/windows/window_texts.cpp)
+target_link_options(window_texts PRIVATE -municode)
+foreach(helper stub_time_service window_texts)
+  set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                        ${CMAKE_BINARY_DIR}/test-programs)
+  orvik_target_defaults(${helper})
+endforeach()

@@ -92,9 +92,17 @@ start_wine_prefix() {
     >"$work/reg.out" 2>&1
 }
 
-# Xvfb picks a free display number itself and writes it to fd 3.
+# The prefix's scaling for the programs started from now on: wine's
+# LogPixels, 96 (100 %), 144 (150 %) or 192 (200 %).
+set_dpi() {
+  "${no_clock[@]}" "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >"$work/reg.out" 2>&1
+}
+
+# Xvfb picks a free display number itself and writes it to fd 3. The
+# screen is 1024 x 768, or WIDTHxHEIGHT.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.out" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.out" 2>&1 &
   pids+=($!)
   wait_for "the X display's number" test -s "$work/display"
   export DISPLAY=:$(head -1 "$work/display")

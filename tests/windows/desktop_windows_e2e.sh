@@ -9,7 +9,8 @@
 # on 127.0.0.1:1609 receives records; the event log gets its lines; "Exit"
 # ends the program in order (log "Stop", the icon gone, exit status 0).
 # Before that it runs desktop_program_test, the program's wiring on test
-# doubles, which needs the display as well.
+# doubles, and window_layout_test at 96, 144 and 192 DPI (wine's LogPixels:
+# 100, 150 and 200 %), which need the display as well.
 #   tests/windows/desktop_windows_e2e.sh BUILD_DIR [LINUX_BUILD_DIR]
 # BUILD_DIR is the Windows build (its wine/template prefix made by
 # scripts/test-windows.sh, or here when missing); the simulator and the
@@ -38,13 +39,21 @@ cmake --build "$linux_build" --target gpstime-sim gpstime-client >"$work/tools-b
 linux_bin=$linux_build/bin
 program=$build_dir/bin/orvik-gpstime.exe
 
-start_display
+start_display 1920x1200  # room for the windows at 200 %
 start_wine_prefix "$build_dir"
 start_notification_area
 
 # The program's wiring on test doubles first (it needs the display too).
 timeout 120 "${no_clock[@]}" "$wine" "$build_dir/test-programs/desktop_program_test.exe" \
   --gtest_brief=1 >"$work/desktop_program_test.log" 2>&1 || fail "desktop_program_test failed"
+# Nothing clipped at 100, 150 and 200 %; the program then runs at 100 %.
+for dpi in 96 144 192; do
+  set_dpi "$dpi"
+  ORVIK_TEST_DPI=$dpi timeout 120 "${no_clock[@]}" "$wine" \
+    "$build_dir/test-programs/window_layout_test.exe" --gtest_brief=1 >"$work/layout-$dpi.log" 2>&1 ||
+    fail "window_layout_test failed at $dpi DPI"
+done
+set_dpi 96
 
 # The simulator links its pty as COM2 at once and is silent for its start
 # delay: by then the program must have been checked.

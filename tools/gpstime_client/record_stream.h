@@ -1,44 +1,15 @@
-// RecordStream: cuts the byte stream of a time server into whole 39-byte time
-// records. Every record ends with the mark 251 252 253. A stream that starts
-// on a record boundary yields its first record; one that starts inside a
-// record (or loses its place) skips bytes up to the next end mark and goes on
-// from there. Also the one-line text of a record.
-//
-// Plain object fed with bytes; no I/O. One thread at a time.
+// The client's side of the time records: the stream that cuts them
+// (core::RecordStream) and the one-line text of a record.
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "core/time_message.h"
+#include "core/time_record_stream.h"
 
 namespace orvik::tools {
 
-class RecordStream {
- public:
-  // Feeds received bytes; returns the records they complete, in order.
-  std::vector<core::TimeMessage> Push(std::span<const std::uint8_t> bytes);
-
-  // Bytes thrown away while looking for a record boundary.
-  std::uint64_t skipped_bytes() const { return skipped_bytes_; }
-  // Whether the stream knows where the next record starts.
-  bool synchronised() const { return synchronised_; }
-
- private:
-  // Adds one byte; returns true when it completes a record in pending_.
-  bool PushByte(std::uint8_t byte);
-  bool EndsWithMark() const;
-  void DropFront(std::size_t count);
-
-  std::array<std::uint8_t, core::kTimeMessageSize> pending_{};
-  std::size_t size_ = 0;
-  bool synchronised_ = false;
-  std::uint64_t skipped_bytes_ = 0;
-};
+using core::RecordStream;
 
 // Returns "2026-12-07 13:05:00  visible 9  tracked 7" for `record`; with `raw`,
 // two spaces and the 39 bytes in hex follow.

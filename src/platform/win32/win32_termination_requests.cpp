@@ -32,6 +32,11 @@ bool EndsTheProcess(DWORD event) {
   return event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
 }
 
+// Hands `event` to the listener of `state`; for an event after which Windows
+// ends the process, waits (bounded) until the program has ended. False when
+// nobody listens.
+bool Deliver(Win32TerminationRequests::State& state, DWORD event);
+
 }  // namespace
 
 Win32TerminationRequests::Win32TerminationRequests(std::chrono::milliseconds end_wait)
@@ -42,6 +47,8 @@ Win32TerminationRequests::Win32TerminationRequests(std::chrono::milliseconds end
     Active().state = state_;
   }
   installed_ = ::SetConsoleCtrlHandler(&Win32TerminationRequests::HandleConsoleEvent, TRUE) != 0;
+  session_end_ = std::make_unique<Win32SessionEndWindow>(
+      [state = state_](DWORD event) { (void)Deliver(*state, event); });
 }
 
 Win32TerminationRequests::~Win32TerminationRequests() {
@@ -76,13 +83,21 @@ BOOL WINAPI Win32TerminationRequests::HandleConsoleEvent(DWORD event) {
     state = Active().state;
   }
   if (!state) return FALSE;
-  std::unique_lock lock(state->mutex);
-  if (!state->live || !state->request) return FALSE;
-  state->request(static_cast<int>(event));
-  if (EndsTheProcess(event)) {
-    state->ended_changed.wait_for(lock, state->end_wait, [&] { return state->ended; });
-  }
-  return TRUE;
+  return Deliver(*state, event) ? TRUE : FALSE;
 }
+
+namespace {
+
+bool Deliver(Win32TerminationRequests::State& state, DWORD event) {
+  std::unique_lock lock(state.mutex);
+  if (!state.live || !state.request) return false;
+  state.request(static_cast<int>(event));
+  if (EndsTheProcess(event)) {
+    state.ended_changed.wait_for(lock, state.end_wait, [&] { return state.ended; });
+  }
+  return true;
+}
+
+}  // namespace
 
 }  // namespace orvik::platform

@@ -4,6 +4,10 @@
 // the termination signals on Linux. The request's code is the console event
 // (CTRL_C_EVENT, ...).
 //
+// Log-off and shut-down come through a hidden top-level window
+// (Win32SessionEndWindow): a program that uses windows gets them through its
+// console handler no more. They are handed over like the console events.
+//
 // Windows calls the console handler in a thread of its own. For Ctrl+C and
 // Ctrl+Break the handler hands the request over and returns at once; the
 // program goes on until its loop has ended it. For closing the console,
@@ -22,6 +26,7 @@
 #include <memory>
 
 #include "platform/termination_requests.h"
+#include "platform/win32/win32_session_end_window.h"
 
 namespace orvik::platform {
 
@@ -55,11 +60,18 @@ class Win32TerminationRequests : public TerminationRequests {
   // default: end the process) when there is none.
   static BOOL WINAPI HandleConsoleEvent(DWORD event);
 
+  // The window that hears of log-off and shut-down (null when it could not
+  // be made), for tests.
+  HWND session_window() const { return session_end_->window(); }
+
   struct State;
 
  private:
   std::shared_ptr<State> state_;
   bool installed_ = false;
+  // Destroyed first: a WM_ENDSESSION still waiting has been released by the
+  // destructor's end mark.
+  std::unique_ptr<Win32SessionEndWindow> session_end_;
 };
 
 }  // namespace orvik::platform

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ui/logic/tray_tip.h"
+
 namespace orvik::ui {
 
 DisplayTickResult StatusDisplay::DisplayTick(bool summer_switched) {
@@ -17,9 +19,9 @@ DisplayTickResult StatusDisplay::DisplayTick(bool summer_switched) {
   }
   service::DisplayState& display = shared_.display;
   if (display.NewDisplayFlag.exchange(false)) result.texts = display.Texts();
+  clock_problem_ = shared_.clock_keeping.Problem();
   for (const std::string& problem :
-       {shared_.receiver_port.Problem(), shared_.clock_keeping.Problem(),
-        shared_.lan_service.Problem()}) {
+       {shared_.receiver_port.Problem(), clock_problem_, shared_.lan_service.Problem()}) {
     if (problem.empty()) continue;
     if (!result.warning_lines.empty()) result.warning_lines += '\n';
     result.warning_lines += problem;
@@ -33,9 +35,15 @@ CommunicationTickResult StatusDisplay::CommunicationTick(bool sound_disabled) {
   CommunicationTickResult result;
   result.no_satellite = display.NoSatFlag.load();
   result.no_communication = !data_seen;
+  communication_checked_ = true;
+  communicating_ = data_seen;
   const bool alarm = result.no_satellite || result.no_communication;
   result.beep = alarm && sound_on_ && !sound_disabled;
   return result;
+}
+
+std::string StatusDisplay::TrayTip() const {
+  return TrayTipFor(communication_checked_, communicating_, clock_problem_, kept_);
 }
 
 std::string StatusDisplay::StartupCompleted() { return std::exchange(shown_startup_error_, {}); }

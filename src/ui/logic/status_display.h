@@ -4,7 +4,8 @@
 // communication!" warning, the no-satellite bar and the beep of each
 // communication period, "Sound Off",
 // when the windows hide themselves, what the close box does and which
-// start-up error is to be taken back.
+// start-up error is to be taken back, and what the notification icon's
+// tooltip says.
 // A window of any toolkit feeds it its two timers' ticks and shows the
 // results. Main thread only.
 #pragma once
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "service/shared_state.h"
 
@@ -64,12 +66,23 @@ class StatusDisplay {
   // taken back (empty: none), once.
   std::string StartupCompleted();
 
+  // The notification icon's tooltip for what the last ticks found (see
+  // TrayTipFor).
+  std::string TrayTip() const;
+  // Who keeps the clock, as the tooltip says it while the time comes in
+  // without a problem: "clock kept" unless set.
+  void SetClockKeeper(std::string kept) { kept_ = std::move(kept); }
+
  private:
   service::SharedState& shared_;
   bool notification_area_;
   bool sound_on_ = true;
   std::uint8_t hide_countdown_ = 2;  // ticks left before the windows hide; never re-armed
   std::string shown_startup_error_;  // reported and not yet taken back
+  bool communication_checked_ = false;
+  bool communicating_ = false;  // at the last communication tick
+  std::string clock_problem_;   // at the last display tick
+  std::string kept_ = "clock kept";
 };
 
 }  // namespace orvik::ui

@@ -11,17 +11,31 @@ namespace {
 constexpr int kEdgeMargin = 8;
 }  // namespace
 
-AboutWindow::AboutWindow() : title_font_(MakeFont(13, true)), small_font_(MakeFont(11, true)) {
+AboutWindow::AboutWindow() {
+  Create(L"TForm3", L"About", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 352, 192, 176, 82);
   const std::string version = std::string("Ver. ") + kVersion + "  TCP/IP Server";
+  title_ = AddLabel(handle(), 1, 0, 0, "Orvik - GPS Time", nullptr);                 // Label1
+  protocols_ = AddLabel(handle(), 2, 0, 0, "NMEA and Motorola protocols", nullptr);  // Label2
+  version_ = AddLabel(handle(), 3, 0, 0, version, nullptr);                          // Label3
+  LayOut();
+}
+
+void AboutWindow::LayOut() {
+  UniqueFont title_font = MakeFont(dpi(), 13, true);
+  UniqueFont small_font = MakeFont(dpi(), 11, true);
+  const int margin = Scale(kEdgeMargin);
+  PlaceLabel(title_, margin, Scale(26), title_font.get());
+  const int protocols_top = std::max(Scale(45), ChildBottom(title_) + Scale(2));
+  PlaceLabel(protocols_, margin, protocols_top, small_font.get());
+  const int version_top = std::max(Scale(65), ChildBottom(protocols_) + Scale(4));
+  PlaceLabel(version_, margin, version_top, title_font.get());
   // As wide as the lines need, with the same margin on the right as on the left.
-  const int width = std::max(
-      {176, kEdgeMargin * 2 + TextWidth(title_font_.get(), "Orvik - GPS Time"),
-       kEdgeMargin * 2 + TextWidth(small_font_.get(), "NMEA and Motorola protocols"),
-       kEdgeMargin * 2 + TextWidth(title_font_.get(), version)});
-  Create(L"TForm3", L"About", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 352, 192, width, 82);
-  AddLabel(handle(), 1, kEdgeMargin, 26, "Orvik - GPS Time", title_font_.get());  // Label1
-  AddLabel(handle(), 2, kEdgeMargin, 45, "NMEA and Motorola protocols", small_font_.get());
-  AddLabel(handle(), 3, kEdgeMargin, 65, version, title_font_.get());  // Label3
+  int width = Scale(176);
+  for (const HWND line : {title_, protocols_, version_})
+    width = std::max(width, LabelRight(line) + margin);
+  SetClientSize(width, std::max(Scale(82), ChildBottom(version_) + Scale(4)));
+  title_font_ = std::move(title_font);  // the labels have the new fonts: the old ones may go
+  small_font_ = std::move(small_font);
 }
 
 LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {

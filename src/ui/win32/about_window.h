@@ -11,11 +11,15 @@ class AboutWindow : public Window {
   AboutWindow();
 
  protected:
+  void LayOut() override;
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
   UniqueFont title_font_;
   UniqueFont small_font_;
+  HWND title_ = nullptr;      // Label1
+  HWND protocols_ = nullptr;  // Label2
+  HWND version_ = nullptr;    // Label3
 };
 
 }  // namespace orvik::ui::win32

@@ -13,6 +13,7 @@ namespace orvik::ui::win32 {
 
 namespace {
 
+// The sizes at 96 DPI.
 constexpr std::array<int, kConnectionColumns> kColumnWidths = {24, 95, 55, 144};
 constexpr int kInitialRows = 6;
 constexpr int kListLeft = 5;
@@ -21,13 +22,16 @@ constexpr int kListWidth = 342;
 constexpr int kListBottomMargin = 7;  // kept when the window grows
 constexpr int kClientWidth = 352;
 constexpr int kClientHeight = 128;
-// The widest position shown: the client table has 32 rows.
+// The widest texts of the first three columns: the client table has 32
+// rows; an IPv4 address and a port.
 constexpr const char* kWidestPosition = " 32.";
+constexpr const char* kWidestAddress = "000.000.000.000";
+constexpr const char* kWidestPort = "00000";
 constexpr int kCellMargin = 12;  // the list view's padding around a cell's text
 
 }  // namespace
 
-ConnectionsWindow::ConnectionsWindow() : font_(MakeFont(11, false)) {
+ConnectionsWindow::ConnectionsWindow() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
   ::InitCommonControlsEx(&controls);
   Create(L"TForm4", L"Connections", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, 248,
@@ -35,24 +39,55 @@ ConnectionsWindow::ConnectionsWindow() : font_(MakeFont(11, false)) {
   list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | LVS_REPORT | LVS_NOCOLUMNHEADER |
                                 LVS_SINGLESEL | LVS_NOSORTHEADER,
-                            kListLeft, kListTop, kListWidth, kClientHeight - kListTop - kListBottomMargin,
-                            handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+                            0, 0, 1, 1, handle(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-  // The position column is as wide as " 32." needs; the host-name column,
-  // which has room to spare, gives up what it gains.
-  const int position_width =
-      std::max(kColumnWidths[0], TextWidth(font_.get(), kWidestPosition) + kCellMargin);
   for (int column = 0; column < kConnectionColumns; ++column) {
     LVCOLUMNW description{};
     description.mask = LVCF_WIDTH | LVCF_SUBITEM;
     description.iSubItem = column;
-    description.cx = column == 0   ? position_width
-                     : column == 3 ? kColumnWidths[3] - (position_width - kColumnWidths[0])
-                                   : kColumnWidths[column];
+    description.cx = kColumnWidths[static_cast<std::size_t>(column)];
     ListView_InsertColumn(list_, column, &description);
   }
   SetRowCount(kInitialRows);
+  LayOut();
+}
+
+void ConnectionsWindow::LayOut() {
+  UniqueFont font = MakeFont(dpi(), 0, false);
+  SetControlFont(list_, font.get());
+  // The position column is as wide as " 32." needs; the host-name column,
+  // which has room to spare, gives up what it gains. The address and port
+  // columns take their widest texts.
+  const int position_width = std::max(Scale(kColumnWidths[0]),
+                                      TextWidth(font.get(), kWidestPosition) + Scale(kCellMargin));
+  const int widths[kConnectionColumns] = {
+      position_width,
+      std::max(Scale(kColumnWidths[1]), TextWidth(font.get(), kWidestAddress) + Scale(kCellMargin)),
+      std::max(Scale(kColumnWidths[2]), TextWidth(font.get(), kWidestPort) + Scale(kCellMargin)),
+      std::max(Scale(kColumnWidths[3]) - (position_width - Scale(kColumnWidths[0])), Scale(60))};
+  int list_width = 0;
+  for (int column = 0; column < kConnectionColumns; ++column) {
+    ListView_SetColumnWidth(list_, column, widths[column]);
+    list_width += widths[column];
+  }
+  // The columns, the list's edges and its vertical scroll bar.
+  list_width =
+      std::max(Scale(kListWidth), list_width + ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi()) +
+                                      2 * ::GetSystemMetricsForDpi(SM_CXEDGE, dpi()));
+  list_width_ = list_width;
+  SetClientSize(Scale(kListLeft) + list_width + Scale(kListLeft), Scale(kClientHeight));
+  PlaceList();
+  font_ = std::move(font);  // the list has the new font: the old one may go
+}
+
+void ConnectionsWindow::PlaceList() {
+  RECT client;
+  ::GetClientRect(handle(), &client);
+  // Anchored to the left, top and bottom edges: the list grows in height only.
+  ::SetWindowPos(list_, nullptr, Scale(kListLeft), Scale(kListTop), list_width_,
+                 std::max(Scale(16), static_cast<int>(client.bottom) - Scale(kListTop) -
+                                         Scale(kListBottomMargin)),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int ConnectionsWindow::RowCount() const { return ListView_GetItemCount(list_); }
@@ -125,10 +160,7 @@ LRESULT ConnectionsWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lpa
       break;
     }
     case WM_SIZE:
-      // Anchored to the left, top and bottom edges: the list grows in height only.
-      ::SetWindowPos(list_, nullptr, kListLeft, kListTop, kListWidth,
-                     std::max(16, static_cast<int>(HIWORD(lparam)) - kListTop - kListBottomMargin),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+      if (list_ != nullptr) PlaceList();
       return 0;
     case WM_CLOSE:
       Hide();

@@ -23,15 +23,18 @@ class ConnectionsWindow : public Window {
   int RowCount() const;
 
  protected:
+  void LayOut() override;
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
   void SetRowCount(int rows);
   void SetCell(int row, int column, const std::string& text);
   LRESULT CustomDraw(LPARAM lparam) const;
+  void PlaceList();
 
   UniqueFont font_;
   HWND list_ = nullptr;  // StringGrid1
+  int list_width_ = 0;   // at dpi()
 };
 
 }  // namespace orvik::ui::win32

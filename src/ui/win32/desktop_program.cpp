@@ -18,7 +18,7 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, service::Win32M
     : service_(service),
       loop_(loop),
       options_(std::move(options)),
-      icon_(MakeProgramIcon()),
+      icon_(LoadNotificationIcon()),
       machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
       tray_(IconOrDefault(icon_.get()), TrayHooks()),
       status_(service.shared(), StatusHooks()),
@@ -101,6 +101,7 @@ StatusWindowHooks DesktopProgram::StatusHooks() {
       .show_setup = [this] { setup_.ShowInFront(); },
       .show_connections = [this] { connections_.ShowInFront(); },
       .show_about = [this] { about_.ShowInFront(); },
+      .tip_changed = [this](const std::string& tip) { tray_.SetTip(tip); },
   };
 }
 

@@ -31,11 +31,10 @@ class ErrorBox : public Window {
   const std::string& Shown() const { return shown_; }
 
  protected:
+  void LayOut() override;
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
-  void Layout();
-
   UniqueFont font_;
   HWND icon_ = nullptr;
   HWND text_ = nullptr;

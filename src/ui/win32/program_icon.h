@@ -1,7 +1,7 @@
-// The program's 32 x 32 icon, drawn at run time (no resource file): a clock
-// face with its hands and a red centre, and green signal arcs from the top
-// right corner, as the Linux windows show it. Used for the notification-area
-// icon and the windows' title bars.
+// The program's icon, from its resources (a clock face with green signal
+// arcs, in every size from 16 to 256 pixels): for the notification area in
+// the size Windows asks for there, and for the windows' title bars and the
+// taskbar in the sizes of a window's DPI.
 #pragma once
 
 #include <windows.h>
@@ -23,7 +23,14 @@ class UniqueIcon {
   HICON icon_;
 };
 
-// A new icon; null when GDI refused (the caller may fall back to IDI_APPLICATION).
-HICON MakeProgramIcon();
+// A new icon in the notification area's size (LoadIconMetric, small); null
+// when the program has no icon resource (the caller falls back to
+// IDI_APPLICATION).
+HICON LoadNotificationIcon();
+
+// The icon of a window's title bar (`small`) or its taskbar button and
+// Alt+Tab entry, in the size of `dpi`. Shared: never destroyed. Falls back
+// to IDI_APPLICATION when the program has no icon resource.
+HICON ProgramIconFor(UINT dpi, bool small);
 
 }  // namespace orvik::ui::win32

@@ -14,6 +14,7 @@ namespace orvik::ui::win32 {
 
 namespace {
 
+// The sizes at 96 DPI.
 constexpr int kClientWidth = 291;
 constexpr int kClientHeight = 369;
 constexpr int kEditHeight = 21;
@@ -34,29 +35,14 @@ struct MenuDestroyer {
 };
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
-POINT PlaceOf(std::string_view name) {
-  const SetupPlace p = SetupPlaceOf(name);
-  return POINT{p.x, p.y};
-}
-
-RECT ChildRect(HWND child) {
-  RECT rect;
-  ::GetWindowRect(child, &rect);
-  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 void MoveChild(HWND child, int x, int y, int width, int height) {
   ::SetWindowPos(child, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND MakeChild(HWND parent, const wchar_t* window_class, const std::wstring& text, DWORD style,
-               int x, int y, int width, int height, HFONT font) {
-  const HWND child =
-      ::CreateWindowExW(0, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width,
-                        height, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return child;
+// A control of `window_class`; LayOut gives it its font, place and size.
+HWND MakeChild(HWND parent, const wchar_t* window_class, const std::wstring& text, DWORD style) {
+  return ::CreateWindowExW(0, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 1, 1,
+                           parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
 }
 
 std::string WindowText(HWND window) {
@@ -94,35 +80,27 @@ std::string ToUtf8(HWND window) {
 }  // namespace
 
 SetupDialog::SetupDialog(const platform::ComPortList& ports, SetupFormHooks hooks)
-    : font_(MakeFont(11, false)),
-      bold_font_(MakeFont(11, true)),
-      ports_(ports),
-      form_(*this, std::move(hooks)) {
+    : ports_(ports), form_(*this, std::move(hooks)) {
   Create(L"TForm1", L"Setup parameters", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 300, 120,
          kClientWidth, kClientHeight);
-  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   BuildControls();
+  LayOut();
 }
 
 HWND SetupDialog::MakeControl(const core::SettingField& field) {
-  const core::DialogField& dialog = field.dialog;
-  const POINT place = PlaceOf(dialog.control);
   switch (field.kind) {
     case core::SettingKind::kNumber: {
       const HWND edit =
-          MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL,
-                    place.x, place.y, 7 * dialog.positions + 9, kEditHeight, font_.get());
-      ::SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(dialog.positions), 0);
+          MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL);
+      ::SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(field.dialog.positions), 0);
       return edit;
     }
     case core::SettingKind::kSwitch:
-      return MakeChild(handle(), L"BUTTON", Widen(dialog.caption), WS_TABSTOP | BS_AUTOCHECKBOX,
-                       place.x, place.y, TextWidth(font_.get(), dialog.caption) + kCheckBoxExtra,
-                       17, font_.get());
+      return MakeChild(handle(), L"BUTTON", Widen(field.dialog.caption),
+                       WS_TABSTOP | BS_AUTOCHECKBOX);
     case core::SettingKind::kProtocol: {
       protocol_ = MakeChild(handle(), L"COMBOBOX", L"",
-                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, place.x,
-                            place.y, 171, 120, font_.get());
+                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL);
       for (const std::string_view item : kProtocolItems) {
         const std::wstring wide = Widen(item);
         ::SendMessageW(protocol_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
@@ -135,70 +113,145 @@ HWND SetupDialog::MakeControl(const core::SettingField& field) {
       break;
   }
   // The socket path, placed with the window's width.
-  return MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0, 0, 1,
-                   kEditHeight, font_.get());
+  return MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL);
 }
 
 void SetupDialog::BuildControls() {
-  AddLabel(handle(), 0, 18, 5, "GPS", bold_font_.get());            // Label4
-  AddLabel(handle(), 0, 16, 111, "PC computer", bold_font_.get());  // Label5
-  HWND delay_label = nullptr;
-  HWND socket_label = nullptr;
+  labels_.push_back(Label{AddLabel(handle(), 0, 0, 0, "GPS", nullptr), "Label4", true});
+  labels_.push_back(Label{AddLabel(handle(), 0, 0, 0, "PC computer", nullptr), "Label5", true});
   for (const core::SettingField& field : core::SettingFields()) {
     if (!field.InDialog()) continue;
     controls_.push_back(Control{&field, MakeControl(field)});
     if (field.dialog.label.empty()) continue;
-    const POINT place = PlaceOf(field.dialog.label);
-    const HWND label = AddLabel(handle(), 0, place.x, place.y, field.dialog.caption, font_.get());
-    if (field.text == &core::Settings::ReceiverDelayText) delay_label = label;
-    if (field.text == &core::Settings::ChronySocketPath) socket_label = label;
+    const HWND label = AddLabel(handle(), 0, 0, 0, field.dialog.caption, nullptr);
+    labels_.push_back(Label{label, field.dialog.label, false});
+    if (field.text == &core::Settings::ReceiverDelayText) delay_label_ = label;
+    if (field.text == &core::Settings::ChronySocketPath) socket_label_ = label;
+  }
+  // The port button beside the port number, out of the Tab order like the
+  // arrow of a list: the field itself takes any number.
+  port_list_ = MakeChild(handle(), L"BUTTON", L"\u25BC", BS_PUSHBUTTON);
+  for (int panel = 0; panel < 3; ++panel) {  // Panel1 .. Panel3
+    panels_.push_back(MakeChild(handle(), L"STATIC", L"", SS_ETCHEDHORZ));
+  }
+  SetTabOrder();
+}
+
+namespace {
+
+// The 96-DPI places of the captions "GPS" and "PC computer".
+SetupPlace HeadingPlace(std::string_view name) {
+  return name == "Label4" ? SetupPlace{18, 5} : SetupPlace{16, 111};
+}
+
+// The width an edit control needs to show `text` whole in `font`: its
+// margins and its border around the text.
+int EditWidthFor(HWND edit, HFONT font, std::string_view text) {
+  const auto margins = static_cast<DWORD>(::SendMessageW(edit, EM_GETMARGINS, 0, 0));
+  return TextWidth(font, text) + LOWORD(margins) + HIWORD(margins) +
+         2 * ::GetSystemMetrics(SM_CXEDGE) + 2;
+}
+
+}  // namespace
+
+void SetupDialog::LayOut() {
+  UniqueFont font = MakeFont(dpi(), 0, false);
+  UniqueFont bold_font = MakeFont(dpi(), 0, true);
+  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  const int line_height = TextHeight(font.get());
+  const int edit_height = std::max(Scale(kEditHeight), line_height + Scale(6));
+  const int caption_gap = Scale(kCaptionGap);
+
+  for (const Label& label : labels_) {
+    const SetupPlace place = label.heading ? HeadingPlace(label.place) : SetupPlaceOf(label.place);
+    PlaceLabel(label.window, Scale(place.x), Scale(place.y),
+               label.heading ? bold_font.get() : font.get());
+  }
+  for (const Control& control : controls_) {
+    const core::DialogField& dialog = control.field->dialog;
+    const SetupPlace place = SetupPlaceOf(dialog.control);
+    SetControlFont(control.window, font.get());
+    int width = 1;
+    int height = edit_height;
+    switch (control.field->kind) {
+      case core::SettingKind::kNumber:
+        // Room for its widest value: every position a digit.
+        width =
+            std::max(Scale(7 * dialog.positions + 9),
+                     EditWidthFor(control.window, font.get(),
+                                  std::string(static_cast<std::size_t>(dialog.positions), '0')));
+        break;
+      case core::SettingKind::kSwitch:
+        width = TextWidth(font.get(), dialog.caption) +
+                std::max(Scale(kCheckBoxExtra),
+                         ::GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi()) + Scale(10));
+        height = std::max(Scale(17), line_height + Scale(2));
+        break;
+      case core::SettingKind::kProtocol: {
+        int widest = TextWidth(font.get(), kProtocolPrompt);
+        for (const std::string_view item : kProtocolItems)
+          widest = std::max(widest, TextWidth(font.get(), item));
+        width = std::max(Scale(171),
+                         widest + ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi()) + Scale(12));
+        height = Scale(120);  // with the open list
+        break;
+      }
+      case core::SettingKind::kPath:
+      case core::SettingKind::kLogging:
+        break;  // placed below
+    }
+    MoveChild(control.window, Scale(place.x), Scale(place.y), width, height);
   }
 
   // The receiver delay on the row of "Disable sound", its field under the
   // transmission interval's where the check box leaves room for the caption.
   const HWND delay = ControlNamed("ReceiverDelayEdit");
   const RECT delay_rect = ChildRect(delay);
-  const RECT delay_label_rect = ChildRect(delay_label);
+  const RECT delay_label_rect = ChildRect(delay_label_);
   const int delay_label_width = delay_label_rect.right - delay_label_rect.left;
   const int delay_left = std::max(static_cast<int>(ChildRect(ControlNamed("MaskEdit4")).left),
                                   static_cast<int>(ChildRect(ControlNamed("CheckBox2")).right) +
-                                      kCaptionGap + delay_label_width + kCaptionGap);
-  MoveChild(delay, delay_left, delay_rect.top, delay_rect.right - delay_rect.left, kEditHeight);
-  ::SetWindowPos(delay_label, nullptr, delay_left - kCaptionGap - delay_label_width,
+                                      caption_gap + delay_label_width + caption_gap);
+  MoveChild(delay, delay_left, delay_rect.top, delay_rect.right - delay_rect.left, edit_height);
+  ::SetWindowPos(delay_label_, nullptr, delay_left - caption_gap - delay_label_width,
                  delay_label_rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The port button beside the port number (out of the Tab order, like the
-  // arrow of a list), then the socket path from its caption to the right
-  // margin.
+  // The port button right of the port number, as high as the field and
+  // square, then the socket path on the same row from its caption to the
+  // right margin.
   const RECT port_rect = ChildRect(ControlNamed("MaskEdit1"));
-  port_list_ = MakeChild(handle(), L"BUTTON", L"\u25BE", BS_PUSHBUTTON, port_rect.right + 2,
-                         port_rect.top, kEditHeight - 4, kEditHeight, font_.get());
-  const RECT socket_label_rect = ChildRect(socket_label);
-  const int socket_label_left = static_cast<int>(ChildRect(port_list_).right) + 2 * kCaptionGap;
-  ::SetWindowPos(socket_label, nullptr, socket_label_left, socket_label_rect.top, 0, 0,
+  SetControlFont(port_list_, font.get());
+  MoveChild(port_list_, port_rect.right + Scale(2), port_rect.top, edit_height, edit_height);
+  const RECT socket_label_rect = ChildRect(socket_label_);
+  const int socket_label_left = static_cast<int>(ChildRect(port_list_).right) + 2 * caption_gap;
+  ::SetWindowPos(socket_label_, nullptr, socket_label_left, socket_label_rect.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  // Wide enough that no control touches the right edge.
+  // Wide enough that no control touches the right edge, and high enough
+  // for the lowest one.
   const HWND socket = ControlNamed("ChronySocketEdit");
-  int width = kClientWidth;
-  for (HWND child = ::GetWindow(handle(), GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (child != socket)
-      width = std::max(width, static_cast<int>(ChildRect(child).right) + kEdgeMargin);
+  int width = Scale(kClientWidth);
+  int height = Scale(kClientHeight);
+  for (const Control& control : controls_) {
+    const RECT rect = ChildRect(control.window);
+    if (control.window != socket)
+      width = std::max(width, static_cast<int>(rect.right) + Scale(kEdgeMargin));
+    if (control.window != protocol_)
+      height = std::max(height, static_cast<int>(rect.bottom) + Scale(kEdgeMargin));
   }
-  const int socket_left = static_cast<int>(ChildRect(socket_label).right) + kCaptionGap;
-  MoveChild(socket, socket_left, PlaceOf("ChronySocketEdit").y, width - kEdgeMargin - socket_left,
-            kEditHeight);
+  for (const Label& label : labels_) {
+    width = std::max(width, static_cast<int>(ChildRect(label.window).right) + Scale(kEdgeMargin));
+  }
+  const int socket_left = static_cast<int>(ChildRect(socket_label_).right) + caption_gap;
+  MoveChild(socket, socket_left, Scale(SetupPlaceOf("ChronySocketEdit").y),
+            width - Scale(kEdgeMargin) - socket_left, edit_height);
 
-  for (const int top : {104, 203, 236}) {  // Panel1 .. Panel3
-    MakeChild(handle(), L"STATIC", L"", SS_ETCHEDHORZ, 0, top, width, 2, font_.get());
+  constexpr int kPanelTops[] = {104, 203, 236};
+  for (std::size_t panel = 0; panel < panels_.size(); ++panel) {
+    MoveChild(panels_[panel], 0, Scale(kPanelTops[panel]), width, 2);
   }
-  RECT outer, client;
-  ::GetWindowRect(handle(), &outer);
-  ::GetClientRect(handle(), &client);
-  ::SetWindowPos(handle(), nullptr, 0, 0, outer.right - outer.left - client.right + width,
-                 outer.bottom - outer.top - client.bottom + kClientHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetTabOrder();
+  SetClientSize(width, height);
+  font_ = std::move(font);  // the controls have the new fonts: the old ones may go
+  bold_font_ = std::move(bold_font);
 }
 
 HWND SetupDialog::ControlNamed(std::string_view name) const {

@@ -17,12 +17,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
 #include "platform/com_port_list.h"
 #include "ui/logic/setup_form.h"
+#include "ui/logic/setup_layout.h"
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
@@ -43,8 +45,14 @@ class SetupDialog : public Window, private SetupView {
     const core::SettingField* field;
     HWND window;
   };
+  struct Label {
+    HWND window;
+    std::string_view place;  // its name in the places of the layout
+    bool heading;            // "GPS", "PC computer": bold
+  };
 
   void BuildControls();
+  void LayOut() override;
   // Lists the ports that exist now under the port button and writes the
   // number chosen into the port field.
   void ChoosePort();
@@ -63,9 +71,13 @@ class SetupDialog : public Window, private SetupView {
   UniqueFont font_;
   UniqueFont bold_font_;
   std::vector<Control> controls_;  // in the order of the settings list
-  HWND protocol_ = nullptr;        // ComboBox1
+  std::vector<Label> labels_;
+  std::vector<HWND> panels_;  // the three lines between the groups
+  HWND delay_label_ = nullptr;
+  HWND socket_label_ = nullptr;
+  HWND protocol_ = nullptr;     // ComboBox1
   const platform::ComPortList& ports_;
-  HWND port_list_ = nullptr;    // the port button
+  HWND port_list_ = nullptr;  // the port button
   HWND last_active_ = nullptr;  // the program's window active last; null after a close applied
   SetupForm form_;
 };

@@ -36,20 +36,13 @@ UINT TimerMs(std::chrono::milliseconds interval) { return static_cast<UINT>(inte
 }  // namespace
 
 StatusWindow::StatusWindow(service::SharedState& shared, StatusWindowHooks hooks)
-    : shared_(shared),
-      hooks_(std::move(hooks)),
-      display_(shared_, hooks_.notification_area),
-      window_font_(MakeFont(11, false)),
-      warning_font_(MakeFont(16, true, L"Arial")),
-      time_font_(MakeFont(19, true)),
-      satellites_font_(MakeFont(16, true)),
-      clock_keeping_font_(MakeFont(12, true)) {
+    : shared_(shared), hooks_(std::move(hooks)), display_(shared_, hooks_.notification_area) {
   menu_ = BuildMenu();
   Create(L"TForm2", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 209, 187,
          kClientWidth, kClientHeight, menu_);
   BuildClientArea();
-  ::SetTimer(handle(), kCommunicationTimer, TimerMs(service::kCommunicationCheckInterval),
-             nullptr);
+  LayOut();
+  ::SetTimer(handle(), kCommunicationTimer, TimerMs(service::kCommunicationCheckInterval), nullptr);
 }
 
 StatusWindow::~StatusWindow() {
@@ -71,70 +64,99 @@ HMENU StatusWindow::BuildMenu() {
   return bar;
 }
 
+// The controls, with their texts; LayOut gives them fonts, places and sizes.
 void StatusWindow::BuildClientArea() {
   const HWND self = handle();
-  ::SendMessageW(self, WM_SETFONT, reinterpret_cast<WPARAM>(window_font_.get()), FALSE);
-
-  no_communication_ = AddLabel(self, kOtherLabel, 4, 5, "No communication!", warning_font_.get());
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  no_communication_ = AddLabel(self, kOtherLabel, 0, 0, "No communication!", nullptr);
   ::ShowWindow(no_communication_, SW_HIDE);
-
-  time_ = AddLabel(self, kOtherLabel, 4, 26, "Time", time_font_.get());
-  // The date starts behind the widest time, so no time runs into it.
-  const int date_left = std::max(108, 4 + TextWidth(time_font_.get(), kWidestTime) + kLabelGap);
-  date_ = AddLabel(self, kOtherLabel, date_left, 26, "Date", time_font_.get());
-  satellites_title_ =
-      AddLabel(self, kOtherLabel, 4, 58, "Tracked satellites:", satellites_font_.get());
-  const int counts_left = std::max(171, LabelRight(satellites_title_) + kLabelGap / 2);
-  satellites_ = AddLabel(self, kOtherLabel, counts_left, 56, "0 / 0", satellites_font_.get());
-
-  no_satellite_bar_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_OWNERDRAW,
-                                        counts_left - 1, 73, 41, 7, self, nullptr,
-                                        ::GetModuleHandleW(nullptr), nullptr);
-
+  time_ = AddLabel(self, kOtherLabel, 0, 0, "Time", nullptr);
+  date_ = AddLabel(self, kOtherLabel, 0, 0, "Date", nullptr);
+  satellites_title_ = AddLabel(self, kOtherLabel, 0, 0, "Tracked satellites:", nullptr);
+  satellites_ = AddLabel(self, kOtherLabel, 0, 0, "0 / 0", nullptr);
+  no_satellite_bar_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_OWNERDRAW, 0, 0, 1, 1,
+                                        self, nullptr, instance, nullptr);
   sound_off_ = ::CreateWindowExW(
-      0, L"BUTTON", L"Sound Off", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 231, 6, 60,
-      20, self, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSoundOffButton)),
-      ::GetModuleHandleW(nullptr), nullptr);
-  ::SendMessageW(sound_off_, WM_SETFONT, reinterpret_cast<WPARAM>(window_font_.get()), FALSE);
-
-  client_width_ = std::max(kClientWidth,
-                           date_left + TextWidth(time_font_.get(), kWidestDate) + kLabelGap / 2);
+      0, L"BUTTON", L"Sound Off", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1,
+      self, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSoundOffButton)), instance, nullptr);
   clock_keeping_ = ::CreateWindowExW(
-      0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 4, kClientHeight, client_width_ - 8, 1,
-      self, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClockKeepingLabel)),
-      ::GetModuleHandleW(nullptr), nullptr);
-  ::SendMessageW(clock_keeping_, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(clock_keeping_font_.get()), FALSE);
-  ShowClockKeeping(std::string());
+      0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, self,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClockKeepingLabel)), instance, nullptr);
 }
 
-void StatusWindow::ShowClockKeeping(const std::string& problem) {
-  int client_height = kClientHeight;
-  if (!problem.empty()) {
+// The places of the 96-DPI layout, scaled; where a font of this DPI needs
+// more room than the scaled place gives, the place gives way.
+void StatusWindow::LayOut() {
+  Fonts fonts{.window = MakeFont(dpi(), 0, false),
+              .warning = MakeFont(dpi(), 16, true),
+              .time = MakeFont(dpi(), 19, true),
+              .satellites = MakeFont(dpi(), 16, true),
+              .clock_keeping = MakeFont(dpi(), 12, true)};
+  const int gap = Scale(kLabelGap);
+  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.window.get()), FALSE);
+  PlaceLabel(no_communication_, Scale(4), Scale(5), fonts.warning.get());
+
+  // "Sound Off" as wide and high as its text needs, at least its 96-DPI size.
+  SetControlFont(sound_off_, fonts.window.get());
+  const int button_width =
+      std::max(Scale(60), TextWidth(fonts.window.get(), "Sound Off") + Scale(16));
+  const int button_height = std::max(Scale(20), TextHeight(fonts.window.get()) + Scale(8));
+  ::SetWindowPos(sound_off_, nullptr, Scale(231), Scale(6), button_width, button_height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+  const int time_top = std::max(Scale(26), Scale(6) + button_height + Scale(2));
+  PlaceLabel(time_, Scale(4), time_top, fonts.time.get());
+  // The date starts behind the widest time, so no time runs into it.
+  const int date_left =
+      std::max(Scale(108), Scale(4) + TextWidth(fonts.time.get(), kWidestTime) + gap);
+  PlaceLabel(date_, date_left, time_top, fonts.time.get());
+  const int counts_top = std::max(Scale(56), time_top + TextHeight(fonts.time.get()) + Scale(4));
+  PlaceLabel(satellites_title_, Scale(4), counts_top + Scale(2), fonts.satellites.get());
+  const int counts_left = std::max(Scale(171), LabelRight(satellites_title_) + gap / 2);
+  PlaceLabel(satellites_, counts_left, counts_top, fonts.satellites.get());
+  const int bar_top =
+      std::max(Scale(73), counts_top + TextHeight(fonts.satellites.get()) + Scale(1));
+  ::SetWindowPos(no_satellite_bar_, nullptr, counts_left - Scale(1), bar_top, Scale(41), Scale(7),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+  client_width_ =
+      std::max({Scale(kClientWidth), date_left + TextWidth(fonts.time.get(), kWidestDate) + gap / 2,
+                Scale(231) + button_width + Scale(3), LabelRight(satellites_) + gap});
+  base_height_ = std::max(Scale(kClientHeight), bar_top + Scale(7) + Scale(6));
+  SetControlFont(clock_keeping_, fonts.clock_keeping.get());
+  fonts_ = std::move(fonts);  // the controls have the new fonts: the old ones may go
+  ShowBottomLine();
+}
+
+void StatusWindow::SetNote(const std::string& note) {
+  if (note == note_) return;
+  note_ = note;
+  ShowBottomLine();
+}
+
+void StatusWindow::ShowBottomLine() {
+  const std::string& line = clock_keeping_text_.empty() ? note_ : clock_keeping_text_;
+  int client_height = base_height_;
+  if (!line.empty()) {
     // A line of its own under the satellite counts; the window grows by it.
-    const std::wstring wide = Widen(problem);
-    RECT text{0, 0, client_width_ - 8, 0};
+    const std::wstring wide = Widen(line);
+    const int width = client_width_ - Scale(8);
+    RECT text{0, 0, width, 0};
     const HDC dc = ::GetDC(clock_keeping_);
-    const HGDIOBJ previous = ::SelectObject(dc, clock_keeping_font_.get());
+    const HGDIOBJ previous = ::SelectObject(dc, fonts_.clock_keeping.get());
     ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,
                 DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     ::SelectObject(dc, previous);
     ::ReleaseDC(clock_keeping_, dc);
     ::SetWindowTextW(clock_keeping_, wide.c_str());
-    ::SetWindowPos(clock_keeping_, nullptr, 4, kClientHeight, client_width_ - 8, text.bottom,
+    ::SetWindowPos(clock_keeping_, nullptr, Scale(4), base_height_, width, text.bottom,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    client_height = kClientHeight + text.bottom + 4;
+    ::InvalidateRect(clock_keeping_, nullptr, TRUE);
+    client_height = base_height_ + text.bottom + Scale(4);
   } else {
     ::ShowWindow(clock_keeping_, SW_HIDE);
   }
-  clock_keeping_text_ = problem;
-  RECT outer, client;
-  ::GetWindowRect(handle(), &outer);
-  ::GetClientRect(handle(), &client);
-  ::SetWindowPos(handle(), nullptr, 0, 0,
-                 outer.right - outer.left - client.right + client_width_,
-                 outer.bottom - outer.top - client.bottom + client_height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetClientSize(client_width_, client_height);
 }
 
 void StatusWindow::StartupCompleted() {
@@ -158,6 +180,11 @@ void StatusWindow::SetCommandsMenuEnabled(bool enabled) {
   ::DrawMenuBar(handle());
 }
 
+void StatusWindow::SetConnectionsMenuEnabled(bool enabled) {
+  ::EnableMenuItem(menu_, kConnectionsItem, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  ::DrawMenuBar(handle());
+}
+
 void StatusWindow::OnDisplayTick() {
   const bool switched = hooks_.summer_switch_tick && hooks_.summer_switch_tick();
   const DisplayTickResult tick = display_.DisplayTick(switched);
@@ -171,7 +198,11 @@ void StatusWindow::OnDisplayTick() {
     SetLabelText(date_, tick.texts->DateText);
     SetLabelText(satellites_, tick.texts->SatText);
   }
-  if (tick.warning_lines != clock_keeping_text_) ShowClockKeeping(tick.warning_lines);
+  if (tick.warning_lines != clock_keeping_text_) {
+    clock_keeping_text_ = tick.warning_lines;
+    ShowBottomLine();
+  }
+  UpdateTip();
 }
 
 void StatusWindow::OnCommunicationTick() {
@@ -180,11 +211,20 @@ void StatusWindow::OnCommunicationTick() {
   ::ShowWindow(no_satellite_bar_, tick.no_satellite ? SW_SHOWNA : SW_HIDE);
   ::ShowWindow(no_communication_, tick.no_communication ? SW_SHOWNA : SW_HIDE);
   if (tick.beep && hooks_.beep) hooks_.beep();
+  UpdateTip();
+}
+
+void StatusWindow::UpdateTip() {
+  std::string tip = display_.TrayTip();
+  if (tip == tip_) return;
+  tip_ = std::move(tip);
+  if (hooks_.tip_changed) hooks_.tip_changed(tip_);
 }
 
 void StatusWindow::RunCommand(const std::function<core::Status()>& command) {
   if (!command) return;
-  if (const core::Status sent = command(); !sent.ok() && hooks_.report) hooks_.report(sent.message());
+  if (const core::Status sent = command(); !sent.ok() && hooks_.report)
+    hooks_.report(sent.message());
 }
 
 void StatusWindow::OnCommand(int id) {
@@ -192,28 +232,42 @@ void StatusWindow::OnCommand(int id) {
     if (hook) hook();
   };
   switch (id) {
-    case kGmtOffsetItem: RunCommand(hooks_.gmt_offset); break;
-    case kContinuousItem: RunCommand(hooks_.transmit_interval); break;
-    case kParametersItem: call(hooks_.show_setup); break;
-    case kConnectionsItem: call(hooks_.show_connections); break;
-    case kAboutItem: call(hooks_.show_about); break;
-    case kSoundOffButton: display_.SoundOff(); break;
-    default: break;
+    case kGmtOffsetItem:
+      RunCommand(hooks_.gmt_offset);
+      break;
+    case kContinuousItem:
+      RunCommand(hooks_.transmit_interval);
+      break;
+    case kParametersItem:
+      call(hooks_.show_setup);
+      break;
+    case kConnectionsItem:
+      call(hooks_.show_connections);
+      break;
+    case kAboutItem:
+      call(hooks_.show_about);
+      break;
+    case kSoundOffButton:
+      display_.SoundOff();
+      break;
+    default:
+      break;
   }
 }
 
-// The 38 x 6 picture of the no-satellite warning: a red bar (rows 2 to 4)
+// The 38 x 6 picture (at 96 DPI) of the no-satellite warning: a red bar (rows 2 to 4)
 // on light grey, with one red pixel at the top left.
 void StatusWindow::DrawNoSatelliteBar(const DRAWITEMSTRUCT& item) const {
   const HDC dc = item.hDC;
   ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
   const UniqueGdiObject<HBRUSH> grey(::CreateSolidBrush(RGB(192, 192, 192)));
   const UniqueGdiObject<HBRUSH> red(::CreateSolidBrush(kRed));
-  const RECT picture{0, 0, 38, 6};
-  const RECT bar{0, 2, 38, 5};
+  const RECT picture{0, 0, Scale(38), Scale(6)};
+  const RECT bar{0, Scale(2), Scale(38), Scale(5)};
+  const RECT corner{0, 0, Scale(1), Scale(1)};
   ::FillRect(dc, &picture, grey.get());
   ::FillRect(dc, &bar, red.get());
-  ::SetPixel(dc, 0, 0, kRed);
+  ::FillRect(dc, &corner, red.get());
 }
 
 LRESULT StatusWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -229,7 +283,8 @@ LRESULT StatusWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       const auto control = reinterpret_cast<HWND>(lparam);
       const auto dc = reinterpret_cast<HDC>(wparam);
       if (control == no_communication_) ::SetTextColor(dc, kRed);
-      if (control == clock_keeping_) ::SetTextColor(dc, kWarning);
+      // The note (the line without a warning) in the window's text colour.
+      if (control == clock_keeping_ && !clock_keeping_text_.empty()) ::SetTextColor(dc, kWarning);
       ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
     }

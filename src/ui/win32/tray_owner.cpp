@@ -1,8 +1,13 @@
 #include "ui/win32/tray_owner.h"
 
+#include <windowsx.h>  // GET_X_LPARAM
+
 #include <utility>
 
 #include "service/program_intervals.h"
+#include "ui/logic/popup_alignment.h"
+#include "ui/logic/tray_tip.h"
+#include "ui/win32/program_instances.h"
 
 namespace orvik::ui::win32 {
 
@@ -12,24 +17,32 @@ constexpr UINT kIconMessage = WM_USER + 1024;  // the icon's mouse notifications
 constexpr UINT kIconId = 1;
 constexpr UINT kAreaRetryMs = 1'000;
 enum : UINT_PTR { kWatchdogTimer = 1, kAreaRetryTimer = 2 };  // Timer1, the area watch
-enum : UINT { kShowItem = 1, kHideItem, kExitItem };           // Show1, Hide1, Exit1
+enum : UINT { kShowItem = 1, kHideItem, kExitItem };          // Show1, Hide1, Exit1
 
 }  // namespace
 
 TrayOwner::TrayOwner(HICON icon, TrayOwnerHooks hooks)
     : hooks_(std::move(hooks)),
       icon_(icon),
-      taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
+      taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")),
+      show_status_(ShowStatusWindowMessage()) {
   popup_menu_ = ::CreatePopupMenu();
   ::AppendMenuW(popup_menu_, MF_STRING, kShowItem, L"&Show");
   ::AppendMenuW(popup_menu_, MF_STRING, kHideItem, L"&Hide");
   ::AppendMenuW(popup_menu_, MF_SEPARATOR, 0, nullptr);  // N1
   ::AppendMenuW(popup_menu_, MF_STRING, kExitItem, L"Exit");
   ::SetMenuDefaultItem(popup_menu_, kShowItem, FALSE);  // drawn bold
-  Create(L"TForm5", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
+  Create(kMainWindowClass, L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT,
          CW_USEDEFAULT, 120, 1);
-  ::SetTimer(handle(), kWatchdogTimer,
-             static_cast<UINT>(service::kWatchdogInterval.count()), nullptr);
+  LayOut();
+  // An elevated program hears of a new taskbar only when it lets the
+  // message through from the shell's lower integrity level.
+  // The same for a second copy's request when this one runs elevated.
+  for (const UINT message : {taskbar_created_, show_status_}) {
+    if (message != 0) ::ChangeWindowMessageFilterEx(handle(), message, MSGFLT_ALLOW, nullptr);
+  }
+  ::SetTimer(handle(), kWatchdogTimer, static_cast<UINT>(service::kWatchdogInterval.count()),
+             nullptr);
 }
 
 TrayOwner::~TrayOwner() {
@@ -39,28 +52,45 @@ TrayOwner::~TrayOwner() {
   ::DestroyMenu(popup_menu_);
 }
 
-void TrayOwner::RemoveIcon() {
-  if (!icon_shown_) return;
+NOTIFYICONDATAW TrayOwner::IconData(UINT flags) const {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof data;
   data.hWnd = handle();
   data.uID = kIconId;
+  data.uFlags = flags;
+  data.uCallbackMessage = kIconMessage;
+  data.hIcon = icon_;
+  const std::wstring tip = Widen(tip_.substr(0, ui::kTrayTipLength));
+  ::lstrcpynW(data.szTip, tip.c_str(), ARRAYSIZE(data.szTip));
+  return data;
+}
+
+void TrayOwner::RemoveIcon() {
+  if (!icon_shown_) return;
+  NOTIFYICONDATAW data = IconData(0);
   ::Shell_NotifyIconW(NIM_DELETE, &data);
   icon_shown_ = false;
 }
 
 bool TrayOwner::AddIcon() {
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = handle();
-  data.uID = kIconId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kIconMessage;
-  data.hIcon = icon_;
-  ::lstrcpynW(data.szTip, L"GPS Time", ARRAYSIZE(data.szTip));
+  // NIF_SHOWTIP: a version-4 icon shows its standard tooltip only when asked.
+  NOTIFYICONDATAW data = IconData(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
   icon_shown_ = ::Shell_NotifyIconW(NIM_ADD, &data) != 0;
+  if (icon_shown_) {
+    data.uVersion = NOTIFYICON_VERSION_4;
+    icon_version4_ = ::Shell_NotifyIconW(NIM_SETVERSION, &data) != 0;
+  }
   return icon_shown_;
 }
+
+void TrayOwner::SetTip(const std::string& tip) {
+  tip_ = tip;
+  if (!icon_shown_) return;  // the icon takes it when it is added
+  NOTIFYICONDATAW data = IconData(NIF_TIP | NIF_SHOWTIP);
+  ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void TrayOwner::LayOut() { SetClientSize(Scale(120), Scale(1)); }
 
 void TrayOwner::ShowAtStart() {
   icon_wanted_ = true;
@@ -91,34 +121,80 @@ void TrayOwner::Exit1Click() {
   if (hooks_.quit) hooks_.quit();
 }
 
-void TrayOwner::PopupAtCursor() {
-  POINT at;
-  if (!::GetCursorPos(&at)) return;
+void TrayOwner::PopupAt(POINT anchor) {
+  // The monitor holding the icon (where the shell says it is), else the
+  // one holding the anchor.
+  NOTIFYICONIDENTIFIER icon{};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = handle();
+  icon.uID = kIconId;
+  RECT icon_rect;
+  const HMONITOR monitor = SUCCEEDED(::Shell_NotifyIconGetRect(&icon, &icon_rect))
+                               ? ::MonitorFromRect(&icon_rect, MONITOR_DEFAULTTONEAREST)
+                               : ::MonitorFromPoint(anchor, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  ::GetMonitorInfoW(monitor, &info);
+  // It opens towards the middle of that monitor, so that it never covers
+  // the icon it belongs to, wherever the notification area is.
+  const ui::PopupAlignment alignment = ui::PopupAlignmentFor(
+      ui::ScreenPoint{anchor.x, anchor.y},
+      ui::ScreenRect{info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+  UINT flags = TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
+  flags |= alignment.right_align ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+  flags |= alignment.bottom_align ? TPM_BOTTOMALIGN : TPM_TOPALIGN;
   // Without the foreground the menu would not close when clicked elsewhere.
   ::SetForegroundWindow(handle());
-  // It opens towards the middle of the screen, so that it never covers the
-  // icon it belongs to, wherever the notification area is.
-  UINT flags = TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
-  if (at.x > ::GetSystemMetrics(SM_CXSCREEN) / 2) flags |= TPM_RIGHTALIGN;
-  if (at.y > ::GetSystemMetrics(SM_CYSCREEN) / 2) flags |= TPM_BOTTOMALIGN;
-  const UINT chosen =
-      static_cast<UINT>(::TrackPopupMenu(popup_menu_, flags, at.x, at.y, 0, handle(), nullptr));
+  const UINT chosen = static_cast<UINT>(
+      ::TrackPopupMenu(popup_menu_, flags, anchor.x, anchor.y, 0, handle(), nullptr));
   ::PostMessageW(handle(), WM_NULL, 0, 0);
   switch (chosen) {
-    case kShowItem: Show1Click(); break;
-    case kHideItem: Hide1Click(); break;
-    case kExitItem: Exit1Click(); break;
-    default: break;
+    case kShowItem:
+      Show1Click();
+      break;
+    case kHideItem:
+      Hide1Click();
+      break;
+    case kExitItem:
+      Exit1Click();
+      break;
+    default:
+      break;
   }
 }
 
-void TrayOwner::OnIconMessage(LPARAM mouse_message) {
-  // The right button's release only: opening the menu on the press as well
-  // would nest a second menu in the first.
-  switch (LOWORD(mouse_message)) {
-    case WM_RBUTTONUP: PopupAtCursor(); break;
-    case WM_LBUTTONDBLCLK: Show1Click(); break;  // the default item
-    default: break;
+void TrayOwner::OnIconMessage(WPARAM wparam, LPARAM lparam) {
+  const UINT event = LOWORD(lparam);
+  if (icon_version4_) {
+    // Version 4: the event in the low word, the icon's anchor in wparam.
+    switch (event) {
+      case WM_CONTEXTMENU:
+        PopupAt(POINT{GET_X_LPARAM(wparam), GET_Y_LPARAM(wparam)});
+        break;
+      case NIN_SELECT:
+      case NIN_KEYSELECT:
+      case WM_LBUTTONDBLCLK:
+        Show1Click();
+        break;  // the default item
+      default:
+        break;
+    }
+    return;
+  }
+  // The older shells: the mouse messages only. The right button's release
+  // only: opening the menu on the press as well would nest a second menu in
+  // the first.
+  switch (event) {
+    case WM_RBUTTONUP: {
+      POINT at;
+      if (::GetCursorPos(&at)) PopupAt(at);
+      break;
+    }
+    case WM_LBUTTONDBLCLK:
+      Show1Click();
+      break;
+    default:
+      break;
   }
 }
 
@@ -129,9 +205,13 @@ LRESULT TrayOwner::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     if (icon_wanted_ && !exiting_) AddIcon();
     return 0;
   }
+  if (message == show_status_ && show_status_ != 0) {
+    if (!exiting_) Show1Click();
+    return 0;
+  }
   switch (message) {
     case kIconMessage:
-      if (!exiting_) OnIconMessage(lparam);
+      if (!exiting_) OnIconMessage(wparam, lparam);
       return 0;
     case WM_TIMER:
       if (wparam == kWatchdogTimer && hooks_.watchdog_tick) hooks_.watchdog_tick();

@@ -1,16 +1,23 @@
 // TrayOwner: the hidden main window of the desktop program ("Orvik - GPS
 // Time", 120 x 1, no title-bar buttons). It owns the notification-area icon
-// ("GPS Time") with its menu "&Show" (the default, drawn bold), "&Hide", a
-// separator and "Exit", and the 60-second watchdog of the acquisition.
-// Right-clicking the icon opens the menu at the pointer; double-clicking it
-// shows the status window; "Exit" (or closing this window) stops the
-// acquisition, removes the icon and ends the program. The small window is
-// visible only for the first seconds, until the status window's auto-hide
-// hides it; minimising it hides it too.
+// ("GPS Time", its tooltip naming the state) with its menu "&Show" (the
+// default, drawn bold), "&Hide", a separator and "Exit", and the 60-second
+// watchdog of the acquisition. The icon speaks the shell's version 4: its
+// context menu (a right click, or Shift+F10 or the menu key on the focused
+// icon) opens at the icon, towards the middle of the icon's monitor; a
+// selection (a click, Enter or Space) or a double click shows the status
+// window. A shell that refuses version 4 gets the older way: the menu on
+// the right button's release, at the pointer. "Exit" (or closing this
+// window) stops the acquisition, removes the icon and ends the program. The
+// small window is visible only for the first seconds, until the status
+// window's auto-hide hides it; minimising it hides it too.
 //
-// The icon is added again when the shell's taskbar is re-created, and a
-// notification area missing at start (refused NIM_ADD) is tried again once a
-// second until it takes the icon. Main thread only.
+// The icon is added again when the shell's taskbar is re-created (its
+// "TaskbarCreated" message is let through to an elevated program too), and
+// a notification area missing at start (refused NIM_ADD) is tried again
+// once a second until it takes the icon. A second copy of the program asks
+// this window to show the status window (ShowStatusWindowMessage). Main
+// thread only.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +25,14 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <string>
 
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
+
+// The window class of the hidden main window, by which a second copy finds it.
+inline constexpr wchar_t kMainWindowClass[] = L"TForm5";
 
 struct TrayOwnerHooks {
   std::function<void()> stop_acquisition;  // "Exit": before the program ends
@@ -29,7 +40,7 @@ struct TrayOwnerHooks {
   // The session ends (log-off, shut-down): the system ends the process as
   // soon as the message returns, so this must end the program's work now.
   std::function<void()> end_session;
-  std::function<void()> watchdog_tick;     // every 60 s
+  std::function<void()> watchdog_tick;  // every 60 s
   // Runs once when a notification area that was missing took the icon.
   std::function<void()> notification_area_appeared;
 };
@@ -50,16 +61,26 @@ class TrayOwner : public Window {
   void HideMainForm() { Hide(); }
   // "Exit": stops the acquisition and ends the program; once.
   void Exit1Click();
+  // "&Show": shows the status window in front.
+  void Show1Click();
+  // The icon's tooltip; the shell takes its first kTrayTipLength characters.
+  void SetTip(const std::string& tip);
+  const std::string& tip() const { return tip_; }
+  // Whether the shell took the icon's version 4 (keyboard access).
+  bool IconVersion4() const { return icon_version4_; }
 
  protected:
+  void LayOut() override;
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
   bool AddIcon();
-  void Show1Click();
+  // The record for the shell, with the tooltip.
+  NOTIFYICONDATAW IconData(UINT flags) const;
   void Hide1Click();
-  void PopupAtCursor();
-  void OnIconMessage(LPARAM mouse_message);
+  // Opens the menu at `anchor` (screen coordinates) and runs its choice.
+  void PopupAt(POINT anchor);
+  void OnIconMessage(WPARAM wparam, LPARAM lparam);
 
   // Takes the icon out of the notification area, if it is there.
   void RemoveIcon();
@@ -67,9 +88,12 @@ class TrayOwner : public Window {
   const TrayOwnerHooks hooks_;
   const HICON icon_;
   const UINT taskbar_created_;  // the shell's "TaskbarCreated" message
+  const UINT show_status_;      // a second copy's ShowStatusWindowMessage
   HMENU popup_menu_ = nullptr;  // PopupMenu1
   Window* status_window_ = nullptr;
+  std::string tip_ = "GPS Time";
   bool icon_shown_ = false;
+  bool icon_version4_ = false;
   bool icon_wanted_ = false;
   bool exiting_ = false;
 };

@@ -25,9 +25,9 @@ TEST(Win32TerminationRequestsTest, RequestsEndAndWaitForTheOrderlyEndWhereWindow
     DWORD event;
     bool waits;
   };
-  for (const Case& c : {Case{CTRL_C_EVENT, false}, Case{CTRL_BREAK_EVENT, false},
-                        Case{CTRL_CLOSE_EVENT, true}, Case{CTRL_LOGOFF_EVENT, true},
-                        Case{CTRL_SHUTDOWN_EVENT, true}}) {
+  for (const Case& c :
+       {Case{CTRL_C_EVENT, false}, Case{CTRL_BREAK_EVENT, false}, Case{CTRL_CLOSE_EVENT, true},
+        Case{CTRL_LOGOFF_EVENT, true}, Case{CTRL_SHUTDOWN_EVENT, true}}) {
     SCOPED_TRACE(c.event);
     std::atomic<DWORD> requested{0xffff};
     std::promise<void> asked;
@@ -80,6 +80,45 @@ TEST(Win32TerminationRequestsTest, NoListenerLeavesTheEventToTheSystem) {
   EXPECT_FALSE(Win32TerminationRequests::HandleConsoleEvent(CTRL_C_EVENT));
   Win32TerminationRequests not_listening;
   EXPECT_FALSE(Win32TerminationRequests::HandleConsoleEvent(CTRL_C_EVENT));
+}
+
+// Log-off and shut-down reach the program through its hidden top-level
+// window, as Windows sends them: the session's end is never held up, the
+// end becomes the request of the matching console event and is answered only
+// once the program has ended; an end that was called off asks nothing.
+TEST(Win32TerminationRequestsTest, TheSessionsEndIsRequestedThroughTheHiddenWindow) {
+  struct Case {
+    LPARAM how;
+    DWORD event;
+  };
+  for (const Case& c : {Case{ENDSESSION_LOGOFF, CTRL_LOGOFF_EVENT}, Case{0, CTRL_SHUTDOWN_EVENT}}) {
+    SCOPED_TRACE(c.event);
+    Win32TerminationRequests requests(milliseconds(60'000));
+    std::atomic<DWORD> requested{0xffff};
+    std::atomic<int> count{0};
+    requests.Listen([&](int event) {
+      requested = static_cast<DWORD>(event);
+      ++count;
+    });
+    const HWND window = requests.session_window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(::GetParent(window), nullptr);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_TRUE(::SendMessageW(window, WM_QUERYENDSESSION, 0, c.how));
+    ::SendMessageW(window, WM_ENDSESSION, FALSE, c.how);
+    EXPECT_EQ(count.load(), 0) << "a cancelled end asks nothing";
+
+    std::atomic<bool> ended{false};
+    auto answered = std::async(std::launch::async, [&] {
+      ::SendMessageW(window, WM_ENDSESSION, TRUE, c.how);
+      return ended.load();
+    });
+    EXPECT_NE(answered.wait_for(milliseconds(200)), std::future_status::ready);
+    EXPECT_EQ(requested.load(), c.event);
+    ended = true;
+    requests.Ended();
+    EXPECT_TRUE(answered.get()) << "answered before the program had ended";
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -33,8 +33,8 @@ std::string SignedSeconds(std::int64_t nanos) {
 
 }  // namespace
 
-void ReceiverDecoders::StartAcquisition() {
-  satellites_ = {};
+void ReceiverTimeKeeper::StartAcquisition() {
+  nmea_.Restart();
   freshness_.Restart();
   timeline_.Reset();
   told_unbroken_line_ = false;
@@ -44,29 +44,29 @@ void ReceiverDecoders::StartAcquisition() {
   dropped_ = 0;
 }
 
-void ReceiverDecoders::DecodeNmea(std::span<const std::uint8_t> sentence,
-                                  const MessageContext& context) {
-  const core::NmeaOutcome outcome = core::DecodeNmea(
-      MessageCounter_, satellites_, last_rmc_utc_, sentence, context.settings,
-      context.shared.SummerHours.load(), core::RolloverCheck{settable_, clock_.NowUtc()});
+void ReceiverTimeKeeper::DecodeNmea(std::span<const std::uint8_t> sentence,
+                                    const MessageContext& context) {
+  const core::DecodedMessage outcome =
+      nmea_.DecodeNmea(sentence, context.settings, context.shared.SummerHours.load(),
+                       core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
 }
 
-void ReceiverDecoders::DecodeMotorola(std::span<const std::uint8_t> message,
-                                      const MessageContext& context) {
+void ReceiverTimeKeeper::DecodeMotorola(std::span<const std::uint8_t> message,
+                                        const MessageContext& context) {
   const std::size_t header = std::min<std::size_t>(message.size(), 4);
   if (core::IsOffsetAnswer(message.first(header))) {
     OnOffsetAnswer(message, context);
     return;
   }
-  const core::NmeaOutcome outcome = core::DecodeMotorola(
-      MessageCounter_, message.first(header), message.subspan(header), ConfirmedOffset(context),
+  const core::DecodedMessage outcome = motorola_.DecodeMotorola(
+      message.first(header), message.subspan(header), ConfirmedOffset(context),
       core::RolloverCheck{settable_, clock_.NowUtc()});
   Apply(context, outcome);
 }
 
-void ReceiverDecoders::OnOffsetAnswer(std::span<const std::uint8_t> message,
-                                      const MessageContext& context) {
+void ReceiverTimeKeeper::OnOffsetAnswer(std::span<const std::uint8_t> message,
+                                        const MessageContext& context) {
   const std::optional<ReceiverOffset>& commanded = context.receiver_offset;
   const std::optional<std::int64_t> answered = core::GmtOffsetMinutesOfCommand(message);
   if (!commanded || answered != commanded->minutes) return;
@@ -76,7 +76,7 @@ void ReceiverDecoders::OnOffsetAnswer(std::span<const std::uint8_t> message,
   }
 }
 
-std::optional<std::int64_t> ReceiverDecoders::ConfirmedOffset(const MessageContext& context) {
+std::optional<std::int64_t> ReceiverTimeKeeper::ConfirmedOffset(const MessageContext& context) {
   const std::optional<ReceiverOffset>& commanded = context.receiver_offset;
   if (!commanded) return std::nullopt;
   if (offset_answer_ && offset_answer_->command_written_at == commanded->written_at) {
@@ -91,7 +91,8 @@ std::optional<std::int64_t> ReceiverDecoders::ConfirmedOffset(const MessageConte
   return std::nullopt;
 }
 
-void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutcome& outcome) {
+void ReceiverTimeKeeper::Apply(const MessageContext& context, const core::DecodedMessage& outcome) {
+  if (outcome.counted) pacer_.Count();
   if (outcome.rollover_eras > 0 && !told_rollover_) {
     told_rollover_ = true;
     if (context.settings.LoggingEnabled) {
@@ -125,8 +126,8 @@ void ReceiverDecoders::Apply(const MessageContext& context, const core::NmeaOutc
   }
 }
 
-std::optional<core::ReceiverTimeline::Verdict> ReceiverDecoders::TimeMessage(
-    const MessageContext& context, const core::NmeaOutcome& outcome) {
+std::optional<core::ReceiverTimeline::Verdict> ReceiverTimeKeeper::TimeMessage(
+    const MessageContext& context, const core::DecodedMessage& outcome) {
   const core::ByteTiming& timing = context.timing;
   WatchForUnbrokenLine(context);
   const std::optional<core::MonotonicNanos> burst_start = freshness_.Check(timing);
@@ -157,28 +158,28 @@ std::optional<core::ReceiverTimeline::Verdict> ReceiverDecoders::TimeMessage(
   return verdict;
 }
 
-void ReceiverDecoders::WatchForUnbrokenLine(const MessageContext& context) {
+void ReceiverTimeKeeper::WatchForUnbrokenLine(const MessageContext& context) {
   const core::ByteTiming& timing = context.timing;
   if (told_unbroken_line_ || timing.arrival - timing.unbroken_since < kUnbrokenLineNanos) return;
   told_unbroken_line_ = true;
   Tell(context, kNeverPausesProblem);
 }
 
-void ReceiverDecoders::TellDropped(const MessageContext& context) {
+void ReceiverTimeKeeper::TellDropped(const MessageContext& context) {
   const std::uint64_t count = std::exchange(dropped_, 0);
   Tell(context, "Dropped " + std::to_string(count) +
                     (count == 1 ? " time message" : " time messages") +
                     " read late from a backlog (more than a second old)");
 }
 
-void ReceiverDecoders::Tell(const MessageContext& context, const std::string& line) {
+void ReceiverTimeKeeper::Tell(const MessageContext& context, const std::string& line) {
   context.shared.clock_keeping.SetProblem(line);
   if (context.settings.LoggingEnabled) context.LogThroughMainThread(line);
 }
 
-void ReceiverDecoders::ConsiderClock(const MessageContext& context,
-                                     const core::ClockCandidate& candidate,
-                                     const core::ReceiverTimeline::Verdict& timing) {
+void ReceiverTimeKeeper::ConsiderClock(const MessageContext& context,
+                                       const core::ClockCandidate& candidate,
+                                       const core::ReceiverTimeline::Verdict& timing) {
   const core::Settings& settings = context.settings;
   // Read from a backlog, not the first of its burst, or a jump not yet held:
   // shown and sent, but the clock and the count stay.
@@ -203,8 +204,7 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context,
 
   const core::DateTime pc_now =
       core::DateTimeAt(clock_.NowUtc(), candidate.local_offset_minutes).value_or(core::DateTime{});
-  const core::ClockDecision decision =
-      core::UpdatePcClock(MessageCounter_, settings, candidate.message_local, pc_now);
+  const core::ClockDecision decision = pacer_.Decide(settings, candidate.Local(), pc_now);
   if (!decision.set_clock) return;
   // The instant the message names, or with OnlyMinSec the PC's date and hour
   // with the message's minute and second (moved from local time to UTC, the
@@ -220,8 +220,8 @@ void ReceiverDecoders::ConsiderClock(const MessageContext& context,
   SetClock(context, candidate, second + (monotonic_.NowMonotonic() - second_began));
 }
 
-void ReceiverDecoders::SetClock(const MessageContext& context,
-                                const core::ClockCandidate& candidate, core::UtcNanos target) {
+void ReceiverTimeKeeper::SetClock(const MessageContext& context,
+                                  const core::ClockCandidate& candidate, core::UtcNanos target) {
   if (!settable_.Contains(target)) {
     ReportFailure(context, candidate, target, "the date lies outside the years this program sets");
     return;
@@ -242,9 +242,9 @@ void ReceiverDecoders::SetClock(const MessageContext& context,
   }
 }
 
-void ReceiverDecoders::ReportFailure(const MessageContext& context,
-                                     const core::ClockCandidate& candidate, core::UtcNanos target,
-                                     const std::string& reason) {
+void ReceiverTimeKeeper::ReportFailure(const MessageContext& context,
+                                       const core::ClockCandidate& candidate, core::UtcNanos target,
+                                       const std::string& reason) {
   context.shared.clock_keeping.SetProblem("PC clock not set: " + reason);
   const core::MonotonicNanos now = monotonic_.NowMonotonic();
   if (reason == logged_failure_ && now - logged_failure_at_ < kFailureReminderNanos) return;
@@ -252,7 +252,7 @@ void ReceiverDecoders::ReportFailure(const MessageContext& context,
   logged_failure_at_ = now;
   if (!context.settings.LoggingEnabled) return;
   const core::DateTime local =
-      core::DateTimeAt(target, candidate.local_offset_minutes).value_or(candidate.message_local);
+      core::DateTimeAt(target, candidate.local_offset_minutes).value_or(candidate.Local());
   context.LogThroughMainThread("Could not set PC time to " + core::FormatShortDate(local) + " " +
                                core::FormatLongTime(local) + ": " + reason);
 }

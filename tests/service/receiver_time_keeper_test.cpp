@@ -4,7 +4,7 @@
 // is set only from a message whose burst start was seen live and that is the
 // first time message of its burst, timed by the earliest phase of the last
 // 16 s; the past is never sent; a jump is followed only once it holds.
-#include "service/receiver_decoders.h"
+#include "service/receiver_time_keeper.h"
 
 #include <gtest/gtest.h>
 

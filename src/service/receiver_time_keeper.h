@@ -1,7 +1,9 @@
-// ReceiverDecoders: the decoders the acquisition thread runs for every
-// framed message. They decode (rules in core), then, in this order, hand the
-// time record to the LAN through the main thread, set the PC clock when the
-// clock decision says so, and publish the status texts and flags.
+// ReceiverTimeKeeper: what the acquisition thread does with every framed
+// message. The protocol's decoder (core/nmea_decoder.h,
+// core/motorola_decoder.h) decodes it; the keeper then, in this order, sends
+// the time record to the LAN through the main thread, has the clock pacer
+// (core/clock_pacer.h) decide and sets the PC clock (or hands the time to
+// chrony), logs, and publishes the status texts and flags.
 //
 // Timing a time message: it is fresh when the start of its burst was seen
 // live and it is the first time message of that burst
@@ -46,8 +48,10 @@
 #include <span>
 #include <string>
 
+#include "core/clock_pacer.h"
 #include "core/clock_update.h"
 #include "core/message_freshness.h"
+#include "core/motorola_decoder.h"
 #include "core/nmea_decoder.h"
 #include "core/receiver_timeline.h"
 #include "core/satellite_tracker.h"
@@ -70,13 +74,13 @@ inline constexpr const char* kNeverPausesProblem =
     "PC clock not set: the receiver's output never pauses, so its timing cannot be measured "
     "(fewer sentences or a higher line rate help)";
 
-class ReceiverDecoders : public MessageDecoders {
+class ReceiverTimeKeeper : public MessageDecoders {
  public:
   // REQUIRES: `clock` and `sender` outlive this object.
   // REQUIRES: `monotonic` is the clock the serial links stamp arrivals with.
-  ReceiverDecoders(platform::SystemClock& clock, const platform::MonotonicClock& monotonic,
-                   TimeMessageSender& sender,
-                   core::SettableSpan settable = core::SettableSpanOfThisBuild())
+  ReceiverTimeKeeper(platform::SystemClock& clock, const platform::MonotonicClock& monotonic,
+                     TimeMessageSender& sender,
+                     core::SettableSpan settable = core::SettableSpanOfThisBuild())
       : clock_(clock), monotonic_(monotonic), sender_(sender), settable_(settable) {}
 
   void StartAcquisition() override;
@@ -89,10 +93,10 @@ class ReceiverDecoders : public MessageDecoders {
   void UseChronyFeed(ChronyFeed* feed) { chrony_feed_ = feed; }
 
   // Accepted time messages since the clock was last set or considered.
-  std::uint32_t MessageCounter() const { return MessageCounter_; }
+  std::uint32_t MessageCounter() const { return pacer_.MessageCounter(); }
 
  private:
-  void Apply(const MessageContext& context, const core::NmeaOutcome& outcome);
+  void Apply(const MessageContext& context, const core::DecodedMessage& outcome);
   // A Motorola receiver's answer to a GMT offset command.
   void OnOffsetAnswer(std::span<const std::uint8_t> message, const MessageContext& context);
   // The offset a Motorola message may be read with: the commanded one, once
@@ -100,7 +104,7 @@ class ReceiverDecoders : public MessageDecoders {
   std::optional<std::int64_t> ConfirmedOffset(const MessageContext& context);
   // How a time message is timed; nullopt when it is the past and must be dropped.
   std::optional<core::ReceiverTimeline::Verdict> TimeMessage(const MessageContext& context,
-                                                             const core::NmeaOutcome& outcome);
+                                                             const core::DecodedMessage& outcome);
   // Tells once that the line has not paused for kUnbrokenLineNanos.
   void WatchForUnbrokenLine(const MessageContext& context);
   // Tells how many messages were dropped, once a message is current again.
@@ -119,7 +123,9 @@ class ReceiverDecoders : public MessageDecoders {
   const platform::MonotonicClock& monotonic_;
   TimeMessageSender& sender_;
   const core::SettableSpan settable_;
-  std::uint32_t MessageCounter_ = core::kInitialMessageCounter;
+  core::ClockPacer pacer_;
+  core::NmeaDecoder nmea_;
+  core::MotorolaDecoder motorola_;
   // What is learned of the line and the receiver: anew with every acquisition.
   core::FreshnessCheck freshness_;
   core::ReceiverTimeline timeline_;
@@ -135,9 +141,6 @@ class ReceiverDecoders : public MessageDecoders {
   std::optional<core::MonotonicNanos> told_unconfirmed_;
   // Messages dropped as the past since the last one sent.
   std::uint64_t dropped_ = 0;
-  std::optional<core::UtcNanos> last_rmc_utc_;
-  // The satellite counts gathered from GSV sentences; new with every acquisition thread.
-  core::SatelliteTracker satellites_;
   ChronyFeed* chrony_feed_ = nullptr;  // not owned
   // The failure last logged, and when (monotonic), for the hourly reminder.
   std::string logged_failure_;
