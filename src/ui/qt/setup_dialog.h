@@ -1,9 +1,8 @@
 // SetupDialog: the "Setup parameters" window, the operator's way to change
 // the settings. It shows and reads its controls; when it shows the settings
 // and when it applies them, and what happens to edits whose save failed or
-// that were typed during a restart, SetupForm decides. It edits the settings
-// of core::SettingFields() that name a dialog control, and never touches a
-// device.
+// that were typed during a restart, SetupForm decides. Its controls are those
+// of SetupDialogFields(); it never touches a device.
 //
 // Beside the classic settings it edits the receiver delay (line 15 of the
 // file) on the port's row and the chrony socket path (line 16) on the sound
@@ -26,6 +25,7 @@
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "service/gps_time_service.h"
 #include "ui/logic/setup_form.h"
 #include "ui/qt/message_box_reporter.h"
@@ -70,7 +70,7 @@ class SetupDialog : public QWidget, private SetupView {
   };
 
   void BuildControls();
-  QWidget* MakeControl(const core::SettingField& field);
+  QWidget* MakeControl(const DialogField& dialog);
   QWidget& ControlNamed(const char* name) const;
   void SetTabOrder();
   // Sizes the window to its controls, or to `room` when that is smaller; the

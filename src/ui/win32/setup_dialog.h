@@ -2,7 +2,7 @@
 // operator's way to change the settings. It shows and reads its controls;
 // when it shows the settings and when it applies them, and what happens to
 // edits whose save failed or that were typed during a restart, SetupForm
-// decides. Its controls come from core::SettingFields(): fixed-width number
+// decides. Its controls come from SetupDialogFields(): fixed-width number
 // fields (digits, for the GMT difference also signs), check boxes, the
 // protocol list and the chrony socket path.
 //
@@ -19,6 +19,7 @@
 
 #include "core/settings.h"
 #include "core/settings_fields.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "ui/logic/setup_form.h"
 #include "ui/logic/setup_layout.h"
 #include "ui/win32/window.h"
@@ -37,7 +38,8 @@ class SetupDialog : public Window, private SetupView {
 
  private:
   struct Control {
-    const core::SettingField* field;
+    const DialogField* dialog;
+    const core::SettingField* field;  // dialog->setting
     HWND window;
   };
   struct Label {
@@ -48,7 +50,7 @@ class SetupDialog : public Window, private SetupView {
 
   void BuildControls();
   void LayOut() override;
-  HWND MakeControl(const core::SettingField& field);
+  HWND MakeControl(const DialogField& dialog);
   HWND ControlNamed(std::string_view name) const;
   void SetTabOrder();
   void KeepFieldTextValid(HWND edit);
