@@ -31,7 +31,7 @@
 #include "core/tail_keeper.h"
 #include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
