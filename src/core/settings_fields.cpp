@@ -24,46 +24,36 @@ Status CheckChronySocketPath(const Settings& s) {
 
 // Builders of the entries below; each leaves what does not apply empty.
 constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
-                              std::int32_t Settings::*value, DialogField dialog) {
+                              std::int32_t Settings::*value) {
   SettingField field;
   field.name = name;
   field.file_line = line;
   field.text = text;
   field.int32_value = value;
-  field.dialog = dialog;
   return field;
 }
 
 constexpr SettingField Number(std::string_view name, int line, std::string Settings::*text,
-                              std::uint16_t Settings::*value, DialogField dialog) {
-  SettingField field =
-      Number(name, line, text, static_cast<std::int32_t Settings::*>(nullptr), dialog);
+                              std::uint16_t Settings::*value) {
+  SettingField field = Number(name, line, text, static_cast<std::int32_t Settings::*>(nullptr));
   field.uint16_value = value;
   return field;
 }
 
 constexpr SettingField Switch(std::string_view name, int line, bool Settings::*flag,
-                              std::string_view word, DialogField dialog) {
+                              std::string_view word) {
   SettingField field;
   field.name = name;
   field.file_line = line;
   field.kind = SettingKind::kSwitch;
   field.flag = flag;
   field.word = word;
-  field.dialog = dialog;
   return field;
-}
-
-constexpr DialogField Masked(std::string_view control, std::string_view label,
-                             std::string_view caption, int positions, FieldMask mask) {
-  return DialogField{control, label, caption, positions, mask};
 }
 
 constexpr SettingField ReceiverDelay() {
   SettingField field =
-      Number("ReceiverDelay", 15, &Settings::ReceiverDelayText, &Settings::ReceiverDelayMs,
-             Masked("ReceiverDelayEdit", "ReceiverDelayLabel", "Receiver delay [ms]:", 3,
-                    FieldMask::kDigits));
+      Number("ReceiverDelay", 15, &Settings::ReceiverDelayText, &Settings::ReceiverDelayMs);
   field.check = &CheckReceiverDelay;
   return field;
 }
@@ -74,7 +64,6 @@ constexpr SettingField Protocol() {
   field.file_line = 13;
   field.kind = SettingKind::kProtocol;
   field.int32_value = &Settings::Protocol;
-  field.dialog = DialogField{"ComboBox1", "Label12", "Protocol:", 0, FieldMask::kDigits};
   return field;
 }
 
@@ -84,7 +73,7 @@ constexpr SettingField Logging() {
   field.file_line = 14;
   field.kind = SettingKind::kLogging;
   field.flag = &Settings::LoggingEnabled;
-  return field;  // edited in the file only
+  return field;
 }
 
 constexpr SettingField ChronySocket() {
@@ -94,42 +83,24 @@ constexpr SettingField ChronySocket() {
   field.kind = SettingKind::kPath;
   field.text = &Settings::ChronySocketPath;
   field.check = &CheckChronySocketPath;
-  field.dialog =
-      DialogField{"ChronySocketEdit", "ChronySocketLabel", "chrony socket:", 0, FieldMask::kDigits};
   return field;
 }
 
-constexpr DialogField Check(std::string_view control, std::string_view caption) {
-  return DialogField{control, "", caption, 0, FieldMask::kDigits};
-}
-
-using M = FieldMask;
 using S = Settings;
 
 constexpr std::array<SettingField, 16> kFields = {
-    Number("PortNumber", 1, &S::PortNumberText, &S::PortNumber,
-           Masked("MaskEdit1", "Label1", "Port:", 2, M::kDigits)),
-    Number("GmtHours", 2, &S::GmtHoursText, &S::GmtHours,
-           Masked("MaskEdit2", "Label3", "GMT time difference [hours]:", 3, M::kDigitsAndSigns)),
-    Number("TransmitInterval", 3, &S::TransmitIntervalText, &S::TransmitInterval,
-           Masked("MaskEdit4", "Label6", "Time transmission interval [sec]:", 3, M::kDigits)),
-    Number("ClockUpdateInterval", 4, &S::ClockUpdateIntervalText, &S::ClockUpdateInterval,
-           Masked("MaskEdit3", "Label2", "PC clock updating interval [sec]:", 4, M::kDigits)),
-    Switch("OnlyMinSec", 5, &S::OnlyMinSec, "ONLY_MIN_SEC",
-           Check("CheckBox1", "Update only minutes and seconds")),
-    Switch("SoundDisabled", 6, &S::SoundDisabled, "SOUND_DISABLED",
-           Check("CheckBox2", "Disable sound")),
-    Switch("SummerTime", 7, &S::SummerTime, "SUMMER_TIME", Check("CheckBox3", "Use summer time")),
-    Number("SummerMonth", 8, &S::SummerMonthText, &S::SummerMonth,
-           Masked("MaskEdit5", "Label7", "Month of transition to summer time:", 2, M::kDigits)),
-    Number("SummerHour", 9, &S::SummerHourText, &S::SummerHour,
-           Masked("MaskEdit6", "Label8", "Hour of transition to summer time:", 2, M::kDigits)),
-    Number("ZoneMonth", 10, &S::ZoneMonthText, &S::ZoneMonth,
-           Masked("MaskEdit7", "Label9", "Month of transition to zone time:", 2, M::kDigits)),
-    Number("ZoneHour", 11, &S::ZoneHourText, &S::ZoneHour,
-           Masked("MaskEdit8", "Label10", "Hour of transition to zone time:", 2, M::kDigits)),
-    Number("GmtMinutes", 12, &S::GmtMinutesText, &S::GmtMinutes,
-           Masked("MaskEdit9", "Label11", "[min]:", 3, M::kDigitsAndSigns)),
+    Number("PortNumber", 1, &S::PortNumberText, &S::PortNumber),
+    Number("GmtHours", 2, &S::GmtHoursText, &S::GmtHours),
+    Number("TransmitInterval", 3, &S::TransmitIntervalText, &S::TransmitInterval),
+    Number("ClockUpdateInterval", 4, &S::ClockUpdateIntervalText, &S::ClockUpdateInterval),
+    Switch("OnlyMinSec", 5, &S::OnlyMinSec, "ONLY_MIN_SEC"),
+    Switch("SoundDisabled", 6, &S::SoundDisabled, "SOUND_DISABLED"),
+    Switch("SummerTime", 7, &S::SummerTime, "SUMMER_TIME"),
+    Number("SummerMonth", 8, &S::SummerMonthText, &S::SummerMonth),
+    Number("SummerHour", 9, &S::SummerHourText, &S::SummerHour),
+    Number("ZoneMonth", 10, &S::ZoneMonthText, &S::ZoneMonth),
+    Number("ZoneHour", 11, &S::ZoneHourText, &S::ZoneHour),
+    Number("GmtMinutes", 12, &S::GmtMinutesText, &S::GmtMinutes),
     Protocol(),
     Logging(),
     ReceiverDelay(),
@@ -148,9 +119,9 @@ static_assert(LinesInOrder(), "line n of the file is entry n - 1");
 
 std::span<const SettingField> SettingFields() { return kFields; }
 
-const SettingField* FieldOfControl(std::string_view control) {
+const SettingField* SettingNamed(std::string_view name) {
   for (const SettingField& field : kFields) {
-    if (field.InDialog() && field.dialog.control == control) return &field;
+    if (field.name == name) return &field;
   }
   return nullptr;
 }

@@ -1,9 +1,8 @@
 // The one list of the settings the operator edits: for each, its line in
-// "GPS_parm.txt", where it is held in Settings (text form, switch, protocol
-// number or path) and the control of the setup dialog that edits it. The
-// settings file reads and writes its lines from this list, the service takes
-// an apply's edits through it, and the dialog builds and reads its controls
-// from it, so a new setting is added here once. Pure data, no I/O.
+// "GPS_parm.txt" and where it is held in Settings (text form, switch,
+// protocol number or path). The settings file reads and writes its lines
+// from this list and the service takes an apply's edits through it; the
+// setup dialog's controls name their setting in it. Pure data, no I/O.
 #pragma once
 
 #include <cstddef>
@@ -25,19 +24,6 @@ enum class SettingKind {
   kPath,      // the line as it stands
 };
 
-// What each position of a masked field takes besides a blank.
-enum class FieldMask { kDigits, kDigitsAndSigns };
-
-// Where the setup dialog edits a setting. An empty control: the dialog does
-// not edit it.
-struct DialogField {
-  std::string_view control;  // the control's objectName
-  std::string_view label;    // objectName of its caption; empty for a check box
-  std::string_view caption;  // the caption's text, or the check box's
-  int positions = 0;         // a masked field's width; 0: no mask
-  FieldMask mask = FieldMask::kDigits;
-};
-
 struct SettingField {
   std::string_view name;
   int file_line = 0;  // 1..16
@@ -49,9 +35,6 @@ struct SettingField {
   std::string_view word;           // kSwitch
   // Checks the number or path once it is read; null: every value is taken.
   Status (*check)(const Settings&) = nullptr;
-  DialogField dialog;
-
-  bool InDialog() const { return !dialog.control.empty(); }
 };
 
 // The largest receiver delay accepted, in milliseconds.
@@ -63,8 +46,8 @@ inline constexpr std::size_t kMaxChronySocketPathLength = 107;
 // Every editable setting, in file line order (line n at index n - 1).
 std::span<const SettingField> SettingFields();
 
-// The setting the dialog edits with `control`; null when there is none.
-const SettingField* FieldOfControl(std::string_view control);
+// The setting called `name`; null when there is none.
+const SettingField* SettingNamed(std::string_view name);
 
 // The edited part of one setting (text form, switch, protocol or path):
 // copied from `from` to `to`, or compared. Numbers follow their text only

@@ -33,10 +33,6 @@ std::vector<std::string> MotorolaFrames(const std::string& bytes) {
   return Frames(core::MotorolaFramer(), bytes);
 }
 
-std::string Motorola(const std::string& header, std::size_t rest_length, char fill) {
-  return header + std::string(rest_length, fill);
-}
-
 struct Case {
   const char* what;
   std::string bytes;

@@ -1,7 +1,7 @@
 // PosixComPortList on folders of the test's own: a working folder with
 // COM<n> links to ptys and a /dev and /sys/class/tty of ttyS, ttyUSB and
 // ttyACM devices.
-#include "platform/posix_com_port_list.h"
+#include "platform/posix/posix_com_port_list.h"
 
 #include <gtest/gtest.h>
 

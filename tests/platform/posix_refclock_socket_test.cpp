@@ -1,5 +1,5 @@
 // PosixRefclockSocket against real Unix sockets in a temporary folder.
-#include "platform/posix_refclock_socket.h"
+#include "platform/posix/posix_refclock_socket.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/unique_fd.h"
 #include "support/temp_dir.h"
-#include "platform/unique_fd.h"
 
 namespace orvik::platform {
 namespace {

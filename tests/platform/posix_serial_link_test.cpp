@@ -1,7 +1,7 @@
 // PosixSerialLink on real pseudo-terminals: opening, line settings, the
 // read time-outs and the queues. The test plays the receiver on the master
 // side. Time bounds are tight only from below (shared machine).
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix_port_fault.h"
+#include "platform/posix/posix_port_fault.h"
 #include "serial_link_test_support.h"
 
 namespace orvik::platform::link_test {

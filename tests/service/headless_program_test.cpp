@@ -15,7 +15,7 @@
 
 #include "core/settings_file.h"
 #include "fakes/service/fake_service_environment.h"
-#include "platform/posix_termination_requests.h"
+#include "platform/posix/posix_termination_requests.h"
 #include "support/qt_event_wait.h"
 
 namespace orvik::testing {

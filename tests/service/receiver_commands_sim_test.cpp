@@ -13,11 +13,11 @@
 
 #include "core/receiver_commands.h"
 #include "core/settings.h"
-#include "core/utc_time.h"
 #include "core/time_message.h"
+#include "core/utc_time.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 #include "service/receiver_command_control.h"
 #include "service/receiver_time_keeper.h"
 #include "support/acquisition_harness.h"

@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "core/settings_fields.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "ui/desktop_test_harness.h"
 #include "ui/qt/form_helpers.h"
 #include "ui/qt/masked_edit.h"
@@ -94,10 +94,10 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
   }
   // Each caption ends before the field beside it; every field ends a margin
   // before the window's edge; no two controls overlap.
-  for (const core::SettingField& setting : core::SettingFields()) {
-    if (setting.dialog.label.empty()) continue;
-    const std::string field(setting.dialog.control);
-    const std::string label(setting.dialog.label);
+  for (const ui::DialogField& setting : ui::SetupDialogFields()) {
+    if (setting.label.empty()) continue;
+    const std::string field(setting.control);
+    const std::string label(setting.label);
     const QWidget& input = Child<QWidget>(dialog(), field.c_str());
     EXPECT_LT(Child<QLabel>(dialog(), label.c_str()).geometry().right(), input.x()) << field;
     EXPECT_LE(input.geometry().right() + 1 + ui::kEdgeMargin, dialog().width()) << field;

@@ -6,7 +6,7 @@
 namespace orvik::ui::win32 {
 namespace {
 
-using core::FieldMask;
+using ui::FieldMask;
 
 TEST(MaskedFieldTest, KeepsWhatThePositionsTakeFromTheStart) {
   struct Case {

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "service/post_and_wait.h"
 
 namespace orvik::service {

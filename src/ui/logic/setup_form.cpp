@@ -2,15 +2,15 @@
 
 #include <utility>
 
-#include "core/settings_fields.h"
+#include "ui/logic/setup_dialog_fields.h"
 
 namespace orvik::ui {
 
 namespace {
 
 bool SameEdits(const core::Settings& a, const core::Settings& b) {
-  for (const core::SettingField& field : core::SettingFields()) {
-    if (field.InDialog() && !core::SameSetting(field, a, b)) return false;
+  for (const DialogField& field : SetupDialogFields()) {
+    if (!core::SameSetting(*field.setting, a, b)) return false;
   }
   return true;
 }
@@ -19,9 +19,9 @@ bool SameEdits(const core::Settings& a, const core::Settings& b) {
 // `applied` to `typed` taken from `typed`.
 core::Settings KeepTyped(core::Settings shown, const core::Settings& applied,
                          const core::Settings& typed) {
-  for (const core::SettingField& field : core::SettingFields()) {
-    if (field.InDialog() && !core::SameSetting(field, typed, applied)) {
-      core::CopySetting(field, typed, shown);
+  for (const DialogField& field : SetupDialogFields()) {
+    if (!core::SameSetting(*field.setting, typed, applied)) {
+      core::CopySetting(*field.setting, typed, shown);
     }
   }
   return shown;

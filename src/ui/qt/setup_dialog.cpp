@@ -100,12 +100,12 @@ SetupDialog::SetupDialog(service::GpsTimeService& service, const platform::ComPo
 
 SetupDialog::~SetupDialog() = default;
 
-QWidget* SetupDialog::MakeControl(const core::SettingField& field) {
-  const core::DialogField& dialog = field.dialog;
+QWidget* SetupDialog::MakeControl(const DialogField& dialog) {
+  const core::SettingField& field = *dialog.setting;
   const QPoint place = PlaceOf(dialog.control);
   switch (field.kind) {
     case core::SettingKind::kNumber: {
-      const auto accepts = dialog.mask == core::FieldMask::kDigits
+      const auto accepts = dialog.mask == FieldMask::kDigits
                                ? MaskedEdit::Accepts::kDigits
                                : MaskedEdit::Accepts::kDigitsAndSigns;
       auto* edit =
@@ -143,10 +143,9 @@ void SetupDialog::BuildControls() {
   PlaceLabel(pc_heading_, client_, "Label5", 16, 111, QStringLiteral("PC computer"), bold);
   QLabel* delay_label = nullptr;
   QLabel* socket_label = nullptr;
-  for (const core::SettingField& field : core::SettingFields()) {
-    if (!field.InDialog()) continue;
-    const core::DialogField& dialog = field.dialog;
-    QWidget* widget = MakeControl(field);
+  for (const DialogField& dialog : SetupDialogFields()) {
+    const core::SettingField& field = *dialog.setting;
+    QWidget* widget = MakeControl(dialog);
     widget->setObjectName(Latin1(dialog.control));
     controls_.push_back(Control{&field, widget});
     if (dialog.label.empty()) continue;
@@ -226,7 +225,7 @@ void SetupDialog::FillPortMenu() {
 
 QWidget& SetupDialog::ControlNamed(const char* name) const {
   for (const Control& control : controls_) {
-    if (control.field->dialog.control == name) return *control.widget;
+    if (control.widget->objectName() == QLatin1String(name)) return *control.widget;
   }
   throw std::logic_error(std::string("no control ") + name);  // the list and the places disagree
 }

@@ -1,17 +1,16 @@
 // SetupDialog: the "Setup parameters" window, the operator's way to change
 // the settings. It shows and reads its controls; when it shows the settings
 // and when it applies them, and what happens to edits whose save failed or
-// that were typed during a restart, SetupForm decides. It edits the settings
-// of core::SettingFields() that name a dialog control, and never touches a
-// device.
+// that were typed during a restart, SetupForm decides. Its controls are those
+// of SetupDialogFields(); it never touches a device.
 //
 // Beside the classic settings it edits the receiver delay (line 15 of the
 // file) on the sound row and the chrony socket path (line 16) on the port's
 // row, so the window keeps its height. A drop-down button beside the port
 // number lists the serial ports that exist when it opens; choosing one
-// writes its number into the field, which still takes any number. Tab moves through the inputs in
-// screen order. Where the screen is too small for the window, its controls
-// scroll inside it.
+// writes its number into the field, which still takes any number. Tab moves
+// through the inputs in screen order. Where the screen is too small for the
+// window, its controls scroll inside it.
 //
 // Main thread only.
 #pragma once
@@ -31,6 +30,7 @@
 #include "core/settings_fields.h"
 #include "platform/com_port_list.h"
 #include "service/gps_time_service.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "ui/logic/setup_form.h"
 #include "ui/qt/message_box_reporter.h"
 
@@ -81,7 +81,7 @@ class SetupDialog : public QWidget, private SetupView {
   void BuildPortList(QWidget& port_field);
   // Fills the port button's menu with the ports that exist now.
   void FillPortMenu();
-  QWidget* MakeControl(const core::SettingField& field);
+  QWidget* MakeControl(const DialogField& dialog);
   QWidget& ControlNamed(const char* name) const;
   void SetTabOrder();
   // Sizes the window to its controls, or to `room` when that is smaller; the

@@ -2,12 +2,12 @@
 
 namespace orvik::ui::win32 {
 
-bool FieldAccepts(core::FieldMask mask, char character) {
+bool FieldAccepts(FieldMask mask, char character) {
   if (character >= '0' && character <= '9') return true;
-  return mask == core::FieldMask::kDigitsAndSigns && (character == '+' || character == '-');
+  return mask == FieldMask::kDigitsAndSigns && (character == '+' || character == '-');
 }
 
-std::string FieldTextFor(std::string_view text, int positions, core::FieldMask mask) {
+std::string FieldTextFor(std::string_view text, int positions, FieldMask mask) {
   std::string field;
   for (const char character : text) {
     if (static_cast<int>(field.size()) >= positions) break;

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings_fields.h"
+#include "ui/logic/setup_dialog_fields.h"
 
 namespace orvik::ui::win32 {
 
-bool FieldAccepts(core::FieldMask mask, char character);
+bool FieldAccepts(FieldMask mask, char character);
 
 // The text a field of `positions` positions holds for `text`: the characters
 // it cannot take left out, and of a longer text its first `positions`.
-std::string FieldTextFor(std::string_view text, int positions, core::FieldMask mask);
+std::string FieldTextFor(std::string_view text, int positions, FieldMask mask);
 
 }  // namespace orvik::ui::win32

@@ -87,16 +87,16 @@ SetupDialog::SetupDialog(const platform::ComPortList& ports, SetupFormHooks hook
   LayOut();
 }
 
-HWND SetupDialog::MakeControl(const core::SettingField& field) {
-  switch (field.kind) {
+HWND SetupDialog::MakeControl(const DialogField& dialog) {
+  switch (dialog.setting->kind) {
     case core::SettingKind::kNumber: {
       const HWND edit =
           MakeChild(handle(), L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL);
-      ::SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(field.dialog.positions), 0);
+      ::SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(dialog.positions), 0);
       return edit;
     }
     case core::SettingKind::kSwitch:
-      return MakeChild(handle(), L"BUTTON", Widen(field.dialog.caption),
+      return MakeChild(handle(), L"BUTTON", Widen(dialog.caption),
                        WS_TABSTOP | BS_AUTOCHECKBOX);
     case core::SettingKind::kProtocol: {
       protocol_ = MakeChild(handle(), L"COMBOBOX", L"",
@@ -119,12 +119,12 @@ HWND SetupDialog::MakeControl(const core::SettingField& field) {
 void SetupDialog::BuildControls() {
   labels_.push_back(Label{AddLabel(handle(), 0, 0, 0, "GPS", nullptr), "Label4", true});
   labels_.push_back(Label{AddLabel(handle(), 0, 0, 0, "PC computer", nullptr), "Label5", true});
-  for (const core::SettingField& field : core::SettingFields()) {
-    if (!field.InDialog()) continue;
-    controls_.push_back(Control{&field, MakeControl(field)});
-    if (field.dialog.label.empty()) continue;
-    const HWND label = AddLabel(handle(), 0, 0, 0, field.dialog.caption, nullptr);
-    labels_.push_back(Label{label, field.dialog.label, false});
+  for (const DialogField& dialog : SetupDialogFields()) {
+    const core::SettingField& field = *dialog.setting;
+    controls_.push_back(Control{&dialog, &field, MakeControl(dialog)});
+    if (dialog.label.empty()) continue;
+    const HWND label = AddLabel(handle(), 0, 0, 0, dialog.caption, nullptr);
+    labels_.push_back(Label{label, dialog.label, false});
     if (field.text == &core::Settings::ReceiverDelayText) delay_label_ = label;
     if (field.text == &core::Settings::ChronySocketPath) socket_label_ = label;
   }
@@ -168,7 +168,7 @@ void SetupDialog::LayOut() {
                label.heading ? bold_font.get() : font.get());
   }
   for (const Control& control : controls_) {
-    const core::DialogField& dialog = control.field->dialog;
+    const DialogField& dialog = *control.dialog;
     const SetupPlace place = SetupPlaceOf(dialog.control);
     SetControlFont(control.window, font.get());
     int width = 1;
@@ -256,7 +256,7 @@ void SetupDialog::LayOut() {
 
 HWND SetupDialog::ControlNamed(std::string_view name) const {
   for (const Control& control : controls_) {
-    if (control.field->dialog.control == name) return control.window;
+    if (control.dialog->control == name) return control.window;
   }
   // The settings list and the places disagree: a fault of the program.
   throw std::logic_error("no control " + std::string(name));
@@ -304,7 +304,7 @@ void SetupDialog::KeepFieldTextValid(HWND edit) {
   if (control == nullptr || control->field->kind != core::SettingKind::kNumber) return;
   const std::string text = WindowText(edit);
   const std::string valid =
-      FieldTextFor(text, control->field->dialog.positions, control->field->dialog.mask);
+      FieldTextFor(text, control->dialog->positions, control->dialog->mask);
   if (valid == text) return;
   ::SetWindowTextW(edit, Widen(valid).c_str());
   ::SendMessageW(edit, EM_SETSEL, valid.size(), valid.size());
@@ -317,7 +317,7 @@ void SetupDialog::Show(const core::Settings& settings) {
     switch (field.kind) {
       case core::SettingKind::kNumber: {
         const std::string text =
-            FieldTextFor(settings.*field.text, field.dialog.positions, field.dialog.mask);
+            FieldTextFor(settings.*field.text, control.dialog->positions, control.dialog->mask);
         // The value it already shows leaves the field (and its cursor) as it is.
         if (WindowText(control.window) != text)
           ::SetWindowTextW(control.window, Widen(text).c_str());

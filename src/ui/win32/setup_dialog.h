@@ -2,7 +2,7 @@
 // operator's way to change the settings. It shows and reads its controls;
 // when it shows the settings and when it applies them, and what happens to
 // edits whose save failed or that were typed during a restart, SetupForm
-// decides. Its controls come from core::SettingFields(): fixed-width number
+// decides. Its controls come from SetupDialogFields(): fixed-width number
 // fields (digits, for the GMT difference also signs), check boxes, the
 // protocol list and the chrony socket path. A drop-down button beside the
 // port number lists the serial ports that exist when it is pressed;
@@ -23,6 +23,7 @@
 #include "core/settings.h"
 #include "core/settings_fields.h"
 #include "platform/com_port_list.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "ui/logic/setup_form.h"
 #include "ui/logic/setup_layout.h"
 #include "ui/win32/window.h"
@@ -42,7 +43,8 @@ class SetupDialog : public Window, private SetupView {
 
  private:
   struct Control {
-    const core::SettingField* field;
+    const DialogField* dialog;
+    const core::SettingField* field;  // dialog->setting
     HWND window;
   };
   struct Label {
@@ -56,7 +58,7 @@ class SetupDialog : public Window, private SetupView {
   // Lists the ports that exist now under the port button and writes the
   // number chosen into the port field.
   void ChoosePort();
-  HWND MakeControl(const core::SettingField& field);
+  HWND MakeControl(const DialogField& dialog);
   HWND ControlNamed(std::string_view name) const;
   void SetTabOrder();
   void KeepFieldTextValid(HWND edit);
@@ -77,7 +79,7 @@ class SetupDialog : public Window, private SetupView {
   HWND socket_label_ = nullptr;
   HWND protocol_ = nullptr;     // ComboBox1
   const platform::ComPortList& ports_;
-  HWND port_list_ = nullptr;  // the port button
+  HWND port_list_ = nullptr;    // the port button
   HWND last_active_ = nullptr;  // the program's window active last; null after a close applied
   SetupForm form_;
 };

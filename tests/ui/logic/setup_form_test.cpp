@@ -1,6 +1,7 @@
 // What the setup dialog decides, on a view of plain settings: when it shows
 // and applies, failed saves, and edits typed while a restart runs.
 #include "ui/logic/setup_form.h"
+#include "ui/logic/setup_dialog_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,20 @@ class SetupFormTest : public ::testing::Test {
   FakeView view_;
   ui::SetupForm form_{view_, Hooks()};
 };
+
+// Every control of the dialog edits one setting, and every setting but the
+// logging switch (edited in the file only) has one control.
+TEST(SetupDialogFields, EachEditableSettingButLoggingHasOneControl) {
+  for (const core::SettingField& setting : core::SettingFields()) {
+    int controls = 0;
+    for (const ui::DialogField& field : ui::SetupDialogFields()) {
+      if (field.setting != &setting) continue;
+      ++controls;
+      EXPECT_EQ(ui::DialogFieldOfControl(field.control), &field);
+    }
+    EXPECT_EQ(controls, setting.kind == core::SettingKind::kLogging ? 0 : 1) << setting.name;
+  }
+}
 
 TEST_F(SetupFormTest, FailedSaveIsToldAndItsEditsShownUntilASaveSucceeds) {
   save_error_ = "Cannot write GPS_parm.txt";

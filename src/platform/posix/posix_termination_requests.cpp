@@ -1,4 +1,4 @@
-#include "platform/posix_termination_requests.h"
+#include "platform/posix/posix_termination_requests.h"
 
 #include <poll.h>
 #include <signal.h>

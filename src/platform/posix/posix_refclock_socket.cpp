@@ -1,4 +1,4 @@
-#include "platform/posix_refclock_socket.h"
+#include "platform/posix/posix_refclock_socket.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "platform/log_file.h"
-#include "platform/regular_file.h"
+#include "platform/posix/regular_file.h"
 
 namespace orvik::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/posix_capability.h"
+#include "platform/posix/posix_capability.h"
 
 #include <sys/capability.h>
 

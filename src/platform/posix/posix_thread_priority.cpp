@@ -1,4 +1,4 @@
-#include "platform/posix_thread_priority.h"
+#include "platform/posix/posix_thread_priority.h"
 
 #include <sched.h>
 #include <sys/capability.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "platform/posix_capability.h"
+#include "platform/posix/posix_capability.h"
 
 namespace orvik::platform {
 

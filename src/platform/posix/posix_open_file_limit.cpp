@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/open_file_limit.h"
+#include "platform/posix/open_file_limit.h"
 
 namespace orvik::platform {
 

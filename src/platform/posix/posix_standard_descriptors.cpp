@@ -1,4 +1,4 @@
-#include "platform/posix_standard_descriptors.h"
+#include "platform/posix/posix_standard_descriptors.h"
 
 #include <fcntl.h>
 #include <unistd.h>

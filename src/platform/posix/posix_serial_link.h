@@ -31,7 +31,7 @@
 #include "core/tail_keeper.h"
 #include "platform/monotonic_clock.h"
 #include "platform/serial_link.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 
@@ -46,7 +46,7 @@ class PosixSerialLink : public SerialLink {
 
   // Opens config.device_path, which must be a terminal, and configures it.
   // Any port open before is closed first. Does nothing after ClosePort().
-  // A failure is sorted from errno (platform/posix_port_fault.h).
+  // A failure is sorted from errno (platform/posix/posix_port_fault.h).
   PortOpenResult OpenPort(const PortConfig& config) override;
   // True while a usable port is open. Any thread.
   bool IsOpen() const override;

@@ -1,4 +1,4 @@
-#include "platform/posix_text_files.h"
+#include "platform/posix/posix_text_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/regular_file.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/regular_file.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 namespace {

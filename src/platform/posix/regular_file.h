@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/file_messages.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/refclock_socket.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 

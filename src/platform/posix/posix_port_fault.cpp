@@ -1,4 +1,4 @@
-#include "platform/posix_port_fault.h"
+#include "platform/posix/posix_port_fault.h"
 
 #include <cerrno>
 #include <system_error>

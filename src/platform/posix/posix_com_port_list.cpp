@@ -1,4 +1,4 @@
-#include "platform/posix_com_port_list.h"
+#include "platform/posix/posix_com_port_list.h"
 
 #include <algorithm>
 #include <charconv>

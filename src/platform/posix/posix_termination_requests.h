@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/termination_requests.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 

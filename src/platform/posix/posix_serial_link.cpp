@@ -1,4 +1,4 @@
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "core/read_deadlines.h"
-#include "platform/posix_port_fault.h"
+#include "platform/posix/posix_port_fault.h"
 
 namespace orvik::platform {
 namespace {

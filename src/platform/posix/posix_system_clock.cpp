@@ -1,4 +1,4 @@
-#include "platform/posix_system_clock.h"
+#include "platform/posix/posix_system_clock.h"
 
 #include <time.h>
 

@@ -1,8 +1,8 @@
-#include "platform/posix_time_privilege.h"
+#include "platform/posix/posix_time_privilege.h"
 
 #include <sys/capability.h>
 
-#include "platform/posix_capability.h"
+#include "platform/posix/posix_capability.h"
 
 namespace orvik::platform {
 
