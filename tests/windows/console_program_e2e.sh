@@ -11,8 +11,8 @@
 #     order;
 #   - a bad settings file is reported, the program keeps running and
 #     listening, as on Linux;
-#   - port 1609 taken by a Linux listener gives the socket error;
-#   - a COM port that does not exist is said and logged as "no such port".
+#   - a COM port that does not exist is said and logged as "no such port";
+#   - port 1609 taken by a Linux listener gives the socket error.
 #   tests/windows/console_program_e2e.sh BUILD_DIR LINUX_BIN_DIR PREFIX_TEMPLATE
 # Run by scripts/test-windows.sh. The prefix is a copy of the template with
 # a wineserver of its own inside the namespace (wine's sockets are made by
@@ -207,6 +207,14 @@ running "$exe_pid" || fail "the program ended"
 ! said "serving time on TCP port 1609; receiver on COM2" || fail "it started with bad settings"
 stop_program_in_order
 
+fresh_folder "missing port"
+write_settings 7
+start_program
+wait_for 30 "the port's reason" said "COM7: no such port"
+tr -d '\r' <"$tmp/work/GPS_log.txt" | grep -qx "COM7: no such port" || fail "the reason is not logged"
+running "$exe_pid" || fail "the program ended"
+stop_program_in_order
+
 fresh_folder "port taken"
 # A Linux listener on the port (reuseaddr: past connections to the port may
 # linger in TIME_WAIT; a listener is still one).
@@ -220,12 +228,4 @@ sleep 3
 running "$exe_pid" || fail "the program ended"
 stop_program_in_order
 
-fresh_folder "missing port"
-write_settings 7
-start_program
-wait_for 30 "the port's reason" said "COM7: no such port"
-tr -d '\r' <"$tmp/work/GPS_log.txt" | grep -qx "COM7: no such port" || fail "the reason is not logged"
-running "$exe_pid" || fail "the program ended"
-stop_program_in_order
-
-echo "console program: version, records, clock refusal, no communication, Ctrl+C, bad settings, taken port and missing port work under wine"
+echo "console program: version, records, clock refusal, no communication, Ctrl+C, bad settings, missing port and taken port work under wine"

@@ -1,7 +1,5 @@
-// The COM ports of a Windows machine: every DOS device name "COM<n>"
-// (QueryDosDevice lists them all, whatever driver made them: a UART, a USB
-// adapter, a virtual port), with the device it stands for. COM<n> is always
-// "\\.\COM<n>" there, so every port has its number.
+#include "platform/win32/win32_com_port_list.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -9,23 +7,15 @@
 #include <charconv>
 #include <cwchar>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "platform/com_port_list.h"
+#include "platform/win32/win32_wide_text.h"
 
 namespace orvik::platform {
 namespace {
 
 // Never more than this much room for the list of all DOS device names.
 constexpr DWORD kMaxNamesChars = 1 << 20;
-
-std::string Narrow(std::wstring_view wide) {
-  std::string text;
-  for (const wchar_t c : wide) text.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return text;
-}
 
 // The n of "COM<n>" (any case, no leading zero), 1..255.
 std::optional<std::uint8_t> ComNumberOfName(std::string_view name) {
@@ -45,15 +35,15 @@ std::optional<std::uint8_t> ComNumberOfName(std::string_view name) {
 
 // The NUL-separated strings QueryDosDeviceW wrote for `name` (null: all
 // names), grown until they fit; empty when there are none.
-std::vector<std::wstring> QueryDosDevices(const wchar_t* name) {
+std::vector<std::string> QueryDosDevices(const wchar_t* name) {
   std::vector<wchar_t> buffer(16 * 1024);
   while (true) {
     const DWORD length = ::QueryDosDeviceW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length > 0) {
-      std::vector<std::wstring> strings;
+      std::vector<std::string> strings;
       for (const wchar_t* s = buffer.data(); s < buffer.data() + length && *s != L'\0';
            s += std::wcslen(s) + 1) {
-        strings.emplace_back(s);
+        strings.push_back(Utf8FromWide(s));
       }
       return strings;
     }
@@ -65,23 +55,31 @@ std::vector<std::wstring> QueryDosDevices(const wchar_t* name) {
 class Win32ComPortList : public ComPortList {
  public:
   std::vector<ComPortEntry> ExistingPorts() const override {
-    std::vector<ComPortEntry> ports;
-    for (const std::wstring& name : QueryDosDevices(nullptr)) {
-      const auto number = ComNumberOfName(Narrow(name));
-      if (!number) continue;
-      const bool listed = std::any_of(ports.begin(), ports.end(),
-                                      [&](const ComPortEntry& p) { return p.number == number; });
-      if (listed) continue;
-      const std::vector<std::wstring> targets = QueryDosDevices(name.c_str());
-      ports.push_back({number, targets.empty() ? std::string() : Narrow(targets.front())});
-    }
-    std::sort(ports.begin(), ports.end(),
-              [](const ComPortEntry& a, const ComPortEntry& b) { return *a.number < *b.number; });
-    return ports;
+    return ComPortsAmong(QueryDosDevices(nullptr), [](const std::string& name) {
+      const std::vector<std::string> targets = QueryDosDevices(WideFromUtf8(name).c_str());
+      return targets.empty() ? std::string() : targets.front();
+    });
   }
 };
 
 }  // namespace
+
+std::vector<ComPortEntry> ComPortsAmong(
+    const std::vector<std::string>& names,
+    const std::function<std::string(const std::string&)>& target_of) {
+  std::vector<ComPortEntry> ports;
+  for (const std::string& name : names) {
+    const auto number = ComNumberOfName(name);
+    if (!number) continue;
+    const bool listed = std::any_of(ports.begin(), ports.end(),
+                                    [&](const ComPortEntry& p) { return p.number == number; });
+    if (listed) continue;
+    ports.push_back({number, target_of(name)});
+  }
+  std::sort(ports.begin(), ports.end(),
+            [](const ComPortEntry& a, const ComPortEntry& b) { return *a.number < *b.number; });
+  return ports;
+}
 
 std::unique_ptr<ComPortList> MachineComPortList(const std::filesystem::path& /*working_dir*/) {
   return std::make_unique<Win32ComPortList>();
