@@ -128,9 +128,10 @@ void SetupDialog::BuildControls() {
     if (field.text == &core::Settings::ReceiverDelayText) delay_label_ = label;
     if (field.text == &core::Settings::ChronySocketPath) socket_label_ = label;
   }
-  // The port button beside the port number, out of the Tab order like the
-  // arrow of a list: the field itself takes any number.
-  port_list_ = MakeChild(handle(), L"BUTTON", L"\u25BC", BS_PUSHBUTTON);
+  // The port button "..." beside the port number (text every font has),
+  // out of the Tab order like the arrow of a list: the field itself takes
+  // any number.
+  port_list_ = MakeChild(handle(), L"BUTTON", L"...", BS_PUSHBUTTON);
   for (int panel = 0; panel < 3; ++panel) {  // Panel1 .. Panel3
     panels_.push_back(MakeChild(handle(), L"STATIC", L"", SS_ETCHEDHORZ));
   }

@@ -4,7 +4,7 @@
 // edits whose save failed or that were typed during a restart, SetupForm
 // decides. Its controls come from SetupDialogFields(): fixed-width number
 // fields (digits, for the GMT difference also signs), check boxes, the
-// protocol list and the chrony socket path. A drop-down button beside the
+// protocol list and the chrony socket path. A button "..." beside the
 // port number lists the serial ports that exist when it is pressed;
 // choosing one writes its number into the field, which still takes any
 // number.
