@@ -10,7 +10,7 @@ std::vector<std::string> CommunicationMonitor::Tick(SharedState& shared) {
   if (state != last_state_) {
     last_state_ = state;
     if (seen) {
-      const DisplayTexts texts = shared.display.Texts();
+      const core::DisplayTexts texts = shared.display.Texts();
       state += " (" + texts.TimeText + " " + texts.DateText + ", satellites " + texts.SatText + ")";
     }
     lines.push_back(state);

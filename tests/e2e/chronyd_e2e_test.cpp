@@ -10,7 +10,7 @@
 #include "core/chrony_sample.h"
 #include "core/settings.h"
 #include "e2e/chronyd_harness.h"
-#include "platform/posix_refclock_socket.h"
+#include "platform/posix/posix_refclock_socket.h"
 #include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
 #include "support/wait_until.h"

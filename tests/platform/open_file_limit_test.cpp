@@ -1,4 +1,4 @@
-#include "platform/open_file_limit.h"
+#include "platform/posix/open_file_limit.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,5 +1,5 @@
 // PosixRefclockSocket against real Unix sockets in a temporary folder.
-#include "platform/posix_refclock_socket.h"
+#include "platform/posix/posix_refclock_socket.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::platform {
 namespace {

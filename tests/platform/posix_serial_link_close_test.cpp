@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/com_port_path.h"
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 #include "serial_link_test_support.h"
 
 namespace orvik::platform::link_test {

@@ -1,7 +1,7 @@
 // PosixSerialLink on real pseudo-terminals: opening, line settings, the
 // read time-outs and the queues. The test plays the receiver on the master
 // side. Time bounds are tight only from below (shared machine).
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>

@@ -1,7 +1,7 @@
 // PosixSystemClock reads UTC and the monotonic clock; the machine's zone is
 // only reported. The clock is never set here. Zones are chosen with POSIX TZ
 // strings, which need no zone database.
-#include "platform/posix_system_clock.h"
+#include "platform/posix/posix_system_clock.h"
 #include "platform/monotonic_clock.h"
 
 #include <gtest/gtest.h>

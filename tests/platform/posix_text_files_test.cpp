@@ -1,4 +1,4 @@
-#include "platform/posix_text_files.h"
+#include "platform/posix/posix_text_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

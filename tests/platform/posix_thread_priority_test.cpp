@@ -1,6 +1,6 @@
 // PosixThreadPriority on real threads, each case in a thread of its own that
 // ends with it. Raising needs CAP_SYS_NICE: without it the tests skip.
-#include "platform/posix_thread_priority.h"
+#include "platform/posix/posix_thread_priority.h"
 
 #include <gtest/gtest.h>
 #include <sched.h>

@@ -1,7 +1,7 @@
 #include "service/file_event_log.h"
 
 #include "support/temp_dir.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -15,7 +15,7 @@
 
 #include "core/settings_file.h"
 #include "fakes/service/fake_service_environment.h"
-#include "platform/posix_termination_requests.h"
+#include "platform/posix/posix_termination_requests.h"
 #include "support/qt_event_wait.h"
 
 namespace orvik::testing {
@@ -68,7 +68,7 @@ TEST_F(HeadlessProgramTest, FailedFirstStartIsRetriedAndThenServesAndSwitchesSum
 
 TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
   service::DisplayState& display = service_->shared().display;
-  display.SetTexts({"13:5:0", "7.12.2026", "8 / 6"});
+  display.Show({{"13:5:0", "7.12.2026", "8 / 6"}});
   for (const bool seen : {false, false, true, true, false}) {
     display.DataSeenFlag = seen;
     program_.onCommunicationTick();

@@ -17,7 +17,7 @@
 #include "core/time_message.h"
 #include "fakes/fake_system_clock.h"
 #include "fakes/service/recording_sender.h"
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 #include "service/receiver_command_control.h"
 #include "service/receiver_time_keeper.h"
 #include "support/acquisition_harness.h"

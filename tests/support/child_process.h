@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::testing {
 

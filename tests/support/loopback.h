@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::testing {
 

@@ -21,7 +21,7 @@
 
 #include "core/port_settings.h"
 #include "core/settings.h"
-#include "platform/posix_serial_link.h"
+#include "platform/posix/posix_serial_link.h"
 #include "support/acquisition_harness.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

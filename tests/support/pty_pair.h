@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::testing {
 

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "service/main_loop.h"
 
 namespace orvik::testing {

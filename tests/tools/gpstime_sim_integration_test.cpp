@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "support/child_process.h"
 #include "support/dates.h"
 #include "support/file_text.h"

@@ -18,7 +18,7 @@
 
 #include "bench/line_bursts.h"
 #include "bench/line_timing_figures.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "support/dates.h"
 #include "support/nmea_text.h"
 #include "support/temp_dir.h"

@@ -21,7 +21,7 @@ namespace orvik::ui {
 struct DisplayTickResult {
   bool skipped = false;                        // a summer/zone switch took the whole tick
   bool hide_windows = false;                   // the status and main windows hide now
-  std::optional<service::DisplayTexts> texts;  // new receiver texts to show
+  std::optional<core::DisplayTexts> texts;  // new receiver texts to show
   // The warning line, one sentence a line: why the PC clock is not kept,
   // that the LAN service is full. Empty: hide it.
   std::string warning_lines;
