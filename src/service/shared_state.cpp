@@ -18,6 +18,10 @@ void DisplayState::Show(const core::DisplayUpdate& update) {
   NewDisplayFlag = true;
 }
 
+DisplayState::CommunicationPeriod DisplayState::TakeCommunicationPeriod() {
+  return {.receiving = DataSeenFlag.exchange(false), .no_satellites = NoSatFlag.load()};
+}
+
 core::DisplayTexts DisplayState::Texts() const {
   std::lock_guard lock(mutex_);
   return texts_;

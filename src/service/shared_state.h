@@ -34,6 +34,16 @@ class DisplayState {
   // Any thread: a copy of the three texts.
   core::DisplayTexts Texts() const;
 
+  // One period of the 3-second communication check, for whichever front end
+  // runs it: whether an accepted time message came since the last check
+  // (read and cleared in one step, so one accepted meanwhile counts for the
+  // next period), and whether the latest one tracked no satellite.
+  struct CommunicationPeriod {
+    bool receiving = false;
+    bool no_satellites = false;
+  };
+  CommunicationPeriod TakeCommunicationPeriod();
+
   // Set by the decoders: the texts are new; cleared by the display tick.
   std::atomic<bool> NewDisplayFlag{false};
   // Set by the decoders: no satellite tracked in the latest message.

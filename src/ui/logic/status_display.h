@@ -43,8 +43,7 @@ class StatusDisplay {
   // The 1-second tick; `summer_switched`: the service's summer/zone check
   // switched during this tick.
   DisplayTickResult DisplayTick(bool summer_switched);
-  // The 3-second tick. The flag of messages seen is read and cleared in one
-  // step: a message accepted meanwhile counts for the next period.
+  // The 3-second tick: one period of the shared communication check.
   CommunicationTickResult CommunicationTick(bool sound_disabled);
 
   void SoundOff() { sound_on_ = false; }
