@@ -19,8 +19,8 @@
 #include "core/checksums.h"
 #include "core/port_settings.h"
 #include "core/settings.h"
-#include "platform/posix_serial_link.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/posix_serial_link.h"
+#include "platform/posix/unique_fd.h"
 #include "service/acquisition_thread.h"
 #include "service/main_thread_bridge.h"
 

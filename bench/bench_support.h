@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/time_message.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::bench {
 

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::bench {
 

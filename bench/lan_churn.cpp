@@ -24,7 +24,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/churn_clients.h"
-#include "platform/open_file_limit.h"
+#include "platform/posix/open_file_limit.h"
 #include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 

@@ -34,8 +34,8 @@
 
 #include "bench/bench_support.h"
 #include "core/time_message.h"
-#include "platform/open_file_limit.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/open_file_limit.h"
+#include "platform/posix/unique_fd.h"
 #include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
 

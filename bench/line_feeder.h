@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/line_bursts.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::bench {
 

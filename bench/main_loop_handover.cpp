@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/open_file_limit.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/open_file_limit.h"
+#include "platform/posix/unique_fd.h"
 #include "service/posix/epoll_main_loop.h"
 #include "service/qt/qt_main_loop.h"
 

@@ -15,7 +15,7 @@
 #include "gpstime_client/client_options.h"
 #include "gpstime_client/record_stream.h"
 #include "orvik_version.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "core/status.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::tools {
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "core/status.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvik::tools {
 
