@@ -171,7 +171,7 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_options.raise_priority = [&priority = env_.thread_priority, reached] {
     reached->set_value(RaiseReaderPriority(priority));
   };
-  bridge_ = std::make_unique<HandOverBridge>(env_.loop);
+  bridge_ = std::make_unique<HandOverBridge>(std::bind_front(&MainLoop::Post, &env_.loop));
   acquisition_ = std::make_unique<comm_GPS_acq>(
       AcquisitionContext{shared_, time_keeper_, env_.log, *bridge_, env_.monotonic}, settings_,
       timeouts_, env_.make_link(), acquisition_options);
