@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@
 #include "bench/bench_support.h"
 #include "platform/posix/open_file_limit.h"
 #include "platform/posix/unique_fd.h"
+#include "service/hand_over_bridge.h"
 #include "service/posix/epoll_main_loop.h"
 #include "service/qt/qt_main_loop.h"
 
@@ -54,13 +56,14 @@ void Measure(const char* name, orvik::service::MainLoop& loop, int idle, int rou
     watches.push_back(loop.WatchSocket(fds[0], [] {}, [] {}));
   }
   std::vector<std::int64_t> to_work, round_trip;
+  orvik::service::HandOverBridge bridge(std::bind_front(&orvik::service::MainLoop::Post, &loop));
   const double cpu_before = orvik::bench::CpuSeconds(RUSAGE_SELF);
   std::thread worker([&] {
     for (int i = 0; i < rounds; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(4));
       const std::int64_t start = NowNs();
       std::int64_t began = 0;
-      loop.RunInMainThread([&] { began = NowNs(); });
+      bridge.RunInMainThread([&] { began = NowNs(); });
       round_trip.push_back(NowNs() - start);
       to_work.push_back(began - start);
     }

@@ -21,9 +21,9 @@ std::string DateTextOf(const DateTime& t) {
 DisplayUpdate AcceptedDisplay(const DateTime& local, bool valid_fix, std::uint8_t tracked,
                               std::uint8_t visible) {
   DisplayUpdate display;
-  display.TimeText = TimeTextOf(local, valid_fix);
-  display.DateText = DateTextOf(local);
-  display.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
+  display.texts.TimeText = TimeTextOf(local, valid_fix);
+  display.texts.DateText = DateTextOf(local);
+  display.texts.SatText = std::to_string(tracked) + " / " + std::to_string(visible);
   display.accepted = true;
   display.NoSatFlag = tracked == 0;
   return display;

@@ -18,10 +18,18 @@ namespace orvik::core {
 // The three status texts shown on a bad checksum.
 inline constexpr const char* kBadChecksumText = "--------";
 
-struct DisplayUpdate {
+// The three texts of the status window: time, date and satellites.
+struct DisplayTexts {
   std::string TimeText;
   std::string DateText;
   std::string SatText;
+
+  friend bool operator==(const DisplayTexts&, const DisplayTexts&) = default;
+};
+
+// What a message shows: its texts and, when it was accepted, its flags.
+struct DisplayUpdate {
+  DisplayTexts texts;
   // False for a bad checksum: only the texts change.
   bool accepted = false;
   bool NoSatFlag = false;

@@ -41,7 +41,7 @@ DecodedMessage MotorolaDecoder::DecodeMotorola(std::span<const std::uint8_t> hea
                                                const RolloverCheck& rollover) const {
   DecodedMessage outcome;
   if (header.size() < 4 || body.size() < 37 || !MotorolaFrameIntact(header, body)) {
-    outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
+    outcome.display = DisplayUpdate{{kBadChecksumText, kBadChecksumText, kBadChecksumText}};
     return outcome;
   }
   outcome.counted = true;

@@ -82,7 +82,7 @@ DecodedMessage NmeaDecoder::DecodeNmea(std::span<const std::uint8_t> sentence,
   const std::span<const std::uint8_t> payload = sentence.subspan(kAddressLength);
   const std::size_t body_length = payload.size();
   if (!NmeaChecksumMatches(address, payload, body_length)) {
-    outcome.display = DisplayUpdate{kBadChecksumText, kBadChecksumText, kBadChecksumText};
+    outcome.display = DisplayUpdate{{kBadChecksumText, kBadChecksumText, kBadChecksumText}};
     return outcome;
   }
   // Everything before "*": the fields.

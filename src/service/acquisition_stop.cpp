@@ -16,45 +16,44 @@ AcquisitionStop::AcquisitionStop(MainLoop& loop, SharedState& shared,
       check_interval_(check_interval),
       timer_(loop.MakeTimer([this] { Check(); })) {}
 
-void AcquisitionStop::Begin(std::unique_ptr<comm_GPS_acq>& thread, std::function<void()> ended) {
+void AcquisitionStop::Begin(std::unique_ptr<AcquisitionRun> run, std::function<void()> ended) {
   ended_ = std::move(ended);
-  if (!thread) {
+  if (!run) {
     Finish();
     return;
   }
-  thread_ = &thread;
+  run_ = std::move(run);
   polite_checks_ = 0;
-  thread->RequestStop();
+  // Closing the port with the request ends a read the thread may be blocked
+  // in, and every later wait of the thread ends at once: a thread not told
+  // to stop first would run its loop without waiting.
+  run_->RequestStop();
   if (!shared_.lifecycle.AcquisitionRunning) polite_checks_ = kPoliteChecks + 1;
   timer_->Start(polite_checks_ > kPoliteChecks ? kFinishedCheckInterval : check_interval_);
 }
 
 void AcquisitionStop::Abandon() {
   timer_->Stop();
-  thread_ = nullptr;
   ended_ = nullptr;
+  run_.reset();
 }
 
 void AcquisitionStop::Check() {
-  comm_GPS_acq& thread = **thread_;
   if (polite_checks_ <= kPoliteChecks) {
     if (shared_.lifecycle.AcquisitionRunning && ++polite_checks_ <= kPoliteChecks) return;
     // Ended, or the polite checks are spent: ask once more and wait for the
     // thread to leave its body.
     polite_checks_ = kPoliteChecks + 1;
-    thread.RequestStop();
+    run_->RequestStop();
     timer_->Start(kFinishedCheckInterval);
   }
-  if (!thread.Finished()) return;
+  if (!run_->Finished()) return;
   timer_->Stop();
-  thread_->reset();
-  thread_ = nullptr;
+  run_.reset();
   Finish();
 }
 
 void AcquisitionStop::Finish() {
-  shared_.lifecycle.AcquisitionRunning = false;
-  shared_.lifecycle.PortActive = false;
   if (const std::function<void()> ended = std::exchange(ended_, nullptr)) ended();
 }
 

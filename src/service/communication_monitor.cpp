@@ -4,13 +4,13 @@ namespace orvik::service {
 
 std::vector<std::string> CommunicationMonitor::Tick(SharedState& shared) {
   std::vector<std::string> lines;
-  const bool seen = shared.display.DataSeenFlag.exchange(false);
+  const DisplayState::CommunicationPeriod period = shared.display.TakeCommunicationPeriod();
   std::string state = "No communication!";
-  if (seen) state = shared.display.NoSatFlag ? "receiving, no satellites" : "receiving";
+  if (period.receiving) state = period.no_satellites ? "receiving, no satellites" : "receiving";
   if (state != last_state_) {
     last_state_ = state;
-    if (seen) {
-      const DisplayTexts texts = shared.display.Texts();
+    if (period.receiving) {
+      const core::DisplayTexts texts = shared.display.Texts();
       state += " (" + texts.TimeText + " " + texts.DateText + ", satellites " + texts.SatText + ")";
     }
     lines.push_back(state);

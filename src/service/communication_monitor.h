@@ -1,7 +1,6 @@
 // CommunicationMonitor: the 3-second check of the headless program. Once
-// per period it tells whether the receiver delivered an accepted time
-// message since the last check, clears the mark for the next period, and
-// returns a status line when the state changed: "receiving (...)",
+// per period it takes the shared communication check (the one the status
+// window's tick takes too) and returns a status line when the state changed: "receiving (...)",
 // "receiving, no satellites (...)" or "No communication!", and a line of its
 // own whenever the clock-keeping state changes ("PC clock not set: <reason>",
 // or "PC clock set from the receiver again" once it is kept again), and why

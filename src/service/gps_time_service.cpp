@@ -2,6 +2,7 @@
 
 #include <future>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "core/settings_fields.h"
@@ -24,9 +25,9 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       options_(options),
       server_(env_.loop, options.server),
       time_keeper_(env_.clock, env_.monotonic, server_),
-      stop_(env_.loop, shared_, options.stop_check_interval),
-      pause_timer_(env_.loop.MakeTimer([this] { EndPause(); })),
-      next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })) {
+      next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })),
+      pause_{.timer = env_.loop.MakeTimer([this] { EndPause(); }), .end = 0},
+      stop_(env_.loop, shared_, options.stop_check_interval) {
   server_.SetFullnessListener([this](bool full) { TellServerFullness(full); });
 }
 
@@ -34,13 +35,11 @@ GpsTimeService::~GpsTimeService() { EndAtOnce(); }
 
 void GpsTimeService::EndAtOnce() {
   // Whoever asked for a step is going away with the program.
-  ending_ = true;
+  steps_.DropAll();
   next_step_timer_->Stop();
-  pause_timer_->Stop();
+  pause_.timer->Stop();
   stop_.Abandon();
-  waiting_.clear();
-  restart_callers_.clear();
-  EndThreadNow();
+  run_.reset();
 }
 
 core::Status GpsTimeService::FormCreate() {
@@ -111,19 +110,19 @@ void GpsTimeService::TellClockKeeping(bool privileged) {
            ": the PC clock is kept in UTC, and the times shown and sent are " +
            core::FormatUtcOffset(configured) + ".";
   }
-  if (zone != zone_notice_) {
-    zone_notice_ = zone;
+  if (zone != told_.zone) {
+    told_.zone = zone;
     if (!zone.empty()) Notice(zone);
   }
-  if (!windows_time_asked_ && env_.windows_time != nullptr) {
-    windows_time_asked_ = true;
+  if (!told_.windows_time_asked && env_.windows_time != nullptr) {
+    told_.windows_time_asked = true;
     const std::string other_keeper = core::WindowsTimeNotice(env_.windows_time->Read());
     if (!other_keeper.empty()) Notice(other_keeper);
   }
   if (!privileged && settings_.ChronySocketPath.empty()) {
     shared_.clock_keeping.SetProblem("PC clock not set: no time privilege");
-    if (!privilege_notice_given_) {
-      privilege_notice_given_ = true;
+    if (!told_.privilege) {
+      told_.privilege = true;
       Notice("No right to set the PC clock: the time is served, but the PC clock is not kept.");
     }
   }
@@ -145,20 +144,12 @@ void GpsTimeService::Notice(const std::string& message) {
 }
 
 void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_command) {
-  EndThreadNow();  // never two acquisition threads
-  // The feed follows the settings of each run; none is in use meanwhile.
-  time_keeper_.UseChronyFeed(nullptr);
-  chrony_feed_.reset();
-  refclock_socket_.reset();
+  run_.reset();  // never two acquisition threads
+  // The feed follows the settings of each run.
+  std::unique_ptr<platform::RefclockSocket> refclock_socket;
   if (!settings_.ChronySocketPath.empty() && env_.make_refclock_socket) {
-    refclock_socket_ = env_.make_refclock_socket(settings_.ChronySocketPath);
-    chrony_feed_ = std::make_unique<ChronyFeed>(
-        settings_, env_.log, *refclock_socket_,
-        [this](const std::string& problem) { shared_.clock_keeping.SetProblem(problem); });
-    time_keeper_.UseChronyFeed(chrony_feed_.get());
+    refclock_socket = env_.make_refclock_socket(settings_.ChronySocketPath);
   }
-  shared_.lifecycle.AcquisitionRunning = true;
-  shared_.lifecycle.PortActive = true;
   AcquisitionOptions acquisition_options;
   acquisition_options.working_dir = env_.working_dir;
   acquisition_options.reopen_interval = options_.reopen_interval;
@@ -171,68 +162,48 @@ void GpsTimeService::StartAcquisitionThread(std::vector<std::uint8_t> first_comm
   acquisition_options.raise_priority = [&priority = env_.thread_priority, reached] {
     reached->set_value(RaiseReaderPriority(priority));
   };
-  bridge_ = std::make_unique<HandOverBridge>(env_.loop);
-  acquisition_ = std::make_unique<comm_GPS_acq>(
-      AcquisitionContext{shared_, time_keeper_, env_.log, *bridge_, env_.monotonic}, settings_,
-      timeouts_, env_.make_link(), acquisition_options);
+  run_ = std::make_unique<AcquisitionRun>(
+      AcquisitionRunContext{env_.loop, shared_, time_keeper_, env_.log, env_.monotonic}, settings_,
+      timeouts_, env_.make_link(), std::move(refclock_socket), std::move(acquisition_options));
   // The first start waits for that (a few system calls, nothing that needs
   // this thread) to say what was reached; a restart reaches the same. The
   // wait is bounded: a thread not yet run by then is told of at a later start.
-  if (!priority_notice_given_ &&
+  if (!told_.priority &&
       reached_notice.wait_for(kPriorityNoticeWait) == std::future_status::ready) {
-    priority_notice_given_ = true;
+    told_.priority = true;
     Notice(reached_notice.get());
   }
 }
 
-void GpsTimeService::EndThreadNow() {
-  if (!acquisition_) return;
-  // Nothing serves the hand-overs here: the one the thread may wait in is
-  // released, and the thread's waits end on its stop request.
-  bridge_->Close();
-  acquisition_->RequestStop();
-  acquisition_.reset();
-  bridge_.reset();
-  shared_.lifecycle.AcquisitionRunning = false;
-  shared_.lifecycle.PortActive = false;
-}
-
 void GpsTimeService::StopAcquisition(std::function<void()> done) {
-  if (waiting_.empty() || waiting_.back().restart) waiting_.emplace_back();
-  waiting_.back().stop_callers.push_back(std::move(done));
-  if (step_ == Step::kIdle) next_step_timer_->StartOnce(std::chrono::milliseconds(0));
+  steps_.AskStop(std::move(done));
+  BeginFromLoop();
 }
 
 void GpsTimeService::RequestRestart(RestartDone done) {
-  if (waiting_.empty() || !waiting_.back().restart) {
-    waiting_.push_back(WaitingStep{.restart = true, .restart_callers = {}, .stop_callers = {}});
+  steps_.AskRestart(std::move(done));
+  BeginFromLoop();
+}
+
+void GpsTimeService::BeginFromLoop() {
+  if (steps_.phase() == LifecycleSteps::Phase::kIdle) {
+    next_step_timer_->StartOnce(std::chrono::milliseconds(0));
   }
-  waiting_.back().restart_callers.push_back(std::move(done));
-  if (step_ == Step::kIdle) next_step_timer_->StartOnce(std::chrono::milliseconds(0));
 }
 
 void GpsTimeService::BeginNextStep() {
-  if (step_ != Step::kIdle || waiting_.empty() || ending_) return;
-  WaitingStep next = std::move(waiting_.front());
-  waiting_.pop_front();
-  step_ = Step::kStopping;
-  if (next.restart) {
-    restart_callers_ = std::move(next.restart_callers);
-    // Closing the port first ends a read the thread may be blocked in. The
-    // stop is asked with it: once the port is closed every wait of the thread
-    // ends at once, so a thread not yet told to stop would run its loop
-    // without waiting (at real-time priority, holding a processor).
-    if (acquisition_) acquisition_->RequestStop();
+  const std::optional<LifecycleSteps::Kind> next = steps_.BeginNext();
+  if (!next) return;
+  if (*next == LifecycleSteps::Kind::kRestart) {
     BeginStop([this] {
       // Clients keep connecting and being served (nothing to send) meanwhile.
-      step_ = Step::kPausingToRestart;
+      steps_.PauseToRestart();
       Pause(options_.restart_pause);
     });
     return;
   }
-  BeginStop([this, callers = std::move(next.stop_callers)] {
-    step_ = Step::kIdle;
-    for (const std::function<void()>& done : callers) {
+  BeginStop([this] {
+    for (const std::function<void()>& done : steps_.Finish().stop_callers) {
       if (done) done();
     }
     BeginNextStep();
@@ -240,40 +211,36 @@ void GpsTimeService::BeginNextStep() {
 }
 
 void GpsTimeService::BeginStop(std::function<void()> ended) {
-  stop_.Begin(acquisition_, [this, ended = std::move(ended)] {
-    bridge_.reset();
-    ended();
-  });
+  stop_.Begin(std::move(run_), std::move(ended));
 }
 
 void GpsTimeService::Pause(std::chrono::milliseconds pause) {
-  pause_end_ = env_.monotonic.NowMonotonic() +
+  pause_.end = env_.monotonic.NowMonotonic() +
                std::chrono::duration_cast<std::chrono::nanoseconds>(pause).count();
-  pause_timer_->StartOnce(pause);
+  pause_.timer->StartOnce(pause);
 }
 
 void GpsTimeService::EndPause() {
   // A timer may fire a little early (coarse timers): the pause lasts in full.
-  const std::chrono::nanoseconds left(pause_end_ - env_.monotonic.NowMonotonic());
+  const std::chrono::nanoseconds left(pause_.end - env_.monotonic.NowMonotonic());
   if (left > std::chrono::nanoseconds::zero()) {
-    pause_timer_->StartOnce(std::chrono::ceil<std::chrono::milliseconds>(left));
+    pause_.timer->StartOnce(std::chrono::ceil<std::chrono::milliseconds>(left));
     return;
   }
-  if (step_ == Step::kPausingToRestart) {
+  if (steps_.phase() == LifecycleSteps::Phase::kPausingToRestart) {
     FinishRestart();
     return;
   }
   // The summer/zone switch: only the offset changes (and, for a Motorola
   // receiver, its command): the clock runs in UTC and is not stepped.
   (void)GMT_offsetClick();
-  step_ = Step::kIdle;
+  steps_.Finish();
   BeginNextStep();
 }
 
 void GpsTimeService::FinishRestart() {
   const core::Status started = FormCreate();
-  step_ = Step::kIdle;
-  const std::vector<RestartDone> callers = std::exchange(restart_callers_, {});
+  const std::vector<RestartDone> callers = steps_.Finish().restart_callers;
   events_.Tell(&ServiceListener::restart_finished, started.ok());
   for (const RestartDone& done : callers) {
     if (done) done(started);
@@ -291,7 +258,7 @@ bool GpsTimeService::SummerSwitchTick() {
   if (!settings_.SummerTime || LifecycleStepUnderWay()) return false;
   PcNow_ = LocalNow();
   if (!core::SummerSwitchDue(settings_, summer_, PcNow_)) return false;
-  step_ = Step::kPausingToSwitch;
+  steps_.BeginSwitch();
   Pause(options_.summer_switch_pause);
   return true;
 }

@@ -1,7 +1,7 @@
 // GpsTimeService: the running system behind the windows and the headless
 // program. It owns the LAN time server, the shared state, the decoders and
-// the current acquisition thread, and carries out the start-up sequence, the
-// stop, the restart and the watchdog.
+// the current acquisition run (service/acquisition_run.h), and carries out
+// the start-up sequence, the stop, the restart and the watchdog.
 //
 // The start-up sequence (FormCreate), strictly in this order: activate the
 // listener on the TCP port (a second run keeps it and every client), load
@@ -35,7 +35,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -55,11 +54,11 @@
 #include "platform/thread_priority.h"
 #include "platform/time_privilege.h"
 #include "platform/windows_time_service_query.h"
+#include "service/acquisition_run.h"
 #include "service/acquisition_stop.h"
 #include "service/acquisition_thread.h"
-#include "service/chrony_feed.h"
 #include "service/event_log_writer.h"
-#include "service/hand_over_bridge.h"
+#include "service/lifecycle_steps.h"
 #include "service/main_loop.h"
 #include "service/program_intervals.h"
 #include "service/receiver_time_keeper.h"
@@ -134,7 +133,7 @@ class GpsTimeService {
   void EndAtOnce();
 
   // Receives a restart's result: the error of its start-up sequence, or ok.
-  using RestartDone = std::function<void(const core::Status&)>;
+  using RestartDone = LifecycleSteps::RestartDone;
   // Asks for a restart: close the port, stop the thread, pause
   // restart_pause, run FormCreate; `done` (may be empty) gets the result.
   // It runs from the loop after the steps asked for before it; requests
@@ -144,7 +143,7 @@ class GpsTimeService {
   // period. A tick while a step is under way or waiting does nothing.
   void WatchdogTick();
   // A restart, stop or summer/zone switch is under way or waiting.
-  bool LifecycleStepUnderWay() const { return step_ != Step::kIdle || !waiting_.empty(); }
+  bool LifecycleStepUnderWay() const { return steps_.Busy(); }
 
   // The summer/zone check of the 1-second tick (does nothing while summer
   // time is off, and only once per minute of the PC clock). Returns true
@@ -186,24 +185,29 @@ class GpsTimeService {
   void TellServerFullness(bool full);
   // Tells the listeners' notice, and logs it when logging is on.
   void Notice(const std::string& message);
-  // The lifecycle step under way.
-  enum class Step { kIdle, kStopping, kPausingToRestart, kPausingToSwitch };
-  // A step asked for and not yet begun: a restart with its callers, or a stop.
-  struct WaitingStep {
-    bool restart = false;
-    std::vector<RestartDone> restart_callers;
-    std::vector<std::function<void()>> stop_callers;
-  };
+  // Begins the next waiting step from the loop when none is under way.
+  void BeginFromLoop();
   // Begins the next waiting step when none is under way.
   void BeginNextStep();
-  // Stops the thread; `ended` runs once it has ended.
+  // Hands the run over to the stop; `ended` runs once it has ended.
   void BeginStop(std::function<void()> ended);
   // Waits `pause` from the loop, then EndPause.
   void Pause(std::chrono::milliseconds pause);
   void EndPause();
   void FinishRestart();
-  // Ends the thread here and now, without the loop.
-  void EndThreadNow();
+
+  // The notices given already, so each is said once.
+  struct ToldOnce {
+    std::string zone;
+    bool privilege = false;
+    bool windows_time_asked = false;
+    bool priority = false;
+  };
+  // The restart's and the switch's pause.
+  struct LoopPause {
+    std::unique_ptr<LoopTimer> timer;
+    core::MonotonicNanos end = 0;
+  };
 
   ServiceEnvironment env_;
   const ServiceOptions options_;
@@ -215,27 +219,14 @@ class GpsTimeService {
   core::DateTime PcNow_;  // the main thread's latest reading of the PC clock
   core::SummerSwitchState summer_;
   bool commands_menu_enabled_ = true;
-  // The notices already given, so each is said once.
-  std::string zone_notice_;
-  bool privilege_notice_given_ = false;
-  bool windows_time_asked_ = false;
-  bool priority_notice_given_ = false;
+  ToldOnce told_;
   ServiceEvents events_;
-  Step step_ = Step::kIdle;
-  bool ending_ = false;  // destroyed: nothing begins any more
-  std::deque<WaitingStep> waiting_;
-  // The callers of the restart under way.
-  std::vector<RestartDone> restart_callers_;
-  AcquisitionStop stop_;
-  std::unique_ptr<LoopTimer> pause_timer_;  // the restart's and the switch's pause
-  core::MonotonicNanos pause_end_ = 0;
+  LifecycleSteps steps_;
   std::unique_ptr<LoopTimer> next_step_timer_;  // begins a step from the loop
-  // The chrony feed of the running acquisition, when its settings name one.
-  std::unique_ptr<platform::RefclockSocket> refclock_socket_;
-  std::unique_ptr<ChronyFeed> chrony_feed_;
-  // The running thread's way into the main thread; outlives the thread.
-  std::unique_ptr<HandOverBridge> bridge_;
-  std::unique_ptr<comm_GPS_acq> acquisition_;
+  LoopPause pause_;
+  AcquisitionStop stop_;
+  // The running acquisition; a stop takes it over.
+  std::unique_ptr<AcquisitionRun> run_;
 };
 
 }  // namespace orvik::service

@@ -12,8 +12,6 @@
 #include <functional>
 #include <memory>
 
-#include "service/main_thread_bridge.h"
-
 namespace orvik::service {
 
 // A socket as the operating system names it: the descriptor on POSIX, the
@@ -45,15 +43,14 @@ class SocketWatch {
   virtual void WatchWritable(bool on) = 0;
 };
 
-class MainLoop : public MainThreadBridge {
+class MainLoop {
  public:
-  // RunInMainThread (from MainThreadBridge): runs the work in the main thread
-  // and returns after it has run; the caller blocks meanwhile. Called from
-  // the main thread itself, runs it directly.
+  virtual ~MainLoop() = default;
 
   // Queues `work` to run in the main thread, from the loop, after what is
   // already pending. Any thread may call it; it never waits. Work still
-  // queued when the loop is destroyed is dropped without running.
+  // queued when the loop is destroyed is dropped without running. (A thread
+  // that must wait for its work hands it over through a HandOverBridge.)
   virtual void Post(std::function<void()> work) = 0;
 
   // A timer whose work runs in the main thread. The work may stop, restart

@@ -1,56 +1,47 @@
-// PostAndWait: the blocking hand-over of every main loop, built on its
-// Post(). The work is posted and the calling thread waits until it has run,
-// or until the loop dropped it unrun (the loop ended first): the waiter is
-// let go when the last copy of the posted function is destroyed, whichever
-// way that happens. The wait is on a standard mutex, so a thread checker
-// sees the hand-over for what it is.
+// PostAndWait: the one blocking hand-over into the main thread, built on a
+// main loop's Post(). The work is posted and the calling thread waits until
+// the loop has run it, until the loop dropped it unrun (the loop ended
+// first: the waiter goes when the last copy of the posted function is
+// destroyed), or until the hand-over's gate is closed before the work began
+// (it then never runs). The waits are on standard mutexes, so a thread
+// checker sees the hand-over for what it is.
 #pragma once
 
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <utility>
-
-#include "service/main_loop.h"
 
 namespace orvik::service {
 
-namespace post_and_wait_detail {
+// Queues work to run in the main thread, after what is already queued, and
+// never waits: a main loop's Post.
+using PostToMainThread = std::function<void(std::function<void()>)>;
 
-struct Completion {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;
-};
-
-// Owned by the posted function alone: its destruction is the signal.
-class CompletionSignal {
+// The gate the blocking hand-overs pass through. Shared by the waiters and
+// the work they posted, which may stay queued after its waiter has gone.
+class HandOverGate {
  public:
-  explicit CompletionSignal(std::shared_ptr<Completion> completion)
-      : completion_(std::move(completion)) {}
-  ~CompletionSignal() {
-    const std::lock_guard lock(completion_->mutex);
-    completion_->done = true;
-    completion_->changed.notify_all();
-  }
-  CompletionSignal(const CompletionSignal&) = delete;
-  CompletionSignal& operator=(const CompletionSignal&) = delete;
+  // Any thread, never waits for work: a waiting hand-over whose work has not
+  // begun is released (the work never runs), one whose work runs is released
+  // when it ends, and every later hand-over returns at once.
+  void Close();
 
  private:
-  std::shared_ptr<Completion> completion_;
+  friend void PostAndWait(const PostToMainThread& post, const std::function<void()>& work,
+                          const std::shared_ptr<HandOverGate>& gate);
+  friend class PostedHandOver;
+
+  std::mutex mutex_;
+  // Notified when a hand-over is settled and when the gate closes.
+  std::condition_variable changed_;
+  bool closed_ = false;  // guarded by mutex_
 };
 
-}  // namespace post_and_wait_detail
-
-// Posts `work` to `loop` and waits until it has run or was dropped unrun.
-inline void PostAndWait(MainLoop& loop, const std::function<void()>& work) {
-  using post_and_wait_detail::Completion;
-  using post_and_wait_detail::CompletionSignal;
-  auto completion = std::make_shared<Completion>();
-  loop.Post([&work, signal = std::make_shared<CompletionSignal>(completion)] { work(); });
-  std::unique_lock lock(completion->mutex);
-  completion->changed.wait(lock, [&] { return completion->done; });
-}
+// Posts `work` with `post` and waits as said above. Returns at once, the
+// work unrun, when `gate` is closed. REQUIRES: called outside the main
+// thread (the main thread would wait for itself).
+void PostAndWait(const PostToMainThread& post, const std::function<void()>& work,
+                 const std::shared_ptr<HandOverGate>& gate);
 
 }  // namespace orvik::service

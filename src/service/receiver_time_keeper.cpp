@@ -114,16 +114,7 @@ void ReceiverTimeKeeper::Apply(const MessageContext& context, const core::Decode
     context.bridge.RunInMainThread([this, &record] { sender_.Retransmit_to_LAN(record); });
   }
   if (outcome.clock) ConsiderClock(context, *outcome.clock, timing);
-  if (outcome.display) {
-    DisplayState& display = context.shared.display;
-    display.SetTexts(
-        {outcome.display->TimeText, outcome.display->DateText, outcome.display->SatText});
-    if (outcome.display->accepted) {
-      display.NoSatFlag = outcome.display->NoSatFlag;
-      display.DataSeenFlag = true;
-    }
-    display.NewDisplayFlag = true;
-  }
+  if (outcome.display) context.shared.display.Show(*outcome.display);
 }
 
 std::optional<core::ReceiverTimeline::Verdict> ReceiverTimeKeeper::TimeMessage(

@@ -5,11 +5,7 @@
 namespace orvik::service {
 
 void ShowRecord(const core::TimeMessage& record, DisplayState& display) {
-  const core::DisplayUpdate update = core::RecordDisplay(record);
-  display.SetTexts({update.TimeText, update.DateText, update.SatText});
-  display.NoSatFlag = update.NoSatFlag;
-  display.NewDisplayFlag = true;
-  display.DataSeenFlag = true;
+  display.Show(core::RecordDisplay(record));
 }
 
 }  // namespace orvik::service

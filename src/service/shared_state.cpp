@@ -5,12 +5,24 @@
 
 namespace orvik::service {
 
-void DisplayState::SetTexts(DisplayTexts texts) {
-  std::lock_guard lock(mutex_);
-  texts_ = std::move(texts);
+void DisplayState::Show(const core::DisplayUpdate& update) {
+  {
+    std::lock_guard lock(mutex_);
+    texts_ = update.texts;
+  }
+  if (update.accepted) {
+    NoSatFlag = update.NoSatFlag;
+    DataSeenFlag = true;
+  }
+  // Last: the display tick that sees the flag finds the texts and flags.
+  NewDisplayFlag = true;
 }
 
-DisplayTexts DisplayState::Texts() const {
+DisplayState::CommunicationPeriod DisplayState::TakeCommunicationPeriod() {
+  return {.receiving = DataSeenFlag.exchange(false), .no_satellites = NoSatFlag.load()};
+}
+
+core::DisplayTexts DisplayState::Texts() const {
   std::lock_guard lock(mutex_);
   return texts_;
 }

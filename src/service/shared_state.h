@@ -21,23 +21,28 @@
 #include <string>
 #include <vector>
 
+#include "core/decoded_message.h"
+
 namespace orvik::service {
-
-struct DisplayTexts {
-  std::string TimeText;
-  std::string DateText;
-  std::string SatText;
-
-  friend bool operator==(const DisplayTexts&, const DisplayTexts&) = default;
-};
 
 // Texts and flags the decoders leave for the status display.
 class DisplayState {
  public:
-  // Acquisition thread: replaces the three texts at once.
-  void SetTexts(DisplayTexts texts);
+  // Shows what a message shows: its texts (NewDisplayFlag), and for an
+  // accepted one NoSatFlag and DataSeenFlag. Any thread.
+  void Show(const core::DisplayUpdate& update);
   // Any thread: a copy of the three texts.
-  DisplayTexts Texts() const;
+  core::DisplayTexts Texts() const;
+
+  // One period of the 3-second communication check, for whichever front end
+  // runs it: whether an accepted time message came since the last check
+  // (read and cleared in one step, so one accepted meanwhile counts for the
+  // next period), and whether the latest one tracked no satellite.
+  struct CommunicationPeriod {
+    bool receiving = false;
+    bool no_satellites = false;
+  };
+  CommunicationPeriod TakeCommunicationPeriod();
 
   // Set by the decoders: the texts are new; cleared by the display tick.
   std::atomic<bool> NewDisplayFlag{false};
@@ -49,7 +54,7 @@ class DisplayState {
 
  private:
   mutable std::mutex mutex_;
-  DisplayTexts texts_;  // guarded by mutex_
+  core::DisplayTexts texts_;  // guarded by mutex_
 };
 
 // A sentence the operator is shown while a problem lasts, replaced and read

@@ -50,9 +50,9 @@ TEST(DecodeMotorola, EaAndHbGiveTheSameTextsFromTheirOwnCountPositions) {
     MotorolaRun run;
     const DecodedMessage out = run.Decode(header, body);
     ASSERT_TRUE(out.display.has_value()) << header;
-    EXPECT_EQ(out.display->TimeText, "13:5:0");
-    EXPECT_EQ(out.display->DateText, "7.12.2026");
-    EXPECT_EQ(out.display->SatText, "7 / 9");
+    EXPECT_EQ(out.display->texts.TimeText, "13:5:0");
+    EXPECT_EQ(out.display->texts.DateText, "7.12.2026");
+    EXPECT_EQ(out.display->texts.SatText, "7 / 9");
     EXPECT_FALSE(out.display->NoSatFlag);
     ASSERT_TRUE(out.time_message.has_value());
     EXPECT_EQ((*out.time_message)[34], 9);
@@ -68,7 +68,7 @@ TEST(DecodeMotorola, EaAndHbGiveTheSameTextsFromTheirOwnCountPositions) {
 TEST(DecodeMotorola, NoTrackedSatelliteSetsNoSatFlag) {
   MotorolaRun run;
   const DecodedMessage out = run.Decode("@@Ea", Body('a', kDecember7, 34, 9, 0));
-  EXPECT_EQ(out.display->SatText, "0 / 9");
+  EXPECT_EQ(out.display->texts.SatText, "0 / 9");
   EXPECT_TRUE(out.display->NoSatFlag);
 }
 
@@ -83,7 +83,7 @@ TEST(DecodeMotorola, DamagedFramesAreRejectedLikeABadNmeaChecksum) {
     body[c.at] ^= 0x01;
     const DecodedMessage out = run.Decode("@@Ea", body);
     ASSERT_TRUE(out.display.has_value()) << c.what;
-    EXPECT_EQ(out.display->TimeText, "--------") << c.what;
+    EXPECT_EQ(out.display->texts.TimeText, "--------") << c.what;
     EXPECT_FALSE(out.display->accepted) << c.what;
     EXPECT_FALSE(out.time_message.has_value()) << c.what;
     EXPECT_FALSE(out.clock.has_value()) << c.what;

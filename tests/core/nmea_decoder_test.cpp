@@ -43,8 +43,8 @@ TEST(DecodeNmea, WorkedExampleGivesLocalTimeTextsAndRecord) {
   Decoder d;
   const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->TimeText, "14:35:19");
-  EXPECT_EQ(out.display->DateText, "23.3.2094");
+  EXPECT_EQ(out.display->texts.TimeText, "14:35:19");
+  EXPECT_EQ(out.display->texts.DateText, "23.3.2094");
   ASSERT_TRUE(out.time_message.has_value());
   const TimeMessage& m = *out.time_message;
   EXPECT_EQ(std::vector<int>(m.begin(), m.begin() + 7),
@@ -78,9 +78,9 @@ TEST(DecodeNmea, ChecksumMustMatchInUpperCaseHex) {
     ASSERT_TRUE(out.display.has_value()) << c.sentence;
     EXPECT_EQ(out.display->accepted, c.accepted) << c.sentence;
     if (!c.accepted) {
-      EXPECT_EQ(out.display->TimeText, "--------");
-      EXPECT_EQ(out.display->DateText, "--------");
-      EXPECT_EQ(out.display->SatText, "--------");
+      EXPECT_EQ(out.display->texts.TimeText, "--------");
+      EXPECT_EQ(out.display->texts.DateText, "--------");
+      EXPECT_EQ(out.display->texts.SatText, "--------");
       EXPECT_FALSE(out.time_message.has_value());
       EXPECT_FALSE(out.clock.has_value());
       EXPECT_EQ(d.counter, kInitialMessageCounter);  // not counted
@@ -93,8 +93,8 @@ TEST(DecodeNmea, CarriesAcrossNewYearWithTheOffset) {
   const DecodedMessage out =
       d.Decode("$GPRMC,235959,A,5925.000,N,02445.000,E,000.0,000.0,311226,,*15\r\n");
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->TimeText, "1:59:59");
-  EXPECT_EQ(out.display->DateText, "1.1.2027");
+  EXPECT_EQ(out.display->texts.TimeText, "1:59:59");
+  EXPECT_EQ(out.display->texts.DateText, "1.1.2027");
 }
 
 TEST(DecodeNmea, OffsetsCombineHoursSummerHoursAndMinutes) {
@@ -116,8 +116,8 @@ TEST(DecodeNmea, OffsetsCombineHoursSummerHoursAndMinutes) {
     d.summer_hours = c.summer;
     const DecodedMessage out = d.Decode(NmeaSentence("GPRMC,104500,A,1,N,1,E,0,0,010626,,"));
     ASSERT_TRUE(out.display.has_value());
-    EXPECT_EQ(out.display->TimeText, c.time) << c.gmt_hours << ":" << c.gmt_minutes;
-    EXPECT_EQ(out.display->DateText, c.date) << c.gmt_hours << ":" << c.gmt_minutes;
+    EXPECT_EQ(out.display->texts.TimeText, c.time) << c.gmt_hours << ":" << c.gmt_minutes;
+    EXPECT_EQ(out.display->texts.DateText, c.date) << c.gmt_hours << ":" << c.gmt_minutes;
   }
 }
 
@@ -125,7 +125,7 @@ TEST(DecodeNmea, InvalidFixIsSentAndShownButNeverSetsTheClock) {
   Decoder d;
   const DecodedMessage out = d.Decode(WithStatus(kExample, 'V'));
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->TimeText, "?14:35:19?");
+  EXPECT_EQ(out.display->texts.TimeText, "?14:35:19?");
   ASSERT_TRUE(out.time_message.has_value());
   EXPECT_EQ((*out.time_message)[35], 0);
   EXPECT_FALSE(out.clock.has_value());
@@ -179,7 +179,7 @@ TEST(DecodeNmea, SatelliteCountsComeFromGsvOfEveryConstellation) {
   d.Decode(NmeaSentence("GLGSV,1,1,05,65,10,158,45"));
   const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->SatText, "4 / 16");
+  EXPECT_EQ(out.display->texts.SatText, "4 / 16");
   EXPECT_FALSE(out.display->NoSatFlag);
   ASSERT_TRUE(out.time_message.has_value());
   EXPECT_EQ((*out.time_message)[34], 16);
@@ -192,7 +192,7 @@ TEST(DecodeNmea, SatellitesInUseFromGsaOfAnyTalkerCountAsTracked) {
   d.Decode(NmeaSentence("GNGSA,A,3,03,04,06,,,,,,,,,,2.0,1.1,1.6,1"));
   const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->SatText, "3 / 4");
+  EXPECT_EQ(out.display->texts.SatText, "3 / 4");
   EXPECT_EQ((*out.time_message)[35], 3);
 }
 
@@ -201,7 +201,7 @@ TEST(DecodeNmea, WorkedGsvExampleGivesElevenInViewAndNoneTracked) {
   d.Decode("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n");
   const DecodedMessage out = d.Decode(kExample);
   ASSERT_TRUE(out.display.has_value());
-  EXPECT_EQ(out.display->SatText, "0 / 11");
+  EXPECT_EQ(out.display->texts.SatText, "0 / 11");
   EXPECT_TRUE(out.display->NoSatFlag);
   EXPECT_EQ((*out.time_message)[34], 11);
 }
@@ -211,7 +211,7 @@ TEST(DecodeNmea, GsvWithAnEmptyFirstFieldZeroesBothCounts) {
   d.Decode(NmeaSentence("GPGSV,1,1,04,03,03,111,40,04,15,270,41"));
   d.Decode(NmeaSentence("GPGSV,,,,"));
   const DecodedMessage out = d.Decode(kExample);
-  EXPECT_EQ(out.display->SatText, "0 / 0");
+  EXPECT_EQ(out.display->texts.SatText, "0 / 0");
   EXPECT_TRUE(out.display->NoSatFlag);
 }
 
@@ -226,7 +226,7 @@ TEST(DecodeNmea, SatelliteCountsAgeByTheReceiversSecondsNotItsSentences) {
                   n % 10);
     const DecodedMessage out = d.Decode(NmeaSentence(body));
     ASSERT_TRUE(out.display.has_value());
-    ASSERT_EQ(out.display->SatText, n < 300 ? "2 / 4" : "0 / 0") << "RMC " << n;
+    ASSERT_EQ(out.display->texts.SatText, n < 300 ? "2 / 4" : "0 / 0") << "RMC " << n;
   }
 }
 

@@ -25,16 +25,16 @@ TimeMessage RecordAt(std::uint16_t year, std::uint8_t month, std::uint8_t day, s
 
 TEST(RecordDisplayTest, ShowsTheRecordsTimeDateAndSatellitesAsTheSenderDoes) {
   const DisplayUpdate fix = RecordDisplay(RecordAt(2026, 12, 7, 13, 5, 9, 11, 7));
-  EXPECT_EQ(fix.TimeText, "13:5:9");
-  EXPECT_EQ(fix.DateText, "7.12.2026");
-  EXPECT_EQ(fix.SatText, "7 / 11");
+  EXPECT_EQ(fix.texts.TimeText, "13:5:9");
+  EXPECT_EQ(fix.texts.DateText, "7.12.2026");
+  EXPECT_EQ(fix.texts.SatText, "7 / 11");
   EXPECT_TRUE(fix.accepted);
   EXPECT_FALSE(fix.NoSatFlag);
 
   const DisplayUpdate no_fix = RecordDisplay(RecordAt(2027, 1, 31, 0, 0, 0, 4, 0));
-  EXPECT_EQ(no_fix.TimeText, "?0:0:0?") << "no satellite tracked: the fix is not valid";
-  EXPECT_EQ(no_fix.DateText, "31.1.2027") << "both year bytes";
-  EXPECT_EQ(no_fix.SatText, "0 / 4");
+  EXPECT_EQ(no_fix.texts.TimeText, "?0:0:0?") << "no satellite tracked: the fix is not valid";
+  EXPECT_EQ(no_fix.texts.DateText, "31.1.2027") << "both year bytes";
+  EXPECT_EQ(no_fix.texts.SatText, "0 / 4");
   EXPECT_TRUE(no_fix.NoSatFlag);
 }
 

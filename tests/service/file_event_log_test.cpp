@@ -1,10 +1,14 @@
 #include "service/file_event_log.h"
 
+#include "support/temp_dir.h"
+#include "platform/posix/unique_fd.h"
+
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,9 +20,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/posix/unique_fd.h"
-#include "support/temp_dir.h"
 
 namespace orvik::service {
 namespace {

@@ -19,6 +19,7 @@
 #include "fakes/borrowed_serial_link.h"
 #include "fakes/fake_serial_link.h"
 #include "fakes/service/fake_service_environment.h"
+#include "service/hand_over_bridge.h"
 #include "support/lan_test_client.h"
 #include "support/qt_event_wait.h"
 #include "support/wait_until.h"
@@ -44,7 +45,6 @@ bool UntilIdle(service::GpsTimeService& service) {
 class PostCountingLoop : public service::MainLoop {
  public:
   explicit PostCountingLoop(service::MainLoop& inner) : inner_(inner) {}
-  void RunInMainThread(const std::function<void()>& work) override { inner_.RunInMainThread(work); }
   void Post(std::function<void()> work) override {
     ++posts;
     inner_.Post(std::move(work));
@@ -388,7 +388,8 @@ TEST_F(ServiceTest, HandOverDuringThePauseIsServedAndThePauseStillLasts) {
   service.RequestRestart(Into(results));
   ASSERT_TRUE(PumpEventsUntil([&] { return !service.AcquisitionRunning(); })) << "stopped";
   std::atomic<bool> served = false;
-  std::thread other([&] { env_.loop.RunInMainThread([&] { served = results.empty(); }); });
+  service::HandOverBridge bridge(std::bind_front(&service::MainLoop::Post, &env_.loop));
+  std::thread other([&] { bridge.RunInMainThread([&] { served = results.empty(); }); });
   ASSERT_TRUE(PumpEventsUntil([&] { return !results.empty(); }));
   other.join();
   EXPECT_TRUE(served) << "served before the restart ended";

@@ -68,7 +68,7 @@ TEST_F(HeadlessProgramTest, FailedFirstStartIsRetriedAndThenServesAndSwitchesSum
 
 TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
   service::DisplayState& display = service_->shared().display;
-  display.SetTexts({"13:5:0", "7.12.2026", "8 / 6"});
+  display.Show({{"13:5:0", "7.12.2026", "8 / 6"}});
   for (const bool seen : {false, false, true, true, false}) {
     display.DataSeenFlag = seen;
     program_.onCommunicationTick();

@@ -51,9 +51,12 @@ class SystemServiceRunTest : public ::testing::Test {
 
 TEST_F(SystemServiceRunTest, TheManagersStopEndsTheRunInOrderAfterEachStateWasTold) {
   std::thread manager_thread;
-  // The stop comes from the manager's own thread once the service runs.
+  // The stop comes from the manager's own thread once the service runs: it
+  // is posted from the loop's first turn, behind the run's "running".
   QTimer::singleShot(0, [&] {
-    manager_thread = std::thread([&] { EXPECT_TRUE(manager_.SendStop(kStopControl)); });
+    env_.loop.Post([&] {
+      manager_thread = std::thread([&] { EXPECT_TRUE(manager_.SendStop(kStopControl)); });
+    });
   });
   EXPECT_EQ(run_.Run(env_.loop, program_), 0);
   manager_thread.join();

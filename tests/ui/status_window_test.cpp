@@ -125,8 +125,7 @@ TEST_F(StatusWindowTest, MenuEntriesShowTheirWindows) {
 
 TEST_F(StatusWindowTest, TextsShowOnTheDisplayTickAndTheTimeStaysClearOfTheDate) {
   StartDrivenByHand();
-  display().SetTexts({"?23:59:53?", "31.12.2026", "0 / 12"});
-  display().NewDisplayFlag = true;
+  display().Show({{"?23:59:53?", "31.12.2026", "0 / 12"}});
   EXPECT_EQ(label("Label5").text(), "Time");
   Tick(timer("Timer1"));
   EXPECT_EQ(label("Label5").text(), "?23:59:53?");

@@ -3,11 +3,13 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <functional>
 #include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "service/hand_over_bridge.h"
 #include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
 #include "support/main_loop_contract.h"
@@ -138,7 +140,7 @@ TEST(Win32MainLoopTest, RestartedTimerIgnoresItsEarlierExpiry) {
   EXPECT_TRUE(timer->IsActive());
 }
 
-// Quit from another thread ends Run; a thread waiting in RunInMainThread for
+// Quit from another thread ends Run; a thread waiting in a hand-over for
 // work the loop never ran is released when the loop is destroyed.
 TEST(Win32MainLoopTest, QuitFromAnyThreadAndNoWaiterOutlivesTheLoop) {
   auto loop = std::make_unique<service::Win32MainLoop>();
@@ -147,8 +149,9 @@ TEST(Win32MainLoopTest, QuitFromAnyThreadAndNoWaiterOutlivesTheLoop) {
   quitter.join();
 
   bool ran = false;
+  service::HandOverBridge bridge(std::bind_front(&service::MainLoop::Post, loop.get()));
   ::GetQueueStatus(QS_POSTMESSAGE);  // from here on, a new posted message is the waiter's
-  std::thread waiter([&] { loop->RunInMainThread([&] { ran = true; }); });
+  std::thread waiter([&] { bridge.RunInMainThread([&] { ran = true; }); });
   // Bounded wait until the work is queued for this (the main) thread.
   bool queued = false;
   for (int i = 0; i < 500 && !queued; ++i) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -15,14 +14,12 @@
 #include <set>
 #include <span>
 #include <system_error>
-#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/posix/unique_fd.h"
-#include "service/post_and_wait.h"
 
 namespace orvik::service {
 namespace {
@@ -61,7 +58,6 @@ struct EpollMainLoop::Core {
 
   platform::UniqueFd epoll;
   platform::UniqueFd wake;
-  std::thread::id main_thread = std::this_thread::get_id();
   std::atomic<bool> quit{false};
 
   std::mutex posted_mutex;
@@ -345,18 +341,10 @@ EpollMainLoop::EpollMainLoop() : core_(std::make_shared<Core>()) {
 
 EpollMainLoop::~EpollMainLoop() {
   // Queued work is dropped here, not when the last timer or watch lets go
-  // of the core: a thread waiting in RunInMainThread goes on now.
+  // of the core: a thread waiting for its hand-over goes on now.
   std::deque<std::function<void()>> dropped;
   std::lock_guard lock(core_->posted_mutex);
   dropped.swap(core_->posted);
-}
-
-void EpollMainLoop::RunInMainThread(const std::function<void()>& work) {
-  if (std::this_thread::get_id() == core_->main_thread) {
-    work();
-    return;
-  }
-  PostAndWait(*this, work);
 }
 
 void EpollMainLoop::Post(std::function<void()> work) {

@@ -20,7 +20,7 @@
 // under its watch leaves the epoll set by itself; its watch stays silent and
 // never disturbs a later watch of a descriptor that reuses the number.
 //
-// Only Post, RunInMainThread and Quit may be called from other threads;
+// Only Post and Quit may be called from other threads;
 // everything else, and the timers and watches, belong to the main thread
 // (the thread that constructed the loop). Timers and watches may outlive the
 // loop; they are then inert.
@@ -41,9 +41,6 @@ class EpollMainLoop : public MainLoop {
   EpollMainLoop(const EpollMainLoop&) = delete;
   EpollMainLoop& operator=(const EpollMainLoop&) = delete;
 
-  // From another thread, waits until the work has run, or until the loop is
-  // destroyed with the work still queued (it then never runs).
-  void RunInMainThread(const std::function<void()>& work) override;
   void Post(std::function<void()> work) override;
   std::unique_ptr<LoopTimer> MakeTimer(std::function<void()> work) override;
   std::unique_ptr<SocketWatch> WatchSocket(NativeSocket socket, std::function<void()> on_readable,

@@ -4,11 +4,8 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 #include <utility>
-
-#include "service/post_and_wait.h"
 
 namespace orvik::service {
 namespace {
@@ -80,14 +77,6 @@ class QtSocketWatch : public SocketWatch {
 QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
 
 QtMainLoop::~QtMainLoop() = default;
-
-void QtMainLoop::RunInMainThread(const std::function<void()>& work) {
-  if (QThread::currentThread() == context_->thread()) {
-    work();
-    return;
-  }
-  PostAndWait(*this, work);
-}
 
 void QtMainLoop::Post(std::function<void()> work) {
   QMetaObject::invokeMethod(context_.get(), [work = std::move(work)] { work(); },

@@ -20,7 +20,6 @@ class QtMainLoop : public MainLoop {
   QtMainLoop(const QtMainLoop&) = delete;
   QtMainLoop& operator=(const QtMainLoop&) = delete;
 
-  void RunInMainThread(const std::function<void()>& work) override;
   void Post(std::function<void()> work) override;
   std::unique_ptr<LoopTimer> MakeTimer(std::function<void()> work) override;
   std::unique_ptr<SocketWatch> WatchSocket(NativeSocket socket, std::function<void()> on_readable,

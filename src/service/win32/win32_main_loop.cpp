@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "service/post_and_wait.h"
-
 namespace orvik::service {
 namespace {
 
@@ -139,20 +137,12 @@ Win32MainLoop::~Win32MainLoop() {
     const std::lock_guard lock(posted_mutex_);
     dropped.swap(posted_);
   }
-  dropped.clear();  // outside the lock: waiters of RunInMainThread are released
+  dropped.clear();  // outside the lock: waiters of their hand-overs are released
   ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   ::DestroyWindow(window_);
 }
 
 bool Win32MainLoop::InMainThread() const { return ::GetCurrentThreadId() == main_thread_; }
-
-void Win32MainLoop::RunInMainThread(const std::function<void()>& work) {
-  if (InMainThread()) {
-    work();
-    return;
-  }
-  PostAndWait(*this, work);
-}
 
 void Win32MainLoop::Post(std::function<void()> work) {
   const std::lock_guard lock(posted_mutex_);

@@ -6,8 +6,8 @@
 // so the program's own windows are served by the same loop; dialogs
 // registered with AddDialog get their keyboard navigation (IsDialogMessage).
 //
-// Construct, run and destroy it in the main thread; Post, Quit and
-// RunInMainThread may be called from any thread. Its timers and socket
+// Construct, run and destroy it in the main thread; Post and Quit may be
+// called from any thread. Its timers and socket
 // watches must be destroyed before it.
 #pragma once
 
@@ -35,7 +35,6 @@ class Win32MainLoop : public MainLoop {
   Win32MainLoop(const Win32MainLoop&) = delete;
   Win32MainLoop& operator=(const Win32MainLoop&) = delete;
 
-  void RunInMainThread(const std::function<void()>& work) override;
   void Post(std::function<void()> work) override;
   std::unique_ptr<LoopTimer> MakeTimer(std::function<void()> work) override;
   std::unique_ptr<SocketWatch> WatchSocket(NativeSocket socket, std::function<void()> on_readable,

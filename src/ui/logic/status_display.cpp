@@ -30,13 +30,13 @@ DisplayTickResult StatusDisplay::DisplayTick(bool summer_switched) {
 }
 
 CommunicationTickResult StatusDisplay::CommunicationTick(bool sound_disabled) {
-  service::DisplayState& display = shared_.display;
-  const bool data_seen = display.DataSeenFlag.exchange(false);
+  const service::DisplayState::CommunicationPeriod period =
+      shared_.display.TakeCommunicationPeriod();
   CommunicationTickResult result;
-  result.no_satellite = display.NoSatFlag.load();
-  result.no_communication = !data_seen;
+  result.no_satellite = period.no_satellites;
+  result.no_communication = !period.receiving;
   communication_checked_ = true;
-  communicating_ = data_seen;
+  communicating_ = period.receiving;
   const bool alarm = result.no_satellite || result.no_communication;
   result.beep = alarm && sound_on_ && !sound_disabled;
   return result;

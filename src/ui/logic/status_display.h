@@ -22,7 +22,7 @@ namespace orvik::ui {
 struct DisplayTickResult {
   bool skipped = false;                        // a summer/zone switch took the whole tick
   bool hide_windows = false;                   // the status and main windows hide now
-  std::optional<service::DisplayTexts> texts;  // new receiver texts to show
+  std::optional<core::DisplayTexts> texts;  // new receiver texts to show
   // The warning line, one sentence a line: why the receiver port is not
   // open, why the PC clock is not kept, that the LAN service is full.
   // Empty: hide it.
@@ -45,8 +45,7 @@ class StatusDisplay {
   // The 1-second tick; `summer_switched`: the service's summer/zone check
   // switched during this tick.
   DisplayTickResult DisplayTick(bool summer_switched);
-  // The 3-second tick. The flag of messages seen is read and cleared in one
-  // step: a message accepted meanwhile counts for the next period.
+  // The 3-second tick: one period of the shared communication check.
   CommunicationTickResult CommunicationTick(bool sound_disabled);
 
   void SoundOff() { sound_on_ = false; }

@@ -45,12 +45,11 @@ TEST(StatusDisplayTest, CommunicationTickFollowsTheFlagsOfItsPeriod) {
 TEST(StatusDisplayTest, TextsAreTakenOncePerPublicationWithTheWarningLine) {
   service::SharedState shared;
   StatusDisplay display(shared, false);
-  shared.display.SetTexts({"12:34:56", "8.12.2026", "5 / 9"});
-  shared.display.NewDisplayFlag = true;
+  shared.display.Show({{"12:34:56", "8.12.2026", "5 / 9"}});
   shared.clock_keeping.SetProblem("PC clock not set: no time privilege");
   const DisplayTickResult tick = display.DisplayTick(false);
   ASSERT_TRUE(tick.texts);
-  EXPECT_EQ(*tick.texts, (service::DisplayTexts{"12:34:56", "8.12.2026", "5 / 9"}));
+  EXPECT_EQ(*tick.texts, (core::DisplayTexts{"12:34:56", "8.12.2026", "5 / 9"}));
   EXPECT_EQ(tick.warning_lines, "PC clock not set: no time privilege");
   EXPECT_FALSE(shared.display.NewDisplayFlag);
 
