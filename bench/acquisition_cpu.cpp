@@ -83,8 +83,8 @@ int main(int argc, char* argv[]) {
   }
   platform::UniqueFd master_fd(master);
   platform::UniqueFd slave_fd(slave);
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("orvik-bench-" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("orvik-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::filesystem::create_symlink(slave_name, dir / "COM2");
 
@@ -97,8 +97,9 @@ int main(int argc, char* argv[]) {
   options.working_dir = dir;
   shared.lifecycle.AcquisitionRunning = true;
   auto thread = std::make_unique<service::comm_GPS_acq>(
-      service::AcquisitionContext{shared, decoders, log, bridge, platform::MachineMonotonicClock()}, settings,
-      core::DefaultTimeoutTable(), std::make_unique<platform::PosixSerialLink>(), options);
+      service::AcquisitionContext{shared, decoders, log, bridge, platform::MachineMonotonicClock()},
+      settings, core::DefaultTimeoutTable(), std::make_unique<platform::PosixSerialLink>(),
+      options);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the start-up pause
 
   double start = ProcessCpuSeconds();
@@ -118,7 +119,9 @@ int main(int argc, char* argv[]) {
 
   std::printf("acquisition loop CPU over %d s, silent line:   %.3f s (%.3f %% of one core)\n",
               seconds, silent, 100.0 * silent / seconds);
-  std::printf("acquisition loop CPU over %d s, 1 Hz NMEA:     %.3f s (%.3f %% of one core), %ld sentences framed\n",
-              seconds, streaming, 100.0 * streaming / seconds, decoders.frames.load());
+  std::printf(
+      "acquisition loop CPU over %d s, 1 Hz NMEA:     %.3f s (%.3f %% of one core), %ld sentences "
+      "framed\n",
+      seconds, streaming, 100.0 * streaming / seconds, decoders.frames.load());
   return 0;
 }

@@ -36,7 +36,8 @@ ChurnClients::ChurnClients(const Options& options,
       records_sent_(records_sent),
       slots_(static_cast<std::size_t>(options.max_clients)),
       random_(options.seed) {
-  for (std::uint32_t i = static_cast<std::uint32_t>(slots_.size()); i > 0; --i) free_.push_back(i - 1);
+  for (std::uint32_t i = static_cast<std::uint32_t>(slots_.size()); i > 0; --i)
+    free_.push_back(i - 1);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -178,7 +179,8 @@ void ChurnClients::Check(Slot& slot, const core::TimeMessage& record) {
 
 void ChurnClients::ChurnOne(int epoll_fd) {
   // A random open connection; a few tries are enough when most slots are busy.
-  std::uniform_int_distribution<std::uint32_t> pick(0, static_cast<std::uint32_t>(slots_.size() - 1));
+  std::uniform_int_distribution<std::uint32_t> pick(0,
+                                                    static_cast<std::uint32_t>(slots_.size() - 1));
   for (int tries = 0; tries < 8; ++tries) {
     const std::uint32_t index = pick(random_);
     Slot& slot = slots_[index];

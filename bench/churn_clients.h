@@ -25,23 +25,23 @@ struct ChurnFigures {
   std::uint64_t connects_started = 0;
   std::uint64_t connections_made = 0;  // connects that completed
   std::uint64_t connect_failures = 0;
-  std::uint64_t slow_connects = 0;     // over 500 ms: the handshake had to be retried
-  std::uint64_t closed = 0;            // every connection closed, by either side
-  std::uint64_t closed_orderly = 0;    // by this side: close()
-  std::uint64_t closed_reset = 0;      // by this side: close() with SO_LINGER 0
-  std::uint64_t half_open = 0;         // shutdown(SHUT_WR), then read on
+  std::uint64_t slow_connects = 0;   // over 500 ms: the handshake had to be retried
+  std::uint64_t closed = 0;          // every connection closed, by either side
+  std::uint64_t closed_orderly = 0;  // by this side: close()
+  std::uint64_t closed_reset = 0;    // by this side: close() with SO_LINGER 0
+  std::uint64_t half_open = 0;       // shutdown(SHUT_WR), then read on
   std::uint64_t half_open_closed_by_server = 0;
-  std::uint64_t half_open_timed_out = 0;  // the server never closed; closed here
+  std::uint64_t half_open_timed_out = 0;           // the server never closed; closed here
   std::uint64_t half_open_timed_out_unserved = 0;  // of those: never got a record
-  std::uint64_t closed_by_server = 0;     // end of stream or error on a full connection
+  std::uint64_t closed_by_server = 0;              // end of stream or error on a full connection
   std::uint64_t closed_at_end = 0;
   std::uint64_t records = 0;
-  std::uint64_t corrupt_records = 0;    // wrong end mark, wrong bytes or unknown number
-  std::uint64_t partial_records = 0;    // the server closed in the middle of a record
+  std::uint64_t corrupt_records = 0;      // wrong end mark, wrong bytes or unknown number
+  std::uint64_t partial_records = 0;      // the server closed in the middle of a record
   std::uint64_t unfinished_at_close = 0;  // this side closed in the middle of a record
-  std::uint64_t out_of_order = 0;       // a number not above the previous one
-  std::uint64_t gaps = 0;               // records skipped between two received ones
-  std::int64_t max_lag_ns = 0;          // from Retransmit_to_LAN until read whole
+  std::uint64_t out_of_order = 0;         // a number not above the previous one
+  std::uint64_t gaps = 0;                 // records skipped between two received ones
+  std::int64_t max_lag_ns = 0;            // from Retransmit_to_LAN until read whole
   int peak_open = 0;
   double thread_cpu_s = 0;
 };
@@ -97,9 +97,9 @@ class ChurnClients {
   const std::vector<std::atomic<std::int64_t>>& sent_ns_;
   const std::atomic<std::uint32_t>& records_sent_;
   std::vector<Slot> slots_;
-  std::vector<std::uint32_t> free_;  // free slot indexes
+  std::vector<std::uint32_t> free_;                     // free slot indexes
   std::deque<BenchClock::time_point> recent_connects_;  // starts within the pacing window
-  int open_ = 0;                     // slots not free
+  int open_ = 0;                                        // slots not free
   int connecting_ = 0;
   std::mt19937 random_;
   ChurnFigures figures_;

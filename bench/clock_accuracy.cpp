@@ -230,10 +230,23 @@ RowResult RunRow(const RowConfig& config, int busy_loops) {
   // The simulator stands for hardware whose timing a busy machine does not
   // disturb: it runs at a raised priority. The program under test starts at
   // the normal one and raises its reading thread as far as it may.
-  sim_options.argv = {GPSTIME_SIM_PATH, "--dir", work.string(), "--port", "2",
-                      "--protocol", config.protocol, "--pace", "bytes", "--delay-ms",
-                      config.delay_ms, "--jitter-ms", config.jitter_ms, "--start-delay",
-                      std::to_string(kSilenceBeforeData.count()), "--duration", run_seconds};
+  sim_options.argv = {GPSTIME_SIM_PATH,
+                      "--dir",
+                      work.string(),
+                      "--port",
+                      "2",
+                      "--protocol",
+                      config.protocol,
+                      "--pace",
+                      "bytes",
+                      "--delay-ms",
+                      config.delay_ms,
+                      "--jitter-ms",
+                      config.jitter_ms,
+                      "--start-delay",
+                      std::to_string(kSilenceBeforeData.count()),
+                      "--duration",
+                      run_seconds};
   sim_options.niceness = -15;
   sim_options.capture_stdout = true;
   const std::int64_t sim_spawned_ns = UtcNowNs();

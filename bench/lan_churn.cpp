@@ -95,10 +95,11 @@ int main(int argc, char** argv) {
   const std::uint64_t file_limit = platform::RaiseOpenFileLimit();
   QCoreApplication app(argc, argv);
   const std::uint32_t seed = Seed();
-  std::printf("lan_churn: %.0f s, up to %d clients, a record every %d ms, %.0f closes/s, seed %u "
-              "(ORVIK_TEST_SEED), open-file limit %llu\n",
-              seconds, kMaxClients, kRecordIntervalMs, kClosesPerSecond, seed,
-              static_cast<unsigned long long>(file_limit));
+  std::printf(
+      "lan_churn: %.0f s, up to %d clients, a record every %d ms, %.0f closes/s, seed %u "
+      "(ORVIK_TEST_SEED), open-file limit %llu\n",
+      seconds, kMaxClients, kRecordIntervalMs, kClosesPerSecond, seed,
+      static_cast<unsigned long long>(file_limit));
   std::fflush(stdout);
 
   const std::vector<std::string> fds_start = bench::OpenFdTargets();
@@ -165,47 +166,53 @@ int main(int argc, char** argv) {
   const double cpu = bench::CpuSeconds(RUSAGE_SELF) - cpu_start;
 
   auto u = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
-  std::printf("clients:  connects started %llu, made %llu (%llu retried by the kernel), failed "
-              "%llu; peak open %d\n",
-              u(figures.connects_started), u(figures.connections_made), u(figures.slow_connects),
-              u(figures.connect_failures), figures.peak_open);
-  std::printf("closes:   %llu in all: orderly %llu, reset %llu, half-open %llu (server closed "
-              "%llu, timed out %llu of which %llu never served), by server %llu, at end %llu\n",
-              u(figures.closed), u(figures.closed_orderly), u(figures.closed_reset),
-              u(figures.half_open), u(figures.half_open_closed_by_server),
-              u(figures.half_open_timed_out), u(figures.half_open_timed_out_unserved),
-              u(figures.closed_by_server),
-              u(figures.closed_at_end));
-  std::printf("records:  sent %u, received %llu; corrupt %llu, partial %llu, out of order %llu; "
-              "skipped %llu, unfinished when this side closed %llu\n",
-              records_sent_total, u(figures.records), u(figures.corrupt_records),
-              u(figures.partial_records), u(figures.out_of_order), u(figures.gaps),
-              u(figures.unfinished_at_close));
+  std::printf(
+      "clients:  connects started %llu, made %llu (%llu retried by the kernel), failed "
+      "%llu; peak open %d\n",
+      u(figures.connects_started), u(figures.connections_made), u(figures.slow_connects),
+      u(figures.connect_failures), figures.peak_open);
+  std::printf(
+      "closes:   %llu in all: orderly %llu, reset %llu, half-open %llu (server closed "
+      "%llu, timed out %llu of which %llu never served), by server %llu, at end %llu\n",
+      u(figures.closed), u(figures.closed_orderly), u(figures.closed_reset), u(figures.half_open),
+      u(figures.half_open_closed_by_server), u(figures.half_open_timed_out),
+      u(figures.half_open_timed_out_unserved), u(figures.closed_by_server),
+      u(figures.closed_at_end));
+  std::printf(
+      "records:  sent %u, received %llu; corrupt %llu, partial %llu, out of order %llu; "
+      "skipped %llu, unfinished when this side closed %llu\n",
+      records_sent_total, u(figures.records), u(figures.corrupt_records),
+      u(figures.partial_records), u(figures.out_of_order), u(figures.gaps),
+      u(figures.unfinished_at_close));
   std::printf("lag:      max %.2f ms from Retransmit_to_LAN until read whole\n",
               static_cast<double>(figures.max_lag_ns) / 1e6);
-  std::printf("server:   handed %llu, dropped %llu, held back %llu, refused %llu, closed on "
-              "error %llu\n",
-              u(end.counters.records_handed), u(end.counters.records_dropped),
-              u(end.counters.records_held_back), u(end.counters.connections_refused),
-              u(end.counters.connections_closed_on_error));
-  std::printf("after:    ConnectionCount %zu, ActiveClientCount %u, ClientRowsUsed %u, rows in "
-              "use %d%s\n",
-              end.connections, end.active, end.rows_used, end.rows_in_use,
-              end.drained ? "" : " (not drained within 10 s)");
-  const int sockets_leaked_server = SocketCount(end.fds_server_idle) -
-                                    SocketCount(fds_server_started);
+  std::printf(
+      "server:   handed %llu, dropped %llu, held back %llu, refused %llu, closed on "
+      "error %llu\n",
+      u(end.counters.records_handed), u(end.counters.records_dropped),
+      u(end.counters.records_held_back), u(end.counters.connections_refused),
+      u(end.counters.connections_closed_on_error));
+  std::printf(
+      "after:    ConnectionCount %zu, ActiveClientCount %u, ClientRowsUsed %u, rows in "
+      "use %d%s\n",
+      end.connections, end.active, end.rows_used, end.rows_in_use,
+      end.drained ? "" : " (not drained within 10 s)");
+  const int sockets_leaked_server =
+      SocketCount(end.fds_server_idle) - SocketCount(fds_server_started);
   const int sockets_leaked = SocketCount(fds_end) - SocketCount(fds_start);
-  std::printf("fds:      start %zu, server listening %zu, server idle after churn %zu, end %zu "
-              "(sockets %d / %d / %d / %d)\n",
-              fds_start.size(), fds_server_started.size(), end.fds_server_idle.size(),
-              fds_end.size(), SocketCount(fds_start), SocketCount(fds_server_started),
-              SocketCount(end.fds_server_idle), SocketCount(fds_end));
+  std::printf(
+      "fds:      start %zu, server listening %zu, server idle after churn %zu, end %zu "
+      "(sockets %d / %d / %d / %d)\n",
+      fds_start.size(), fds_server_started.size(), end.fds_server_idle.size(), fds_end.size(),
+      SocketCount(fds_start), SocketCount(fds_server_started), SocketCount(end.fds_server_idle),
+      SocketCount(fds_end));
   PrintDifference("open after churn, not before", fds_server_started, end.fds_server_idle);
   PrintDifference("open at end, not at start", fds_start, fds_end);
-  std::printf("process:  peak RSS %.1f MB, CPU %.2f s over %.1f s (%.1f %% of one core; main "
-              "thread %.2f s, client thread %.2f s)\n",
-              static_cast<double>(bench::PeakRssKb()) / 1024, cpu, wall, 100 * cpu / wall,
-              main_thread_cpu, figures.thread_cpu_s);
+  std::printf(
+      "process:  peak RSS %.1f MB, CPU %.2f s over %.1f s (%.1f %% of one core; main "
+      "thread %.2f s, client thread %.2f s)\n",
+      static_cast<double>(bench::PeakRssKb()) / 1024, cpu, wall, 100 * cpu / wall, main_thread_cpu,
+      figures.thread_cpu_s);
 
   std::vector<std::string> failures;
   if (figures.records == 0) failures.push_back("no record received");

@@ -253,9 +253,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       return std::nullopt;
     }
   }
-  if (argc % 2 != 1 || options.port == 0 || options.clients < 1 ||
-      options.clients > kMaxClients || options.seconds < 3 || options.seconds > kMaxSeconds ||
-      options.write_log.empty()) {
+  if (argc % 2 != 1 || options.port == 0 || options.clients < 1 || options.clients > kMaxClients ||
+      options.seconds < 3 || options.seconds > kMaxSeconds || options.write_log.empty()) {
     return std::nullopt;
   }
   if (options.label.empty()) options.label = options.gpsd ? "gpsd" : "orvik";
@@ -317,9 +316,8 @@ int main(int argc, char** argv) {
           ::epoll_ctl(epoll.get(), EPOLL_CTL_DEL, client.fd.get(), nullptr);
           continue;
         }
-        if (options.gpsd &&
-            ::send(client.fd.get(), kWatch.data(), kWatch.size(), MSG_NOSIGNAL) !=
-                static_cast<ssize_t>(kWatch.size())) {
+        if (options.gpsd && ::send(client.fd.get(), kWatch.data(), kWatch.size(), MSG_NOSIGNAL) !=
+                                static_cast<ssize_t>(kWatch.size())) {
           continue;  // not writable yet after all: asked again at the next event
         }
         client.ready_ns = RealtimeNs();
@@ -368,18 +366,19 @@ int main(int argc, char** argv) {
       if (first_expected && received) ++first;
       first_expected = false;
       if (!received) ++lost;
-      }
+    }
   }
   const auto micros = [](std::int64_t ns) { return ns < 0 ? -1.0 : static_cast<double>(ns) / 1e3; };
   const double cpu_ms_per_60 =
       rmcs_measured > 0 && options.server_pid > 0
           ? static_cast<double>(cpu_end_ns - cpu_start_ns) / 1e6 * 60.0 / rmcs_measured
           : -1;
-  std::printf("label=%s clients=%d served=%d first=%d lost=%ld messages=%zu p50_us=%.0f "
-              "p99_us=%.0f max_us=%.0f cpu_ms_per_60=%.1f rss_mb=%.1f\n",
-              options.label.c_str(), options.clients, served, first, lost, latencies.size(),
-              micros(Percentile(latencies, 0.5)), micros(Percentile(latencies, 0.99)),
-              micros(Percentile(latencies, 1.0)), cpu_ms_per_60, rss_mb);
+  std::printf(
+      "label=%s clients=%d served=%d first=%d lost=%ld messages=%zu p50_us=%.0f "
+      "p99_us=%.0f max_us=%.0f cpu_ms_per_60=%.1f rss_mb=%.1f\n",
+      options.label.c_str(), options.clients, served, first, lost, latencies.size(),
+      micros(Percentile(latencies, 0.5)), micros(Percentile(latencies, 0.99)),
+      micros(Percentile(latencies, 1.0)), cpu_ms_per_60, rss_mb);
   if (connect_failures > 0 || never_ready > 0) {
     std::printf("  (%d connects failed at once, %d clients never connected)\n", connect_failures,
                 never_ready);

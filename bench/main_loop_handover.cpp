@@ -53,7 +53,8 @@ void Measure(const char* name, orvik::service::MainLoop& loop, int idle, int rou
       return;
     }
     pairs.emplace_back(UniqueFd(fds[0]), UniqueFd(fds[1]));
-    watches.push_back(loop.WatchSocket(fds[0], [] {}, [] {}));
+    watches.push_back(loop.WatchSocket(
+        fds[0], [] {}, [] {}));
   }
   std::vector<std::int64_t> to_work, round_trip;
   orvik::service::HandOverBridge bridge(std::bind_front(&orvik::service::MainLoop::Post, &loop));
@@ -77,10 +78,11 @@ void Measure(const char* name, orvik::service::MainLoop& loop, int idle, int rou
   loop.Run();
   worker.join();
   const double cpu_us = (orvik::bench::CpuSeconds(RUSAGE_SELF) - cpu_before) * 1e6 / rounds;
-  std::printf("%-5s idle=%-5d to work p50/p99 %5.1f / %6.1f µs   round trip p50/p99 %5.1f / %6.1f µs"
-              "   CPU %6.1f µs per hand-over\n",
-              name, idle, Percentile(to_work, 0.5) / 1e3, Percentile(to_work, 0.99) / 1e3,
-              Percentile(round_trip, 0.5) / 1e3, Percentile(round_trip, 0.99) / 1e3, cpu_us);
+  std::printf(
+      "%-5s idle=%-5d to work p50/p99 %5.1f / %6.1f µs   round trip p50/p99 %5.1f / %6.1f µs"
+      "   CPU %6.1f µs per hand-over\n",
+      name, idle, Percentile(to_work, 0.5) / 1e3, Percentile(to_work, 0.99) / 1e3,
+      Percentile(round_trip, 0.5) / 1e3, Percentile(round_trip, 0.99) / 1e3, cpu_us);
 }
 
 }  // namespace

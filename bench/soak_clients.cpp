@@ -31,18 +31,22 @@ struct Client {
   platform::UniqueFd fd;
   bench::RecordCutter cutter;
   std::uint64_t records = 0;
-  std::uint64_t corrupt = 0;      // records without the end mark
-  std::uint64_t not_later = 0;    // date and time not after the previous record's
+  std::uint64_t corrupt = 0;    // records without the end mark
+  std::uint64_t not_later = 0;  // date and time not after the previous record's
   std::uint64_t last_key = 0;
   bool closed_by_server = false;
-  bool torn_at_close = false;     // the server closed in the middle of a record
+  bool torn_at_close = false;  // the server closed in the middle of a record
 };
 
 // Orders records by their date and time fields (local time, to the second).
 std::uint64_t TimeKey(const core::TimeMessage& r) {
   const std::uint64_t year = core::ReadBeU16(r, core::kOffsetYear);
   return ((((year * 13 + r[core::kOffsetMonth]) * 32 + r[core::kOffsetDay]) * 24 +
-           r[core::kOffsetHour]) * 60 + r[core::kOffsetMinute]) * 60 + r[core::kOffsetSecond];
+           r[core::kOffsetHour]) *
+              60 +
+          r[core::kOffsetMinute]) *
+             60 +
+         r[core::kOffsetSecond];
 }
 
 // Waits until a non-blocking connect has finished; returns whether it worked.
@@ -147,21 +151,22 @@ int main(int argc, char** argv) {
               "closed");
   for (std::size_t i = 0; i < clients.size(); ++i) {
     const Client& c = clients[i];
-    std::printf("%6zu %8llu %8.3f %8llu %9llu %7s\n", i + 1,
-                static_cast<unsigned long long>(c.records), static_cast<double>(c.records) / elapsed,
-                static_cast<unsigned long long>(c.corrupt),
-                static_cast<unsigned long long>(c.not_later),
-                c.closed_by_server ? (c.torn_at_close ? "torn" : "yes") : "no");
+    std::printf(
+        "%6zu %8llu %8.3f %8llu %9llu %7s\n", i + 1, static_cast<unsigned long long>(c.records),
+        static_cast<double>(c.records) / elapsed, static_cast<unsigned long long>(c.corrupt),
+        static_cast<unsigned long long>(c.not_later),
+        c.closed_by_server ? (c.torn_at_close ? "torn" : "yes") : "no");
     failed = failed || c.corrupt != 0 || c.torn_at_close;
     total += c.records;
     least = std::min(least, c.records);
     most = std::max(most, c.records);
   }
-  std::printf("soak_clients: %.1f s, %llu records in all, per client min %llu max %llu (%.3f/s "
-              "each on average)%s\n",
-              elapsed, static_cast<unsigned long long>(total),
-              static_cast<unsigned long long>(least), static_cast<unsigned long long>(most),
-              static_cast<double>(total) / static_cast<double>(clients.size()) / elapsed,
-              failed ? "; DAMAGED RECORDS" : "");
+  std::printf(
+      "soak_clients: %.1f s, %llu records in all, per client min %llu max %llu (%.3f/s "
+      "each on average)%s\n",
+      elapsed, static_cast<unsigned long long>(total), static_cast<unsigned long long>(least),
+      static_cast<unsigned long long>(most),
+      static_cast<double>(total) / static_cast<double>(clients.size()) / elapsed,
+      failed ? "; DAMAGED RECORDS" : "");
   return failed ? 1 : 0;
 }

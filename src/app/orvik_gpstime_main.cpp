@@ -67,7 +67,10 @@ int main(int argc, char* argv[]) {
       .log = log,
       .loop = loop,
       .working_dir = working_dir,
-      .make_link = [] { return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock()); },
+      .make_link =
+          [] {
+            return std::make_unique<platform::PosixSerialLink>(platform::MachineMonotonicClock());
+          },
       .make_refclock_socket =
           [](const std::string& path) {
             return std::make_unique<platform::PosixRefclockSocket>(path);

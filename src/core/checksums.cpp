@@ -17,9 +17,9 @@ std::uint8_t MotorolaChecksum(std::span<const std::uint8_t> bytes) { return XorO
 
 std::string NmeaSentence(std::string_view body_without_dollar) {
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  const std::uint8_t sum = NmeaChecksum(
-      {reinterpret_cast<const std::uint8_t*>(body_without_dollar.data()),
-       body_without_dollar.size()});
+  const std::uint8_t sum =
+      NmeaChecksum({reinterpret_cast<const std::uint8_t*>(body_without_dollar.data()),
+                    body_without_dollar.size()});
   std::string sentence;
   sentence.reserve(body_without_dollar.size() + 6);
   sentence += '$';

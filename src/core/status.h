@@ -54,7 +54,7 @@ class [[nodiscard]] Status {
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : data_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(T value) : data_(std::move(value)) {}      // NOLINT: implicit by design
   Result(Status error) : data_(std::move(error)) {  // NOLINT: implicit by design
     assert(!std::get<Status>(data_).ok());
   }

@@ -58,7 +58,8 @@ std::optional<UtcNanos> UtcNanosOf(const DateTime& utc) {
   if (!IsRealDateTime(utc)) return std::nullopt;
   const std::int64_t days = DaysFromCivil(utc.year, utc.month, utc.day) - kEpochDay;
   const std::int64_t of_day =
-      ((static_cast<std::int64_t>(utc.hour) * 60 + utc.minute) * 60 + utc.second) * kNanosPerSecond +
+      ((static_cast<std::int64_t>(utc.hour) * 60 + utc.minute) * 60 + utc.second) *
+          kNanosPerSecond +
       static_cast<std::int64_t>(utc.millisecond) * kNanosPerMilli;
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   // days * kNanosPerDay + of_day must stay within 64 bits.
@@ -116,14 +117,15 @@ SettableSpan SettableSpanFrom(const DateTime& build_date) {
 
 SettableSpan SettableSpanOfThisBuild() {
   // __DATE__ is "Mmm dd yyyy", the day padded with a space.
-  static constexpr std::array<const char*, 12> kMonths = {
-      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const char* const date = __DATE__;
   DateTime build;
   for (std::size_t i = 0; i < kMonths.size(); ++i) {
     if (std::strncmp(date, kMonths[i], 3) == 0) build.month = static_cast<std::uint16_t>(i + 1);
   }
-  build.day = static_cast<std::uint16_t>((date[4] == ' ' ? 0 : date[4] - '0') * 10 + (date[5] - '0'));
+  build.day =
+      static_cast<std::uint16_t>((date[4] == ' ' ? 0 : date[4] - '0') * 10 + (date[5] - '0'));
   build.year = static_cast<std::uint16_t>((date[7] - '0') * 1000 + (date[8] - '0') * 100 +
                                           (date[9] - '0') * 10 + (date[10] - '0'));
   return SettableSpanFrom(build);

@@ -48,8 +48,8 @@ struct PortOpenResult {
 };
 
 enum class PurgeKind {
-  kClearQueues,     // discard both queues
-  kAbortAndClear,   // abort pending transfers, then discard both queues
+  kClearQueues,    // discard both queues
+  kAbortAndClear,  // abort pending transfers, then discard both queues
 };
 
 class SerialLink {

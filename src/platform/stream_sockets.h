@@ -43,9 +43,7 @@ class StreamSocket {
   SocketHandle get() const { return socket_; }
   bool valid() const { return socket_ != kNoSocket; }
   SocketHandle release() { return std::exchange(socket_, kNoSocket); }
-  void reset(SocketHandle socket = kNoSocket) {
-    CloseStreamSocket(std::exchange(socket_, socket));
-  }
+  void reset(SocketHandle socket = kNoSocket) { CloseStreamSocket(std::exchange(socket_, socket)); }
 
  private:
   SocketHandle socket_ = kNoSocket;

@@ -234,9 +234,8 @@ core::ReadResult comm_GPS_acq::Read(std::span<std::uint8_t> into) {
 }
 
 void comm_GPS_acq::Decode(std::span<const std::uint8_t> message) {
-  const MessageContext context{settings_,         context_.shared,
-                               context_.bridge,   context_.log,
-                               stop_.get_token(), link_->LastByteTiming(),
+  const MessageContext context{settings_,       context_.shared,   context_.bridge,
+                               context_.log,    stop_.get_token(), link_->LastByteTiming(),
                                receiver_offset_};
   if (core::IsNmeaProtocol(settings_.Protocol)) {
     context_.decoders.DecodeNmea(message, context);

@@ -41,8 +41,8 @@ class ChronyFeed {
   // Takes the socket path and the logging switch from `settings`. With an
   // empty path the feed is off: nothing is logged and OnFreshTime does
   // nothing. `log` and `socket` must outlive the feed; `on_problem` may be empty.
-  ChronyFeed(const core::Settings& settings, EventLogWriter& log,
-             platform::RefclockSocket& socket, ProblemCallback on_problem);
+  ChronyFeed(const core::Settings& settings, EventLogWriter& log, platform::RefclockSocket& socket,
+             ProblemCallback on_problem);
 
   // True when a socket path is set: the PC clock is chronyd's to keep.
   bool Enabled() const { return !path_.empty(); }

@@ -8,8 +8,8 @@
 // thread.
 #pragma once
 
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "service/shared_state.h"
 

@@ -63,8 +63,8 @@ std::string FileEventLog::AppendLocked(std::string_view text) {
     } else if (size >= kMaxLogSize) {
       // Without this bound a log that cannot be moved fills the disk.
       if (std::exchange(told_full_, true)) return {};
-      return "Cannot rotate '" + log_path_.string() + "' to '" + backup_path_.string() +
-             "' (" + *refused + "): it has reached " + std::to_string(size) +
+      return "Cannot rotate '" + log_path_.string() + "' to '" + backup_path_.string() + "' (" +
+             *refused + "): it has reached " + std::to_string(size) +
              " bytes and takes no more lines";
     }
   }

@@ -63,7 +63,7 @@ class FileEventLog : public EventLogWriter {
   const std::filesystem::path log_path_;
   const std::filesystem::path backup_path_;
   const Notice tell_operator_;
-  std::mutex mutex_;              // one line at a time, in this process; guards:
+  std::mutex mutex_;               // one line at a time, in this process; guards:
   bool told_not_regular_ = false;  // the operator knows the log is no regular file
   bool told_full_ = false;         // the operator knows the log stopped at kMaxLogSize
 };

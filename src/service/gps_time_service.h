@@ -94,11 +94,11 @@ struct ServiceEnvironment {
 };
 
 struct ServiceOptions {
-  TimeServerOptions server;                                // port 1609 in the programs
-  std::chrono::milliseconds restart_pause{kRestartPause};  // between stop and start
-  std::chrono::milliseconds stop_check_interval{100};      // StopAcquisition's checks
+  TimeServerOptions server;                                    // port 1609 in the programs
+  std::chrono::milliseconds restart_pause{kRestartPause};      // between stop and start
+  std::chrono::milliseconds stop_check_interval{100};          // StopAcquisition's checks
   std::chrono::milliseconds reopen_interval{kReopenInterval};  // a lost port is opened again
-  std::chrono::milliseconds summer_switch_pause{1000};     // before a summer/zone switch
+  std::chrono::milliseconds summer_switch_pause{1000};         // before a summer/zone switch
 };
 
 class GpsTimeService {

@@ -54,7 +54,8 @@ class RecordOutbox {
   template <typename Send>
   Flushed Flush(Send&& send) {
     if (rest_size_ == 0) return Flushed::kEmpty;
-    const platform::SendResult result = send(std::span<const std::uint8_t>(rest_.data(), rest_size_));
+    const platform::SendResult result =
+        send(std::span<const std::uint8_t>(rest_.data(), rest_size_));
     if (result.status == platform::SendStatus::kFailed) return Flushed::kFailed;
     if (result.status == platform::SendStatus::kSent) {
       const std::size_t taken = std::min(result.bytes, rest_size_);

@@ -140,8 +140,8 @@ class TimeServer : public TimeMessageSender {
     std::unique_ptr<SocketWatch> watch;  // after the socket: stops before it closes
     std::string address;                 // the peer's address as the table shows it
     std::uint16_t port = 0;
-    std::uint64_t lookup_id = 0;         // the pending host-name lookup, or 0
-    RecordOutbox outbox;                 // the rest of a record the socket took in part
+    std::uint64_t lookup_id = 0;  // the pending host-name lookup, or 0
+    RecordOutbox outbox;          // the rest of a record the socket took in part
   };
 
   void WatchListener();
@@ -169,8 +169,8 @@ class TimeServer : public TimeMessageSender {
   std::unique_ptr<HostNameLookup> lookup_;  // null: no host names
   platform::StreamSocket listener_;         // "ServerSocket1"
   std::uint16_t listening_port_ = 0;
-  std::unique_ptr<SocketWatch> listener_watch_;  // null while accepting is paused
-  std::unique_ptr<LoopTimer> resume_accepting_;  // after the system refused an accept
+  std::unique_ptr<SocketWatch> listener_watch_;      // null while accepting is paused
+  std::unique_ptr<LoopTimer> resume_accepting_;      // after the system refused an accept
   std::map<std::uint32_t, Connection> connections_;  // by id: accept order
   HostConnectionQuota per_host_;                     // open connections by address
   ClientTable table_;

@@ -6,7 +6,10 @@ namespace orvik::core {
 namespace {
 
 TEST(Calendar, LeapYearsFollowTheGregorianRule) {
-  struct Case { int year; bool leap; };
+  struct Case {
+    int year;
+    bool leap;
+  };
   for (const Case& c : {Case{1900, false}, Case{2000, true}, Case{2023, false}, Case{2024, true},
                         Case{2100, false}, Case{2400, true}}) {
     EXPECT_EQ(IsLeapYear(c.year), c.leap) << c.year;
@@ -23,7 +26,9 @@ TEST(Calendar, DaysInMonthKnowsFebruaryAndRejectsOtherMonths) {
 }
 
 TEST(Calendar, DayOfWeekMatchesKnownDates) {
-  struct Case { int y, m, d, dow; };
+  struct Case {
+    int y, m, d, dow;
+  };
   for (const Case& c : {Case{2026, 12, 8, 2}, Case{2000, 1, 1, 6}, Case{2024, 2, 29, 4},
                         Case{1970, 1, 1, 4}, Case{2026, 3, 29, 0}, Case{1, 1, 1, 1}}) {
     EXPECT_EQ(DayOfWeek(c.y, c.m, c.d), c.dow) << c.y << "-" << c.m << "-" << c.d;

@@ -47,12 +47,11 @@ TEST(ComposeChronySample, ReadsBackThroughTheHostStruct) {
     double offset;
   };
   const Case cases[] = {
-      {"mid-second, clock 3 ms slow", 1'796'000'000'123'456'789, 3'000'000, 1'796'000'000,
-       123'456, 0.003},
-      {"whole second, clock 250 ms fast", 1'796'000'000'000'000'000, -250'000'000,
-       1'796'000'000, 0, -0.25},
-      {"the sub-microsecond part is dropped", 1'796'000'000'000'000'999, 1, 1'796'000'000, 0,
-       1e-9},
+      {"mid-second, clock 3 ms slow", 1'796'000'000'123'456'789, 3'000'000, 1'796'000'000, 123'456,
+       0.003},
+      {"whole second, clock 250 ms fast", 1'796'000'000'000'000'000, -250'000'000, 1'796'000'000, 0,
+       -0.25},
+      {"the sub-microsecond part is dropped", 1'796'000'000'000'000'999, 1, 1'796'000'000, 0, 1e-9},
       {"last microsecond of a second", 1'796'000'000'999'999'999, 0, 1'796'000'000, 999'999, 0.0},
       {"one nanosecond before 1970", -1, 0, -1, 999'999, 0.0},
       {"a whole second before 1970", -1'000'000'000, 0, -1, 0, 0.0},
@@ -75,11 +74,11 @@ TEST(ComposeChronySample, BytesAreLittleEndianWithTheSockMagicLast) {
   // 2026-12-09 00:00:00 UTC plus 0.5 s, the clock 1 s slow.
   const ChronySample sample = ComposeChronySample(1'796'774'400'500'000'000, 1'000'000'000);
   const ChronySample expected = {
-      0x00, 0x9a, 0x18, 0x6b, 0x00, 0x00, 0x00, 0x00,  // 1796774400 s
-      0x20, 0xa1, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00,  // 500000 us
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf0, 0x3f,  // 1.0
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // pulse, leap, pad
-      0x4b, 0x43, 0x4f, 0x53,                          // "KCOS"
+      0x00, 0x9a, 0x18, 0x6b, 0x00, 0x00, 0x00, 0x00,              // 1796774400 s
+      0x20, 0xa1, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00,              // 500000 us
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xf0, 0x3f,              // 1.0
+      0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0, 0,  // pulse, leap, pad
+      0x4b, 0x43, 0x4f, 0x53,                                      // "KCOS"
   };
   EXPECT_EQ(sample, expected);
 }

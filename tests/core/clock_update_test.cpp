@@ -112,16 +112,15 @@ TEST(UpdatePcClock, OnlyMinSecSkipsTheTopOfTheHourButRestartsTheCount) {
   }
   // Without OnlyMinSec the PC's minute does not matter.
   std::uint32_t counter = 61;
-  EXPECT_TRUE(UpdatePcClock(counter, WithInterval(60), kMessage, At(2026, 12, 7, 10, 59, 30))
-                  .set_clock);
+  EXPECT_TRUE(
+      UpdatePcClock(counter, WithInterval(60), kMessage, At(2026, 12, 7, 10, 59, 30)).set_clock);
 }
 
 TEST(UpdatePcClock, BeforeTheIntervalPassesNothingIsSetAndTheCountGoesOn) {
   for (const bool only_min_sec : {false, true}) {
     std::uint32_t counter = 60;  // equal to the interval: not yet
     EXPECT_FALSE(
-        UpdatePcClock(counter, WithInterval(60, only_min_sec), kMessage, kPcNow)
-            .set_clock);
+        UpdatePcClock(counter, WithInterval(60, only_min_sec), kMessage, kPcNow).set_clock);
     EXPECT_EQ(counter, 60u);
   }
 }
@@ -137,12 +136,10 @@ TEST(UpdatePcClock, ComposesTheTimeSetFromMessageOrPcAsConfigured) {
   const Case cases[] = {
       {"whole message time", false, At(2026, 12, 7, 10, 30, 30, 400), At(2026, 12, 7, 10, 31, 0),
        At(2026, 12, 7, 10, 31, 0, 0)},
-      {"whole message time: the message's milliseconds are not the second's",
-       false, At(2026, 12, 7, 10, 30, 30, 400), At(2027, 1, 1, 0, 0, 5, 700),
-       At(2027, 1, 1, 0, 0, 5, 0)},
+      {"whole message time: the message's milliseconds are not the second's", false,
+       At(2026, 12, 7, 10, 30, 30, 400), At(2027, 1, 1, 0, 0, 5, 700), At(2027, 1, 1, 0, 0, 5, 0)},
       {"minutes and seconds only: the PC's milliseconds are dropped too", true,
-       At(2026, 12, 7, 10, 30, 30, 400), At(2026, 12, 7, 10, 31, 0),
-       At(2026, 12, 7, 10, 31, 0, 0)},
+       At(2026, 12, 7, 10, 30, 30, 400), At(2026, 12, 7, 10, 31, 0), At(2026, 12, 7, 10, 31, 0, 0)},
       {"minutes and seconds only: date and hour stay the PC's", true,
        At(2026, 12, 31, 23, 30, 10, 500), At(2027, 1, 1, 2, 29, 50),
        At(2026, 12, 31, 23, 29, 50, 0)},

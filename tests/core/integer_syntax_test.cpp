@@ -52,31 +52,14 @@ TEST(IntegerSyntax, AcceptsDecimalAndHexadecimalForms) {
 
 TEST(IntegerSyntax, RejectsEverythingElseWithTheTextInTheMessage) {
   const std::string cases[] = {
-      "",
-      " ",
-      "+",
-      "-",
-      "$",
-      "x",
-      "0x",
-      "-$",
-      "5 ",           // nothing may follow the digits
-      "- 5",
-      "+-5",
-      "--5",
-      "2147483648",
-      "-2147483649",
-      "99999999999999999999999",
-      "$100000000",   // nine significant digits
-      "$1G",
-      "0x-1",
-      "00x1",
-      "1x1",
-      "1.0",
-      "1e3",
-      "$ 1",
-      "0$1",
-      "５",           // a multi-byte digit is no digit
+      "",           " ",    "+",    "-",          "$",           "x",
+      "0x",         "-$",
+      "5 ",  // nothing may follow the digits
+      "- 5",        "+-5",  "--5",  "2147483648", "-2147483649", "99999999999999999999999",
+      "$100000000",  // nine significant digits
+      "$1G",        "0x-1", "00x1", "1x1",        "1.0",         "1e3",
+      "$ 1",        "0$1",
+      "５",  // a multi-byte digit is no digit
   };
   for (const std::string& text : cases) {
     const Result<std::int32_t> result = ParseInteger(text);

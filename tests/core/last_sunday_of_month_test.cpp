@@ -1,11 +1,10 @@
 // LastSundayOfMonth, the derived switch days of the parameter file.
-#include "core/settings_file.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 
+#include "core/settings_file.h"
 #include "support/dates.h"
 
 namespace orvik::core {

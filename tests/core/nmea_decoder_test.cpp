@@ -23,8 +23,7 @@ struct Decoder {
   DecodedMessage Decode(const std::string& sentence) {
     // As the framer hands it over: from the address on, without "$".
     const std::vector<std::uint8_t> framed(sentence.begin() + 1, sentence.end());
-    const DecodedMessage out =
-        decoder.DecodeNmea(framed, settings, summer_hours, RolloverCheck{});
+    const DecodedMessage out = decoder.DecodeNmea(framed, settings, summer_hours, RolloverCheck{});
     if (out.counted) StepMessageCounter(counter);
     return out;
   }
@@ -306,8 +305,7 @@ TEST(DecodeNmea, RandomBytesNeverCrashOrSetTheClock) {
       framed.push_back(static_cast<std::uint8_t>(random() % 4 ? ",0123456789A*"[random() % 13]
                                                               : random() % 256));
     }
-    const DecodedMessage out =
-        d.decoder.DecodeNmea(framed, d.settings, 0, RolloverCheck{});
+    const DecodedMessage out = d.decoder.DecodeNmea(framed, d.settings, 0, RolloverCheck{});
     // Whatever is offered to the clock must be a real date and time.
     if (out.clock) {
       EXPECT_GE(out.clock->Local().month, 1);

@@ -10,8 +10,8 @@
 
 #include "core/calendar.h"
 #include "core/clock_log_line.h"
-#include "core/utc_time.h"
 #include "core/settings.h"
+#include "core/utc_time.h"
 #include "support/dates.h"
 
 namespace orvik::core {

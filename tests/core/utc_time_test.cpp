@@ -68,8 +68,8 @@ TEST(ShiftedByMinutes, NeverWrapsOutsideTheYearsOneToNineThousand) {
   };
   constexpr std::int64_t kInt32Max = 2147483647;
   const Case cases[] = {
-      {At(2026, 6, 1, 12, 0), kInt32Max, true},            // 4083 years on: still a date
-      {At(2026, 6, 1, 12, 0), -kInt32Max - 1, false},      // before the year 1
+      {At(2026, 6, 1, 12, 0), kInt32Max, true},              // 4083 years on: still a date
+      {At(2026, 6, 1, 12, 0), -kInt32Max - 1, false},        // before the year 1
       {At(2026, 6, 1, 12, 0), (kInt32Max + 1) * 60, false},  // GMT hours of 2^31
       {At(9999, 12, 31, 23, 59), 1, false},
       {At(1, 1, 1, 0, 0), -1, false},

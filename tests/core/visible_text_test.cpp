@@ -21,13 +21,17 @@ TEST(VisibleText, KeepsPrintableTextAndShowsEveryOtherByteAsHex) {
       {std::string("5\0", 2), "5\\x00"},
       {"9\r", "9\\x0D"},
       {"\t5\x1b[2J\x7f", "\\x095\\x1B[2J\\x7F"},
-      {"1\xb0" "2", "1\\xB02"},                  // an 8-bit byte that is no UTF-8
+      {"1\xb0"
+       "2",
+       "1\\xB02"},                                             // an 8-bit byte that is no UTF-8
       {"\xC2\xB0 \xE2\x82\xAC \xEF\xBC\x95 \xF0\x9F\x9B\xB0",  // ° € ５ 🛰
        "\xC2\xB0 \xE2\x82\xAC \xEF\xBC\x95 \xF0\x9F\x9B\xB0"},
-      {"\xC2\x9B" "1m", "\\xC2\\x9B1m"},           // a C1 control in UTF-8
-      {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", // overlong, surrogate, past U+10FFFF
+      {"\xC2\x9B"
+       "1m",
+       "\\xC2\\x9B1m"},                           // a C1 control in UTF-8
+      {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80",  // overlong, surrogate, past U+10FFFF
        "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80"},
-      {"\xE2\x82", "\\xE2\\x82"},                 // cut short
+      {"\xE2\x82", "\\xE2\\x82"},  // cut short
   };
   for (const Case& c : cases) {
     EXPECT_EQ(VisibleText(c.text, 100), c.shown) << c.shown;

@@ -80,8 +80,8 @@ TEST(Chronyd, TheFeedTellsOfAMissingSocketOnceAndRecoversWhenChronydStarts) {
 
   for (int i = 0; i < 3; ++i) feed.OnFreshTime(NowNs(), kOffsetNs);  // chronyd not yet there
   ASSERT_TRUE(chronyd.Start(10s));
-  const bool selected =
-      FeedUntilSelected(chronyd, [&] { feed.OnFreshTime(NowNs(), kOffsetNs); }, kSelectionLimit);
+  const bool selected = FeedUntilSelected(
+      chronyd, [&] { feed.OnFreshTime(NowNs(), kOffsetNs); }, kSelectionLimit);
   ASSERT_TRUE(selected) << chronyd.Chronyc("sources") << chronyd.Log();
   EXPECT_EQ(problems, (std::vector<std::string>{
                           "chrony socket " + settings.ChronySocketPath + ": no such socket", ""}));

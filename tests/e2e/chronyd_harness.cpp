@@ -24,9 +24,7 @@ const fs::path kRefclockSocketName = "refclock.sock";
 
 }  // namespace
 
-bool ChronydInstalled() {
-  return fs::exists(kChronydPath) && ::getpwnam(kChronyUser) != nullptr;
-}
+bool ChronydInstalled() { return fs::exists(kChronydPath) && ::getpwnam(kChronyUser) != nullptr; }
 
 ChronydUnderTest::ChronydUnderTest(std::string_view refclock_options) {
   if (dir_.path().empty()) return;
@@ -35,8 +33,8 @@ ChronydUnderTest::ChronydUnderTest(std::string_view refclock_options) {
   std::error_code error;
   // chronyd works as _chrony once started: it must pass through the test's
   // folder into the run folder, which is its own.
-  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
-                  error);
+  fs::permissions(dir_.path(),
+                  fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec, error);
   fs::create_directory(run_dir_, error);
   if (const passwd* user = ::getpwnam(kChronyUser)) {
     if (::chown(run_dir_.c_str(), user->pw_uid, user->pw_gid) != 0) run_dir_.clear();
@@ -55,9 +53,8 @@ fs::path ChronydUnderTest::RefclockSocket() const { return run_dir_ / kRefclockS
 
 ::testing::AssertionResult ChronydUnderTest::Start(std::chrono::milliseconds limit) {
   if (!ChronydInstalled()) {
-    return ::testing::AssertionFailure()
-           << kChronydPath << " or the user " << kChronyUser
-           << " is missing: install chrony with scripts/setup.sh";
+    return ::testing::AssertionFailure() << kChronydPath << " or the user " << kChronyUser
+                                         << " is missing: install chrony with scripts/setup.sh";
   }
   if (run_dir_.empty() || !fs::exists(config_)) {
     return ::testing::AssertionFailure() << "the folder for chronyd could not be prepared";

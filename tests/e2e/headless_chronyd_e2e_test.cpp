@@ -14,9 +14,9 @@
 #include <string>
 
 #include "e2e/chronyd_harness.h"
+#include "e2e/headless_fixture.h"
 #include "support/file_text.h"
 #include "support/wait_until.h"
-#include "e2e/headless_fixture.h"
 
 namespace orvik::testing {
 namespace {

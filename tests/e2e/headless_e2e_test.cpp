@@ -73,9 +73,9 @@ TEST_F(HeadlessProgram, NmeaReceiverTimeReachesClientsAndSetsClockOnceInUtcWhate
   const time_t first_utc = TomorrowAt(11, 5);
   // At the line rate, as a receiver sends: only then is the start of each
   // second's output seen on the line.
-  const Simulator sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start",
-                                        UtcText(first_utc), "--count", "5", "--start-delay",
-                                        kSimStartDelayText});
+  const Simulator sim =
+      StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start", UtcText(first_utc),
+                      "--count", "5", "--start-delay", kSimStartDelayText});
   ASSERT_FALSE(sim.device.empty()) << "simulator did not start";
   // A machine zone with its own summer time, unlike the configured offset.
   ASSERT_TRUE(StartDaemon(true, StandardStreams::kInherited, "EST5EDT,M3.2.0,M11.1.0"));
@@ -109,9 +109,9 @@ TEST_F(HeadlessProgram, MotorolaReceiverIsToldItsOffsetAndSetsTheClockOnceItAppl
   ASSERT_TRUE(
       WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "Motorola_Oncore", false)));
   const time_t first_utc = TomorrowAt(11, 5);
-  const Simulator sim = StartSimulator({"--protocol", "oncore", "--pace", "bytes", "--start",
-                                        UtcText(first_utc), "--count", "4", "--start-delay",
-                                        kSimStartDelayText});
+  const Simulator sim =
+      StartSimulator({"--protocol", "oncore", "--pace", "bytes", "--start", UtcText(first_utc),
+                      "--count", "4", "--start-delay", kSimStartDelayText});
   ASSERT_FALSE(sim.device.empty()) << "simulator did not start";
   ASSERT_TRUE(StartDaemon(true));
   auto client = StartClient({"--count", "4", "--raw"});
@@ -151,8 +151,8 @@ TEST_F(HeadlessProgram, BadSettingsFileIsReportedAndRetriedUntilMended) {
   ASSERT_TRUE(WriteFileAtomically(parm, SettingsFileText("2", "NMEA_0183", false)));
   auto client = StartClient({"--count", "1"});
   // The watchdog's second tick (about 120 s after start) restarts.
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-      daemon_started + 150s - std::chrono::steady_clock::now());
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(daemon_started + 150s -
+                                                                 std::chrono::steady_clock::now());
   const std::vector<std::string> lines = ReadRecords(*client, 1, left);
   ASSERT_EQ(lines.size(), 1u) << "no record within 150 s of the start";
   EXPECT_TRUE(HasOpen(daemon_->pid(), sim.device));
@@ -173,9 +173,9 @@ TEST_F(HeadlessProgram, TakenServerPortIsReportedAndProgramKeepsRunning) {
 }
 
 TEST_F(HeadlessProgram, ReceiverPluggedBackInIsReadAgainWithoutAction) {
-  const Simulator first_sim = StartSimulator({"--protocol", "nmea", "--start",
-                                              "2026-12-07 11:05:00", "--start-delay",
-                                              kSimStartDelayText});
+  const Simulator first_sim =
+      StartSimulator({"--protocol", "nmea", "--start", "2026-12-07 11:05:00", "--start-delay",
+                      kSimStartDelayText});
   ASSERT_FALSE(first_sim.device.empty()) << "simulator did not start";
   ASSERT_TRUE(StartDaemon(true));
   auto client = StartClient({});
@@ -263,8 +263,8 @@ TEST_F(HeadlessProgram, LoggingOffWritesNoEventLog) {
   ASSERT_TRUE(
       WriteFileAtomically(work_ / "GPS_parm.txt", SettingsFileText("2", "NMEA_0183", false)));
   const Simulator sim = StartSimulator({"--protocol", "nmea", "--pace", "bytes", "--start",
-                                        UtcText(TomorrowAt(11, 5)), "--count", "3",
-                                        "--start-delay", kSimStartDelayText});
+                                        UtcText(TomorrowAt(11, 5)), "--count", "3", "--start-delay",
+                                        kSimStartDelayText});
   ASSERT_FALSE(sim.device.empty()) << "simulator did not start";
   ASSERT_TRUE(StartDaemon(true));
   // A start, a clock setting and a stop: each would be logged with logging on.

@@ -4,9 +4,8 @@
 // clock is set on most seconds, and every setting it attempts lies within
 // 50 ms of the real time of the call (the recorder sets nothing). Runs alone
 // (the loops would slow the others).
-#include <time.h>
-
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdlib>

@@ -35,7 +35,7 @@ class FakeRefclockSocket : public platform::RefclockSocket {
 
  private:
   mutable std::mutex mutex_;
-  core::Status answer_;                           // guarded by mutex_
+  core::Status answer_;                          // guarded by mutex_
   std::vector<std::vector<std::uint8_t>> sent_;  // guarded by mutex_
 };
 

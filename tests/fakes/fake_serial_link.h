@@ -77,18 +77,18 @@ class FakeSerialLink : public platform::SerialLink {
 
   mutable std::mutex mutex_;
   const platform::MonotonicClock* clock_ = &platform::MachineMonotonicClock();  // guarded by mutex_
-  mutable std::condition_variable changed_;  // line_, open_ or starved_reads_ changed
-  int starved_reads_ = 0;                   // guarded by mutex_
-  std::deque<std::uint8_t> line_;           // guarded by mutex_
-  std::deque<core::ByteTiming> timings_;    // of each byte in line_; guarded by mutex_
-  std::uint64_t feeds_ = 0;                 // guarded by mutex_
-  core::ByteTiming last_timing_;            // of the byte read last; guarded by mutex_
-  std::vector<std::string> operations_;     // guarded by mutex_
-  std::string written_;                     // guarded by mutex_
-  bool open_ = false;                       // guarded by mutex_
-  bool closed_for_good_ = false;            // guarded by mutex_
+  mutable std::condition_variable changed_;          // line_, open_ or starved_reads_ changed
+  int starved_reads_ = 0;                            // guarded by mutex_
+  std::deque<std::uint8_t> line_;                    // guarded by mutex_
+  std::deque<core::ByteTiming> timings_;             // of each byte in line_; guarded by mutex_
+  std::uint64_t feeds_ = 0;                          // guarded by mutex_
+  core::ByteTiming last_timing_;                     // of the byte read last; guarded by mutex_
+  std::vector<std::string> operations_;              // guarded by mutex_
+  std::string written_;                              // guarded by mutex_
+  bool open_ = false;                                // guarded by mutex_
+  bool closed_for_good_ = false;                     // guarded by mutex_
   std::deque<core::PortOpenFailure> open_failures_;  // for the next opens; guarded by mutex_
-  bool nudged_ = false;                     // guarded by mutex_
+  bool nudged_ = false;                              // guarded by mutex_
   std::function<void(std::chrono::milliseconds)> idle_hook_;  // set before use
 };
 

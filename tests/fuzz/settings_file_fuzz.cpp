@@ -5,9 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/status.h"
-
 #include "core/settings_file.h"
+#include "core/status.h"
 #include "core/timeouts_file.h"
 #include "fakes/fake_text_files.h"
 

@@ -10,8 +10,13 @@ namespace orvik::testing {
 namespace {
 
 TEST(FakeSystemClock, StandsStillAdvancesAndRecordsEverySetting) {
-  const core::DateTime start{.year = 2026, .month = 12, .day = 31, .hour = 23, .minute = 59,
-                             .second = 59, .millisecond = 500};
+  const core::DateTime start{.year = 2026,
+                             .month = 12,
+                             .day = 31,
+                             .hour = 23,
+                             .minute = 59,
+                             .second = 59,
+                             .millisecond = 500};
   FakeSystemClock clock(start);
   const core::UtcNanos t0 = core::UtcNanosOf(start).value();
   EXPECT_EQ(clock.NowUtc(), t0);

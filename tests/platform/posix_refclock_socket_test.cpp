@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
 #include "platform/posix/unique_fd.h"
+#include "support/temp_dir.h"
 
 namespace orvik::platform {
 namespace {

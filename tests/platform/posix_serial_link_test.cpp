@@ -276,38 +276,38 @@ TEST(PosixSerialLinkTest, PurgeAndClearPortErrorsDiscardPendingInput) {
   // Pending in the driver, or partly read already: the rest sits in the
   // link's own buffer, and goes too.
   for (const bool read_one_first : {false, true})
-  for (Op op : {Op::kPurgeClear, Op::kPurgeAll, Op::kClearErrors}) {
-    SCOPED_TRACE(static_cast<int>(op) + (read_one_first ? 10 : 0));
-    PtyPair pty;
-    ASSERT_TRUE(pty.Ok());
-    PosixSerialLink link;
-    link.OpenPort({pty.SlavePath(), 4800, kTimeouts4800});
-    ASSERT_TRUE(link.IsOpen());
-    ASSERT_TRUE(pty.WriteToMaster("junk"));
-    ASSERT_TRUE(WaitForPending(pty, 4));
-    if (read_one_first) {
-      std::uint8_t first = 0;
-      ASSERT_EQ(link.ReadOne(first), (ReadOutcome{true, 1}));
-      ASSERT_EQ(first, 'j');
-    }
+    for (Op op : {Op::kPurgeClear, Op::kPurgeAll, Op::kClearErrors}) {
+      SCOPED_TRACE(static_cast<int>(op) + (read_one_first ? 10 : 0));
+      PtyPair pty;
+      ASSERT_TRUE(pty.Ok());
+      PosixSerialLink link;
+      link.OpenPort({pty.SlavePath(), 4800, kTimeouts4800});
+      ASSERT_TRUE(link.IsOpen());
+      ASSERT_TRUE(pty.WriteToMaster("junk"));
+      ASSERT_TRUE(WaitForPending(pty, 4));
+      if (read_one_first) {
+        std::uint8_t first = 0;
+        ASSERT_EQ(link.ReadOne(first), (ReadOutcome{true, 1}));
+        ASSERT_EQ(first, 'j');
+      }
 
-    switch (op) {
-      case Op::kPurgeClear:
-        link.Purge(PurgeKind::kClearQueues, {});
-        break;
-      case Op::kPurgeAll:
-        link.Purge(PurgeKind::kAbortAndClear, {});
-        break;
-      case Op::kClearErrors:
-        link.ClearPortErrors();
-        break;
+      switch (op) {
+        case Op::kPurgeClear:
+          link.Purge(PurgeKind::kClearQueues, {});
+          break;
+        case Op::kPurgeAll:
+          link.Purge(PurgeKind::kAbortAndClear, {});
+          break;
+        case Op::kClearErrors:
+          link.ClearPortErrors();
+          break;
+      }
+      EXPECT_EQ(Pending(pty), 0);
+      ASSERT_TRUE(pty.WriteToMaster("Z"));
+      std::uint8_t byte = 0;
+      EXPECT_EQ(link.ReadOne(byte), (ReadOutcome{true, 1}));
+      EXPECT_EQ(byte, 'Z');
     }
-    EXPECT_EQ(Pending(pty), 0);
-    ASSERT_TRUE(pty.WriteToMaster("Z"));
-    std::uint8_t byte = 0;
-    EXPECT_EQ(link.ReadOne(byte), (ReadOutcome{true, 1}));
-    EXPECT_EQ(byte, 'Z');
-  }
 }
 
 TEST(PosixSerialLinkTest, PollPortEventsKeepsInputWhenNoBreakWasSeen) {

@@ -2,13 +2,14 @@
 // only reported. The clock is never set here. Zones are chosen with POSIX TZ
 // strings, which need no zone database.
 #include "platform/posix/posix_system_clock.h"
-#include "platform/monotonic_clock.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
 
 #include <string>
+
+#include "platform/monotonic_clock.h"
 
 namespace orvik::platform {
 namespace {

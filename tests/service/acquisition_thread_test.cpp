@@ -72,15 +72,16 @@ TEST(ReceiveLoop, InputComingFasterThanTheLineAtTheStartIsDiscarded) {
   AcquisitionHarness harness;
   FakeSerialLink& fake = harness.fake();
   const std::string old = "$GPRMC,000000,A,,,,,,,010101,,*00\r\n" + kRmc + kRmc + kRmc;
-  fake.OnIdleWait([&fake, &old, backlog = 0, live = false](std::chrono::milliseconds pause) mutable {
-    if ((pause == 1000ms || pause == 50ms) && backlog < 5) {
-      fake.Feed(old);
-      ++backlog;
-    } else if (pause == 100ms && !live) {
-      fake.Feed(kRmc);
-      live = true;
-    }
-  });
+  fake.OnIdleWait(
+      [&fake, &old, backlog = 0, live = false](std::chrono::milliseconds pause) mutable {
+        if ((pause == 1000ms || pause == 50ms) && backlog < 5) {
+          fake.Feed(old);
+          ++backlog;
+        } else if (pause == 100ms && !live) {
+          fake.Feed(kRmc);
+          live = true;
+        }
+      });
   harness.Start();
   ASSERT_TRUE(fake.WaitForStarvedReads(2, kWait));
   harness.Stop();
@@ -89,7 +90,10 @@ TEST(ReceiveLoop, InputComingFasterThanTheLineAtTheStartIsDiscarded) {
 }
 
 TEST(ReceiveLoop, OpensAtTheProtocolsBaudRate) {
-  struct Case { std::int32_t protocol; const char* baud; };
+  struct Case {
+    std::int32_t protocol;
+    const char* baud;
+  };
   for (const Case& c : {Case{0, " 4800"}, Case{1, " 9600"}, Case{2, " 9600"}, Case{3, " 9600"}}) {
     const FramingRun run = Frame("", c.protocol);
     ASSERT_FALSE(run.operations.empty());
@@ -104,7 +108,8 @@ TEST(ReceiveLoop, FramesNmeaSentencesAndSkipsStrayBytesOnePerPass) {
   // back to sending and receiving.
   const auto first_read5 = std::find(run.operations.begin(), run.operations.end(), "read5");
   EXPECT_EQ(std::count(run.operations.begin(), first_read5, "read1"), 3);
-  EXPECT_EQ(std::count(run.operations.begin(), first_read5, "purge-all"), 1);  // only the initial one
+  EXPECT_EQ(std::count(run.operations.begin(), first_read5, "purge-all"),
+            1);  // only the initial one
 }
 
 TEST(ReceiveLoop, SentenceWithoutStarInItsFirst255BodyBytesIsNotDecoded) {
@@ -114,7 +119,8 @@ TEST(ReceiveLoop, SentenceWithoutStarInItsFirst255BodyBytesIsNotDecoded) {
   // "$", the address, then exactly 255 body bytes, then a purge.
   const auto read5 = std::find(run.operations.begin(), run.operations.end(), "read5");
   ASSERT_NE(read5, run.operations.end());
-  EXPECT_TRUE(std::all_of(read5 + 1, read5 + 256, [](const std::string& op) { return op == "read1"; }));
+  EXPECT_TRUE(
+      std::all_of(read5 + 1, read5 + 256, [](const std::string& op) { return op == "read1"; }));
   EXPECT_EQ(*(read5 + 256), "poll");
   EXPECT_EQ(*(read5 + 257), "purge-all");
 }
@@ -237,8 +243,7 @@ TEST(ReceiveLoop, SleepsThroughASilentLineUntilInputOrACommand) {
       // One wait before each read, none between a write and the read after it.
       const auto write = std::find_if(between.rbegin(), between.rend(),
                                       [](const std::string& o) { return o.starts_with("write"); });
-      EXPECT_EQ(std::count(between.rbegin(), write, "await 1000"),
-                write == between.rend() ? 1 : 0)
+      EXPECT_EQ(std::count(between.rbegin(), write, "await 1000"), write == between.rend() ? 1 : 0)
           << reads;
     }
     between.clear();

@@ -42,8 +42,9 @@ struct Decoding {
 
   FakeSystemClock clock;
   RecordingSender sender;
-  service::ReceiverTimeKeeper decoders{clock, platform::MachineMonotonicClock(), sender,
-                                     core::SettableSpanFrom(core::DateTime{.year = 2000, .month = 1, .day = 1})};
+  service::ReceiverTimeKeeper decoders{
+      clock, platform::MachineMonotonicClock(), sender,
+      core::SettableSpanFrom(core::DateTime{.year = 2000, .month = 1, .day = 1})};
   core::Settings settings;
   service::SharedState shared;
   service::DirectBridge bridge;

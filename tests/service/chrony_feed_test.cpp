@@ -52,8 +52,8 @@ TEST(ChronyFeed, SaysAtStartThatChronyKeepsTheClockAndSendsTheComposedSample) {
   EXPECT_TRUE(t.feed.Enabled());
   EXPECT_EQ(t.log.Lines(), Lines{"PC clock left to chrony through /run/orvik-gps.sock"});
   t.feed.OnFreshTime(kReference + 123'456'789, -250'000'000);
-  const core::ChronySample expected = core::ComposeChronySample(kReference + 123'456'789,
-                                                                -250'000'000);
+  const core::ChronySample expected =
+      core::ComposeChronySample(kReference + 123'456'789, -250'000'000);
   ASSERT_EQ(t.socket.Sent().size(), 1u);
   EXPECT_EQ(t.socket.Sent()[0], std::vector<std::uint8_t>(expected.begin(), expected.end()));
 }

@@ -45,7 +45,8 @@ TEST(EpollMainLoopTest, ACallbackDestroysWhatTheSamePassWouldRunNext) {
         loop.Quit();
       },
       [] {});
-  watches[1] = loop.WatchSocket(b.get(), [&] { ++second_watch; }, [] {});
+  watches[1] = loop.WatchSocket(
+      b.get(), [&] { ++second_watch; }, [] {});
   ASSERT_EQ(::write(a_peer.get(), "x", 1), 1);
   ASSERT_EQ(::write(b_peer.get(), "x", 1), 1);
 
@@ -71,7 +72,8 @@ TEST(EpollMainLoopTest, TheNewestWatchOfADescriptorNumberIsTheOneThatRuns) {
     auto [ours, peer] = MakeSocketPair();
     const int number = ours.get();
     int older = 0, newer = 0;
-    auto first = loop.WatchSocket(number, [&] { ++older; }, [] {});
+    auto first = loop.WatchSocket(
+        number, [&] { ++older; }, [] {});
     if (reuse_closed_number) {
       ours.reset();
       std::tie(ours, peer) = MakeSocketPair();

@@ -1,14 +1,10 @@
 #include "service/file_event_log.h"
 
-#include "support/temp_dir.h"
-#include "platform/posix/unique_fd.h"
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -20,6 +16,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/posix/unique_fd.h"
+#include "support/temp_dir.h"
 
 namespace orvik::service {
 namespace {
@@ -65,8 +64,8 @@ TEST_F(FileEventLogTest, RotatesOnlyFrom128128Bytes) {
     std::size_t size;
     bool old_backup;
   };
-  const Case cases[] = {{128127, false}, {128127, true}, {128128, false},
-                        {128128, true},  {200000, true}};
+  const Case cases[] = {
+      {128127, false}, {128127, true}, {128128, false}, {128128, true}, {200000, true}};
   const std::string rotation_end = "New file is created\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.size << " bytes, old backup " << c.old_backup);
@@ -129,8 +128,8 @@ TEST_F(FileEventLogTest, LogThatCannotBeRotatedStopsAtTenTimesTheRotationSizeAnd
   log.WriteLog("three");
   EXPECT_EQ(fs::file_size(dir_ / kLog), FileEventLog::kMaxLogSize - 1 + 5);
   EXPECT_TRUE(ReadFile(kLog).ends_with(std::string(1, '\0') + "one\r\n"));
-  EXPECT_EQ(notices, std::vector<std::string>{"Cannot rotate '" + (dir_ / kLog).string() + "' to '" +
-                                              (dir_ / kBak).string() +
+  EXPECT_EQ(notices, std::vector<std::string>{"Cannot rotate '" + (dir_ / kLog).string() +
+                                              "' to '" + (dir_ / kBak).string() +
                                               "' (Is a directory): it has reached 1281284 bytes "
                                               "and takes no more lines"});
 
@@ -144,7 +143,8 @@ TEST_F(FileEventLogTest, LogThatCannotBeRotatedStopsAtTenTimesTheRotationSizeAnd
 
 TEST_F(FileEventLogTest, LogThatIsNoRegularFileIsNeitherOpenedNorWrittenAndToldOnce) {
   enum class Kind { kFifoWithReader, kDirectory, kDevice, kFifoAlone };
-  for (const Kind kind : {Kind::kFifoWithReader, Kind::kDirectory, Kind::kDevice, Kind::kFifoAlone}) {
+  for (const Kind kind :
+       {Kind::kFifoWithReader, Kind::kDirectory, Kind::kDevice, Kind::kFifoAlone}) {
     fs::remove_all(dir_ / kLog);
     // A FIFO with a reader would take the lines; one without would block the
     // open for ever.
@@ -153,9 +153,8 @@ TEST_F(FileEventLogTest, LogThatIsNoRegularFileIsNeitherOpenedNorWrittenAndToldO
     }
     if (kind == Kind::kDirectory) fs::create_directory(dir_ / kLog);
     if (kind == Kind::kDevice) fs::create_symlink("/dev/null", dir_ / kLog);
-    const platform::UniqueFd reader(kind == Kind::kFifoWithReader
-                                        ? ::open((dir_ / kLog).c_str(), O_RDONLY | O_NONBLOCK)
-                                        : -1);
+    const platform::UniqueFd reader(
+        kind == Kind::kFifoWithReader ? ::open((dir_ / kLog).c_str(), O_RDONLY | O_NONBLOCK) : -1);
     std::vector<std::string> notices;
     FileEventLog log(dir_, [&notices](const std::string& message) { notices.push_back(message); });
     log.WriteLog("Start");
@@ -194,8 +193,8 @@ TEST_F(FileEventLogTest, TwoThreadsAtOnceKeepEveryLineWhole) {
   for (std::string line; count <= 2 * kLinesPerThread && std::getline(in, line); ++count) {
     ASSERT_TRUE(line.ends_with(" ...............\r")) << line;
     ASSERT_TRUE(line[0] == 'A' || line[0] == 'B') << line;
-    const std::string expected_start = std::string(1, line[0]) + " line " +
-                                       std::to_string(next[line[0] - 'A']++) + " ";
+    const std::string expected_start =
+        std::string(1, line[0]) + " line " + std::to_string(next[line[0] - 'A']++) + " ";
     ASSERT_TRUE(line.starts_with(expected_start)) << line;
     ASSERT_TRUE(seen.insert(line).second) << "twice: " << line;
   }

@@ -43,8 +43,10 @@ class SimulatedM12 {
  public:
   explicit SimulatedM12(const std::vector<std::string>& extra_args,
                         std::uint16_t clock_update_interval = 60)
-      : sim_(SimOptions(extra_args)), clock_(kPcNow),
-        decoders_(clock_, platform::MachineMonotonicClock(), sender_, core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
+      : sim_(SimOptions(extra_args)),
+        clock_(kPcNow),
+        decoders_(clock_, platform::MachineMonotonicClock(), sender_,
+                  core::SettableSpanFrom(core::DateTime{.year = 2026, .month = 1, .day = 1})) {
     harness_.settings().Protocol = core::kProtocolMotorolaM12;
     harness_.settings().ClockUpdateInterval = clock_update_interval;
     harness_.options().working_dir = dir_.path();
@@ -68,8 +70,8 @@ class SimulatedM12 {
  private:
   ProcessOptions SimOptions(const std::vector<std::string>& extra) const {
     ProcessOptions options;
-    options.argv = {GPSTIME_SIM_PATH, "--dir",     dir_.path(), "--protocol", "m12", "--start",
-                    kStart,           "--interval", "0.25",     "--duration", "60"};
+    options.argv = {GPSTIME_SIM_PATH, "--dir",      dir_.path(), "--protocol", "m12", "--start",
+                    kStart,           "--interval", "0.25",      "--duration", "60"};
     options.argv.insert(options.argv.end(), extra.begin(), extra.end());
     options.capture_stdout = true;
     return options;
@@ -105,9 +107,9 @@ TEST(ReceiverCommandsWithSimulator, GmtOffsetMovesTheReceiversTimeAndTheDecodedT
   core::Settings settings = m12.harness().settings();
   settings.GmtHours = 2;
   bool summer = true;
-  const core::Status status = service::GMT_offsetClick(
-      settings, core::DateTimeAt(m12.clock().NowUtc()).value(), m12.clock(),
-      m12.harness().shared(), summer);
+  const core::Status status =
+      service::GMT_offsetClick(settings, core::DateTimeAt(m12.clock().NowUtc()).value(),
+                               m12.clock(), m12.harness().shared(), summer);
   ASSERT_TRUE(status.ok()) << status.ToString();
   EXPECT_FALSE(summer) << "SummerTime is off";
 
@@ -212,13 +214,14 @@ TEST(ReceiverCommandsWithSimulator, DamagedMessagesAreNeverSentAndNeverSetTheClo
   const std::size_t first = records.size() - sets.size();
   for (std::size_t i = 0; i < sets.size(); ++i) {
     const core::TimeMessage& r = records[first + i];
-    const core::UtcNanos named =
-        core::UtcNanosOf(core::DateTime{.year = 2026, .month = r[core::kOffsetMonth],
-                                        .day = r[core::kOffsetDay], .hour = r[core::kOffsetHour],
-                                        .minute = r[core::kOffsetMinute],
-                                        .second = r[core::kOffsetSecond]})
-            .value() +
-        (LocalMs(r) % 1000) * core::kNanosPerMilli;
+    const core::UtcNanos named = core::UtcNanosOf(core::DateTime{.year = 2026,
+                                                                 .month = r[core::kOffsetMonth],
+                                                                 .day = r[core::kOffsetDay],
+                                                                 .hour = r[core::kOffsetHour],
+                                                                 .minute = r[core::kOffsetMinute],
+                                                                 .second = r[core::kOffsetSecond]})
+                                     .value() +
+                                 (LocalMs(r) % 1000) * core::kNanosPerMilli;
     EXPECT_GE(sets[i] - named, 0) << i;
     EXPECT_LT(sets[i] - named, 200 * core::kNanosPerMilli) << i;
   }

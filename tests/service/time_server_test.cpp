@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "service/qt/qt_main_loop.h"
-
 #include "support/lan_test_client.h"
 #include "support/qt_event_wait.h"
 #include "support/wait_until.h"

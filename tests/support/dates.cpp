@@ -20,7 +20,8 @@ std::int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int 
 }
 
 std::string UtcText(std::int64_t seconds) {
-  const core::DateTime t = core::DateTimeAt(seconds * core::kNanosPerSecond).value_or(core::DateTime{});
+  const core::DateTime t =
+      core::DateTimeAt(seconds * core::kNanosPerSecond).value_or(core::DateTime{});
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                 t.minute, t.second);

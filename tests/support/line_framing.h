@@ -30,8 +30,8 @@ void FrameLine(core::MessageFramer& framer, std::string_view bytes, OnMessage on
       std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, action.read_into.begin());
       at += n;
       starved = starved || n < action.read_into.size();
-      action = framer.OnRead({n, n < action.read_into.size() ? core::ReadEnd::kTimedOut
-                                                             : core::ReadEnd::kComplete});
+      action = framer.OnRead(
+          {n, n < action.read_into.size() ? core::ReadEnd::kTimedOut : core::ReadEnd::kComplete});
     }
     if (action.kind == Kind::kDecode) on_message(action.message);
     if (action.kind == Kind::kPurge || action.kind == Kind::kPauseThenPurge) {

@@ -1,8 +1,8 @@
 // What every main-loop backend must do, as one typed test suite: a backend's
 // test file defines a fixture type with
 //   service::MainLoop& loop();
-//   std::pair<service::NativeSocket, service::NativeSocket> ConnectedPair();  // owned by the fixture
-//   void Write(service::NativeSocket, char);  void Drain(service::NativeSocket);
+//   std::pair<service::NativeSocket, service::NativeSocket> ConnectedPair();  // owned by the
+//   fixture void Write(service::NativeSocket, char);  void Drain(service::NativeSocket);
 // and instantiates the suite with INSTANTIATE_TYPED_TEST_SUITE_P.
 #pragma once
 

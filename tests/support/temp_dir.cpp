@@ -16,8 +16,8 @@ TempDir::TempDir() {
   // No mkdtemp on Windows: a random name, made only if it was not there.
   std::random_device random;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const std::filesystem::path candidate = std::filesystem::temp_directory_path() /
-                                            ("orvik-test-" + std::to_string(random()));
+    const std::filesystem::path candidate =
+        std::filesystem::temp_directory_path() / ("orvik-test-" + std::to_string(random()));
     std::error_code error;
     if (std::filesystem::create_directory(candidate, error)) path_ = candidate;
   }

@@ -51,9 +51,13 @@ TEST(CommandPrinter, DecodesAndDescribesEachCommand) {
        "command: @@Ab GMT offset +0:30 (10 bytes, checksum ok)"},
       {kHb1, CommandKind::kIntervalHb, true, "command: @@Hb interval 1 (8 bytes, checksum ok)"},
       {kEa1, CommandKind::kIntervalEa, true, "command: @@Ea interval 1 (8 bytes, checksum ok)"},
-      {{64, 64, 72, 98, 1, 44, 13, 10}, CommandKind::kIntervalHb, false,
+      {{64, 64, 72, 98, 1, 44, 13, 10},
+       CommandKind::kIntervalHb,
+       false,
        "command: @@Hb interval 1 (8 bytes, checksum bad)"},
-      {{64, 64, 67, 102, 0x25, 13, 10}, CommandKind::kOtherMotorola, true,
+      {{64, 64, 67, 102, 0x25, 13, 10},
+       CommandKind::kOtherMotorola,
+       true,
        "command: @@Cf (7 bytes, checksum ok)"},
       {{1, 2, 0xFF}, CommandKind::kUnknownBytes, false, "command: unknown bytes (3): 01 02 FF"},
   };
@@ -89,10 +93,10 @@ TEST(CommandPrinter, FramesTheSameInAnyPieces) {
                             kHb1, Bytes{'\r', '\n'}, kEa1}) {
     stream.insert(stream.end(), part.begin(), part.end());
   }
-  const std::vector<CommandKind> expected = {
-      CommandKind::kUnknownBytes, CommandKind::kGmtOffsetGb, CommandKind::kNmeaInterval,
-      CommandKind::kUnknownBytes, CommandKind::kGmtOffsetAb, CommandKind::kIntervalHb,
-      CommandKind::kUnknownBytes, CommandKind::kIntervalEa};
+  const std::vector<CommandKind> expected = {CommandKind::kUnknownBytes, CommandKind::kGmtOffsetGb,
+                                             CommandKind::kNmeaInterval, CommandKind::kUnknownBytes,
+                                             CommandKind::kGmtOffsetAb,  CommandKind::kIntervalHb,
+                                             CommandKind::kUnknownBytes, CommandKind::kIntervalEa};
 
   const auto kinds = [](const std::vector<ReceiverCommand>& commands) {
     std::vector<CommandKind> out;

@@ -8,8 +8,8 @@ namespace orvik::tools {
 namespace {
 
 using orvik::testing::HasValidNmeaChecksum;
-using orvik::testing::NmeaFields;
 using orvik::testing::LinesWithEnds;
+using orvik::testing::NmeaFields;
 
 NmeaFix NewYearsEveFix() {
   NmeaFix fix;
@@ -48,8 +48,8 @@ TEST(NmeaSource, NoFixShowsInRmcGgaAndGsa) {
   NmeaFix fix = NewYearsEveFix();
   fix.valid = false;
   EXPECT_EQ(NmeaFields(BuildRmc(fix))[2], "V");
-  EXPECT_EQ(NmeaFields(BuildGga(fix))[6], "0");  // fix quality
-  EXPECT_EQ(NmeaFields(BuildGga(fix))[7], "00");  // satellites used
+  EXPECT_EQ(NmeaFields(BuildGga(fix))[6], "0");                  // fix quality
+  EXPECT_EQ(NmeaFields(BuildGga(fix))[7], "00");                 // satellites used
   EXPECT_EQ(BuildGsa(fix), "$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\n");  // as a receiver without fix sends
 
   fix.valid = true;
@@ -100,8 +100,7 @@ TEST(NmeaSource, GroupIsRmcGgaGsaThenGsvAllValidOrEndsWithTheRmc) {
       {RmcPlace::kLast, {"GPGGA", "GPGSA", "GPGSV", "GPGSV", "GPRMC"}},
   };
   for (const auto& c : cases) {
-    const std::vector<std::string> lines =
-        LinesWithEnds(BuildNmeaGroup(NewYearsEveFix(), c.rmc));
+    const std::vector<std::string> lines = LinesWithEnds(BuildNmeaGroup(NewYearsEveFix(), c.rmc));
     ASSERT_EQ(lines.size(), c.expected.size());  // 8 visible: two GSV sentences
     for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_TRUE(HasValidNmeaChecksum(lines[i])) << lines[i];

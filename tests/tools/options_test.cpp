@@ -48,11 +48,35 @@ TEST(SimOptions, ProtocolChoosesMessageAndBaudUnlessGiven) {
 }
 
 TEST(SimOptions, ReadsValues) {
-  const auto parsed =
-      Parse({"--dir", "/tmp/x", "--port", "7", "--interval", "0.2", "--start",
-             "2024-02-29 23:59:59", "--status", "V", "--visible", "12", "--tracked", "0",
-             "--replay", "cap.nmea", "--pace", "bytes", "--per-sentence-ms", "50", "--count", "3",
-             "--duration", "2.5", "--fraction", "0", "--start-delay", "3", "--quiet"});
+  const auto parsed = Parse({"--dir",
+                             "/tmp/x",
+                             "--port",
+                             "7",
+                             "--interval",
+                             "0.2",
+                             "--start",
+                             "2024-02-29 23:59:59",
+                             "--status",
+                             "V",
+                             "--visible",
+                             "12",
+                             "--tracked",
+                             "0",
+                             "--replay",
+                             "cap.nmea",
+                             "--pace",
+                             "bytes",
+                             "--per-sentence-ms",
+                             "50",
+                             "--count",
+                             "3",
+                             "--duration",
+                             "2.5",
+                             "--fraction",
+                             "0",
+                             "--start-delay",
+                             "3",
+                             "--quiet"});
   ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
   const SimOptions& o = parsed.value();
   EXPECT_EQ(o.dir, "/tmp/x");
@@ -74,16 +98,34 @@ TEST(SimOptions, ReadsValues) {
 
 TEST(SimOptions, RefusesBadValuesWithTheOptionNamed) {
   const std::vector<std::vector<std::string_view>> bad = {
-      {"--interval", "0"},       {"--interval", "abc"},   {"--interval", "-1"},
-      {"--interval", "0.0001"},  {"--interval", "1e3"},   {"--interval", ""},
-      {"--interval", "3601"},    {"--port", "256"},       {"--port", "x"},
-      {"--protocol", "binary"},    {"--message", "Hb"},     {"--status", "a"},
-      {"--visible", "33"},       {"--tracked", "-1"},     {"--count", "0"},
-      {"--start", "2026-02-30 00:00:00"},                 {"--start", "2026-01-01T00:00:00"},
-      {"--start", "2026-01-01 24:00:00"},                 {"--pace", "fast"},
-      {"--fraction", "4"},       {"--baud", "0"},         {"--dir", ""},
-      {"--delay-ms", "1000"},    {"--delay-ms", "-1"},    {"--delay-ms", "0.5"},
-      {"--jitter-ms", "501"},    {"--jitter-ms", "-1"},   {"--seed", "-1"},
+      {"--interval", "0"},
+      {"--interval", "abc"},
+      {"--interval", "-1"},
+      {"--interval", "0.0001"},
+      {"--interval", "1e3"},
+      {"--interval", ""},
+      {"--interval", "3601"},
+      {"--port", "256"},
+      {"--port", "x"},
+      {"--protocol", "binary"},
+      {"--message", "Hb"},
+      {"--status", "a"},
+      {"--visible", "33"},
+      {"--tracked", "-1"},
+      {"--count", "0"},
+      {"--start", "2026-02-30 00:00:00"},
+      {"--start", "2026-01-01T00:00:00"},
+      {"--start", "2026-01-01 24:00:00"},
+      {"--pace", "fast"},
+      {"--fraction", "4"},
+      {"--baud", "0"},
+      {"--dir", ""},
+      {"--delay-ms", "1000"},
+      {"--delay-ms", "-1"},
+      {"--delay-ms", "0.5"},
+      {"--jitter-ms", "501"},
+      {"--jitter-ms", "-1"},
+      {"--seed", "-1"},
       {"--seed", "7x"},
   };
   for (const auto& args : bad) {
@@ -96,7 +138,7 @@ TEST(SimOptions, RefusesBadValuesWithTheOptionNamed) {
 
 TEST(SimOptions, RefusesMalformedCommandLines) {
   EXPECT_FALSE(Parse({"--bogus"}).ok());
-  EXPECT_FALSE(Parse({"--count"}).ok());                          // value missing
+  EXPECT_FALSE(Parse({"--count"}).ok());                           // value missing
   EXPECT_FALSE(Parse({"--visible", "4", "--tracked", "5"}).ok());  // more tracked than visible
   EXPECT_TRUE(Parse({"--help"}).value().help);
   EXPECT_TRUE(Parse({"--version"}).value().version);
@@ -130,8 +172,8 @@ TEST(SimOptions, JitterSeedAndIgnoringOffsetsAreReadAndJitterFitsTheDelay) {
   EXPECT_EQ(defaults.jitter_ms, 0);
   EXPECT_FALSE(defaults.seed.has_value());
   EXPECT_FALSE(defaults.ignore_offset_command);
-  const auto parsed = Parse({"--jitter-ms", "500", "--delay-ms", "499", "--seed=42",
-                             "--ignore-offset-command"});
+  const auto parsed =
+      Parse({"--jitter-ms", "500", "--delay-ms", "499", "--seed=42", "--ignore-offset-command"});
   ASSERT_TRUE(parsed.ok()) << parsed.status().ToString();
   EXPECT_EQ(parsed.value().jitter_ms, 500);
   EXPECT_EQ(parsed.value().seed, 42u);
@@ -143,12 +185,32 @@ TEST(SimOptions, JitterSeedAndIgnoringOffsetsAreReadAndJitterFitsTheDelay) {
 
 TEST(SimOptions, HelpNamesEveryOption) {
   const std::string help = HelpText();
-  for (const char* option :
-       {"--dir", "--port", "--protocol", "--message", "--interval", "--start", "--status",
-        "--visible", "--tracked", "--fraction", "--replay", "--pace", "--per-sentence-ms",
-        "--count", "--duration", "--start-delay", "--delay-ms", "--baud", "--quiet", "--help",
-        "--version", "--rmc-last", "--log-writes", "--jitter-ms", "--seed",
-        "--ignore-offset-command"}) {
+  for (const char* option : {"--dir",
+                             "--port",
+                             "--protocol",
+                             "--message",
+                             "--interval",
+                             "--start",
+                             "--status",
+                             "--visible",
+                             "--tracked",
+                             "--fraction",
+                             "--replay",
+                             "--pace",
+                             "--per-sentence-ms",
+                             "--count",
+                             "--duration",
+                             "--start-delay",
+                             "--delay-ms",
+                             "--baud",
+                             "--quiet",
+                             "--help",
+                             "--version",
+                             "--rmc-last",
+                             "--log-writes",
+                             "--jitter-ms",
+                             "--seed",
+                             "--ignore-offset-command"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -17,7 +17,8 @@ Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end())
 
 std::vector<std::string> SplitToText(const Bytes& data) {
   std::vector<std::string> out;
-  for (const auto sentence : SplitSentences(data)) out.emplace_back(sentence.begin(), sentence.end());
+  for (const auto sentence : SplitSentences(data))
+    out.emplace_back(sentence.begin(), sentence.end());
   return out;
 }
 
@@ -31,7 +32,8 @@ TEST(ReplaySplit, EndsSentencesAtLineFeedsBeforeTheNextMessage) {
       {"lf only", "$A*00\n$B*00\n", {"$A*00\n", "$B*00\n"}},
       {"no final lf", "$A*00\n$B", {"$A*00\n", "$B"}},
       {"unterminated sentence runs into the next", "$GLGS$GPRMC,1\n", {"$GLGS$GPRMC,1\n"}},
-      {"lf inside Motorola data", std::string("@@Ea\x01\n\x02\r\n@@Hb\r\n"),
+      {"lf inside Motorola data",
+       std::string("@@Ea\x01\n\x02\r\n@@Hb\r\n"),
        {std::string("@@Ea\x01\n\x02\r\n"), "@@Hb\r\n"}},
       {"text before the first message", "junk\n$A\n", {"junk\n", "$A\n"}},
       {"AIS-style start", "$A\n!B\n", {"$A\n", "!B\n"}},
@@ -69,7 +71,8 @@ TEST(ReplaySplit, SplitsEveryCaptureLosslessly) {
     std::size_t ea_messages = 0;
     for (const auto sentence : SplitSentences(data)) {
       joined.insert(joined.end(), sentence.begin(), sentence.end());
-      const std::string head(sentence.begin(), sentence.begin() + std::min<std::size_t>(4, sentence.size()));
+      const std::string head(sentence.begin(),
+                             sentence.begin() + std::min<std::size_t>(4, sentence.size()));
       if (head == "@@Ea") {
         ++ea_messages;
         EXPECT_EQ(sentence.size(), 76u);

@@ -1,10 +1,11 @@
 // The About window: three bold lines exactly, the last with the project's version.
+#include "ui/qt/about_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
 
 #include "orvik_version.h"
-#include "ui/qt/about_window.h"
 #include "ui/desktop_test_harness.h"
 
 namespace orvik::testing {

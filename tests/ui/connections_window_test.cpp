@@ -1,17 +1,18 @@
 // The Connections window: its grid and how it follows the client table.
+#include "ui/qt/connections_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
 #include <QHostAddress>
-#include <QTcpSocket>
 #include <QTableWidget>
+#include <QTcpSocket>
 #include <string>
 #include <vector>
 
 #include "service/client_table.h"
 #include "service/qt/qt_main_loop.h"
 #include "service/time_server.h"
-#include "ui/qt/connections_window.h"
 #include "ui/desktop_test_harness.h"
 
 namespace orvik::testing {
@@ -116,15 +117,15 @@ TEST_F(ConnectionsWindowTest, FollowsTheServerWhetherShownOrNot) {
   ASSERT_TRUE(server_.Activate().ok());
   QTcpSocket client;
   client.connectToHost(QHostAddress::LocalHost, server_.ListeningPort());
-  ASSERT_TRUE(PumpEventsUntil([&] { return Cells().at(0).at(0) == " 1."; },
-                              std::chrono::seconds(5)));
+  ASSERT_TRUE(
+      PumpEventsUntil([&] { return Cells().at(0).at(0) == " 1."; }, std::chrono::seconds(5)));
   EXPECT_FALSE(window_.isVisible());
   EXPECT_EQ(Cells().at(0).at(1), "127.0.0.1");
   EXPECT_EQ(Cells().at(0).at(2), std::to_string(client.localPort()));
 
   client.disconnectFromHost();
-  ASSERT_TRUE(PumpEventsUntil([&] { return Cells().at(0).at(0).empty(); },
-                              std::chrono::seconds(5)));
+  ASSERT_TRUE(
+      PumpEventsUntil([&] { return Cells().at(0).at(0).empty(); }, std::chrono::seconds(5)));
   EXPECT_EQ(Cells().size(), 1u);
 }
 

@@ -5,7 +5,6 @@
 // gets its icon. Needs Xvfb, trayer, xdotool and xwininfo.
 // Every program here runs through ChildProcess, under setpriv --bounding-set -sys_time.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <chrono>
@@ -62,7 +61,8 @@ class DesktopProgramE2eTest : public ::testing::Test {
   // A viewable window titled "Orvik - GPS Time" that is `width` wide.
   bool TitledWindowShown(int width) {
     for (const XWindow& window : WindowsOfClass(kClass)) {
-      if (window.viewable && window.name == "Orvik - GPS Time" && window.width == width) return true;
+      if (window.viewable && window.name == "Orvik - GPS Time" && window.width == width)
+        return true;
     }
     return false;
   }

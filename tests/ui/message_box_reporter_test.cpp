@@ -1,11 +1,11 @@
 // The operator's message box: shown without blocking, one box for all,
 // closed when the message shown is taken back.
+#include "ui/qt/message_box_reporter.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::testing {
 namespace {

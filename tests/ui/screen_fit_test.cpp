@@ -2,6 +2,8 @@
 // every window of the program shown on the screen the test runs on. The
 // ctest entry orvik_ui_small_screen runs these on a 1024 x 600 screen at a
 // scale factor of 2 (512 x 300 units: less than the setup dialog's height).
+#include "ui/qt/screen_fit.h"
+
 #include <gtest/gtest.h>
 
 #include <QScreen>
@@ -9,7 +11,6 @@
 
 #include "ui/desktop_test_harness.h"
 #include "ui/qt/masked_edit.h"
-#include "ui/qt/screen_fit.h"
 
 namespace orvik::testing {
 namespace {

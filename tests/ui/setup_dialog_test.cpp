@@ -1,6 +1,8 @@
 // The setup dialog: its controls, showing the settings on activation,
 // applying them (save and restart) on deactivation, the masks, and how a
 // failed save or a failed reload reaches the operator.
+#include "ui/qt/setup_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,11 +15,10 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "ui/logic/setup_dialog_fields.h"
 #include "ui/desktop_test_harness.h"
+#include "ui/logic/setup_dialog_fields.h"
 #include "ui/qt/form_helpers.h"
 #include "ui/qt/masked_edit.h"
-#include "ui/qt/setup_dialog.h"
 
 namespace orvik::testing {
 namespace {
@@ -121,8 +122,8 @@ TEST_F(SetupDialogTest, ControlsCarryTheirCaptionsMasksAndPlaces) {
   EXPECT_EQ(check("CheckBox3").text(), "Use summer time");
   QStringList items;
   for (int i = 0; i < protocol().count(); ++i) items << protocol().itemText(i);
-  EXPECT_EQ(items, QStringList({"NMEA_0183", "Motorola M12", "Motorola Oncore",
-                                "NMEA_0183 9600 Bod"}));
+  EXPECT_EQ(items,
+            QStringList({"NMEA_0183", "Motorola M12", "Motorola Oncore", "NMEA_0183 9600 Bod"}));
   EXPECT_EQ(protocol().currentText(), "Choose the Protocol");
   EXPECT_EQ(protocol().geometry().topLeft(), QPoint(78, 73));
   EXPECT_EQ(protocol().width(), 171);

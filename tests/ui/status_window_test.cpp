@@ -1,5 +1,7 @@
 // The status window: its look, the display tick, the communication tick with
 // its warnings and beeps, "Sound Off", the menu and the start-up it runs.
+#include "ui/qt/status_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -13,7 +15,6 @@
 
 #include "core/receiver_commands.h"
 #include "ui/desktop_test_harness.h"
-#include "ui/qt/status_window.h"
 
 namespace orvik::testing {
 namespace {
@@ -57,10 +58,10 @@ TEST_F(StatusWindowTest, LooksAsSpecifiedBeforeAnyMessage) {
   };
   // The date and the counts stand at their places or, where the font needs
   // it, further right (see TextsShowOnTheDisplayTickAndTheTimeStaysClearOfTheDate).
-  for (const Expected& e : {Expected{"Label5", {4, 26}, "Time", 19},
-                            Expected{"Label7", {108, 26}, "Date", 19},
-                            Expected{"Label8", {4, 58}, "Tracked satellites:", 16},
-                            Expected{"Label6", {171, 56}, "0 / 0", 16}}) {
+  for (const Expected& e :
+       {Expected{"Label5", {4, 26}, "Time", 19}, Expected{"Label7", {108, 26}, "Date", 19},
+        Expected{"Label8", {4, 58}, "Tracked satellites:", 16},
+        Expected{"Label6", {171, 56}, "0 / 0", 16}}) {
     QLabel& shown = label(e.name);
     EXPECT_GE(shown.x(), e.position.x()) << e.name;
     EXPECT_LE(shown.x(), e.position.x() + 16) << e.name;
@@ -76,7 +77,7 @@ TEST_F(StatusWindowTest, LooksAsSpecifiedBeforeAnyMessage) {
   EXPECT_TRUE(bar.isHidden());
   const QImage picture = ui::StatusWindow::NoSatellitePicture().toImage();
   ASSERT_EQ(picture.size(), QSize(38, 6));
-  EXPECT_EQ(picture.pixelColor(0, 0), QColor(255, 0, 0));   // the lone red pixel
+  EXPECT_EQ(picture.pixelColor(0, 0), QColor(255, 0, 0));  // the lone red pixel
   EXPECT_EQ(picture.pixelColor(1, 0), QColor(192, 192, 192));
   EXPECT_EQ(picture.pixelColor(37, 1), QColor(192, 192, 192));
   for (int row = 2; row <= 4; ++row) {

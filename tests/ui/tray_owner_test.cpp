@@ -1,5 +1,7 @@
 // The hidden main window: the notification-area icon and its menu, the
 // double click, "Exit" and the watchdog.
+#include "ui/qt/tray_owner.h"
+
 #include <gtest/gtest.h>
 
 #include <QMenu>
@@ -8,7 +10,6 @@
 
 #include "ui/desktop_test_harness.h"
 #include "ui/qt/status_window.h"
-#include "ui/qt/tray_owner.h"
 
 namespace orvik::testing {
 namespace {

@@ -4,10 +4,11 @@
 // Connections rows and "Exit". It needs a display, so it is not one of the
 // unit tests in build-windows/tests: tests/windows/desktop_windows_e2e.sh
 // runs it under Xvfb.
-#include <winsock2.h>  // before windows.h
-#include <windows.h>
+#include "ui/win32/desktop_program.h"
 
+#include <winsock2.h>  // before windows.h
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <functional>
@@ -26,7 +27,6 @@
 #include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
 #include "support/dates.h"
-#include "ui/win32/desktop_program.h"
 
 namespace orvik::testing {
 namespace {
@@ -74,10 +74,12 @@ class DesktopProgramTest : public ::testing::Test {
     program_ = std::make_unique<ui::win32::DesktopProgram>(
         *service_, loop_,
         ui::win32::DesktopOptions{.beep = [] {},
-                                  .quit = [this] {
-                                    quit_with_acquisition_running_ = service_->AcquisitionRunning();
-                                    quit_ = true;
-                                  }});
+                                  .quit =
+                                      [this] {
+                                        quit_with_acquisition_running_ =
+                                            service_->AcquisitionRunning();
+                                        quit_ = true;
+                                      }});
   }
 
   // Runs the loop until `done` holds, for at most 10 s; returns `done`.
@@ -158,7 +160,7 @@ TEST_F(DesktopProgramTest, SetupDialogAppliesItsEditsWhenAnotherWindowIsActivate
   Start();
   const HWND setup = program_->setupDialog().handle();
   const auto activate = [](HWND window) { ::SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0); };
-  activate(setup);  // shows the settings
+  activate(setup);                               // shows the settings
   const HWND field = EditShowing(setup, L"60");  // the clock-updating interval
   ASSERT_NE(field, nullptr);
   ::SetWindowTextW(field, L"30");
@@ -166,8 +168,7 @@ TEST_F(DesktopProgramTest, SetupDialogAppliesItsEditsWhenAnotherWindowIsActivate
   EXPECT_TRUE(RunUntil([&] {
     return service_->settings().ClockUpdateIntervalText == "30" && service_->AcquisitionRunning();
   }));
-  EXPECT_NE(files_.Get(core::kSettingsFileName).value_or("").find("\r\n30\r\n"),
-            std::string::npos);
+  EXPECT_NE(files_.Get(core::kSettingsFileName).value_or("").find("\r\n30\r\n"), std::string::npos);
 }
 
 TEST_F(DesktopProgramTest, ConnectionsWindowListsTheConnectedClients) {

@@ -1,5 +1,7 @@
 // The Windows message-loop backend of the main loop against the common
 // contract, with a Winsock socket pair on 127.0.0.1.
+#include "service/win32/win32_main_loop.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "service/hand_over_bridge.h"
-#include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
 #include "support/main_loop_contract.h"
 
@@ -102,12 +103,14 @@ TEST(Win32MainLoopTest, WritableAgainAfterAFullSocketDrains) {
   int writable = 0;
   bool drained = false;
   std::unique_ptr<service::SocketWatch> watch;
-  watch = loop.WatchSocket(ours, [] {}, [&] {
-    ++writable;
-    EXPECT_TRUE(drained) << "reported writable while full";
-    watch->WatchWritable(false);
-    loop.Quit();
-  });
+  watch = loop.WatchSocket(
+      ours, [] {},
+      [&] {
+        ++writable;
+        EXPECT_TRUE(drained) << "reported writable while full";
+        watch->WatchWritable(false);
+        loop.Quit();
+      });
   watch->WatchWritable(true);
   auto drain = loop.MakeTimer([&, peer = peer] {
     drained = true;

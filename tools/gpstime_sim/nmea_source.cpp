@@ -44,8 +44,8 @@ std::string BuildRmc(const NmeaFix& fix) {
 std::string BuildGga(const NmeaFix& fix) {
   const int used = fix.valid ? fix.tracked : 0;
   return core::NmeaSentence(Format("GPGGA,%s,%s,%s,%d,%02d,%s,40.0,M,18.0,M,,",
-                                   TimeField(fix).c_str(), kLatitude, kLongitude,
-                                   fix.valid ? 1 : 0, used, fix.valid ? "1.0" : ""));
+                                   TimeField(fix).c_str(), kLatitude, kLongitude, fix.valid ? 1 : 0,
+                                   used, fix.valid ? "1.0" : ""));
 }
 
 std::string BuildGsa(const NmeaFix& fix) {

@@ -84,127 +84,156 @@ using Setter = std::function<Status(std::string_view option, std::string_view va
 
 const std::map<std::string_view, Setter>& ValueOptions() {
   static const std::map<std::string_view, Setter> kOptions = {
-      {"--dir", [](auto, auto v, SimOptions& o, bool&, bool&) {
+      {"--dir",
+       [](auto, auto v, SimOptions& o, bool&, bool&) {
          if (v.empty()) return Invalid("--dir", v, "expected a folder");
          o.dir = std::string(v);
          return Status::Ok();
        }},
-      {"--port", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         return SetInt(n, v, 0, 255, o.port);
-       }},
-      {"--protocol", [](auto n, auto v, SimOptions& o, bool&, bool& message_given) {
-         if (v == "nmea") o.protocol = SimProtocol::kNmea;
-         else if (v == "nmea9600") o.protocol = SimProtocol::kNmea9600;
-         else if (v == "m12") o.protocol = SimProtocol::kM12;
-         else if (v == "oncore") o.protocol = SimProtocol::kOncore;
-         else return Invalid(n, v, "expected nmea, nmea9600, m12 or oncore");
+      {"--port",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) { return SetInt(n, v, 0, 255, o.port); }},
+      {"--protocol",
+       [](auto n, auto v, SimOptions& o, bool&, bool& message_given) {
+         if (v == "nmea")
+           o.protocol = SimProtocol::kNmea;
+         else if (v == "nmea9600")
+           o.protocol = SimProtocol::kNmea9600;
+         else if (v == "m12")
+           o.protocol = SimProtocol::kM12;
+         else if (v == "oncore")
+           o.protocol = SimProtocol::kOncore;
+         else
+           return Invalid(n, v, "expected nmea, nmea9600, m12 or oncore");
          if (!message_given) {
-           o.message = o.protocol == SimProtocol::kOncore ? MotorolaMessage::kEa
-                                                           : MotorolaMessage::kHb;
+           o.message =
+               o.protocol == SimProtocol::kOncore ? MotorolaMessage::kEa : MotorolaMessage::kHb;
          }
          return Status::Ok();
        }},
-      {"--message", [](auto n, auto v, SimOptions& o, bool&, bool& message_given) {
-         if (v == "hb") o.message = MotorolaMessage::kHb;
-         else if (v == "ea") o.message = MotorolaMessage::kEa;
-         else return Invalid(n, v, "expected hb or ea");
+      {"--message",
+       [](auto n, auto v, SimOptions& o, bool&, bool& message_given) {
+         if (v == "hb")
+           o.message = MotorolaMessage::kHb;
+         else if (v == "ea")
+           o.message = MotorolaMessage::kEa;
+         else
+           return Invalid(n, v, "expected hb or ea");
          message_given = true;
          return Status::Ok();
        }},
-      {"--interval", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--interval",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          Status status = SetSeconds(n, v, o.interval_ms);
          if (status.ok() && o.interval_ms > kMaxIntervalMs) {
            return Invalid(n, v, "at most 3600 seconds");
          }
          return status;
        }},
-      {"--start", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--start",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          o.start = ParseStartTime(v);
          if (!o.start) return Invalid(n, v, "expected \"YYYY-MM-DD HH:MM:SS\"");
          return Status::Ok();
        }},
-      {"--status", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--status",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v != "A" && v != "V") return Invalid(n, v, "expected A or V");
          o.fix_valid = v == "A";
          return Status::Ok();
        }},
-      {"--visible", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         return SetInt(n, v, 0, kMaxSatellites, o.visible);
-       }},
-      {"--tracked", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         return SetInt(n, v, 0, kMaxSatellites, o.tracked);
-       }},
-      {"--fraction", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         return SetInt(n, v, 0, 3, o.fraction_digits);
-       }},
-      {"--log-writes", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--visible", [](auto n, auto v, SimOptions& o, bool&,
+                       bool&) { return SetInt(n, v, 0, kMaxSatellites, o.visible); }},
+      {"--tracked", [](auto n, auto v, SimOptions& o, bool&,
+                       bool&) { return SetInt(n, v, 0, kMaxSatellites, o.tracked); }},
+      {"--fraction", [](auto n, auto v, SimOptions& o, bool&,
+                        bool&) { return SetInt(n, v, 0, 3, o.fraction_digits); }},
+      {"--log-writes",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v.empty()) return Invalid(n, v, "expected a file");
          o.write_log = std::string(v);
          return Status::Ok();
        }},
-      {"--replay", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--replay",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v.empty()) return Invalid(n, v, "expected a capture file");
          o.replay_file = std::string(v);
          return Status::Ok();
        }},
-      {"--pace", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         if (v == "sentence") o.pace = Pace::kSentence;
-         else if (v == "bytes") o.pace = Pace::kBytes;
-         else if (v == "lines") o.pace = Pace::kLines;
-         else return Invalid(n, v, "expected sentence, bytes or lines");
+      {"--pace",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         if (v == "sentence")
+           o.pace = Pace::kSentence;
+         else if (v == "bytes")
+           o.pace = Pace::kBytes;
+         else if (v == "lines")
+           o.pace = Pace::kLines;
+         else
+           return Invalid(n, v, "expected sentence, bytes or lines");
          return Status::Ok();
        }},
-      {"--per-sentence-ms", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--per-sentence-ms",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          std::int64_t ms = 0;
          Status status = SetRanged(n, v, 0, kMaxIntervalMs, ms);
          if (status.ok()) o.per_sentence_ms = ms;
          return status;
        }},
-      {"--count", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--count",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          std::int64_t count = 0;
          Status status = SetRanged(n, v, 1, INT64_MAX, count);
          if (status.ok()) o.count = count;
          return status;
        }},
-      {"--duration", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--duration",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          std::int64_t ms = 0;
          Status status = SetSeconds(n, v, ms);
          if (status.ok()) o.duration_ms = ms;
          return status;
        }},
-      {"--start-delay", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--start-delay",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          if (v == "0") {
            o.start_delay_ms = 0;
            return Status::Ok();
          }
          return SetSeconds(n, v, o.start_delay_ms);
        }},
-      {"--delay-ms", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--delay-ms",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          return SetRanged(n, v, 0, kMaxReceiverDelayMs, o.receiver_delay_ms);
        }},
-      {"--jitter-ms", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         return SetRanged(n, v, 0, kMaxJitterMs, o.jitter_ms);
-       }},
-      {"--seed", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--jitter-ms", [](auto n, auto v, SimOptions& o, bool&,
+                         bool&) { return SetRanged(n, v, 0, kMaxJitterMs, o.jitter_ms); }},
+      {"--seed",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          std::int64_t seed = 0;
          Status status = SetRanged(n, v, 0, INT64_MAX, seed);
          if (status.ok()) o.seed = static_cast<std::uint64_t>(seed);
          return status;
        }},
-      {"--corrupt", [](auto n, auto v, SimOptions& o, bool&, bool&) {
-         if (v == "checksum") o.corrupt = Corruption::kChecksum;
-         else if (v == "length") o.corrupt = Corruption::kLength;
-         else if (v == "header") o.corrupt = Corruption::kHeader;
-         else return Invalid(n, v, "expected checksum, length or header");
+      {"--corrupt",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
+         if (v == "checksum")
+           o.corrupt = Corruption::kChecksum;
+         else if (v == "length")
+           o.corrupt = Corruption::kLength;
+         else if (v == "header")
+           o.corrupt = Corruption::kHeader;
+         else
+           return Invalid(n, v, "expected checksum, length or header");
          return Status::Ok();
        }},
-      {"--corrupt-every", [](auto n, auto v, SimOptions& o, bool&, bool&) {
+      {"--corrupt-every",
+       [](auto n, auto v, SimOptions& o, bool&, bool&) {
          std::int64_t every = 0;
          Status status = SetRanged(n, v, 1, 1'000'000, every);
          if (status.ok()) o.corrupt_every = every;
          return status;
        }},
-      {"--baud", [](auto n, auto v, SimOptions& o, bool& baud_given, bool&) {
+      {"--baud",
+       [](auto n, auto v, SimOptions& o, bool& baud_given, bool&) {
          baud_given = true;
          return SetInt(n, v, 10, 4'000'000, o.baud);
        }},
@@ -221,8 +250,8 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view name = args[i];
     std::optional<std::string_view> value;
-    if (const std::size_t equals = name.find('='); name.starts_with("--") &&
-                                                   equals != std::string_view::npos) {
+    if (const std::size_t equals = name.find('=');
+        name.starts_with("--") && equals != std::string_view::npos) {
       value = name.substr(equals + 1);
       name = name.substr(0, equals);
     }
@@ -253,8 +282,7 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
     }
     if (!value) {
       if (i + 1 >= args.size()) {
-        return Status::Error(StatusCode::kInvalidArgument,
-                             std::string(name) + " needs a value");
+        return Status::Error(StatusCode::kInvalidArgument, std::string(name) + " needs a value");
       }
       value = args[++i];
     }
@@ -263,8 +291,8 @@ Result<SimOptions> ParseOptions(std::span<const std::string_view> args) {
   }
   if (options.tracked > options.visible) {
     return Status::Error(StatusCode::kInvalidArgument,
-                         "--tracked " + std::to_string(options.tracked) +
-                             " exceeds --visible " + std::to_string(options.visible));
+                         "--tracked " + std::to_string(options.tracked) + " exceeds --visible " +
+                             std::to_string(options.visible));
   }
   if (options.corrupt_every && options.corrupt == Corruption::kNone) {
     return Status::Error(StatusCode::kInvalidArgument, "--corrupt-every needs --corrupt");

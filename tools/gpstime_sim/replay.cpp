@@ -32,8 +32,8 @@ std::vector<std::span<const std::uint8_t>> SplitSentences(std::span<const std::u
   std::vector<std::span<const std::uint8_t>> sentences;
   std::size_t begin = 0;
   for (std::size_t at = 0; at < data.size(); ++at) {
-    const bool ends = (data[at] == '\n' && StartsMessage(data, at + 1)) ||
-                      at + 1 - begin == kMaxSentence;
+    const bool ends =
+        (data[at] == '\n' && StartsMessage(data, at + 1)) || at + 1 - begin == kMaxSentence;
     if (ends) {
       sentences.push_back(data.subspan(begin, at + 1 - begin));
       begin = at + 1;

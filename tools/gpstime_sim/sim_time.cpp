@@ -56,8 +56,8 @@ UnixMillis UnixMillisFromDateTime(const core::DateTime& date_time) {
 std::optional<UnixMillis> ParseStartTime(std::string_view text) {
   // YYYY-MM-DD HH:MM:SS
   // 0123456789012345678
-  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' ||
-      text[13] != ':' || text[16] != ':') {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
+      text[16] != ':') {
     return std::nullopt;
   }
   const int year = Digits(text, 0, 4);

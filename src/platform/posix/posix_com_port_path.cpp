@@ -1,6 +1,6 @@
-#include "platform/com_port_path.h"
-
 #include <system_error>
+
+#include "platform/com_port_path.h"
 
 namespace orvik::platform {
 

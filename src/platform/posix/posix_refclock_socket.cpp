@@ -20,19 +20,30 @@ core::Status Failure(std::string reason) {
 
 std::string RefclockSendFailureReason(int error) {
   switch (error) {
-    case ENOENT: return "no such socket";
-    case ENOTDIR: return "no such socket (a part of the path is not a folder)";
-    case ECONNREFUSED: return "nothing listens on it";
-    case EPROTOTYPE: return "not a datagram socket";
+    case ENOENT:
+      return "no such socket";
+    case ENOTDIR:
+      return "no such socket (a part of the path is not a folder)";
+    case ECONNREFUSED:
+      return "nothing listens on it";
+    case EPROTOTYPE:
+      return "not a datagram socket";
     case EACCES:
-    case EPERM: return "permission denied";
-    case EAGAIN: return "its queue is full (the daemon is not reading)";
+    case EPERM:
+      return "permission denied";
+    case EAGAIN:
+      return "its queue is full (the daemon is not reading)";
     case ENOBUFS:
-    case ENOMEM: return "out of buffer space";
-    case EMSGSIZE: return "datagram too large";
-    case ELOOP: return "too many symbolic links in the path";
-    case ENAMETOOLONG: return "path too long";
-    default: return "error " + std::to_string(error);
+    case ENOMEM:
+      return "out of buffer space";
+    case EMSGSIZE:
+      return "datagram too large";
+    case ELOOP:
+      return "too many symbolic links in the path";
+    case ENAMETOOLONG:
+      return "path too long";
+    default:
+      return "error " + std::to_string(error);
   }
 }
 
@@ -53,9 +64,8 @@ core::Status PosixRefclockSocket::Send(std::span<const std::uint8_t> bytes) {
       return Failure("no socket could be opened: " + RefclockSendFailureReason(errno));
     }
   }
-  const ssize_t sent =
-      ::sendto(fd_.get(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const ssize_t sent = ::sendto(fd_.get(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (sent < 0) return Failure(RefclockSendFailureReason(errno == EWOULDBLOCK ? EAGAIN : errno));
   // A datagram goes whole or not at all; anything else is no sample.
   if (static_cast<std::size_t>(sent) != bytes.size()) return Failure("datagram cut short");

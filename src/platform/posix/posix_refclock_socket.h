@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "platform/refclock_socket.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/refclock_socket.h"
 
 namespace orvik::platform {
 

@@ -279,9 +279,8 @@ void PosixSerialLink::AwaitInput(milliseconds limit) {
   // waiting for them would, so the burst tracker learns when they came:
   // what already waits came at an unknown time, what wakes the wait just now.
   if (ReadChunk(/*prompt=*/false) != ChunkRead::kNone) return;
-  pollfd fds[3] = {{port_fd_.get(), POLLIN, 0},
-                   {wake_fd_.get(), POLLIN, 0},
-                   {nudge_fd_.get(), POLLIN, 0}};
+  pollfd fds[3] = {
+      {port_fd_.get(), POLLIN, 0}, {wake_fd_.get(), POLLIN, 0}, {nudge_fd_.get(), POLLIN, 0}};
   const Clock::time_point deadline = Clock::now() + limit;
   for (int attempt = 0; attempt < 1000; ++attempt) {
     const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());

@@ -30,8 +30,8 @@
 #include "core/port_settings.h"
 #include "core/tail_keeper.h"
 #include "platform/monotonic_clock.h"
-#include "platform/serial_link.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/serial_link.h"
 
 namespace orvik::platform {
 
@@ -128,12 +128,12 @@ class PosixSerialLink : public SerialLink {
   bool counts_breaks_ = false;  // the driver answered the break count at open; io_mutex_
   // Received bytes not yet handed out: rx_[rx_begin_, rx_end_).
   std::array<std::uint8_t, 4096> rx_{};  // guarded by io_mutex_
-  std::size_t rx_begin_ = 0;              // guarded by io_mutex_
-  std::size_t rx_end_ = 0;                // guarded by io_mutex_
+  std::size_t rx_begin_ = 0;             // guarded by io_mutex_
+  std::size_t rx_end_ = 0;               // guarded by io_mutex_
   // Bytes were written since the queues were last flushed: only then can the
   // output queue hold anything to discard.
   bool output_since_flush_ = false;  // guarded by io_mutex_
-  core::BurstTracker bursts_{0};          // guarded by io_mutex_
+  core::BurstTracker bursts_{0};     // guarded by io_mutex_
 };
 
 }  // namespace orvik::platform

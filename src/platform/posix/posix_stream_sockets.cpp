@@ -185,9 +185,8 @@ std::string ReverseLookUp(const std::string& address) {
   addrinfo* numeric = nullptr;
   if (::getaddrinfo(address.c_str(), nullptr, &hints, &numeric) != 0) return "";
   char name[NI_MAXHOST] = "";
-  const int answer =
-      ::getnameinfo(numeric->ai_addr, numeric->ai_addrlen, name, sizeof name, nullptr, 0,
-                    NI_NAMEREQD);
+  const int answer = ::getnameinfo(numeric->ai_addr, numeric->ai_addrlen, name, sizeof name,
+                                   nullptr, 0, NI_NAMEREQD);
   ::freeaddrinfo(numeric);
   return answer == 0 ? name : "";
 }

@@ -35,9 +35,9 @@ core::Status PosixSystemClock::SetUtc(core::UtcNanos instant) {
     // errno is thread-local; its text is built here without the
     // non-reentrant strerror.
     const int error = errno;
-    return core::Status::Error(core::StatusCode::kIoError,
-                               error == EPERM ? std::string("no time privilege")
-                                              : "error " + std::to_string(error));
+    return core::Status::Error(core::StatusCode::kIoError, error == EPERM
+                                                               ? std::string("no time privilege")
+                                                               : "error " + std::to_string(error));
   }
   return core::Status::Ok();
 }

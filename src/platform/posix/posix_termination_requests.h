@@ -11,8 +11,8 @@
 
 #include <thread>
 
-#include "platform/termination_requests.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/termination_requests.h"
 
 namespace orvik::platform {
 

@@ -24,7 +24,6 @@ struct RegularFileOpen {
 // open itself, O_NONBLOCK are added). With O_CREAT a missing file is created
 // with `mode`. Symbolic links are followed. The descriptor is kept only when
 // it refers to a regular file, and then blocks as usual.
-RegularFileOpen OpenRegularFile(const std::filesystem::path& path, int flags,
-                                mode_t mode = 0644);
+RegularFileOpen OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode = 0644);
 
 }  // namespace orvik::platform

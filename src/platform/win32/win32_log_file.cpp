@@ -24,8 +24,8 @@ LogFile::Opened LogFile::Open(const std::filesystem::path& path) {
   }
   // Shared for deletion, so that the open log can be renamed to the backup.
   const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return result;
   if (::GetFileType(file) != FILE_TYPE_DISK) {
     ::CloseHandle(file);

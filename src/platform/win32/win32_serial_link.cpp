@@ -166,8 +166,7 @@ void Win32SerialLink::WritePort(std::span<const std::uint8_t> bytes) {
 
   std::size_t written = 0;
   while (written < bytes.size()) {
-    const DWORD size =
-        static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 16));
+    const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 16));
     const Transfer put = Write(bytes.data() + written, size, deadline);
     written += put.count;
     if (put.result == TransferResult::kFailed) {
@@ -218,8 +217,8 @@ void Win32SerialLink::ClosePort() {
   ReleasePort();
 }
 
-Win32SerialLink::Transfer Win32SerialLink::ReadIntoBuffer(DWORD size,
-                                                          std::optional<Clock::time_point> deadline) {
+Win32SerialLink::Transfer Win32SerialLink::ReadIntoBuffer(
+    DWORD size, std::optional<Clock::time_point> deadline) {
   overlapped_ = OVERLAPPED{};
   overlapped_.hEvent = io_event_.get();
   if (::ReadFile(port_.get(), rx_.data(), size, nullptr, &overlapped_)) {

@@ -96,7 +96,8 @@ class Win32SerialLink : public SerialLink {
   // Reads up to `size` bytes into rx_ (size <= rx_.size()), or writes them
   // from `bytes`, waiting at most until `deadline` (none: no limit) or until
   // ClosePort(). REQUIRES: io_mutex_ held, port_ valid.
-  Transfer ReadIntoBuffer(DWORD size, std::optional<std::chrono::steady_clock::time_point> deadline);
+  Transfer ReadIntoBuffer(DWORD size,
+                          std::optional<std::chrono::steady_clock::time_point> deadline);
   Transfer Write(const std::uint8_t* bytes, DWORD size,
                  std::chrono::steady_clock::time_point deadline);
   // Waits for the overlapped transfer started on port_ to end.

@@ -87,12 +87,12 @@ core::Result<StreamSocket> OpenListeningSocket(std::uint16_t port, int backlog) 
   if (const int error = StartWinsock(); error != 0) return SocketError(error, "WSAStartup");
   constexpr DWORD kFlags = WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT;
   bool ipv6 = true;
-  StreamSocket socket(
-      static_cast<SocketHandle>(::WSASocketW(AF_INET6, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, kFlags)));
+  StreamSocket socket(static_cast<SocketHandle>(
+      ::WSASocketW(AF_INET6, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, kFlags)));
   if (!socket.valid() && ::WSAGetLastError() == WSAEAFNOSUPPORT) {
     ipv6 = false;  // a host without IPv6: all IPv4 addresses only
-    socket.reset(
-        static_cast<SocketHandle>(::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, kFlags)));
+    socket.reset(static_cast<SocketHandle>(
+        ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, kFlags)));
   }
   if (!socket.valid()) return SocketError(::WSAGetLastError(), "socket");
   const SOCKET s = Native(socket.get());
@@ -140,7 +140,7 @@ AcceptResult AcceptConnection(SocketHandle listener) {
   const SOCKET s = ::accept(Native(listener), reinterpret_cast<sockaddr*>(&peer), &size);
   if (s == INVALID_SOCKET) {
     const int error = ::WSAGetLastError();
-    result.status = error == WSAEWOULDBLOCK        ? AcceptStatus::kNoneWaiting
+    result.status = error == WSAEWOULDBLOCK      ? AcceptStatus::kNoneWaiting
                     : IsAbortedConnection(error) ? AcceptStatus::kAborted
                                                  : AcceptStatus::kOutOfResources;
     return result;

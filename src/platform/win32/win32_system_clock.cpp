@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-
 namespace orvik::platform {
 namespace {
 
@@ -59,10 +58,9 @@ core::Status Win32SystemClock::SetUtc(core::UtcNanos instant) {
   }
   if (!::SetSystemTime(&*target)) {
     const DWORD error = ::GetLastError();
-    return core::Status::Error(core::StatusCode::kIoError,
-                               error == ERROR_PRIVILEGE_NOT_HELD
-                                   ? std::string("no time privilege")
-                                   : "error " + std::to_string(error));
+    return core::Status::Error(core::StatusCode::kIoError, error == ERROR_PRIVILEGE_NOT_HELD
+                                                               ? std::string("no time privilege")
+                                                               : "error " + std::to_string(error));
   }
   return core::Status::Ok();
 }

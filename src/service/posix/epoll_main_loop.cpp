@@ -233,8 +233,8 @@ void EpollMainLoop::Core::Pass() {
 }
 
 int EpollMainLoop::Core::Wait() {
-  const int capacity = static_cast<int>(
-      std::min<std::size_t>(ready.size(), std::numeric_limits<int>::max()));
+  const int capacity =
+      static_cast<int>(std::min<std::size_t>(ready.size(), std::numeric_limits<int>::max()));
   if (due.empty()) return ::epoll_wait(epoll.get(), ready.data(), capacity, -1);
   const auto left = std::max(std::get<0>(*due.begin()) - Clock::now(), Clock::duration(0));
   if (precise_wait) {
@@ -362,8 +362,8 @@ std::unique_ptr<LoopTimer> EpollMainLoop::MakeTimer(std::function<void()> work) 
 std::unique_ptr<SocketWatch> EpollMainLoop::WatchSocket(NativeSocket socket,
                                                         std::function<void()> on_readable,
                                                         std::function<void()> on_writable) {
-  return std::make_unique<EpollSocketWatch>(core_, static_cast<int>(socket),
-                                            std::move(on_readable), std::move(on_writable));
+  return std::make_unique<EpollSocketWatch>(core_, static_cast<int>(socket), std::move(on_readable),
+                                            std::move(on_writable));
 }
 
 void EpollMainLoop::Run() {

@@ -79,8 +79,8 @@ QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::Post(std::function<void()> work) {
-  QMetaObject::invokeMethod(context_.get(), [work = std::move(work)] { work(); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context_.get(), [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }
 
 std::unique_ptr<LoopTimer> QtMainLoop::MakeTimer(std::function<void()> work) {

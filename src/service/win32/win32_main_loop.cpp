@@ -9,10 +9,10 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"OrvikMainLoopWindow";
 
 // The loop window's own messages.
-constexpr UINT kPostedWorkMessage = WM_APP + 1;    // the posted queue has work
-constexpr UINT kQuitMessage = WM_APP + 2;          // Quit from another thread
-constexpr UINT kSocketMessage = WM_APP + 3;        // WSAAsyncSelect: wparam socket, lparam event
-constexpr UINT kWritableCheckMessage = WM_APP + 4; // wparam socket: report it if writable
+constexpr UINT kPostedWorkMessage = WM_APP + 1;     // the posted queue has work
+constexpr UINT kQuitMessage = WM_APP + 2;           // Quit from another thread
+constexpr UINT kSocketMessage = WM_APP + 3;         // WSAAsyncSelect: wparam socket, lparam event
+constexpr UINT kWritableCheckMessage = WM_APP + 4;  // wparam socket: report it if writable
 
 constexpr long kReadEvents = FD_READ | FD_ACCEPT | FD_CLOSE;
 
@@ -126,8 +126,8 @@ Win32MainLoop::Win32MainLoop() : main_thread_(::GetCurrentThreadId()) {
   window_class.hInstance = instance;
   window_class.lpszClassName = kWindowClass;
   ::RegisterClassExW(&window_class);  // fails harmlessly when a loop registered it before
-  window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              instance, nullptr);
+  window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                              nullptr);
   ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -189,9 +189,9 @@ void Win32MainLoop::Run() {
       if (message.message == WM_QUIT) ::PostQuitMessage(static_cast<int>(message.wParam));
       break;
     }
-    const bool dialog_message =
-        std::any_of(dialogs_.begin(), dialogs_.end(),
-                    [&](HWND dialog) { return ::IsDialogMessageW(dialog, &message) != 0; });
+    const bool dialog_message = std::any_of(dialogs_.begin(), dialogs_.end(), [&](HWND dialog) {
+      return ::IsDialogMessageW(dialog, &message) != 0;
+    });
     if (dialog_message) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);

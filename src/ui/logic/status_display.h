@@ -20,8 +20,8 @@
 namespace orvik::ui {
 
 struct DisplayTickResult {
-  bool skipped = false;                        // a summer/zone switch took the whole tick
-  bool hide_windows = false;                   // the status and main windows hide now
+  bool skipped = false;                     // a summer/zone switch took the whole tick
+  bool hide_windows = false;                // the status and main windows hide now
   std::optional<core::DisplayTexts> texts;  // new receiver texts to show
   // The warning line, one sentence a line: why the receiver port is not
   // open, why the PC clock is not kept, that the LAN service is full.

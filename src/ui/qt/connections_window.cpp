@@ -6,8 +6,8 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/qt/form_helpers.h"
 #include "ui/logic/connection_rows.h"
+#include "ui/qt/form_helpers.h"
 #include "ui/qt/screen_fit.h"
 
 namespace orvik::ui {

@@ -17,8 +17,8 @@ QFont PixelFont(QFont base, int pixel_size, bool bold) {
   return base;
 }
 
-void PlaceLabel(QLabel& label, QWidget& parent, const char* name, int x, int y,
-                const QString& text, const QFont& font) {
+void PlaceLabel(QLabel& label, QWidget& parent, const char* name, int x, int y, const QString& text,
+                const QFont& font) {
   label.setParent(&parent);
   label.setObjectName(QString::fromLatin1(name));
   label.setFont(font);

@@ -23,8 +23,8 @@ QFont PixelFont(QFont base, int pixel_size, bool bold);
 
 // Makes `label` a child of `parent` named `name`, at (x, y) in the parent's
 // client area, in `font`, showing `text` and sized to it.
-void PlaceLabel(QLabel& label, QWidget& parent, const char* name, int x, int y,
-                const QString& text, const QFont& font);
+void PlaceLabel(QLabel& label, QWidget& parent, const char* name, int x, int y, const QString& text,
+                const QFont& font);
 
 // Sets the text of `label` and resizes it to fit, so a longer text is never
 // cut off.

@@ -105,9 +105,8 @@ QWidget* SetupDialog::MakeControl(const DialogField& dialog) {
   const QPoint place = PlaceOf(dialog.control);
   switch (field.kind) {
     case core::SettingKind::kNumber: {
-      const auto accepts = dialog.mask == FieldMask::kDigits
-                               ? MaskedEdit::Accepts::kDigits
-                               : MaskedEdit::Accepts::kDigitsAndSigns;
+      const auto accepts = dialog.mask == FieldMask::kDigits ? MaskedEdit::Accepts::kDigits
+                                                             : MaskedEdit::Accepts::kDigitsAndSigns;
       auto* edit =
           new MaskedEdit(dialog.positions, accepts, std::string(dialog.control).c_str(), client_);
       edit->setGeometry(place.x(), place.y(), 7 * dialog.positions + 9, kEditHeight);

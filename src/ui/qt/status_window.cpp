@@ -83,7 +83,8 @@ service::ServiceEvents::Subscription StatusWindow::Listen() {
       .startup_failed =
           [this](const std::string& message) { onStartupFailed(QString::fromStdString(message)); },
       .notice = {},
-      .commands_menu_enabled_changed = [this](bool enabled) { onCommandsMenuEnabledChanged(enabled); },
+      .commands_menu_enabled_changed =
+          [this](bool enabled) { onCommandsMenuEnabledChanged(enabled); },
       // A restart ended (from the watchdog, the setup dialog or the queue).
       .restart_finished = [this](bool) { SyncDisplayTimer(); },
   });

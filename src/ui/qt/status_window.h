@@ -31,9 +31,9 @@ namespace orvik::ui {
 
 // What the status window needs from the rest of the program.
 struct StatusWindowHooks {
-  OperatorReporter report;             // shows an error message to the operator
-  OperatorWithdrawal withdraw;         // takes back a start-up error once a start completes
-  std::function<void()> beep;          // one simple system beep
+  OperatorReporter report;      // shows an error message to the operator
+  OperatorWithdrawal withdraw;  // takes back a start-up error once a start completes
+  std::function<void()> beep;   // one simple system beep
   // A notification-area icon exists: the window hides itself two Timer1
   // ticks after start-up and its close box only hides it. Without one it
   // stays in sight, and closing it ends the program (nothing else could).
@@ -93,17 +93,17 @@ class StatusWindow : public QMainWindow {
   StatusDisplay display_;
 
   QWidget client_;
-  QLabel no_communication_;  // Label3
-  QLabel time_;              // Label5
-  QLabel date_;              // Label7
-  QLabel satellites_title_;  // Label8
-  QLabel satellites_;        // Label6
-  QLabel no_satellite_bar_;  // Image1
-  QPushButton sound_off_;    // Button1
-  QLabel clock_keeping_;     // the warning line; hidden while empty
-  QMenu commands_menu_;      // Seadmine1
-  QMenu setup_menu_;         // Seaded1
-  QTimer display_timer_;     // Timer1
+  QLabel no_communication_;     // Label3
+  QLabel time_;                 // Label5
+  QLabel date_;                 // Label7
+  QLabel satellites_title_;     // Label8
+  QLabel satellites_;           // Label6
+  QLabel no_satellite_bar_;     // Image1
+  QPushButton sound_off_;       // Button1
+  QLabel clock_keeping_;        // the warning line; hidden while empty
+  QMenu commands_menu_;         // Seadmine1
+  QMenu setup_menu_;            // Seaded1
+  QTimer display_timer_;        // Timer1
   QTimer communication_timer_;  // Timer2
   service::ServiceEvents::Subscription subscription_;
 };

@@ -96,8 +96,7 @@ HWND SetupDialog::MakeControl(const DialogField& dialog) {
       return edit;
     }
     case core::SettingKind::kSwitch:
-      return MakeChild(handle(), L"BUTTON", Widen(dialog.caption),
-                       WS_TABSTOP | BS_AUTOCHECKBOX);
+      return MakeChild(handle(), L"BUTTON", Widen(dialog.caption), WS_TABSTOP | BS_AUTOCHECKBOX);
     case core::SettingKind::kProtocol: {
       protocol_ = MakeChild(handle(), L"COMBOBOX", L"",
                             WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL);
@@ -304,8 +303,7 @@ void SetupDialog::KeepFieldTextValid(HWND edit) {
   const Control* control = ControlOf(edit);
   if (control == nullptr || control->field->kind != core::SettingKind::kNumber) return;
   const std::string text = WindowText(edit);
-  const std::string valid =
-      FieldTextFor(text, control->dialog->positions, control->dialog->mask);
+  const std::string valid = FieldTextFor(text, control->dialog->positions, control->dialog->mask);
   if (valid == text) return;
   ::SetWindowTextW(edit, Widen(valid).c_str());
   ::SendMessageW(edit, EM_SETSEL, valid.size(), valid.size());

@@ -77,7 +77,7 @@ class SetupDialog : public Window, private SetupView {
   std::vector<HWND> panels_;  // the three lines between the groups
   HWND delay_label_ = nullptr;
   HWND socket_label_ = nullptr;
-  HWND protocol_ = nullptr;     // ComboBox1
+  HWND protocol_ = nullptr;  // ComboBox1
   const platform::ComPortList& ports_;
   HWND port_list_ = nullptr;    // the port button
   HWND last_active_ = nullptr;  // the program's window active last; null after a close applied

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace orvik::testing {
 
 std::vector<std::string> RecordingDecoders::Frames() const {
@@ -19,7 +18,8 @@ bool RecordingDecoders::WaitForFrame(const std::string& frame, std::size_t from,
                                      std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
   return recorded_.wait_for(lock, timeout, [&] {
-    const auto begin = frames_.begin() + static_cast<std::ptrdiff_t>(std::min(from, frames_.size()));
+    const auto begin =
+        frames_.begin() + static_cast<std::ptrdiff_t>(std::min(from, frames_.size()));
     return std::find(begin, frames_.end(), frame) != frames_.end();
   });
 }

@@ -41,7 +41,7 @@ class RecordingDecoders : public service::MessageDecoders {
 
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
-  std::vector<std::string> frames_;  // guarded by mutex_
+  std::vector<std::string> frames_;           // guarded by mutex_
   service::MessageDecoders* next_ = nullptr;  // not owned
 };
 

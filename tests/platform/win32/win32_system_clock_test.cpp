@@ -1,6 +1,5 @@
 // Win32SystemClock and Win32TimePrivilege on the real system (run under wine
 // by scripts/test-windows.sh, whose wine processes cannot set the host clock).
-#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_system_clock.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_time_privilege.h"
 
 namespace orvik::platform {

@@ -1,7 +1,6 @@
 // What the setup dialog decides, on a view of plain settings: when it shows
 // and applies, failed saves, and edits typed while a restart runs.
 #include "ui/logic/setup_form.h"
-#include "ui/logic/setup_dialog_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "ui/logic/setup_dialog_fields.h"
 
 namespace orvik::testing {
 namespace {
