@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcap-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang util-linux xvfb socat
+          libgtest-dev libgmock-dev libbenchmark-dev clang clang-format-14 util-linux xvfb socat
           xauth trayer xdotool x11-utils imagemagick twm ccache chrony
           # the Debian package (CPack with dpkg-shlibdeps) and its check
           dpkg-dev file lintian libcap2-bin adduser iproute2

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test.
+# Sets up, checks the C++ files' format, builds and runs every test.
 #   scripts/test.sh              normal build in build/, then the Windows
 #                                build's tests under wine (test-windows.sh)
 #   scripts/test.sh --sanitize   the same tests with ASan+UBSan, in build-asan/
@@ -9,6 +9,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+# Every C++ file follows the project's .clang-format.
+"$root/scripts/check-format.sh"
 
 build_dir=$root/build
 cmake_args=()
