@@ -17,9 +17,15 @@ namespace orvik::service {
 
 class CommunicationMonitor {
  public:
+  // One line of what changed; `loss`: something was lost (no communication,
+  // the port not opened, the clock not set), which a system log keeps.
+  struct Line {
+    std::string text;
+    bool loss = false;
+  };
   // One period's check. Returns the lines of what changed since the last
   // check: nothing while the states are the ones already reported.
-  std::vector<std::string> Tick(SharedState& shared);
+  std::vector<Line> Tick(SharedState& shared);
 
  private:
   std::string last_state_;

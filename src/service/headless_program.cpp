@@ -75,8 +75,8 @@ void HeadlessProgram::onStartupCompleted() {
 void HeadlessProgram::onDisplayTick() { (void)service_.SummerSwitchTick(); }
 
 void HeadlessProgram::onCommunicationTick() {
-  for (const std::string& line : monitor_.Tick(service_.shared())) {
-    Say(StatusKind::kCommunication, line);
+  for (const CommunicationMonitor::Line& line : monitor_.Tick(service_.shared())) {
+    Say(line.loss ? StatusKind::kLoss : StatusKind::kCommunication, line.text);
   }
 }
 

@@ -28,7 +28,9 @@
 namespace orvik::service {
 
 // What a status line tells, for whoever sorts them (the Windows event log).
-enum class StatusKind { kStarted, kStartupError, kNotice, kCommunication, kStopped };
+// kCommunication: a change of the receiving or clock state; kLoss: one that
+// lost something (no communication, the port not opened, the clock not set).
+enum class StatusKind { kStarted, kStartupError, kNotice, kCommunication, kLoss, kStopped };
 
 struct HeadlessOptions {
   // Writes one status line; unset: "orvik-gpstimed: <line>" on stderr.

@@ -63,12 +63,12 @@ void SystemServiceRun::ReportToEventLog(StatusKind kind, const std::string& line
     case StatusKind::kNotice:
       events_.Write(EventSeverity::kWarning, line);
       return;
+    case StatusKind::kLoss:
+      // A receiver, its port or the clock lost is worth a warning; their
+      // return and the receiving states only go to the status lines.
+      events_.Write(EventSeverity::kWarning, line);
+      return;
     case StatusKind::kCommunication:
-      // A receiver or a clock lost is worth a warning; their return and the
-      // receiving states only go to the status lines.
-      if (line == "No communication!" || line.starts_with("PC clock not set")) {
-        events_.Write(EventSeverity::kWarning, line);
-      }
       return;
   }
 }

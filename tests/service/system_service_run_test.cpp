@@ -15,6 +15,7 @@
 #include "core/settings_file.h"
 #include "fakes/fake_service_manager_link.h"
 #include "fakes/service/fake_service_environment.h"
+#include "service/communication_monitor.h"
 
 namespace orvik::testing {
 namespace {
@@ -90,16 +91,32 @@ TEST_F(SystemServiceRunTest, AStopBeforeTheLoopTurnedIsNeverFollowedByRunning) {
             (RecordingEventLog::Event{EventSeverity::kError, "'x' is not a valid integer value"}));
 }
 
-TEST_F(SystemServiceRunTest, OnlyLossesOfTheReceiverOrClockAmongStatusChangesAreLogged) {
-  using service::StatusKind;
-  run_.ReportToEventLog(StatusKind::kCommunication,
-                        "receiving (13:5:0 7.12.2026, satellites 8 / 6)");
-  run_.ReportToEventLog(StatusKind::kCommunication, "No communication!");
-  run_.ReportToEventLog(StatusKind::kCommunication, "PC clock set from the receiver again");
-  run_.ReportToEventLog(StatusKind::kCommunication, "PC clock not set: no time privilege");
+TEST_F(SystemServiceRunTest, OnlyLossesOfTheReceiverItsPortOrTheClockAreLogged) {
+  // The status changes as the program's check says them.
+  service::CommunicationMonitor monitor;
+  service::SharedState& shared = service_->shared();
+  const auto check = [&] {
+    for (const auto& line : monitor.Tick(shared)) {
+      run_.ReportToEventLog(
+          line.loss ? service::StatusKind::kLoss : service::StatusKind::kCommunication, line.text);
+    }
+  };
+  check();  // nothing received yet
+  shared.receiver_port.SetProblem("COM2: no such port");
+  check();
+  shared.receiver_port.SetProblem("");
+  shared.display.Show({{"13:5:0", "7.12.2026", "8 / 6"}, true});
+  check();
+  shared.display.Show({{"13:5:3", "7.12.2026", "8 / 6"}, true});
+  shared.clock_keeping.SetProblem("PC clock not set: no time privilege");
+  check();
+  shared.display.Show({{"13:5:6", "7.12.2026", "8 / 6"}, true});
+  shared.clock_keeping.SetProblem("");
+  check();
   EXPECT_EQ(events_.Events(),
             (std::vector<RecordingEventLog::Event>{
                 {EventSeverity::kWarning, "No communication!"},
+                {EventSeverity::kWarning, "COM2: no such port"},
                 {EventSeverity::kWarning, "PC clock not set: no time privilege"}}));
 }
 
