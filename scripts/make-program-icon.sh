@@ -8,6 +8,8 @@
 # The icon file is kept in the repository, so a build needs no ImageMagick;
 # run this after changing the drawing.
 set -euo pipefail
+# It runs only ImageMagick: no program of ours and no wine process, so there is
+# no CAP_SYS_TIME to drop.
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/src/app/resources/orvik-gpstime.ico}
 

@@ -14,7 +14,9 @@
 #   ORVIK_SIGN_KEY        the private key (PEM or DER); not with PKCS#12
 #   ORVIK_SIGN_PASS       the key's or the PKCS#12 file's password (optional)
 #   ORVIK_SIGN_TIMESTAMP  a time-stamping server's URL (optional)
-# This script starts no program of ours and no wine process.
+# This script starts no program of ours and no wine process (nothing that could
+# set the clock, so no CAP_SYS_TIME to drop): wixl and osslsigncode only read
+# the .exe files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}

@@ -2,6 +2,9 @@
 // reads them: the manifest's settings, the version information of the
 // project's version, and the icon in every size Windows asks for. The
 // programs are found beside this test's folder (build-windows/bin).
+// They are loaded as data files only, never run; the test itself runs under
+// wine through scripts/test-windows.sh, whose wine processes have no
+// CAP_SYS_TIME (setpriv --bounding-set -sys_time).
 #include <gtest/gtest.h>
 #include <windows.h>
 

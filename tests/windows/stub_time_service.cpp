@@ -5,7 +5,10 @@
 // time 10:20:<seconds since start>, 9 satellites visible and 7 tracked. It
 // stops when the service manager asks, or after ten minutes. Started only by
 // the service manager (tests/windows/desktop_beside_service_e2e.sh registers
-// it), under wine in a network namespace of the test's own.
+// it), under wine in a network namespace of the test's own; every wine
+// process there runs under `setpriv --bounding-set -sys_time`, and the
+// script checks this service's process has no CAP_SYS_TIME. It never sets
+// the clock itself.
 #include <winsock2.h>
 // after winsock2.h
 #include <windows.h>
