@@ -1,6 +1,6 @@
-// CommunicationMonitor: the 3-second check of the headless program. Once
-// per period it takes the shared communication check (the one the status
-// window's tick takes too) and returns a status line when the state changed: "receiving (...)",
+// CommunicationMonitor: the status lines of the headless program. From each
+// snapshot of the service's communication check it returns a status line
+// when the state changed: "receiving (...)",
 // "receiving, no satellites (...)" or "No communication!", and a line of its
 // own whenever the clock-keeping state changes ("PC clock not set: <reason>",
 // or "PC clock set from the receiver again" once it is kept again), and why
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "service/shared_state.h"
+#include "service/status_snapshot.h"
 
 namespace orvik::service {
 
@@ -23,9 +23,9 @@ class CommunicationMonitor {
     std::string text;
     bool loss = false;
   };
-  // One period's check. Returns the lines of what changed since the last
-  // check: nothing while the states are the ones already reported.
-  std::vector<Line> Tick(SharedState& shared);
+  // One period's snapshot. Returns the lines of what changed since the last
+  // one: nothing while the states are the ones already reported.
+  std::vector<Line> Tick(const StatusSnapshot& snapshot);
 
  private:
   std::string last_state_;

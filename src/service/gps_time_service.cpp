@@ -25,6 +25,17 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
       options_(options),
       server_(env_.loop, options.server),
       time_keeper_(env_.clock, env_.monotonic, server_),
+      watchdog_(env_.loop.MakeTimer([this] { WatchdogTick(); })),
+      ticks_(env_.loop, shared_,
+             StatusTickIntervals{.display = options.display_tick_interval,
+                                 .communication = options.communication_check_interval},
+             StatusTickHooks{
+                 .publish =
+                     [this](const StatusSnapshot& snapshot) {
+                       events_.Tell(&ServiceListener::status, snapshot);
+                     },
+                 .before_display = [this] { return SummerSwitchTick(); },
+             }),
       next_step_timer_(env_.loop.MakeTimer([this] { BeginNextStep(); })),
       pause_{.timer = env_.loop.MakeTimer([this] { EndPause(); }), .end = 0},
       stop_(env_.loop, shared_, options.stop_check_interval) {
@@ -33,7 +44,23 @@ GpsTimeService::GpsTimeService(ServiceEnvironment environment, ServiceOptions op
 
 GpsTimeService::~GpsTimeService() { EndAtOnce(); }
 
+core::Status GpsTimeService::Start() {
+  if (!watchdog_->IsActive()) watchdog_->Start(options_.watchdog_interval);
+  ticks_.StartCommunicationCheck();
+  return FormCreate();
+}
+
+void GpsTimeService::End(std::function<void()> ended) {
+  if (ending_) return;
+  ending_ = true;
+  watchdog_->Stop();
+  ticks_.Stop();
+  StopAcquisition(std::move(ended));
+}
+
 void GpsTimeService::EndAtOnce() {
+  watchdog_->Stop();
+  ticks_.Stop();
   // Whoever asked for a step is going away with the program.
   steps_.DropAll();
   next_step_timer_->Stop();
@@ -74,6 +101,7 @@ core::Status GpsTimeService::FormCreate() {
   TellClockKeeping(privileged);
   StartAcquisitionThread(std::move(first_command));
   summer_.LastMinute = PcNow_.minute;
+  if (!ending_) ticks_.StartDisplay();
   return core::Status::Ok();
 }
 

@@ -1,7 +1,12 @@
 // GpsTimeService: the running system behind the windows and the headless
 // program. It owns the LAN time server, the shared state, the decoders and
 // the current acquisition run (service/acquisition_run.h), and carries out
-// the start-up sequence, the stop, the restart and the watchdog.
+// the start-up sequence, the stop, the restart and the watchdog. It runs its
+// own periods on the main loop's timers (program_intervals.h): the 60-second
+// watchdog, the 1-second display tick with the summer/zone check, and the
+// 3-second communication check; each status tick tells the listeners a
+// StatusSnapshot. The front ends only show what they are told and forward
+// the operator's commands.
 //
 // The start-up sequence (FormCreate), strictly in this order: activate the
 // listener on the TCP port (a second run keeps it and every client), load
@@ -64,6 +69,7 @@
 #include "service/receiver_time_keeper.h"
 #include "service/service_events.h"
 #include "service/shared_state.h"
+#include "service/status_ticks.h"
 #include "service/time_server.h"
 
 namespace orvik::service {
@@ -99,6 +105,9 @@ struct ServiceOptions {
   std::chrono::milliseconds stop_check_interval{100};          // StopAcquisition's checks
   std::chrono::milliseconds reopen_interval{kReopenInterval};  // a lost port is opened again
   std::chrono::milliseconds summer_switch_pause{1000};         // before a summer/zone switch
+  std::chrono::milliseconds watchdog_interval{kWatchdogInterval};
+  std::chrono::milliseconds display_tick_interval{kDisplayTickInterval};
+  std::chrono::milliseconds communication_check_interval{kCommunicationCheckInterval};
 };
 
 class GpsTimeService {
@@ -117,8 +126,17 @@ class GpsTimeService {
     return events_.Listen(std::move(listener));
   }
 
+  // The program's start: the watchdog and the communication check run from
+  // now on, then the start-up sequence (FormCreate). Returns its error; the
+  // watchdog tries again.
+  core::Status Start();
+  // The program's end: the periods stop, then the acquisition (as
+  // StopAcquisition); `ended` (may be empty) runs once it has ended. Once.
+  void End(std::function<void()> ended);
+
   // The start-up sequence above. Returns its error (also told as
-  // startup_failed). A thread still running is ended first, at once.
+  // startup_failed). A thread still running is ended first, at once. Once it
+  // completes, the display tick runs.
   // REQUIRES: no stop under way (the programs run it at their start; a
   // restart runs it after its stop).
   core::Status FormCreate();
@@ -127,9 +145,10 @@ class GpsTimeService {
   // body), after any step asked for earlier. `done` (may be empty) runs once
   // it has ended.
   void StopAcquisition(std::function<void()> done = {});
-  // Ends the acquisition now, without the main loop, and drops every step
-  // asked for: for the end of a session, when the system ends the process
-  // as soon as the program returns. The thread still writes "Stop".
+  // Ends the acquisition and the periods now, without the main loop, and
+  // drops every step asked for: for the end of a session, when the system
+  // ends the process as soon as the program returns. The thread still
+  // writes "Stop".
   void EndAtOnce();
 
   // Receives a restart's result: the error of its start-up sequence, or ok.
@@ -139,16 +158,26 @@ class GpsTimeService {
   // It runs from the loop after the steps asked for before it; requests
   // made before it begins share it.
   void RequestRestart(RestartDone done = {});
-  // The 60-second watchdog: restarts when no loop pass ran for a whole
-  // period. A tick while a step is under way or waiting does nothing.
+  // One period of each timer, exactly as the timer runs it (tests call them
+  // instead of waiting).
+  // The watchdog: restarts when no loop pass ran for a whole period (and so
+  // retries a start-up sequence that failed). A tick while a step is under
+  // way or waiting does nothing.
   void WatchdogTick();
+  // The display tick: the summer/zone check, then (unless a switch began)
+  // the display snapshot.
+  void DisplayTick() { ticks_.DisplayTick(); }
+  // The communication check and its snapshot.
+  void CommunicationTick() { ticks_.CommunicationTick(); }
+  // The display tick runs (a start-up sequence has completed).
+  bool DisplayTickRunning() const { return ticks_.DisplayRunning(); }
   // A restart, stop or summer/zone switch is under way or waiting.
   bool LifecycleStepUnderWay() const { return steps_.Busy(); }
 
-  // The summer/zone check of the 1-second tick (does nothing while summer
+  // The summer/zone check of the display tick (does nothing while summer
   // time is off, and only once per minute of the PC clock). Returns true
-  // when a switch begins: the caller then skips the rest of its tick. The
-  // offset changes after summer_switch_pause.
+  // when a switch begins: the tick then publishes nothing. The offset
+  // changes after summer_switch_pause.
   bool SummerSwitchTick();
 
   // Receiver commands ("GMT difference", "Time transm. interval"). A value
@@ -221,6 +250,9 @@ class GpsTimeService {
   bool commands_menu_enabled_ = true;
   ToldOnce told_;
   ServiceEvents events_;
+  std::unique_ptr<LoopTimer> watchdog_;
+  StatusTicks ticks_;
+  bool ending_ = false;
   LifecycleSteps steps_;
   std::unique_ptr<LoopTimer> next_step_timer_;  // begins a step from the loop
   LoopPause pause_;

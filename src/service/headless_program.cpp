@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/port_settings.h"
-#include "service/program_intervals.h"
 
 namespace orvik::service {
 
@@ -23,9 +22,6 @@ HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service, Headle
     : loop_(loop),
       service_(service),
       options_(std::move(options)),
-      display_timer_(loop.MakeTimer([this] { onDisplayTick(); })),
-      communication_timer_(loop.MakeTimer([this] { onCommunicationTick(); })),
-      watchdog_(loop.MakeTimer([this] { onWatchdogTick(); })),
       subscription_(service.Listen(ServiceListener{
           .startup_failed =
               [this](const std::string& message) { Say(StatusKind::kStartupError, message); },
@@ -35,23 +31,19 @@ HeadlessProgram::HeadlessProgram(MainLoop& loop, GpsTimeService& service, Headle
               [this](bool started) {
                 if (started) onStartupCompleted();
               },
+          .status = [this](const StatusSnapshot& snapshot) { onStatus(snapshot); },
       })) {}
 
 HeadlessProgram::~HeadlessProgram() = default;
 
 void HeadlessProgram::Start() {
-  watchdog_->Start(kWatchdogInterval);
-  communication_timer_->Start(kCommunicationCheckInterval);
-  if (service_.FormCreate().ok()) onStartupCompleted();
+  if (service_.Start().ok()) onStartupCompleted();
 }
 
 void HeadlessProgram::RequestEnd() {
   if (ending_) return;
   ending_ = true;
-  watchdog_->Stop();
-  display_timer_->Stop();
-  communication_timer_->Stop();
-  service_.StopAcquisition([this] { loop_.Quit(); });
+  service_.End([this] { loop_.Quit(); });
 }
 
 int HeadlessProgram::Run(platform::TerminationRequests& termination) {
@@ -65,22 +57,18 @@ int HeadlessProgram::Run(platform::TerminationRequests& termination) {
 }
 
 void HeadlessProgram::onStartupCompleted() {
-  if (!display_timer_->IsActive()) display_timer_->Start(kDisplayTickInterval);
   Say(StatusKind::kStarted,
       "serving time on TCP port " + std::to_string(service_.server().ListeningPort()) +
           "; receiver on COM" +
           std::to_string(core::ComNumberFromPortNumber(service_.settings().PortNumber)));
 }
 
-void HeadlessProgram::onDisplayTick() { (void)service_.SummerSwitchTick(); }
-
-void HeadlessProgram::onCommunicationTick() {
-  for (const CommunicationMonitor::Line& line : monitor_.Tick(service_.shared())) {
+void HeadlessProgram::onStatus(const StatusSnapshot& snapshot) {
+  if (snapshot.tick != StatusSnapshot::Tick::kCommunication) return;
+  for (const CommunicationMonitor::Line& line : monitor_.Tick(snapshot)) {
     Say(line.loss ? StatusKind::kLoss : StatusKind::kCommunication, line.text);
   }
 }
-
-void HeadlessProgram::onWatchdogTick() { service_.WatchdogTick(); }
 
 void HeadlessProgram::Say(StatusKind kind, const std::string& line) const {
   if (options_.say) {

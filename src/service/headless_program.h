@@ -1,23 +1,16 @@
-// HeadlessProgram: the time server without windows (orvik-gpstimed). It runs
-// the start-up sequence and drives the service on the same periods as the
-// desktop program (program_intervals.h):
-//   - the 1-second tick (summer/zone switch), running once a start-up
-//     sequence has completed, be it the first or a later one;
-//   - the 3-second communication check, which reports each change between
-//     "receiving (...)", "receiving, no satellites (...)" and
-//     "No communication!";
-//   - the 60-second watchdog, which restarts a stalled acquisition and
-//     retries a start-up sequence that failed.
-// Its status lines (start-up errors, "serving time on TCP port N; receiver
-// on COMn" after every completed start-up, the communication states,
-// "stopped") go to the `say` hook. main() builds one and calls Run(); a
+// HeadlessProgram: the time server without windows (orvik-gpstimed). It
+// starts the service (which runs its own periods) and turns what the service
+// tells into status lines: start-up errors, notices, "serving time on TCP
+// port N; receiver on COMn" after every completed start-up, each change
+// between "receiving (...)", "receiving, no satellites (...)" and
+// "No communication!" that the communication check finds, and "stopped".
+// They go to the `say` hook. main() builds one and calls Run(); a
 // termination request stops the acquisition in order, then ends the loop.
 //
 // Main thread only.
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/termination_requests.h"
@@ -48,37 +41,25 @@ class HeadlessProgram {
   HeadlessProgram(const HeadlessProgram&) = delete;
   HeadlessProgram& operator=(const HeadlessProgram&) = delete;
 
-  // Starts the watchdog and the communication check, then runs the start-up
-  // sequence (its error is said; the watchdog retries it).
+  // Starts the service (its start-up error is said; the watchdog retries it).
   void Start();
-  // A termination request: stops the timers, asks for the stop of the
-  // acquisition and quits the loop once it has ended. Once only.
+  // A termination request: ends the service in order and quits the loop
+  // once the acquisition has ended. Once only.
   void RequestEnd();
   // Start(), the loop until a request of `termination` has been carried out
   // (or the loop is quit otherwise), then says "stopped". Returns the exit
   // code, 0. `termination` must outlive the run.
   int Run(platform::TerminationRequests& termination);
 
-  // One period of each timer, exactly as the timer runs it (tests call
-  // them instead of waiting).
-  void onDisplayTick();
-  void onCommunicationTick();
-  void onWatchdogTick();
-
-  // True while the 1-second tick runs.
-  bool DisplayTickRunning() const { return display_timer_->IsActive(); }
-
  private:
   void onStartupCompleted();
+  void onStatus(const StatusSnapshot& snapshot);
   void Say(StatusKind kind, const std::string& line) const;
 
   MainLoop& loop_;
   GpsTimeService& service_;
   const HeadlessOptions options_;
   CommunicationMonitor monitor_;
-  std::unique_ptr<LoopTimer> display_timer_;
-  std::unique_ptr<LoopTimer> communication_timer_;
-  std::unique_ptr<LoopTimer> watchdog_;
   ServiceEvents::Subscription subscription_;
   bool ending_ = false;
 };

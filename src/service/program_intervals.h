@@ -1,6 +1,8 @@
-// The periods and pauses of both programs, defined once: the desktop
-// program's windows and the headless program run the same system on the
-// same clock.
+// The periods and pauses of the service, defined once: the desktop programs
+// and the headless program run the same system on the same clock. The
+// service runs the periods on the main loop's timers (the display tick is
+// the status window's Timer1 of the form, the communication check its
+// Timer2, the watchdog the hidden main window's Timer1).
 #pragma once
 
 #include <chrono>

@@ -11,20 +11,24 @@
 #include <utility>
 #include <vector>
 
+#include "service/status_snapshot.h"
+
 namespace orvik::service {
 
 // The callbacks of one listener; any may be left empty.
 struct ServiceListener {
   // The start-up sequence failed with `message` (the operator must see it).
-  std::function<void(const std::string& message)> startup_failed;
+  std::function<void(const std::string& message)> startup_failed{};
   // Something the operator should know about how the time is kept.
-  std::function<void(const std::string& message)> notice;
+  std::function<void(const std::string& message)> notice{};
   // The settings loader read the protocol line: the "Commands to GPS" menu
   // is to be enabled (Motorola) or disabled (NMEA).
-  std::function<void(bool enabled)> commands_menu_enabled_changed;
+  std::function<void(bool enabled)> commands_menu_enabled_changed{};
   // A restart (from the watchdog, the setup dialog or the queue) ended;
   // `started`: its start-up sequence completed and the acquisition runs.
-  std::function<void(bool started)> restart_finished;
+  std::function<void(bool started)> restart_finished{};
+  // A status tick took a snapshot of what the operator is shown.
+  std::function<void(const StatusSnapshot& snapshot)> status{};
 };
 
 class ServiceEvents {

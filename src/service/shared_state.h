@@ -34,10 +34,9 @@ class DisplayState {
   // Any thread: a copy of the three texts.
   core::DisplayTexts Texts() const;
 
-  // One period of the 3-second communication check, for whichever front end
-  // runs it: whether an accepted time message came since the last check
-  // (read and cleared in one step, so one accepted meanwhile counts for the
-  // next period), and whether the latest one tracked no satellite.
+  // One period of the 3-second communication check (StatusTicks takes it): whether an accepted time
+  // message came since the last check (read and cleared in one step, so one accepted meanwhile
+  // counts for the next period), and whether the latest one tracked no satellite.
   struct CommunicationPeriod {
     bool receiving = false;
     bool no_satellites = false;

@@ -164,6 +164,24 @@ TEST_F(ServiceTest, WatchdogLeavesARunningLoopAlone) {
   EXPECT_EQ(links_made_, 1);
 }
 
+TEST_F(ServiceTest, StartRunsThePeriodsAndTheEndStopsThemBeforeTheAcquisition) {
+  auto service = MakeService();
+  std::vector<service::StatusSnapshot::Tick> ticks;
+  const service::ServiceEvents::Subscription listening = service->Listen(
+      {.status = [&](const service::StatusSnapshot& s) { ticks.push_back(s.tick); }});
+  ASSERT_TRUE(service->Start().ok());
+  EXPECT_TRUE(service->DisplayTickRunning());
+  service->DisplayTick();
+  service->CommunicationTick();
+  EXPECT_EQ(ticks, (std::vector{service::StatusSnapshot::Tick::kDisplay,
+                                service::StatusSnapshot::Tick::kCommunication}));
+  bool ended = false;
+  service->End([&] { ended = true; });
+  EXPECT_FALSE(service->DisplayTickRunning());
+  ASSERT_TRUE(PumpEventsUntil([&] { return ended; }));
+  EXPECT_FALSE(service->AcquisitionRunning());
+}
+
 TEST_F(ServiceTest, RestartKeepsTheListenerAndEveryClient) {
   auto service = MakeService();
   ASSERT_TRUE(service->FormCreate().ok());

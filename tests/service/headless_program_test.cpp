@@ -1,5 +1,5 @@
 // The headless program on a service made of test doubles: its status lines,
-// the work of its timers after a failed and after a completed start-up, and
+// the service's periods after a failed and after a completed start-up, and
 // its orderly end on a termination signal.
 #include "service/headless_program.h"
 
@@ -51,18 +51,18 @@ TEST_F(HeadlessProgramTest, FailedFirstStartIsRetriedAndThenServesAndSwitchesSum
   env_.files.Set(core::kSettingsFileName, "x\r\n");
   program_.Start();
   EXPECT_EQ(said_, std::vector<std::string>{"'x' is not a valid integer value"});
-  EXPECT_FALSE(program_.DisplayTickRunning());
+  EXPECT_FALSE(service_->DisplayTickRunning());
 
   core::Settings summer;
   summer.SummerTime = true;
   env_.files.Set(core::kSettingsFileName, core::SettingsFileText(summer));
-  program_.onWatchdogTick();  // arms the heartbeat
-  program_.onWatchdogTick();  // no loop ran for a whole period: restart
+  service_->WatchdogTick();  // arms the heartbeat
+  service_->WatchdogTick();  // no loop ran for a whole period: restart
   ASSERT_TRUE(PumpEventsUntil([&] { return said_.back() == ServingLine(); }));
-  EXPECT_TRUE(program_.DisplayTickRunning());
+  EXPECT_TRUE(service_->DisplayTickRunning());
 
   env_.clock.SetNow(kSummerSwitch);
-  program_.onDisplayTick();
+  service_->DisplayTick();
   EXPECT_TRUE(PumpEventsUntil([&] { return service_->SummerInEffect(); }));
 }
 
@@ -71,7 +71,7 @@ TEST_F(HeadlessProgramTest, EachChangeOfCommunicationIsSaidOnce) {
   display.Show({{"13:5:0", "7.12.2026", "8 / 6"}});
   for (const bool seen : {false, false, true, true, false}) {
     display.DataSeenFlag = seen;
-    program_.onCommunicationTick();
+    service_->CommunicationTick();
   }
   EXPECT_EQ(said_, (std::vector<std::string>{"No communication!",
                                              "receiving (13:5:0 7.12.2026, satellites 8 / 6)",
@@ -83,7 +83,7 @@ TEST_F(HeadlessProgramTest, EachReasonThePortCannotBeOpenedIsSaidOnce) {
   const std::string busy = "COM2: access denied (in use by another program)";
   for (const std::string& problem : {missing, missing, busy, std::string(), missing}) {
     service_->shared().receiver_port.SetProblem(problem);
-    program_.onCommunicationTick();
+    service_->CommunicationTick();
   }
   std::erase(said_, "No communication!");
   EXPECT_EQ(said_, (std::vector<std::string>{missing, busy, missing}));
@@ -101,7 +101,7 @@ TEST_F(HeadlessProgramTest, HangupEndsTheRunInOrder) {
             (std::vector<std::string>{"Serial line read at normal priority: no right to raise it.",
                                       ServingLine(), "stopped"}));
   EXPECT_FALSE(service_->AcquisitionRunning());
-  EXPECT_FALSE(program_.DisplayTickRunning());
+  EXPECT_FALSE(service_->DisplayTickRunning());
 }
 
 }  // namespace

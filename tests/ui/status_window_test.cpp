@@ -1,5 +1,6 @@
-// The status window: its look, the display tick, the communication tick with
-// its warnings and beeps, "Sound Off", the menu and the start-up it runs.
+// The status window: its look, what the service's display and communication
+// ticks show in it with their warnings and beeps, "Sound Off", the menu and
+// how it follows the start-ups.
 #include "ui/qt/status_window.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -23,14 +23,10 @@ class StatusWindowTest : public ::testing::Test {
  protected:
   ui::StatusWindow& window() { return harness_.program().statusWindow(); }
   QLabel& label(const char* name) { return Child<QLabel>(window(), name); }
-  QTimer& timer(const char* name) { return Child<QTimer>(window(), name); }
   service::DisplayState& display() { return harness_.service().shared().display; }
-  // Starts the program and takes both timers into the test's hands.
-  void StartDrivenByHand(bool notification_area = false) {
-    harness_.Start(notification_area);
-    timer("Timer1").stop();
-    timer("Timer2").stop();
-  }
+  // The service's periods, run by hand (the harness's service never runs them itself).
+  void DisplayTick() { harness_.service().DisplayTick(); }
+  void CommunicationTick() { harness_.service().CommunicationTick(); }
 
   DesktopHarness harness_;
 };
@@ -90,10 +86,7 @@ TEST_F(StatusWindowTest, LooksAsSpecifiedBeforeAnyMessage) {
   EXPECT_EQ(button.text(), "Sound Off");
   EXPECT_EQ(button.geometry(), QRect(231, 6, 60, 20));
 
-  EXPECT_EQ(timer("Timer1").interval(), 1000);
-  EXPECT_EQ(timer("Timer2").interval(), 3000);
-  EXPECT_TRUE(timer("Timer1").isActive());
-  EXPECT_TRUE(timer("Timer2").isActive());
+  EXPECT_TRUE(harness_.service().DisplayTickRunning()) << "the start-up completed";
 }
 
 TEST_F(StatusWindowTest, MenuHasTheCommandsSetupConnectionsAndAbout) {
@@ -125,10 +118,10 @@ TEST_F(StatusWindowTest, MenuEntriesShowTheirWindows) {
 }
 
 TEST_F(StatusWindowTest, TextsShowOnTheDisplayTickAndTheTimeStaysClearOfTheDate) {
-  StartDrivenByHand();
+  harness_.Start();
   display().Show({{"?23:59:53?", "31.12.2026", "0 / 12"}});
   EXPECT_EQ(label("Label5").text(), "Time");
-  Tick(timer("Timer1"));
+  DisplayTick();
   EXPECT_EQ(label("Label5").text(), "?23:59:53?");
   EXPECT_EQ(label("Label7").text(), "31.12.2026");
   EXPECT_EQ(label("Label6").text(), "0 / 12");
@@ -143,15 +136,15 @@ TEST_F(StatusWindowTest, TextsShowOnTheDisplayTickAndTheTimeStaysClearOfTheDate)
 // Under the satellite counts, in a red that reads on the palette's window
 // colour, while the clock keeping reports a problem; gone when it ends.
 TEST_F(StatusWindowTest, ClockKeepingProblemShowsUnderTheCountsWhileItLasts) {
-  StartDrivenByHand();
+  harness_.Start();
   QLabel& line = label("ClockKeepingProblem");
-  Tick(timer("Timer1"));
+  DisplayTick();
   EXPECT_TRUE(line.isHidden());
   EXPECT_EQ(window().centralWidget()->height(), 86);
 
   const std::string problem = "PC clock not set: no time privilege";
   harness_.service().shared().clock_keeping.SetProblem(problem);
-  Tick(timer("Timer1"));
+  DisplayTick();
   EXPECT_FALSE(line.isHidden());
   EXPECT_EQ(line.text().toStdString(), problem);
   EXPECT_GE(line.y(), label("Image1").geometry().bottom());
@@ -169,25 +162,24 @@ TEST_F(StatusWindowTest, ClockKeepingProblemShowsUnderTheCountsWhileItLasts) {
   }
 
   harness_.service().shared().clock_keeping.SetProblem("");
-  Tick(timer("Timer1"));
+  DisplayTick();
   EXPECT_TRUE(line.isHidden());
   EXPECT_EQ(window().centralWidget()->height(), 86);
 }
 
 // The decisions are StatusDisplay's (see its tests); here they reach the window.
 TEST_F(StatusWindowTest, WarningBarAndBeepComeAndGoWithEachPeriod) {
-  StartDrivenByHand();
-  QTimer& timer2 = timer("Timer2");
-  Tick(timer2);  // silent from the start
+  harness_.Start();
+  CommunicationTick();  // silent from the start
   EXPECT_FALSE(label("Label3").isHidden());
   EXPECT_TRUE(label("Image1").isHidden());
   display().DataSeenFlag = true;
   display().NoSatFlag = true;
-  Tick(timer2);
+  CommunicationTick();
   EXPECT_TRUE(label("Label3").isHidden());
   EXPECT_FALSE(label("Image1").isHidden());
   display().NoSatFlag = false;
-  Tick(timer2);  // nothing accepted during this period
+  CommunicationTick();  // nothing accepted during this period
   EXPECT_FALSE(label("Label3").isHidden());
   EXPECT_TRUE(label("Image1").isHidden());
   EXPECT_EQ(harness_.beeps(), 3);
@@ -196,7 +188,7 @@ TEST_F(StatusWindowTest, WarningBarAndBeepComeAndGoWithEachPeriod) {
   Child<QPushButton>(window(), "Button1").click();
   EXPECT_FALSE(window().SoundOn());
   ASSERT_TRUE(harness_.Restart().ok());
-  Tick(timer2);
+  CommunicationTick();
   EXPECT_FALSE(label("Label3").isHidden());
   EXPECT_EQ(harness_.beeps(), 3);
 }
@@ -245,23 +237,22 @@ TEST_F(StatusWindowTest, CommandTheReceiverCannotTakeIsToldToTheOperator) {
   EXPECT_EQ(harness_.service().shared().command.CommandLength(), 0u);
 }
 
-TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes) {
+TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTickOffUntilAStartCompletes) {
   core::Settings settings;
   settings.PortNumberText = "1x";
   harness_.SetParameterFile(settings);
   harness_.Start();
   ASSERT_EQ(harness_.reports().size(), 1u);
   EXPECT_EQ(harness_.reports()[0], "'1x' is not a valid integer value");
-  EXPECT_FALSE(timer("Timer1").isActive());
-  EXPECT_TRUE(timer("Timer2").isActive());
+  EXPECT_FALSE(harness_.service().DisplayTickRunning());
   EXPECT_FALSE(harness_.service().AcquisitionRunning());
 
   // The watchdog's restart fails the same way and says so again.
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
-  Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  harness_.service().WatchdogTick();
   ASSERT_TRUE(harness_.UntilIdle());
   ASSERT_EQ(harness_.reports().size(), 2u);
-  EXPECT_FALSE(timer("Timer1").isActive());
+  EXPECT_FALSE(harness_.service().DisplayTickRunning());
 
   EXPECT_TRUE(harness_.withdrawals().empty());
 
@@ -270,11 +261,11 @@ TEST_F(StatusWindowTest, FailedStartKeepsTheDisplayTimerOffUntilAStartCompletes)
   settings.PortNumberText = "1";
   harness_.SetParameterFile(settings);
   harness_.service().shared().lifecycle.LoopHeartbeat = true;
-  Tick(Child<QTimer>(harness_.program().trayOwner(), "Timer1"));
+  harness_.service().WatchdogTick();
   ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.reports().size(), 2u);
   EXPECT_TRUE(harness_.service().AcquisitionRunning());
-  EXPECT_TRUE(timer("Timer1").isActive());
+  EXPECT_TRUE(harness_.service().DisplayTickRunning());
   EXPECT_EQ(harness_.withdrawals(), std::vector<QString>{"'1x' is not a valid integer value"});
 }
 

@@ -1,5 +1,5 @@
 // The hidden main window: the notification-area icon and its menu, the
-// double click, "Exit" and the watchdog.
+// double click and "Exit".
 #include "ui/qt/tray_owner.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +71,12 @@ TEST_F(TrayOwnerTest, NotificationAreaAppearingLaterGetsTheIcon) {
   ui::DesktopProgram& program = harness_.Start(false, [&] { return available; });
   program.ShowAtStart();
   ui::StatusWindow& status_window = program.statusWindow();
-  QTimer& display = Child<QTimer>(status_window, "Timer1");
-  display.stop();
+  const auto display_tick = [&] { harness_.service().DisplayTick(); };
   QTimer& watch = Child<QTimer>(tray(), "NotificationAreaWatch");
   EXPECT_TRUE(watch.isActive());
   EXPECT_FALSE(tray().trayIcon().isVisible());
   Tick(watch);
-  for (int tick = 0; tick < 3; ++tick) Tick(display);
+  for (int tick = 0; tick < 3; ++tick) display_tick();
   EXPECT_TRUE(status_window.isVisible()) << "without an icon the window stays";
   EXPECT_FALSE(program.HasNotificationArea());
 
@@ -88,9 +87,9 @@ TEST_F(TrayOwnerTest, NotificationAreaAppearingLaterGetsTheIcon) {
   EXPECT_TRUE(program.HasNotificationArea());
   // As at a start with a notification area: the window hides itself on the
   // second display tick, and its close box hides it from then on.
-  Tick(display);
+  display_tick();
   EXPECT_TRUE(status_window.isVisible());
-  Tick(display);
+  display_tick();
   EXPECT_FALSE(status_window.isVisible());
   Child<QAction>(tray(), "Show1").trigger();
   status_window.close();
@@ -109,28 +108,6 @@ TEST_F(TrayOwnerTest, ExitStopsTheAcquisitionAndEndsTheProgram) {
   Child<QAction>(tray(), "Exit1").trigger();
   ASSERT_TRUE(harness_.UntilIdle());
   EXPECT_EQ(harness_.quits(), 1) << "once";
-}
-
-TEST_F(TrayOwnerTest, WatchdogRestartsOnlyAfterAWholeSilentPeriod) {
-  harness_.Start(true);
-  QTimer& watchdog = Child<QTimer>(tray(), "Timer1");
-  EXPECT_EQ(watchdog.interval(), 60000);
-  EXPECT_TRUE(watchdog.isActive());
-  watchdog.stop();
-  const int links = harness_.links_made();
-
-  // No acquisition loop runs from here on, so nothing clears the mark but the test.
-  harness_.service().StopAcquisition();
-  ASSERT_TRUE(harness_.UntilIdle());
-  harness_.service().shared().lifecycle.LoopHeartbeat = false;  // a loop pass in this period
-  Tick(watchdog);
-  EXPECT_EQ(harness_.links_made(), links);
-  EXPECT_FALSE(harness_.service().AcquisitionRunning());
-
-  Tick(watchdog);  // a whole period without a loop pass
-  ASSERT_TRUE(harness_.UntilIdle());
-  EXPECT_EQ(harness_.links_made(), links + 1) << "restarted";
-  EXPECT_TRUE(harness_.service().AcquisitionRunning());
 }
 
 }  // namespace

@@ -57,6 +57,10 @@ class DesktopProgramTest : public ::testing::Test {
     options.server.look_up_host_names = false;
     options.restart_pause = 10ms;
     options.stop_check_interval = 5ms;
+    // No period runs by itself during a test.
+    options.watchdog_interval = 1h;
+    options.display_tick_interval = 1h;
+    options.communication_check_interval = 1h;
     service_ = std::make_unique<service::GpsTimeService>(
         service::ServiceEnvironment{
             .clock = clock_,

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "fakes/fake_com_port_list.h"
-#include "service/shared_state.h"
 #include "ui/logic/setup_form.h"
 #include "ui/win32/about_window.h"
 #include "ui/win32/connections_window.h"
@@ -225,10 +224,9 @@ TEST_F(WindowLayoutTest, ProcessIsPerMonitorDpiAware) {
 }
 
 TEST_F(WindowLayoutTest, StatusWindowWithItsBottomLine) {
-  service::SharedState shared;
-  ui::win32::StatusWindowHooks hooks;
+  ui::StatusWindowHooks hooks;
   hooks.notification_area = false;
-  ui::win32::StatusWindow status(shared, hooks);
+  ui::win32::StatusWindow status(hooks);
   status.SetNote("The Orvik GPS Time service keeps this PC's clock.");
   Check(status);
 }

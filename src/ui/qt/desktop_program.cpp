@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <utility>
 
+#include "ui/logic/status_window_listener.h"
+
 namespace orvik::ui {
 
 namespace {
@@ -16,43 +18,76 @@ bool AskForNotificationArea(const DesktopOptions& options) {
 }  // namespace
 
 DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions options)
-    : notification_area_(AskForNotificationArea(options)),
+    : service_(service),
+      notification_area_(AskForNotificationArea(options)),
       options_(std::move(options)),
       boxes_(options_.report ? nullptr : std::make_unique<MessageBoxReporter>()),
       machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
-      tray_(service, TrayOwnerHooks{
-                         .notification_area = notification_area_,
-                         .quit = options_.quit ? options_.quit : [] { QCoreApplication::quit(); },
-                         .after_watchdog = [this] { status_.SyncDisplayTimer(); },
-                         .notification_area_available = options_.notification_area_available,
-                         .notification_area_appeared =
-                             [this] {
-                               notification_area_ = true;
-                               status_.MoveIntoNotificationArea();
-                             },
-                     }),
-      status_(service, StatusWindowHooks{
-                           .report = Reporter(),
-                           .withdraw = Withdrawal(),
-                           .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
-                           .notification_area = notification_area_,
-                           .hide_main_form = [this] { tray_.HideMainForm(); },
-                           .end_program = [this] { tray_.Exit1Click(); },
-                           .show_setup = [this] { ShowWindow(setup_); },
-                           .show_connections = [this] { ShowWindow(connections_); },
-                           .show_about = [this] { ShowWindow(about_); },
-                       }),
+      tray_(TrayHooks(), NotificationArea{.at_start = notification_area_,
+                                          .available = options_.notification_area_available}),
+      status_(StatusHooks()),
       setup_(service, options_.ports != nullptr ? *options_.ports : *machine_ports_,
-             SetupDialogHooks{
-                 .report = Reporter(),
-                 .withdraw = Withdrawal(),
-                 .after_apply = [this] { status_.SyncDisplayTimer(); },
-             }),
-      connections_(service.server()) {
+             SetupDialogHooks{.report = Reporter(), .withdraw = Withdrawal(), .after_apply = {}}),
+      connections_(service.server()),
+      subscription_(service.Listen(StatusWindowListener(status_))) {
   tray_.SetStatusWindow(&status_);
+  status_.SetCommandsMenuEnabled(service_.CommandsMenuEnabled());
+  // The start-up sequence; its error has reached the operator through
+  // startup_failed, and the service's watchdog tries again.
+  if (service_.Start().ok()) status_.StartupCompleted();
 }
 
 DesktopProgram::~DesktopProgram() = default;
+
+TrayOwnerHooks DesktopProgram::TrayHooks() {
+  return TrayOwnerHooks{
+      .stop_acquisition = {},
+      // "Exit" takes the icon away at once; the loop ends once the
+      // acquisition has stopped.
+      .quit =
+          [this] {
+            service_.End([quit = options_.quit] {
+              if (quit) {
+                quit();
+              } else {
+                QCoreApplication::quit();
+              }
+            });
+          },
+      .end_session = [this] { service_.EndAtOnce(); },
+      .notification_area_appeared =
+          [this] {
+            notification_area_ = true;
+            status_.MoveIntoNotificationArea();
+          },
+  };
+}
+
+StatusWindowHooks DesktopProgram::StatusHooks() {
+  const OperatorReporter report = Reporter();
+  const OperatorWithdrawal withdraw = Withdrawal();
+  return StatusWindowHooks{
+      .sound_disabled = [this] { return service_.settings().SoundDisabled; },
+      .gmt_offset = [this] { return service_.GMT_offsetClick(); },
+      .transmit_interval = [this] { return service_.Continuous_1sClick(); },
+      .report =
+          [report](const std::string& message) {
+            if (report) report(QString::fromStdString(message));
+          },
+      .withdraw =
+          [withdraw](const std::string& message) {
+            if (withdraw) withdraw(QString::fromStdString(message));
+          },
+      .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
+      .notification_area = notification_area_,
+      .hide_main_form = [this] { tray_.HideMainForm(); },
+      .end_program = [this] { tray_.Exit1Click(); },
+      .show_setup = [this] { ShowWindow(setup_); },
+      .show_connections = [this] { ShowWindow(connections_); },
+      .show_about = [this] { ShowWindow(about_); },
+      .tip_changed = {},
+  };
+}
 
 OperatorReporter DesktopProgram::Reporter() {
   if (options_.report) return options_.report;

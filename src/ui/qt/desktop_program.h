@@ -1,7 +1,10 @@
 // DesktopProgram: the windows of the desktop program, created in their fixed
-// order and wired together: the hidden main window with the notification-area
-// icon and the watchdog, the status window (whose creation runs the start-up
-// sequence), the setup dialog, the About window and the Connections window.
+// order and wired to the running system: the hidden main window with the
+// notification-area icon, the status window, the setup dialog, the About
+// window and the Connections window. Then it starts the service (the
+// start-up sequence; a failed one is reported and tried again by the
+// service's watchdog). It forwards what the service tells to the windows
+// and the operator's commands to the service, as the Win32 program does.
 // The program's main() makes one and runs the event loop; tests make one on
 // test doubles. Main thread only.
 #pragma once
@@ -44,8 +47,8 @@ struct DesktopOptions {
 
 class DesktopProgram {
  public:
-  // Creates the five windows in order (the status window runs the start-up
-  // sequence). `service` must outlive this object.
+  // Creates the five windows in order, then starts the service. `service`
+  // must outlive this object.
   DesktopProgram(service::GpsTimeService& service, DesktopOptions options = {});
   ~DesktopProgram();
 
@@ -69,7 +72,10 @@ class DesktopProgram {
   static void ShowWindow(QWidget& window);
   OperatorReporter Reporter();
   OperatorWithdrawal Withdrawal();
+  TrayOwnerHooks TrayHooks();
+  StatusWindowHooks StatusHooks();
 
+  service::GpsTimeService& service_;
   bool notification_area_;
   DesktopOptions options_;
   std::unique_ptr<MessageBoxReporter> boxes_;             // when no reporter was given
@@ -79,6 +85,7 @@ class DesktopProgram {
   SetupDialog setup_;                                     // TForm1
   AboutWindow about_;                                     // TForm3
   ConnectionsWindow connections_;                         // TForm4
+  service::ServiceEvents::Subscription subscription_;
 };
 
 }  // namespace orvik::ui

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "service/program_intervals.h"
 #include "ui/qt/form_helpers.h"
 #include "ui/qt/screen_fit.h"
 
@@ -43,17 +42,12 @@ QPixmap StatusWindow::NoSatellitePicture() {
   return QPixmap::fromImage(image);
 }
 
-StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks hooks,
-                           QWidget* parent)
+StatusWindow::StatusWindow(StatusWindowHooks hooks, QWidget* parent)
     : QMainWindow(parent, CloseBoxOnlyFlags()),
-      service_(service),
       hooks_(std::move(hooks)),
-      display_(service.shared(), hooks_.notification_area),
+      display_(hooks_.notification_area),
       commands_menu_(QStringLiteral("Commands to GPS"), this),
-      setup_menu_(QStringLiteral("Setup"), this),
-      display_timer_(this),
-      communication_timer_(this),
-      subscription_(Listen()) {
+      setup_menu_(QStringLiteral("Setup"), this) {
   setObjectName(QStringLiteral("TForm2"));
   setWindowTitle(QStringLiteral("Orvik - GPS Time"));
   setFont(WindowFont());
@@ -62,38 +56,9 @@ StatusWindow::StatusWindow(service::GpsTimeService& service, StatusWindowHooks h
   setCentralWidget(&client_);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   move(209, 187);
-
-  display_timer_.setObjectName(QStringLiteral("Timer1"));
-  display_timer_.setInterval(service::kDisplayTickInterval);
-  connect(&display_timer_, &QTimer::timeout, this, &StatusWindow::onDisplayTick);
-  communication_timer_.setObjectName(QStringLiteral("Timer2"));
-  communication_timer_.setInterval(service::kCommunicationCheckInterval);
-  connect(&communication_timer_, &QTimer::timeout, this, &StatusWindow::onCommunicationTick);
-
-  onCommandsMenuEnabledChanged(service_.CommandsMenuEnabled());
-
-  communication_timer_.start();
-  // The start-up sequence; its error has reached the operator through
-  // startup_failed, and the display timer then waits for a later start.
-  if (service_.FormCreate().ok()) display_timer_.start();
 }
 
-service::ServiceEvents::Subscription StatusWindow::Listen() {
-  return service_.Listen(service::ServiceListener{
-      .startup_failed =
-          [this](const std::string& message) { onStartupFailed(QString::fromStdString(message)); },
-      .notice = {},
-      .commands_menu_enabled_changed =
-          [this](bool enabled) { onCommandsMenuEnabledChanged(enabled); },
-      // A restart ended (from the watchdog, the setup dialog or the queue).
-      .restart_finished = [this](bool) { SyncDisplayTimer(); },
-  });
-}
-
-StatusWindow::~StatusWindow() {
-  display_timer_.stop();
-  communication_timer_.stop();
-}
+StatusWindow::~StatusWindow() = default;
 
 void StatusWindow::BuildClientArea() {
   client_.setObjectName(QStringLiteral("ClientArea"));
@@ -170,10 +135,10 @@ void StatusWindow::BuildMenu() {
   commands_menu_.setObjectName(QStringLiteral("Seadmine1"));
   QAction* gmt = commands_menu_.addAction(QStringLiteral("GMT difference"));
   gmt->setObjectName(QStringLiteral("GMT_offset"));
-  connect(gmt, &QAction::triggered, this, &StatusWindow::onGmtDifferenceClicked);
+  connect(gmt, &QAction::triggered, this, [this] { RunCommand(hooks_.gmt_offset); });
   QAction* interval = commands_menu_.addAction(QStringLiteral("Time transm. interval"));
   interval->setObjectName(QStringLiteral("Continuous_1s"));
-  connect(interval, &QAction::triggered, this, &StatusWindow::onTransmitIntervalClicked);
+  connect(interval, &QAction::triggered, this, [this] { RunCommand(hooks_.transmit_interval); });
   bar->addMenu(&commands_menu_);
 
   setup_menu_.setObjectName(QStringLiteral("Seaded1"));
@@ -196,13 +161,29 @@ void StatusWindow::BuildMenu() {
   });
 }
 
-void StatusWindow::SyncDisplayTimer() {
-  if (!service_.AcquisitionRunning()) return;
-  if (!display_timer_.isActive()) display_timer_.start();
+void StatusWindow::ShowStatus(const service::StatusSnapshot& snapshot) {
+  if (snapshot.tick == service::StatusSnapshot::Tick::kDisplay) {
+    onDisplayTick(snapshot);
+  } else {
+    onCommunicationTick(snapshot);
+  }
+  UpdateTip();
+}
+
+void StatusWindow::StartupCompleted() {
   // A start-up completed: the error of an earlier one no longer holds.
   if (const std::string shown = display_.StartupCompleted(); !shown.empty() && hooks_.withdraw) {
-    hooks_.withdraw(QString::fromStdString(shown));
+    hooks_.withdraw(shown);
   }
+}
+
+void StatusWindow::StartupFailed(const std::string& message) {
+  display_.StartupFailed(message);
+  if (hooks_.report) hooks_.report(message);
+}
+
+void StatusWindow::SetCommandsMenuEnabled(bool enabled) {
+  commands_menu_.menuAction()->setEnabled(enabled);
 }
 
 void StatusWindow::showEvent(QShowEvent* event) {
@@ -224,9 +205,8 @@ void StatusWindow::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);  // hides; the program goes on
 }
 
-void StatusWindow::onDisplayTick() {
-  const DisplayTickResult tick = display_.DisplayTick(service_.SummerSwitchTick());
-  if (tick.skipped) return;
+void StatusWindow::onDisplayTick(const service::StatusSnapshot& snapshot) {
+  const DisplayTickResult tick = display_.DisplayTick(snapshot);
   if (tick.hide_windows) {
     hide();
     if (hooks_.hide_main_form) hooks_.hide_main_form();
@@ -239,33 +219,26 @@ void StatusWindow::onDisplayTick() {
   ShowClockKeeping(QString::fromStdString(tick.warning_lines));
 }
 
-void StatusWindow::onCommunicationTick() {
-  const CommunicationTickResult tick =
-      display_.CommunicationTick(service_.settings().SoundDisabled);
+void StatusWindow::onCommunicationTick(const service::StatusSnapshot& snapshot) {
+  const bool sound_disabled = hooks_.sound_disabled && hooks_.sound_disabled();
+  const CommunicationTickResult tick = display_.CommunicationTick(snapshot, sound_disabled);
   no_satellite_bar_.setVisible(tick.no_satellite);
   no_communication_.setVisible(tick.no_communication);
   if (tick.beep && hooks_.beep) hooks_.beep();
 }
 
-void StatusWindow::onGmtDifferenceClicked() {
-  if (const core::Status sent = service_.GMT_offsetClick(); !sent.ok() && hooks_.report) {
-    hooks_.report(QString::fromStdString(sent.message()));
+void StatusWindow::UpdateTip() {
+  std::string tip = display_.TrayTip();
+  if (tip == tip_) return;
+  tip_ = std::move(tip);
+  if (hooks_.tip_changed) hooks_.tip_changed(tip_);
+}
+
+void StatusWindow::RunCommand(const std::function<core::Status()>& command) {
+  if (!command) return;
+  if (const core::Status sent = command(); !sent.ok() && hooks_.report) {
+    hooks_.report(sent.message());
   }
-}
-
-void StatusWindow::onTransmitIntervalClicked() {
-  if (const core::Status sent = service_.Continuous_1sClick(); !sent.ok() && hooks_.report) {
-    hooks_.report(QString::fromStdString(sent.message()));
-  }
-}
-
-void StatusWindow::onCommandsMenuEnabledChanged(bool enabled) {
-  commands_menu_.menuAction()->setEnabled(enabled);
-}
-
-void StatusWindow::onStartupFailed(const QString& message) {
-  display_.StartupFailed(message.toStdString());
-  if (hooks_.report) hooks_.report(message);
 }
 
 }  // namespace orvik::ui

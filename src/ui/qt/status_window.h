@@ -1,17 +1,13 @@
 // StatusWindow: the program's status window ("Orvik - GPS Time"). It shows
-// the receiver's time, date and satellite counts that the acquisition thread
-// publishes in the shared display state, warns with "No communication!", a
-// red bar and a beep, and its menu leads to the receiver commands and to the
-// setup, Connections and About windows. Creating it runs the service's
-// start-up sequence. Under the satellite counts a line tells, in the
-// palette's warning colour, why the PC clock is not being kept; it is hidden
-// while the clock is kept. A start-up error shown to the operator is taken
-// back once a later start-up completes. What it shows, when it beeps and
-// hides, StatusDisplay decides; the window draws it.
-//
-// Two timers drive it: Timer1 (1 s: summer/zone check, auto-hide, display
-// copy; enabled only once a start-up sequence has completed) and Timer2
-// (3 s: communication and satellite warnings, always running).
+// the receiver's time, date and satellite counts of the service's status
+// snapshots, warns with "No communication!", a red bar and a beep, and its
+// menu leads to the receiver commands and to the setup, Connections and
+// About windows. Under the satellite counts a line tells, in the palette's
+// warning colour, why the PC clock is not being kept; it is hidden while the
+// clock is kept. A start-up error shown to the operator is taken back once a
+// later start-up completes. What it shows, when it beeps and hides,
+// StatusDisplay decides; the window draws it. What it needs of the rest of
+// the program comes through StatusWindowHooks, as for the Win32 window.
 //
 // Main thread only.
 #pragma once
@@ -20,46 +16,30 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <functional>
+#include <string>
 
-#include "service/gps_time_service.h"
+#include "service/status_snapshot.h"
+#include "ui/logic/desktop_hooks.h"
 #include "ui/logic/status_display.h"
-#include "ui/qt/message_box_reporter.h"
 
 namespace orvik::ui {
-
-// What the status window needs from the rest of the program.
-struct StatusWindowHooks {
-  OperatorReporter report;      // shows an error message to the operator
-  OperatorWithdrawal withdraw;  // takes back a start-up error once a start completes
-  std::function<void()> beep;   // one simple system beep
-  // A notification-area icon exists: the window hides itself two Timer1
-  // ticks after start-up and its close box only hides it. Without one it
-  // stays in sight, and closing it ends the program (nothing else could).
-  bool notification_area = true;
-  std::function<void()> hide_main_form;  // hides the hidden main window too
-  std::function<void()> end_program;     // used only without a notification area
-  std::function<void()> show_setup;
-  std::function<void()> show_connections;
-  std::function<void()> show_about;
-};
 
 class StatusWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // Builds the window (hidden) and runs service.FormCreate(). Timer1 starts
-  // only when that sequence completes; its error goes to hooks.report, as do
-  // the errors of every later start-up sequence.
-  StatusWindow(service::GpsTimeService& service, StatusWindowHooks hooks,
-               QWidget* parent = nullptr);
+  // Builds the window, hidden.
+  explicit StatusWindow(StatusWindowHooks hooks, QWidget* parent = nullptr);
   ~StatusWindow() override;
 
-  // Starts Timer1 if a start-up sequence has completed since (the
-  // acquisition runs) and it is not running yet, and then takes back the
-  // start-up error shown before. Call after a restart.
-  void SyncDisplayTimer();
+  // Shows a status snapshot of the service.
+  void ShowStatus(const service::StatusSnapshot& snapshot);
+  // A start-up sequence completed: a start-up error shown before is taken back.
+  void StartupCompleted();
+  // A start-up sequence failed with `message`: shown to the operator.
+  void StartupFailed(const std::string& message);
+  void SetCommandsMenuEnabled(bool enabled);
 
   // A notification area has appeared: from now on the close box hides the
   // window, and it hides itself as at a start with one (unless it already did).
@@ -80,32 +60,27 @@ class StatusWindow : public QMainWindow {
   void BuildClientArea();
   void ShowClockKeeping(const QString& problem);
   void BuildMenu();
-  void onDisplayTick();
-  void onCommunicationTick();
-  void onGmtDifferenceClicked();
-  void onTransmitIntervalClicked();
-  void onCommandsMenuEnabledChanged(bool enabled);
-  void onStartupFailed(const QString& message);
-  service::ServiceEvents::Subscription Listen();
+  void onDisplayTick(const service::StatusSnapshot& snapshot);
+  void onCommunicationTick(const service::StatusSnapshot& snapshot);
+  void RunCommand(const std::function<core::Status()>& command);
+  // Tells the icon's tooltip when the state it names changed.
+  void UpdateTip();
 
-  service::GpsTimeService& service_;
   const StatusWindowHooks hooks_;
   StatusDisplay display_;
 
   QWidget client_;
-  QLabel no_communication_;     // Label3
-  QLabel time_;                 // Label5
-  QLabel date_;                 // Label7
-  QLabel satellites_title_;     // Label8
-  QLabel satellites_;           // Label6
-  QLabel no_satellite_bar_;     // Image1
-  QPushButton sound_off_;       // Button1
-  QLabel clock_keeping_;        // the warning line; hidden while empty
-  QMenu commands_menu_;         // Seadmine1
-  QMenu setup_menu_;            // Seaded1
-  QTimer display_timer_;        // Timer1
-  QTimer communication_timer_;  // Timer2
-  service::ServiceEvents::Subscription subscription_;
+  QLabel no_communication_;  // Label3
+  QLabel time_;              // Label5
+  QLabel date_;              // Label7
+  QLabel satellites_title_;  // Label8
+  QLabel satellites_;        // Label6
+  QLabel no_satellite_bar_;  // Image1
+  QPushButton sound_off_;    // Button1
+  QLabel clock_keeping_;     // the warning line; hidden while empty
+  QMenu commands_menu_;      // Seadmine1
+  QMenu setup_menu_;         // Seaded1
+  std::string tip_;          // the tooltip told last
 };
 
 }  // namespace orvik::ui

@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <utility>
 
-#include "service/program_intervals.h"
 #include "ui/qt/program_icon.h"
 
 namespace orvik::ui {
@@ -15,19 +14,18 @@ constexpr int kNotificationAreaWatchMs = 1'000;
 
 }  // namespace
 
-TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent)
+TrayOwner::TrayOwner(TrayOwnerHooks hooks, NotificationArea area, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      service_(service),
       hooks_(std::move(hooks)),
+      area_available_(std::move(area.available)),
       popup_menu_(this),
       tray_icon_(this),
       show_(QStringLiteral("&Show"), this),
       hide_(QStringLiteral("&Hide"), this),
       separator_(this),
       exit_(QStringLiteral("Exit"), this),
-      watchdog_(this),
       area_watch_(this),
-      notification_area_(hooks_.notification_area) {
+      notification_area_(area.at_start) {
   setObjectName(QStringLiteral("TForm5"));
   setWindowTitle(QStringLiteral("Orvik - GPS Time"));
   setWindowIcon(ProgramIcon());
@@ -58,11 +56,6 @@ TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWi
   tray_icon_.setContextMenu(&popup_menu_);
   connect(&tray_icon_, &QSystemTrayIcon::activated, this, &TrayOwner::onIconActivated);
 
-  watchdog_.setObjectName(QStringLiteral("Timer1"));
-  watchdog_.setInterval(service::kWatchdogInterval);
-  connect(&watchdog_, &QTimer::timeout, this, &TrayOwner::onWatchdogTick);
-  watchdog_.start();
-
   area_watch_.setObjectName(QStringLiteral("NotificationAreaWatch"));
   area_watch_.setInterval(kNotificationAreaWatchMs);
   connect(&area_watch_, &QTimer::timeout, this, &TrayOwner::onNotificationAreaWatchTick);
@@ -70,7 +63,6 @@ TrayOwner::TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWi
 }
 
 TrayOwner::~TrayOwner() {
-  watchdog_.stop();
   area_watch_.stop();
   tray_icon_.hide();
 }
@@ -97,14 +89,11 @@ void TrayOwner::Hide1Click() {
 void TrayOwner::Exit1Click() {
   if (exiting_) return;
   exiting_ = true;
-  watchdog_.stop();
   area_watch_.stop();
+  if (hooks_.stop_acquisition) hooks_.stop_acquisition();
   tray_icon_.hide();
   hide();
-  // The loop ends once the acquisition has stopped.
-  service_.StopAcquisition([quit = hooks_.quit] {
-    if (quit) quit();
-  });
+  if (hooks_.quit) hooks_.quit();
 }
 
 void TrayOwner::closeEvent(QCloseEvent* event) {
@@ -126,19 +115,13 @@ void TrayOwner::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void TrayOwner::onNotificationAreaWatchTick() {
-  const bool available = hooks_.notification_area_available
-                             ? hooks_.notification_area_available()
-                             : QSystemTrayIcon::isSystemTrayAvailable();
+  const bool available =
+      area_available_ ? area_available_() : QSystemTrayIcon::isSystemTrayAvailable();
   if (!available || exiting_) return;
   area_watch_.stop();
   notification_area_ = true;
   tray_icon_.show();
   if (hooks_.notification_area_appeared) hooks_.notification_area_appeared();
-}
-
-void TrayOwner::onWatchdogTick() {
-  service_.WatchdogTick();
-  if (hooks_.after_watchdog) hooks_.after_watchdog();
 }
 
 }  // namespace orvik::ui

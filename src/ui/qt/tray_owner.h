@@ -1,7 +1,6 @@
 // TrayOwner: the hidden main window of the desktop program. It owns the
 // notification-area icon ("GPS Time") with its menu "&Show" (the default,
-// drawn bold), "&Hide", a separator and "Exit", and the 60-second watchdog
-// of the acquisition. Double-clicking the icon shows the status window;
+// drawn bold), "&Hide", a separator and "Exit". Double-clicking the icon shows the status window;
 // "Exit" (or closing this window) stops the acquisition and ends the
 // program. The small window itself is visible only for the first seconds,
 // until the status window's auto-hide hides it; minimising it hides it too.
@@ -22,28 +21,25 @@
 #include <QWidget>
 #include <functional>
 
-#include "service/gps_time_service.h"
+#include "ui/logic/desktop_hooks.h"
 
 namespace orvik::ui {
 
-struct TrayOwnerHooks {
-  // Whether the desktop has a notification area at start; without one the
-  // icon is not shown and this window is never shown either.
-  bool notification_area = true;
-  std::function<void()> quit;            // ends the event loop
-  std::function<void()> after_watchdog;  // runs after every watchdog tick
-  // Whether a notification area exists now; asked while there is none.
-  // Unset: QSystemTrayIcon::isSystemTrayAvailable().
-  std::function<bool()> notification_area_available;
-  // Runs once when a notification area appeared and the icon went into it.
-  std::function<void()> notification_area_appeared;
+// The desktop's notification area, as this window asks for it.
+struct NotificationArea {
+  // Whether one exists at start; without one the icon is not shown and this
+  // window is never shown either.
+  bool at_start = true;
+  // Whether one exists now; asked while there is none. Unset:
+  // QSystemTrayIcon::isSystemTrayAvailable().
+  std::function<bool()> available;
 };
 
 class TrayOwner : public QWidget {
   Q_OBJECT
 
  public:
-  TrayOwner(service::GpsTimeService& service, TrayOwnerHooks hooks, QWidget* parent = nullptr);
+  TrayOwner(TrayOwnerHooks hooks, NotificationArea area, QWidget* parent = nullptr);
   ~TrayOwner() override;
 
   // The window "&Show" and "&Hide" act on (not owned; may be set later).
@@ -54,7 +50,7 @@ class TrayOwner : public QWidget {
   void ShowAtStart();
   // Hides this window and with it the program's taskbar entry; the icon stays.
   void HideMainForm();
-  // "Exit": stops the acquisition and ends the program.
+  // "Exit": stops the acquisition and ends the program; once.
   void Exit1Click();
 
   QSystemTrayIcon& trayIcon() { return tray_icon_; }
@@ -68,18 +64,16 @@ class TrayOwner : public QWidget {
   void Show1Click();
   void Hide1Click();
   void onIconActivated(QSystemTrayIcon::ActivationReason reason);
-  void onWatchdogTick();
   void onNotificationAreaWatchTick();
 
-  service::GpsTimeService& service_;
   const TrayOwnerHooks hooks_;
+  const std::function<bool()> area_available_;
   QMenu popup_menu_;           // PopupMenu1
   QSystemTrayIcon tray_icon_;  // CoolTrayIcon1
   QAction show_;               // Show1
   QAction hide_;               // Hide1
   QAction separator_;          // N1
   QAction exit_;               // Exit1
-  QTimer watchdog_;            // Timer1
   QTimer area_watch_;          // looks for a notification area while there is none
   QPointer<QWidget> status_window_;
   bool notification_area_;

@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "ui/logic/status_window_listener.h"
+
 namespace orvik::ui::win32 {
 
 namespace {
@@ -21,9 +23,9 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, service::Win32M
       icon_(LoadNotificationIcon()),
       machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
       tray_(IconOrDefault(icon_.get()), TrayHooks()),
-      status_(service.shared(), StatusHooks()),
+      status_(StatusHooks()),
       setup_(options_.ports != nullptr ? *options_.ports : *machine_ports_, SetupHooks()),
-      subscription_(Listen()) {
+      subscription_(service.Listen(StatusWindowListener(status_))) {
   tray_.SetStatusWindow(&status_);
   // The setup dialog applies and refreshes on focus moves between the
   // program's own windows, so it hears of every activation of them.
@@ -37,9 +39,10 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, service::Win32M
   connections_.ClientTableChanged(service_.server().Clients());
 
   status_.SetCommandsMenuEnabled(service_.CommandsMenuEnabled());
-  // The start-up sequence; its error has reached the error box through
-  // startup_failed, and the display timer then waits for a later start.
-  if (service_.FormCreate().ok()) status_.StartupCompleted();
+  // The service's periods and the start-up sequence; its error has reached
+  // the error box through startup_failed, and the service's watchdog tries
+  // again.
+  if (service_.Start().ok()) status_.StartupCompleted();
   // Without a notification area the status window is the program's face.
   if (!tray_.IconShown()) status_.ShowInFront();
 }
@@ -64,7 +67,7 @@ TrayOwnerHooks DesktopProgram::TrayHooks() {
       .stop_acquisition = {},
       .quit =
           [this] {
-            service_.StopAcquisition([this] {
+            service_.End([this] {
               if (options_.quit) {
                 options_.quit();
               } else {
@@ -73,11 +76,6 @@ TrayOwnerHooks DesktopProgram::TrayHooks() {
             });
           },
       .end_session = [this] { service_.EndAtOnce(); },
-      .watchdog_tick =
-          [this] {
-            service_.WatchdogTick();
-            SyncDisplayTimer();
-          },
       .notification_area_appeared = [this] { status_.MoveIntoNotificationArea(); },
   };
 }
@@ -88,7 +86,6 @@ StatusWindowHooks DesktopProgram::StatusHooks() {
   tray_.ShowAtStart();
   const auto report = [this](const std::string& message) { errors_.Report(message); };
   return StatusWindowHooks{
-      .summer_switch_tick = [this] { return service_.SummerSwitchTick(); },
       .sound_disabled = [this] { return service_.settings().SoundDisabled; },
       .gmt_offset = [this] { return service_.GMT_offsetClick(); },
       .transmit_interval = [this] { return service_.Continuous_1sClick(); },
@@ -117,25 +114,9 @@ SetupFormHooks DesktopProgram::SetupHooks() {
           },
       .report = [this](const std::string& message) { errors_.Report(message); },
       .withdraw = [this](const std::string& message) { errors_.Withdraw(message); },
-      .after_apply = [this] { SyncDisplayTimer(); },
+      // The restart it asks for tells restart_finished.
+      .after_apply = {},
   };
-}
-
-service::ServiceEvents::Subscription DesktopProgram::Listen() {
-  return service_.Listen(service::ServiceListener{
-      .startup_failed = [this](const std::string& message) { status_.StartupFailed(message); },
-      // What the notices say about keeping the clock, the status window
-      // shows under the satellite counts for as long as it holds.
-      .notice = {},
-      .commands_menu_enabled_changed =
-          [this](bool enabled) { status_.SetCommandsMenuEnabled(enabled); },
-      // A restart ended (from the watchdog, the setup dialog or the queue).
-      .restart_finished = [this](bool) { SyncDisplayTimer(); },
-  });
-}
-
-void DesktopProgram::SyncDisplayTimer() {
-  if (service_.AcquisitionRunning()) status_.StartupCompleted();
 }
 
 void DesktopProgram::ClientTableChanged(const service::ClientTable& table) {

@@ -1,11 +1,13 @@
 // DesktopProgram: the Win32 windows of the desktop program, created in their
 // fixed order and wired to the running system: the hidden main window with
-// the notification-area icon and the watchdog first (whether the notification
-// area took the icon decides how the status window behaves), then the status
-// window, the setup dialog, the About and Connections windows and the error
-// box. Creating it runs the start-up sequence; a failed one is reported in
-// the error box and tried again by the watchdog. "Exit" (or closing the
-// status window where there is no notification area) stops the acquisition,
+// the notification-area icon first (whether the notification area took the
+// icon decides how the status window behaves), then the status window, the
+// setup dialog, the About and Connections windows and the error box. Then it
+// starts the service (its periods and the start-up sequence; a failed one is
+// reported in the error box and tried again by the service's watchdog). It
+// forwards what the service tells to the windows and the operator's commands
+// to the service, as the Qt program does. "Exit" (or closing the status
+// window where there is no notification area) ends the service's periods,
 // takes the icon away and ends the main loop once the acquisition has ended.
 //
 // The program's main() makes one on the Windows main loop and runs the loop;
@@ -44,7 +46,7 @@ struct DesktopOptions {
 
 class DesktopProgram : private service::ClientViewObserver {
  public:
-  // Builds the windows, adds the icon, runs the start-up sequence and shows
+  // Builds the windows, adds the icon, starts the service and shows
   // what is in sight at start: the icon and the small main window, or,
   // without a notification area, the status window. `service` and `loop`
   // must outlive this object.
@@ -55,7 +57,7 @@ class DesktopProgram : private service::ClientViewObserver {
   DesktopProgram(const DesktopProgram&) = delete;
   DesktopProgram& operator=(const DesktopProgram&) = delete;
 
-  // "Exit": stops the acquisition and ends the program in order; once.
+  // "Exit": ends the service and the program in order; once.
   void Exit() { tray_.Exit1Click(); }
 
   TrayOwner& trayOwner() { return tray_; }
@@ -72,10 +74,6 @@ class DesktopProgram : private service::ClientViewObserver {
   TrayOwnerHooks TrayHooks();
   StatusWindowHooks StatusHooks();
   SetupFormHooks SetupHooks();
-  service::ServiceEvents::Subscription Listen();
-  // A start-up sequence may have completed (after a restart or a watchdog
-  // tick): the display timer runs and an earlier start-up error goes.
-  void SyncDisplayTimer();
 
   service::GpsTimeService& service_;
   service::Win32MainLoop& loop_;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/utc_time.h"
+#include "service/program_intervals.h"
 
 namespace orvik::ui::win32 {
 
@@ -31,9 +32,18 @@ ServiceViewProgram::ServiceViewProgram(ServiceViewEnvironment env, DesktopOption
       icon_(LoadNotificationIcon()),
       machine_ports_(options_.ports != nullptr ? nullptr : platform::MachineComPortList(".")),
       tray_(IconOrDefault(icon_.get()), TrayHooks()),
-      status_(shared_, StatusHooks()),
+      status_(StatusHooks()),
       setup_(options_.ports != nullptr ? *options_.ports : *machine_ports_, SetupHooks()),
-      client_(shared_.display, env.port) {
+      client_(shared_.display, env.port),
+      ticks_(
+          env.loop, shared_,
+          service::StatusTickIntervals{.display = service::kDisplayTickInterval,
+                                       .communication = service::kCommunicationCheckInterval},
+          service::StatusTickHooks{
+              .publish =
+                  [this](const service::StatusSnapshot& snapshot) { status_.ShowStatus(snapshot); },
+              .before_display = {},  // the service switches its own time
+          }) {
   LoadServiceSettings(settings_, env_.clock, errors_);
   tray_.SetStatusWindow(&status_);
   for (Window* window : std::initializer_list<Window*>{&tray_, &status_, &setup_, &about_}) {
@@ -45,7 +55,9 @@ ServiceViewProgram::ServiceViewProgram(ServiceViewEnvironment env, DesktopOption
   status_.SetConnectionsMenuEnabled(false);
   status_.SetNote(kServiceKeepsClockNote);
   status_.SetClockKeeper(kServiceKeepsClockTip);
-  status_.StartupCompleted();  // the display ticks run: the service has started
+  // Both periods run from now on: the service has started.
+  ticks_.StartCommunicationCheck();
+  ticks_.StartDisplay();
   if (!tray_.IconShown()) status_.ShowInFront();
 }
 
@@ -62,6 +74,7 @@ TrayOwnerHooks ServiceViewProgram::TrayHooks() {
       .stop_acquisition = {},
       .quit =
           [this] {
+            ticks_.Stop();
             if (options_.quit) {
               options_.quit();
             } else {
@@ -69,7 +82,6 @@ TrayOwnerHooks ServiceViewProgram::TrayHooks() {
             }
           },
       .end_session = {},
-      .watchdog_tick = {},
       .notification_area_appeared = [this] { status_.MoveIntoNotificationArea(); },
   };
 }
@@ -79,7 +91,6 @@ StatusWindowHooks ServiceViewProgram::StatusHooks() {
   // whether the status window hides itself and what its close box does.
   tray_.ShowAtStart();
   return StatusWindowHooks{
-      .summer_switch_tick = {},  // the service switches its own time
       .sound_disabled = [this] { return settings_.settings().SoundDisabled; },
       .gmt_offset = {},
       .transmit_interval = {},

@@ -3,8 +3,10 @@
 // LAN; this program starts no acquisition of its own. Its status window and
 // icon show the service's time, date and satellites from the service's
 // records on 127.0.0.1 (ServiceRecordClient), with the usual warnings and
-// beeps; the line under the satellites says that the service keeps the
-// clock. The setup dialog edits the service's settings file and restarts
+// beeps, on the display tick and the communication check that this program
+// runs itself on the state the records fill (StatusTicks, from its start:
+// the service has started); the line under the satellites says that the
+// service keeps the clock. The setup dialog edits the service's settings file and restarts
 // the service (ServiceSettings), or says why it could not. The receiver
 // commands and the Connections window are the service's: their menu items
 // are grey. "Exit" ends this program only.
@@ -22,6 +24,7 @@
 #include "platform/service_control.h"
 #include "platform/system_clock.h"
 #include "service/shared_state.h"
+#include "service/status_ticks.h"
 #include "service/win32/service_record_client.h"
 #include "service/win32/win32_main_loop.h"
 #include "ui/logic/service_settings.h"
@@ -84,6 +87,7 @@ class ServiceViewProgram {
   SetupDialog setup_;    // TForm1
   AboutWindow about_;    // TForm3
   service::ServiceRecordClient client_;
+  service::StatusTicks ticks_;  // shows what the records filled in
 };
 
 }  // namespace orvik::ui::win32

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "service/program_intervals.h"
-
 namespace orvik::ui::win32 {
 
 namespace {
@@ -29,26 +27,18 @@ enum : int {
   kClockKeepingLabel,
   kOtherLabel,
 };
-enum : UINT_PTR { kDisplayTimer = 1, kCommunicationTimer = 2 };  // Timer1, Timer2
-
-UINT TimerMs(std::chrono::milliseconds interval) { return static_cast<UINT>(interval.count()); }
-
 }  // namespace
 
-StatusWindow::StatusWindow(service::SharedState& shared, StatusWindowHooks hooks)
-    : shared_(shared), hooks_(std::move(hooks)), display_(shared_, hooks_.notification_area) {
+StatusWindow::StatusWindow(StatusWindowHooks hooks)
+    : hooks_(std::move(hooks)), display_(hooks_.notification_area) {
   menu_ = BuildMenu();
   Create(L"TForm2", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 209, 187,
          kClientWidth, kClientHeight, menu_);
   BuildClientArea();
   LayOut();
-  ::SetTimer(handle(), kCommunicationTimer, TimerMs(service::kCommunicationCheckInterval), nullptr);
 }
 
-StatusWindow::~StatusWindow() {
-  ::KillTimer(handle(), kDisplayTimer);
-  ::KillTimer(handle(), kCommunicationTimer);
-}
+StatusWindow::~StatusWindow() = default;
 
 HMENU StatusWindow::BuildMenu() {
   const HMENU bar = ::CreateMenu();
@@ -159,11 +149,16 @@ void StatusWindow::ShowBottomLine() {
   SetClientSize(client_width_, client_height);
 }
 
-void StatusWindow::StartupCompleted() {
-  if (!display_timer_running_) {
-    ::SetTimer(handle(), kDisplayTimer, TimerMs(service::kDisplayTickInterval), nullptr);
-    display_timer_running_ = true;
+void StatusWindow::ShowStatus(const service::StatusSnapshot& snapshot) {
+  if (snapshot.tick == service::StatusSnapshot::Tick::kDisplay) {
+    OnDisplayTick(snapshot);
+  } else {
+    OnCommunicationTick(snapshot);
   }
+  UpdateTip();
+}
+
+void StatusWindow::StartupCompleted() {
   // A start-up completed: the error of an earlier one no longer holds.
   if (const std::string shown = display_.StartupCompleted(); !shown.empty() && hooks_.withdraw) {
     hooks_.withdraw(shown);
@@ -185,10 +180,8 @@ void StatusWindow::SetConnectionsMenuEnabled(bool enabled) {
   ::DrawMenuBar(handle());
 }
 
-void StatusWindow::OnDisplayTick() {
-  const bool switched = hooks_.summer_switch_tick && hooks_.summer_switch_tick();
-  const DisplayTickResult tick = display_.DisplayTick(switched);
-  if (tick.skipped) return;
+void StatusWindow::OnDisplayTick(const service::StatusSnapshot& snapshot) {
+  const DisplayTickResult tick = display_.DisplayTick(snapshot);
   if (tick.hide_windows) {
     Hide();
     if (hooks_.hide_main_form) hooks_.hide_main_form();
@@ -202,16 +195,14 @@ void StatusWindow::OnDisplayTick() {
     clock_keeping_text_ = tick.warning_lines;
     ShowBottomLine();
   }
-  UpdateTip();
 }
 
-void StatusWindow::OnCommunicationTick() {
+void StatusWindow::OnCommunicationTick(const service::StatusSnapshot& snapshot) {
   const bool sound_disabled = hooks_.sound_disabled && hooks_.sound_disabled();
-  const CommunicationTickResult tick = display_.CommunicationTick(sound_disabled);
+  const CommunicationTickResult tick = display_.CommunicationTick(snapshot, sound_disabled);
   ::ShowWindow(no_satellite_bar_, tick.no_satellite ? SW_SHOWNA : SW_HIDE);
   ::ShowWindow(no_communication_, tick.no_communication ? SW_SHOWNA : SW_HIDE);
   if (tick.beep && hooks_.beep) hooks_.beep();
-  UpdateTip();
 }
 
 void StatusWindow::UpdateTip() {
@@ -272,10 +263,6 @@ void StatusWindow::DrawNoSatelliteBar(const DRAWITEMSTRUCT& item) const {
 
 LRESULT StatusWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_TIMER:
-      if (wparam == kDisplayTimer) OnDisplayTick();
-      if (wparam == kCommunicationTimer) OnCommunicationTick();
-      return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam));
       return 0;

@@ -1,17 +1,15 @@
 // StatusWindow: the status window ("Orvik - GPS Time") as a plain Win32
-// window: the receiver's time, date and satellite counts from the shared
-// display state, "No communication!" and the red no-satellite bar with their
-// beep, "Sound Off", a line saying why the PC clock is not kept (hidden
-// while it is), and the menu to the receiver commands and to the setup,
-// Connections and About windows. What it shows, when it beeps and hides,
-// StatusDisplay decides; this window draws it.
+// window: the receiver's time, date and satellite counts of the status
+// snapshots it is shown, "No communication!" and the red no-satellite bar
+// with their beep, "Sound Off", a line saying why the PC clock is not kept
+// (hidden while it is), and the menu to the receiver commands and to the
+// setup, Connections and About windows. What it shows, when it beeps and
+// hides, StatusDisplay decides; this window draws it. It runs no timer of
+// its own: the program that builds it forwards each snapshot.
 //
-// Two timers drive it: Timer1 (1 s: summer/zone check, auto-hide, display
-// copy; running once a start-up sequence has completed) and Timer2 (3 s:
-// communication and satellite warnings, always running).
-//
-// What it needs of the rest of the program comes through StatusWindowHooks,
-// so it does not depend on how the service is built. Main thread only.
+// What it needs of the rest of the program comes through StatusWindowHooks
+// (ui/logic/desktop_hooks.h, as for the Qt window), so it does not depend on
+// how the service is built. Main thread only.
 #pragma once
 
 #include <functional>
@@ -19,41 +17,23 @@
 #include <utility>
 
 #include "core/status.h"
-#include "service/shared_state.h"
+#include "service/status_snapshot.h"
+#include "ui/logic/desktop_hooks.h"
 #include "ui/logic/status_display.h"
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
 
-struct StatusWindowHooks {
-  std::function<bool()> summer_switch_tick;  // the service's summer/zone check; true: it switched
-  std::function<bool()> sound_disabled;      // the setting that silences every beep
-  std::function<core::Status()> gmt_offset;  // "GMT difference"
-  std::function<core::Status()> transmit_interval;   // "Time transm. interval"
-  std::function<void(const std::string&)> report;    // shows an error to the operator
-  std::function<void(const std::string&)> withdraw;  // takes a shown start-up error back
-  std::function<void()> beep;
-  // A notification-area icon exists: the window hides itself two Timer1
-  // ticks after start-up and its close box only hides it. Without one,
-  // closing it ends the program (nothing else could show it again).
-  bool notification_area = true;
-  std::function<void()> hide_main_form;
-  std::function<void()> end_program;
-  std::function<void()> show_setup;
-  std::function<void()> show_connections;
-  std::function<void()> show_about;
-  // The notification icon's tooltip has a new text (see StatusDisplay::TrayTip).
-  std::function<void(const std::string&)> tip_changed;
-};
-
 class StatusWindow : public Window {
  public:
-  // Builds the window, hidden; Timer2 runs from now on.
-  StatusWindow(service::SharedState& shared, StatusWindowHooks hooks);
+  // Builds the window, hidden.
+  explicit StatusWindow(StatusWindowHooks hooks);
   ~StatusWindow() override;
 
-  // A start-up sequence completed: Timer1 runs (if not yet) and a start-up
-  // error shown before is taken back.
+  // Shows a status snapshot (of the service, or of the records of the
+  // service beside this program).
+  void ShowStatus(const service::StatusSnapshot& snapshot);
+  // A start-up sequence completed: a start-up error shown before is taken back.
   void StartupCompleted();
   // A start-up sequence failed with `message`: shown to the operator.
   void StartupFailed(const std::string& message);
@@ -81,17 +61,15 @@ class StatusWindow : public Window {
   void ShowBottomLine();
   HMENU BuildMenu();
   void OnCommand(int id);
-  void OnDisplayTick();
-  void OnCommunicationTick();
+  void OnDisplayTick(const service::StatusSnapshot& snapshot);
+  void OnCommunicationTick(const service::StatusSnapshot& snapshot);
   void DrawNoSatelliteBar(const DRAWITEMSTRUCT& item) const;
   void RunCommand(const std::function<core::Status()>& command);
   // Tells the icon's tooltip when the state it names changed.
   void UpdateTip();
 
-  service::SharedState& shared_;
   const StatusWindowHooks hooks_;
   StatusDisplay display_;
-  bool display_timer_running_ = false;
   std::string clock_keeping_text_;  // the warning lines shown
   std::string note_;                // shown while there is no warning
   std::string tip_;                 // the tooltip told last

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "service/program_intervals.h"
 #include "ui/logic/popup_alignment.h"
 #include "ui/logic/tray_tip.h"
 #include "ui/win32/program_instances.h"
@@ -16,8 +15,8 @@ namespace {
 constexpr UINT kIconMessage = WM_USER + 1024;  // the icon's mouse notifications
 constexpr UINT kIconId = 1;
 constexpr UINT kAreaRetryMs = 1'000;
-enum : UINT_PTR { kWatchdogTimer = 1, kAreaRetryTimer = 2 };  // Timer1, the area watch
-enum : UINT { kShowItem = 1, kHideItem, kExitItem };          // Show1, Hide1, Exit1
+enum : UINT_PTR { kAreaRetryTimer = 1 };              // the area watch
+enum : UINT { kShowItem = 1, kHideItem, kExitItem };  // Show1, Hide1, Exit1
 
 }  // namespace
 
@@ -41,12 +40,9 @@ TrayOwner::TrayOwner(HICON icon, TrayOwnerHooks hooks)
   for (const UINT message : {taskbar_created_, show_status_}) {
     if (message != 0) ::ChangeWindowMessageFilterEx(handle(), message, MSGFLT_ALLOW, nullptr);
   }
-  ::SetTimer(handle(), kWatchdogTimer, static_cast<UINT>(service::kWatchdogInterval.count()),
-             nullptr);
 }
 
 TrayOwner::~TrayOwner() {
-  ::KillTimer(handle(), kWatchdogTimer);
   ::KillTimer(handle(), kAreaRetryTimer);
   RemoveIcon();
   ::DestroyMenu(popup_menu_);
@@ -113,7 +109,6 @@ void TrayOwner::Hide1Click() {
 void TrayOwner::Exit1Click() {
   if (exiting_) return;
   exiting_ = true;
-  ::KillTimer(handle(), kWatchdogTimer);
   ::KillTimer(handle(), kAreaRetryTimer);
   if (hooks_.stop_acquisition) hooks_.stop_acquisition();
   RemoveIcon();
@@ -214,7 +209,6 @@ LRESULT TrayOwner::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (!exiting_) OnIconMessage(wparam, lparam);
       return 0;
     case WM_TIMER:
-      if (wparam == kWatchdogTimer && hooks_.watchdog_tick) hooks_.watchdog_tick();
       if (wparam == kAreaRetryTimer && AddIcon()) {
         ::KillTimer(handle(), kAreaRetryTimer);
         if (hooks_.notification_area_appeared) hooks_.notification_area_appeared();

@@ -1,12 +1,11 @@
 // TrayOwner: the hidden main window of the desktop program ("Orvik - GPS
 // Time", 120 x 1, no title-bar buttons). It owns the notification-area icon
 // ("GPS Time", its tooltip naming the state) with its menu "&Show" (the
-// default, drawn bold), "&Hide", a separator and "Exit", and the 60-second
-// watchdog of the acquisition. The icon speaks the shell's version 4: its
-// context menu (a right click, or Shift+F10 or the menu key on the focused
-// icon) opens at the icon, towards the middle of the icon's monitor; a
-// selection (a click, Enter or Space) or a double click shows the status
-// window. A shell that refuses version 4 gets the older way: the menu on
+// default, drawn bold), "&Hide", a separator and "Exit". The icon speaks
+// the shell's version 4: its context menu (a right click, or Shift+F10 or
+// the menu key on the focused icon) opens at the icon, towards the middle of
+// the icon's monitor; a selection (a click, Enter or Space) or a double
+// click shows the status window. A shell that refuses version 4 gets the older way: the menu on
 // the right button's release, at the pointer. "Exit" (or closing this
 // window) stops the acquisition, removes the icon and ends the program. The
 // small window is visible only for the first seconds, until the status
@@ -27,23 +26,13 @@
 #include <functional>
 #include <string>
 
+#include "ui/logic/desktop_hooks.h"
 #include "ui/win32/window.h"
 
 namespace orvik::ui::win32 {
 
 // The window class of the hidden main window, by which a second copy finds it.
 inline constexpr wchar_t kMainWindowClass[] = L"TForm5";
-
-struct TrayOwnerHooks {
-  std::function<void()> stop_acquisition;  // "Exit": before the program ends
-  std::function<void()> quit;              // ends the main loop
-  // The session ends (log-off, shut-down): the system ends the process as
-  // soon as the message returns, so this must end the program's work now.
-  std::function<void()> end_session;
-  std::function<void()> watchdog_tick;  // every 60 s
-  // Runs once when a notification area that was missing took the icon.
-  std::function<void()> notification_area_appeared;
-};
 
 class TrayOwner : public Window {
  public:

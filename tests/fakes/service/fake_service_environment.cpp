@@ -39,6 +39,9 @@ service::ServiceOptions FakeServiceEnvironment::Options(std::uint16_t port) cons
   options.restart_pause = 10ms;
   options.stop_check_interval = 5ms;
   options.summer_switch_pause = 10ms;
+  // Tests run the periods themselves, one tick at a time.
+  options.watchdog_interval = options.display_tick_interval = options.communication_check_interval =
+      std::chrono::hours(1);
   return options;
 }
 

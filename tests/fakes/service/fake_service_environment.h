@@ -28,7 +28,8 @@ struct FakeServiceEnvironment {
 
   // A service on these doubles: the listener on `port` (0: a free one)
   // without name look-ups, 10 ms pauses for the restart and the summer
-  // switch, 5 ms between stop checks. Its start-up errors go to `failures`.
+  // switch, 5 ms between stop checks, and periods so long that only the
+  // tests' own ticks run. Its start-up errors go to `failures`.
   std::unique_ptr<service::GpsTimeService> MakeService(std::uint16_t port = 0);
   // What MakeService builds its service on, to change before building one.
   service::ServiceEnvironment Environment();

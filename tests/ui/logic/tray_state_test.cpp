@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
-#include "service/shared_state.h"
+#include "service/status_snapshot.h"
 #include "ui/logic/popup_alignment.h"
 #include "ui/logic/status_display.h"
 #include "ui/logic/tray_tip.h"
@@ -11,28 +12,31 @@
 namespace orvik::testing {
 namespace {
 
-TEST(TrayTipTest, NamesTheStateTheStatusDisplayFound) {
-  service::SharedState shared;
-  ui::StatusDisplay display(shared, true);
+TEST(TrayTipTest, NamesTheStateOfTheLatestSnapshot) {
+  using Tick = service::StatusSnapshot::Tick;
+  const auto snapshot = [](Tick tick, bool receiving, std::string clock_problem) {
+    return service::StatusSnapshot{.tick = tick,
+                                   .communication_checked = true,
+                                   .receiving = receiving,
+                                   .clock_problem = std::move(clock_problem)};
+  };
+  ui::StatusDisplay display(true);
   EXPECT_EQ(display.TrayTip(), "GPS Time") << "nothing checked yet";
+  (void)display.DisplayTick(service::StatusSnapshot{});
+  EXPECT_EQ(display.TrayTip(), "GPS Time") << "no communication period has ended yet";
 
-  shared.display.DataSeenFlag = true;
-  (void)display.CommunicationTick(false);
-  (void)display.DisplayTick(false);
+  (void)display.CommunicationTick(snapshot(Tick::kCommunication, true, ""), false);
   EXPECT_EQ(display.TrayTip(), "GPS Time: receiving, clock kept");
 
-  shared.clock_keeping.SetProblem("PC clock not set: no time privilege");
-  (void)display.DisplayTick(false);
-  EXPECT_EQ(display.TrayTip(), "GPS Time: PC clock not set: no time privilege");
+  const std::string no_privilege = "PC clock not set: no time privilege";
+  (void)display.DisplayTick(snapshot(Tick::kDisplay, true, no_privilege));
+  EXPECT_EQ(display.TrayTip(), "GPS Time: " + no_privilege);
 
-  (void)display.CommunicationTick(false);  // nothing came in during the period
+  (void)display.CommunicationTick(snapshot(Tick::kCommunication, false, no_privilege), false);
   EXPECT_EQ(display.TrayTip(), "GPS Time: No communication!") << "silence outweighs the clock";
 
-  shared.clock_keeping.SetProblem("");
-  shared.display.DataSeenFlag = true;
   display.SetClockKeeper("the service keeps the clock");
-  (void)display.CommunicationTick(false);
-  (void)display.DisplayTick(false);
+  (void)display.DisplayTick(snapshot(Tick::kDisplay, true, ""));
   EXPECT_EQ(display.TrayTip(), "GPS Time: receiving, the service keeps the clock");
 }
 
