@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <utility>
 
-#include "ui/logic/status_window_listener.h"
+#include "ui/logic/service_forwarding.h"
 
 namespace orvik::ui {
 
@@ -13,6 +13,14 @@ bool AskForNotificationArea(const DesktopOptions& options) {
   if (options.notification_area.has_value()) return *options.notification_area;
   return options.notification_area_available ? options.notification_area_available()
                                              : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// The windows' hooks carry std::string; the operator's boxes take QString.
+std::function<void(const std::string&)> ToStd(std::function<void(const QString&)> show) {
+  if (!show) return {};
+  return [show = std::move(show)](const std::string& message) {
+    show(QString::fromStdString(message));
+  };
 }
 
 }  // namespace
@@ -26,8 +34,8 @@ DesktopProgram::DesktopProgram(service::GpsTimeService& service, DesktopOptions 
       tray_(TrayHooks(), NotificationArea{.at_start = notification_area_,
                                           .available = options_.notification_area_available}),
       status_(StatusHooks()),
-      setup_(service, options_.ports != nullptr ? *options_.ports : *machine_ports_,
-             SetupDialogHooks{.report = Reporter(), .withdraw = Withdrawal(), .after_apply = {}}),
+      setup_(options_.ports != nullptr ? *options_.ports : *machine_ports_,
+             ServiceSetupHooks(service, ToStd(Reporter()), ToStd(Withdrawal()))),
       connections_(service.server()),
       subscription_(service.Listen(StatusWindowListener(status_))) {
   tray_.SetStatusWindow(&status_);
@@ -64,20 +72,12 @@ TrayOwnerHooks DesktopProgram::TrayHooks() {
 }
 
 StatusWindowHooks DesktopProgram::StatusHooks() {
-  const OperatorReporter report = Reporter();
-  const OperatorWithdrawal withdraw = Withdrawal();
   return StatusWindowHooks{
       .sound_disabled = [this] { return service_.settings().SoundDisabled; },
       .gmt_offset = [this] { return service_.GMT_offsetClick(); },
       .transmit_interval = [this] { return service_.Continuous_1sClick(); },
-      .report =
-          [report](const std::string& message) {
-            if (report) report(QString::fromStdString(message));
-          },
-      .withdraw =
-          [withdraw](const std::string& message) {
-            if (withdraw) withdraw(QString::fromStdString(message));
-          },
+      .report = ToStd(Reporter()),
+      .withdraw = ToStd(Withdrawal()),
       .beep = options_.beep ? options_.beep : [] { QApplication::beep(); },
       .notification_area = notification_area_,
       .hide_main_form = [this] { tray_.HideMainForm(); },

@@ -57,29 +57,8 @@ bool IsPassingWindow(const QWindow* window) {
 
 }  // namespace
 
-SetupDialog::SetupDialog(service::GpsTimeService& service, const platform::ComPortList& ports,
-                         SetupDialogHooks hooks, QWidget* parent)
-    : QWidget(parent, CloseBoxOnlyFlags()),
-      ports_(ports),
-      form_(*this,
-            SetupFormHooks{
-                .settings = [&service]() -> const core::Settings& { return service.settings(); },
-                .apply_settings =
-                    [&service](const core::Settings& edited, std::function<void()> restarted) {
-                      return service.ApplySettings(
-                          edited,
-                          [restarted = std::move(restarted)](const core::Status&) { restarted(); });
-                    },
-                .report =
-                    [report = hooks.report](const std::string& message) {
-                      if (report) report(QString::fromStdString(message));
-                    },
-                .withdraw =
-                    [withdraw = hooks.withdraw](const std::string& message) {
-                      if (withdraw) withdraw(QString::fromStdString(message));
-                    },
-                .after_apply = hooks.after_apply,
-            }) {
+SetupDialog::SetupDialog(const platform::ComPortList& ports, SetupFormHooks hooks, QWidget* parent)
+    : QWidget(parent, CloseBoxOnlyFlags()), ports_(ports), form_(*this, std::move(hooks)) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("Setup parameters"));
   setFont(WindowFont());

@@ -29,29 +29,21 @@
 #include "core/settings.h"
 #include "core/settings_fields.h"
 #include "platform/com_port_list.h"
-#include "service/gps_time_service.h"
 #include "ui/logic/setup_dialog_fields.h"
 #include "ui/logic/setup_form.h"
-#include "ui/qt/message_box_reporter.h"
 
 class QToolButton;
 class QWindow;
 
 namespace orvik::ui {
 
-struct SetupDialogHooks {
-  OperatorReporter report;            // shows a failed save to the operator
-  OperatorWithdrawal withdraw;        // takes it back once a save succeeds
-  std::function<void()> after_apply;  // runs after every apply (restart done)
-};
-
 class SetupDialog : public QWidget, private SetupView {
   Q_OBJECT
 
  public:
-  // `ports` lists the serial ports for the port button; it must outlive the dialog.
-  SetupDialog(service::GpsTimeService& service, const platform::ComPortList& ports,
-              SetupDialogHooks hooks, QWidget* parent = nullptr);
+  // `ports` lists the serial ports for the port button; it must outlive the
+  // dialog. `hooks` reach the service, as for the Win32 dialog.
+  SetupDialog(const platform::ComPortList& ports, SetupFormHooks hooks, QWidget* parent = nullptr);
   ~SetupDialog() override;
 
   // Fills every control from the service's settings (or from the edits of

@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "ui/logic/status_window_listener.h"
+#include "ui/logic/service_forwarding.h"
 
 namespace orvik::ui::win32 {
 
@@ -103,20 +103,9 @@ StatusWindowHooks DesktopProgram::StatusHooks() {
 }
 
 SetupFormHooks DesktopProgram::SetupHooks() {
-  return SetupFormHooks{
-      .settings = [this]() -> const core::Settings& { return service_.settings(); },
-      .apply_settings =
-          [this](const core::Settings& edited, std::function<void()> restarted) {
-            return service_.ApplySettings(edited,
-                                          [restarted = std::move(restarted)](const core::Status&) {
-                                            if (restarted) restarted();
-                                          });
-          },
-      .report = [this](const std::string& message) { errors_.Report(message); },
-      .withdraw = [this](const std::string& message) { errors_.Withdraw(message); },
-      // The restart it asks for tells restart_finished.
-      .after_apply = {},
-  };
+  return ServiceSetupHooks(
+      service_, [this](const std::string& message) { errors_.Report(message); },
+      [this](const std::string& message) { errors_.Withdraw(message); });
 }
 
 void DesktopProgram::ClientTableChanged(const service::ClientTable& table) {
