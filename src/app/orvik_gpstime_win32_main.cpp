@@ -13,18 +13,14 @@
 #include <memory>
 #include <string>
 
-#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_data_folder.h"
-#include "platform/win32/win32_serial_link.h"
 #include "platform/win32/win32_service_control.h"
 #include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_text_files.h"
-#include "platform/win32/win32_thread_priority.h"
-#include "platform/win32/win32_time_privilege.h"
-#include "platform/win32/win32_windows_time_service_query.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
+#include "service/win32/win32_machine.h"
 #include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
 #include "ui/win32/desktop_program.h"
@@ -53,11 +49,7 @@ void RunBesideService(service::Win32MainLoop& loop, platform::ServiceControl& se
 // No service: this program reads the receiver and keeps the clock itself.
 void RunOnItsOwn(service::Win32MainLoop& loop) {
   const std::filesystem::path working_dir = ".";
-  platform::Win32SystemClock clock;
-  platform::Win32TextFiles files(working_dir);
-  platform::Win32TimePrivilege privilege;
-  platform::Win32ThreadPriority thread_priority;
-  const platform::Win32WindowsTimeServiceQuery windows_time;
+  service::Win32Machine machine(working_dir);
   // The event log's notices can come from the acquisition thread: they are
   // posted to the main thread and shown in a box of their own.
   ui::win32::ErrorBox log_notices;
@@ -66,22 +58,7 @@ void RunOnItsOwn(service::Win32MainLoop& loop) {
     loop.Post([&log_notices, message] { log_notices.Report(message); });
   });
   {
-    service::GpsTimeService service(service::ServiceEnvironment{
-        .clock = clock,
-        .monotonic = platform::MachineMonotonicClock(),
-        .files = files,
-        .privilege = privilege,
-        .thread_priority = thread_priority,
-        .log = log,
-        .loop = loop,
-        .working_dir = working_dir,
-        .make_link =
-            [] {
-              return std::make_unique<platform::Win32SerialLink>(platform::MachineMonotonicClock());
-            },
-        .make_refclock_socket = {},
-        .windows_time = &windows_time,
-    });
+    service::GpsTimeService service(machine.Environment(log, loop));
     ui::win32::DesktopProgram program(service, loop);
     loop.Run();
   }

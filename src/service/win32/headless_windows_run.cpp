@@ -7,22 +7,16 @@
 #include <optional>
 #include <utility>
 
-#include "platform/monotonic_clock.h"
 #include "platform/win32/win32_data_folder.h"
-#include "platform/win32/win32_serial_link.h"
 #include "platform/win32/win32_service_manager_link.h"
 #include "platform/win32/win32_single_instance.h"
-#include "platform/win32/win32_system_clock.h"
 #include "platform/win32/win32_system_event_log.h"
 #include "platform/win32/win32_termination_requests.h"
-#include "platform/win32/win32_text_files.h"
-#include "platform/win32/win32_thread_priority.h"
-#include "platform/win32/win32_time_privilege.h"
-#include "platform/win32/win32_windows_time_service_query.h"
 #include "service/file_event_log.h"
 #include "service/gps_time_service.h"
 #include "service/headless_program.h"
 #include "service/system_service_run.h"
+#include "service/win32/win32_machine.h"
 #include "service/win32/win32_main_loop.h"
 #include "service/win32/winsock_session.h"
 
@@ -35,34 +29,13 @@ namespace {
 struct HeadlessParts {
   HeadlessParts(const std::filesystem::path& folder, FileEventLog::Notice log_notice,
                 const std::function<HeadlessOptions()>& options)
-      : files(folder),
+      : machine(folder),
         log(folder, std::move(log_notice)),
-        system(ServiceEnvironment{
-            .clock = clock,
-            .monotonic = platform::MachineMonotonicClock(),
-            .files = files,
-            .privilege = privilege,
-            .thread_priority = thread_priority,
-            .log = log,
-            .loop = loop,
-            .working_dir = folder,
-            .make_link =
-                [] {
-                  return std::make_unique<platform::Win32SerialLink>(
-                      platform::MachineMonotonicClock());
-                },
-            // No chrony on Windows: the program always keeps the clock itself.
-            .make_refclock_socket = {},
-            .windows_time = &windows_time,
-        }),
+        system(machine.Environment(log, loop)),
         program(loop, system, options()) {}
 
   Win32MainLoop loop;
-  platform::Win32SystemClock clock;
-  platform::Win32TextFiles files;
-  platform::Win32TimePrivilege privilege;
-  platform::Win32ThreadPriority thread_priority;
-  const platform::Win32WindowsTimeServiceQuery windows_time;
+  Win32Machine machine;
   FileEventLog log;
   GpsTimeService system;
   HeadlessProgram program;
