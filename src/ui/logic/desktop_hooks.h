@@ -14,34 +14,34 @@ namespace orvik::ui {
 
 // The status window's.
 struct StatusWindowHooks {
-  std::function<bool()> sound_disabled;              // the setting that silences every beep
-  std::function<core::Status()> gmt_offset;          // "GMT difference"
-  std::function<core::Status()> transmit_interval;   // "Time transm. interval"
-  std::function<void(const std::string&)> report;    // shows an error to the operator
-  std::function<void(const std::string&)> withdraw;  // takes a shown start-up error back
-  std::function<void()> beep;                        // one simple system beep
+  std::function<bool()> sound_disabled{};              // the setting that silences every beep
+  std::function<core::Status()> gmt_offset{};          // "GMT difference"
+  std::function<core::Status()> transmit_interval{};   // "Time transm. interval"
+  std::function<void(const std::string&)> report{};    // shows an error to the operator
+  std::function<void(const std::string&)> withdraw{};  // takes a shown start-up error back
+  std::function<void()> beep{};                        // one simple system beep
   // A notification-area icon exists: the window hides itself on the second
   // display tick and its close box only hides it. Without one, closing it
   // ends the program (nothing else could show it again).
   bool notification_area = true;
-  std::function<void()> hide_main_form;  // hides the hidden main window too
-  std::function<void()> end_program;     // used only without a notification area
-  std::function<void()> show_setup;
-  std::function<void()> show_connections;
-  std::function<void()> show_about;
+  std::function<void()> hide_main_form{};  // hides the hidden main window too
+  std::function<void()> end_program{};     // used only without a notification area
+  std::function<void()> show_setup{};
+  std::function<void()> show_connections{};
+  std::function<void()> show_about{};
   // The notification icon's tooltip has a new text (see StatusDisplay::TrayTip).
-  std::function<void(const std::string&)> tip_changed;
+  std::function<void(const std::string&)> tip_changed{};
 };
 
 // The hidden main window's, which owns the notification-area icon.
 struct TrayOwnerHooks {
-  std::function<void()> stop_acquisition;  // "Exit": before the program ends
-  std::function<void()> quit;              // ends the main loop
+  std::function<void()> stop_acquisition{};  // "Exit": before the program ends
+  std::function<void()> quit{};              // ends the main loop
   // The session ends (log-off, shut-down): the system ends the process as
   // soon as the window returns, so this must end the program's work now.
-  std::function<void()> end_session;
+  std::function<void()> end_session{};
   // Runs once when a notification area that was missing took the icon.
-  std::function<void()> notification_area_appeared;
+  std::function<void()> notification_area_appeared{};
 };
 
 }  // namespace orvik::ui

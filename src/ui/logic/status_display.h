@@ -6,15 +6,20 @@
 // what the close box does and which start-up error is to be taken back, and
 // what the notification icon's tooltip says.
 // A window of any toolkit feeds it the service's status snapshots and shows
-// the results. Main thread only.
+// the results; what goes to the rest of the program (the beep, errors
+// reported and taken back, the receiver commands, the tooltip) it hands to
+// the window's hooks itself. Main thread only.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "core/status.h"
 #include "service/status_snapshot.h"
+#include "ui/logic/desktop_hooks.h"
 
 namespace orvik::ui {
 
@@ -30,21 +35,25 @@ struct DisplayTickResult {
 struct CommunicationTickResult {
   bool no_communication = false;  // show "No communication!"
   bool no_satellite = false;      // show the red bar
-  bool beep = false;
+  bool beep = false;              // a beep sounded (through the hook)
 };
 
 class StatusDisplay {
  public:
-  // `notification_area`: an icon exists, so the windows hide two display
-  // ticks after start and the close box only hides.
-  explicit StatusDisplay(bool notification_area) : notification_area_(notification_area) {}
+  // `hooks` (the window's, which must outlive this object): with
+  // notification_area, the windows hide two display ticks after start and
+  // the close box only hides.
+  explicit StatusDisplay(const StatusWindowHooks& hooks)
+      : hooks_(hooks), notification_area_(hooks.notification_area) {}
 
   // A display tick's snapshot.
   DisplayTickResult DisplayTick(const service::StatusSnapshot& snapshot);
-  // A communication check's snapshot; `sound_disabled`: the setting that
-  // silences every beep.
-  CommunicationTickResult CommunicationTick(const service::StatusSnapshot& snapshot,
-                                            bool sound_disabled);
+  // A communication check's snapshot; beeps through the hook unless the
+  // setting or "Sound Off" silences it.
+  CommunicationTickResult CommunicationTick(const service::StatusSnapshot& snapshot);
+  // Runs a receiver command ("GMT difference", "Time transm. interval");
+  // one the receiver cannot take is reported to the operator.
+  void RunCommand(const std::function<core::Status()>& command) const;
 
   void SoundOff() { sound_on_ = false; }
   // False once "Sound Off" was pressed; nothing sets it again.
@@ -57,11 +66,11 @@ class StatusDisplay {
   // again, so its close box ends the program instead.
   bool CloseEndsProgram() const { return !notification_area_; }
 
-  // A start-up sequence failed with `message`, shown to the operator.
-  void StartupFailed(std::string message) { shown_startup_error_ = std::move(message); }
-  // A start-up sequence completed: returns the error shown before, to be
-  // taken back (empty: none), once.
-  std::string StartupCompleted();
+  // A start-up sequence failed with `message`: reported to the operator.
+  void StartupFailed(const std::string& message);
+  // A start-up sequence completed: the error reported before, if any, is
+  // taken back, once.
+  void StartupCompleted();
 
   // The notification icon's tooltip for the latest snapshot (see
   // TrayTipFor).
@@ -71,12 +80,17 @@ class StatusDisplay {
   void SetClockKeeper(std::string kept) { kept_ = std::move(kept); }
 
  private:
+  // Tells the tooltip hook when the text changed.
+  void UpdateTip();
+
+  const StatusWindowHooks& hooks_;
   bool notification_area_;
   bool sound_on_ = true;
   std::uint8_t hide_countdown_ = 2;  // ticks left before the windows hide; never re-armed
   std::string shown_startup_error_;  // reported and not yet taken back
   service::StatusSnapshot latest_;   // the tooltip's state
   std::string kept_ = "clock kept";
+  std::string tip_;  // told last
 };
 
 }  // namespace orvik::ui

@@ -45,7 +45,7 @@ QPixmap StatusWindow::NoSatellitePicture() {
 StatusWindow::StatusWindow(StatusWindowHooks hooks, QWidget* parent)
     : QMainWindow(parent, CloseBoxOnlyFlags()),
       hooks_(std::move(hooks)),
-      display_(hooks_.notification_area),
+      display_(hooks_),
       commands_menu_(QStringLiteral("Commands to GPS"), this),
       setup_menu_(QStringLiteral("Setup"), this) {
   setObjectName(QStringLiteral("TForm2"));
@@ -135,10 +135,11 @@ void StatusWindow::BuildMenu() {
   commands_menu_.setObjectName(QStringLiteral("Seadmine1"));
   QAction* gmt = commands_menu_.addAction(QStringLiteral("GMT difference"));
   gmt->setObjectName(QStringLiteral("GMT_offset"));
-  connect(gmt, &QAction::triggered, this, [this] { RunCommand(hooks_.gmt_offset); });
+  connect(gmt, &QAction::triggered, this, [this] { display_.RunCommand(hooks_.gmt_offset); });
   QAction* interval = commands_menu_.addAction(QStringLiteral("Time transm. interval"));
   interval->setObjectName(QStringLiteral("Continuous_1s"));
-  connect(interval, &QAction::triggered, this, [this] { RunCommand(hooks_.transmit_interval); });
+  connect(interval, &QAction::triggered, this,
+          [this] { display_.RunCommand(hooks_.transmit_interval); });
   bar->addMenu(&commands_menu_);
 
   setup_menu_.setObjectName(QStringLiteral("Seaded1"));
@@ -167,20 +168,11 @@ void StatusWindow::ShowStatus(const service::StatusSnapshot& snapshot) {
   } else {
     onCommunicationTick(snapshot);
   }
-  UpdateTip();
 }
 
-void StatusWindow::StartupCompleted() {
-  // A start-up completed: the error of an earlier one no longer holds.
-  if (const std::string shown = display_.StartupCompleted(); !shown.empty() && hooks_.withdraw) {
-    hooks_.withdraw(shown);
-  }
-}
+void StatusWindow::StartupCompleted() { display_.StartupCompleted(); }
 
-void StatusWindow::StartupFailed(const std::string& message) {
-  display_.StartupFailed(message);
-  if (hooks_.report) hooks_.report(message);
-}
+void StatusWindow::StartupFailed(const std::string& message) { display_.StartupFailed(message); }
 
 void StatusWindow::SetCommandsMenuEnabled(bool enabled) {
   commands_menu_.menuAction()->setEnabled(enabled);
@@ -220,25 +212,9 @@ void StatusWindow::onDisplayTick(const service::StatusSnapshot& snapshot) {
 }
 
 void StatusWindow::onCommunicationTick(const service::StatusSnapshot& snapshot) {
-  const bool sound_disabled = hooks_.sound_disabled && hooks_.sound_disabled();
-  const CommunicationTickResult tick = display_.CommunicationTick(snapshot, sound_disabled);
+  const CommunicationTickResult tick = display_.CommunicationTick(snapshot);
   no_satellite_bar_.setVisible(tick.no_satellite);
   no_communication_.setVisible(tick.no_communication);
-  if (tick.beep && hooks_.beep) hooks_.beep();
-}
-
-void StatusWindow::UpdateTip() {
-  std::string tip = display_.TrayTip();
-  if (tip == tip_) return;
-  tip_ = std::move(tip);
-  if (hooks_.tip_changed) hooks_.tip_changed(tip_);
-}
-
-void StatusWindow::RunCommand(const std::function<core::Status()>& command) {
-  if (!command) return;
-  if (const core::Status sent = command(); !sent.ok() && hooks_.report) {
-    hooks_.report(sent.message());
-  }
 }
 
 }  // namespace orvik::ui

@@ -62,9 +62,6 @@ class StatusWindow : public QMainWindow {
   void BuildMenu();
   void onDisplayTick(const service::StatusSnapshot& snapshot);
   void onCommunicationTick(const service::StatusSnapshot& snapshot);
-  void RunCommand(const std::function<core::Status()>& command);
-  // Tells the icon's tooltip when the state it names changed.
-  void UpdateTip();
 
   const StatusWindowHooks hooks_;
   StatusDisplay display_;
@@ -80,7 +77,6 @@ class StatusWindow : public QMainWindow {
   QLabel clock_keeping_;     // the warning line; hidden while empty
   QMenu commands_menu_;      // Seadmine1
   QMenu setup_menu_;         // Seaded1
-  std::string tip_;          // the tooltip told last
 };
 
 }  // namespace orvik::ui

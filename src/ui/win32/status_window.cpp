@@ -29,8 +29,7 @@ enum : int {
 };
 }  // namespace
 
-StatusWindow::StatusWindow(StatusWindowHooks hooks)
-    : hooks_(std::move(hooks)), display_(hooks_.notification_area) {
+StatusWindow::StatusWindow(StatusWindowHooks hooks) : hooks_(std::move(hooks)), display_(hooks_) {
   menu_ = BuildMenu();
   Create(L"TForm2", L"Orvik - GPS Time", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 209, 187,
          kClientWidth, kClientHeight, menu_);
@@ -155,20 +154,11 @@ void StatusWindow::ShowStatus(const service::StatusSnapshot& snapshot) {
   } else {
     OnCommunicationTick(snapshot);
   }
-  UpdateTip();
 }
 
-void StatusWindow::StartupCompleted() {
-  // A start-up completed: the error of an earlier one no longer holds.
-  if (const std::string shown = display_.StartupCompleted(); !shown.empty() && hooks_.withdraw) {
-    hooks_.withdraw(shown);
-  }
-}
+void StatusWindow::StartupCompleted() { display_.StartupCompleted(); }
 
-void StatusWindow::StartupFailed(const std::string& message) {
-  display_.StartupFailed(message);
-  if (hooks_.report) hooks_.report(message);
-}
+void StatusWindow::StartupFailed(const std::string& message) { display_.StartupFailed(message); }
 
 void StatusWindow::SetCommandsMenuEnabled(bool enabled) {
   ::EnableMenuItem(menu_, 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -198,24 +188,9 @@ void StatusWindow::OnDisplayTick(const service::StatusSnapshot& snapshot) {
 }
 
 void StatusWindow::OnCommunicationTick(const service::StatusSnapshot& snapshot) {
-  const bool sound_disabled = hooks_.sound_disabled && hooks_.sound_disabled();
-  const CommunicationTickResult tick = display_.CommunicationTick(snapshot, sound_disabled);
+  const CommunicationTickResult tick = display_.CommunicationTick(snapshot);
   ::ShowWindow(no_satellite_bar_, tick.no_satellite ? SW_SHOWNA : SW_HIDE);
   ::ShowWindow(no_communication_, tick.no_communication ? SW_SHOWNA : SW_HIDE);
-  if (tick.beep && hooks_.beep) hooks_.beep();
-}
-
-void StatusWindow::UpdateTip() {
-  std::string tip = display_.TrayTip();
-  if (tip == tip_) return;
-  tip_ = std::move(tip);
-  if (hooks_.tip_changed) hooks_.tip_changed(tip_);
-}
-
-void StatusWindow::RunCommand(const std::function<core::Status()>& command) {
-  if (!command) return;
-  if (const core::Status sent = command(); !sent.ok() && hooks_.report)
-    hooks_.report(sent.message());
 }
 
 void StatusWindow::OnCommand(int id) {
@@ -224,10 +199,10 @@ void StatusWindow::OnCommand(int id) {
   };
   switch (id) {
     case kGmtOffsetItem:
-      RunCommand(hooks_.gmt_offset);
+      display_.RunCommand(hooks_.gmt_offset);
       break;
     case kContinuousItem:
-      RunCommand(hooks_.transmit_interval);
+      display_.RunCommand(hooks_.transmit_interval);
       break;
     case kParametersItem:
       call(hooks_.show_setup);

@@ -64,15 +64,11 @@ class StatusWindow : public Window {
   void OnDisplayTick(const service::StatusSnapshot& snapshot);
   void OnCommunicationTick(const service::StatusSnapshot& snapshot);
   void DrawNoSatelliteBar(const DRAWITEMSTRUCT& item) const;
-  void RunCommand(const std::function<core::Status()>& command);
-  // Tells the icon's tooltip when the state it names changed.
-  void UpdateTip();
 
   const StatusWindowHooks hooks_;
   StatusDisplay display_;
   std::string clock_keeping_text_;  // the warning lines shown
   std::string note_;                // shown while there is no warning
-  std::string tip_;                 // the tooltip told last
 
   struct Fonts {
     UniqueFont window, warning, time, satellites, clock_keeping;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace orvik::testing {
 namespace {
@@ -29,22 +30,27 @@ TEST(StatusDisplayTest, CommunicationSnapshotDecidesWarningBarAndBeep) {
            Case{"sound off pressed", false, false, false, true, true, false, false},
        }) {
     SCOPED_TRACE(c.legend);
-    StatusDisplay display(false);
+    int beeps = 0;
+    const ui::StatusWindowHooks hooks{.sound_disabled = [&] { return c.sound_disabled; },
+                                      .beep = [&] { ++beeps; }};
+    StatusDisplay display(hooks);
     if (c.sound_off_pressed) display.SoundOff();
     const CommunicationTickResult tick =
         display.CommunicationTick(StatusSnapshot{.tick = StatusSnapshot::Tick::kCommunication,
                                                  .communication_checked = true,
                                                  .receiving = c.receiving,
-                                                 .no_satellites = c.no_satellites},
-                                  c.sound_disabled);
+                                                 .no_satellites = c.no_satellites});
     EXPECT_EQ(tick.no_communication, c.warning_shown);
     EXPECT_EQ(tick.no_satellite, c.bar_shown);
-    EXPECT_EQ(tick.beep, c.beep);
+    EXPECT_EQ(beeps, c.beep ? 1 : 0);
   }
 }
 
+// The hooks of a window without a notification area, beeping nowhere.
+const ui::StatusWindowHooks kQuietHooks{.notification_area = false};
+
 TEST(StatusDisplayTest, TextsAreShownOnlyWhenNew) {
-  StatusDisplay display(false);
+  StatusDisplay display(kQuietHooks);
   const core::DisplayTexts texts{"12:34:56", "8.12.2026", "5 / 9"};
   const DisplayTickResult fresh = display.DisplayTick({.texts = texts, .new_texts = true});
   ASSERT_TRUE(fresh.texts);
@@ -59,7 +65,7 @@ TEST(StatusDisplayTest, WarningLineHasOneLinePerProblemAndGoesWithThem) {
   struct Case {
     std::string port_problem, clock_problem, lan_problem, shown;
   };
-  StatusDisplay display(false);
+  StatusDisplay display(kQuietHooks);
   for (const Case& c : {Case{"", clock, lan, clock + "\n" + lan}, Case{"", "", lan, lan},
                         Case{"", clock, "", clock}, Case{"", "", "", ""},
                         Case{port, clock, "", port + "\n" + clock}, Case{port, "", "", port}}) {
@@ -75,7 +81,8 @@ TEST(StatusDisplayTest, WarningLineHasOneLinePerProblemAndGoesWithThem) {
 TEST(StatusDisplayTest, WindowsHideOnTheSecondTickOnlyWithANotificationArea) {
   for (const bool notification_area : {true, false}) {
     SCOPED_TRACE(notification_area ? "notification area" : "none");
-    StatusDisplay display(notification_area);
+    const ui::StatusWindowHooks hooks{.notification_area = notification_area};
+    StatusDisplay display(hooks);
     EXPECT_EQ(display.CloseEndsProgram(), !notification_area);
     EXPECT_FALSE(display.DisplayTick({}).hide_windows);
     EXPECT_EQ(display.DisplayTick({}).hide_windows, notification_area);
@@ -86,12 +93,18 @@ TEST(StatusDisplayTest, WindowsHideOnTheSecondTickOnlyWithANotificationArea) {
 }
 
 TEST(StatusDisplayTest, StartupErrorIsTakenBackOnceByTheNextCompletedStart) {
-  StatusDisplay display(false);
-  EXPECT_EQ(display.StartupCompleted(), "");
+  std::vector<std::string> reported, withdrawn;
+  const ui::StatusWindowHooks hooks{
+      .report = [&](const std::string& message) { reported.push_back(message); },
+      .withdraw = [&](const std::string& message) { withdrawn.push_back(message); }};
+  StatusDisplay display(hooks);
+  display.StartupCompleted();
   display.StartupFailed("'1x' is not a valid integer value");
   display.StartupFailed("Division by zero");
-  EXPECT_EQ(display.StartupCompleted(), "Division by zero") << "the one shown last";
-  EXPECT_EQ(display.StartupCompleted(), "");
+  display.StartupCompleted();
+  display.StartupCompleted();
+  EXPECT_EQ(reported.size(), 2u);
+  EXPECT_EQ(withdrawn, std::vector<std::string>{"Division by zero"}) << "the one shown last, once";
 }
 
 }  // namespace

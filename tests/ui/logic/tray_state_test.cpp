@@ -3,6 +3,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "service/status_snapshot.h"
 #include "ui/logic/popup_alignment.h"
@@ -20,24 +21,28 @@ TEST(TrayTipTest, NamesTheStateOfTheLatestSnapshot) {
                                    .receiving = receiving,
                                    .clock_problem = std::move(clock_problem)};
   };
-  ui::StatusDisplay display(true);
+  std::vector<std::string> told;
+  const ui::StatusWindowHooks hooks{
+      .tip_changed = [&](const std::string& tip) { told.push_back(tip); }};
+  ui::StatusDisplay display(hooks);
   EXPECT_EQ(display.TrayTip(), "GPS Time") << "nothing checked yet";
   (void)display.DisplayTick(service::StatusSnapshot{});
   EXPECT_EQ(display.TrayTip(), "GPS Time") << "no communication period has ended yet";
 
-  (void)display.CommunicationTick(snapshot(Tick::kCommunication, true, ""), false);
+  (void)display.CommunicationTick(snapshot(Tick::kCommunication, true, ""));
   EXPECT_EQ(display.TrayTip(), "GPS Time: receiving, clock kept");
 
   const std::string no_privilege = "PC clock not set: no time privilege";
   (void)display.DisplayTick(snapshot(Tick::kDisplay, true, no_privilege));
   EXPECT_EQ(display.TrayTip(), "GPS Time: " + no_privilege);
 
-  (void)display.CommunicationTick(snapshot(Tick::kCommunication, false, no_privilege), false);
+  (void)display.CommunicationTick(snapshot(Tick::kCommunication, false, no_privilege));
   EXPECT_EQ(display.TrayTip(), "GPS Time: No communication!") << "silence outweighs the clock";
 
   display.SetClockKeeper("the service keeps the clock");
   (void)display.DisplayTick(snapshot(Tick::kDisplay, true, ""));
   EXPECT_EQ(display.TrayTip(), "GPS Time: receiving, the service keeps the clock");
+  EXPECT_EQ(told.size(), 5u) << "each change told once";
 }
 
 TEST(TrayTipTest, ALongProblemIsCutToWhatTheShellTakes) {
