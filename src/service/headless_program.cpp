@@ -41,9 +41,7 @@ void HeadlessProgram::Start() {
 }
 
 void HeadlessProgram::RequestEnd() {
-  if (ending_) return;
-  ending_ = true;
-  service_.End([this] { loop_.Quit(); });
+  service_.End([this] { loop_.Quit(); });  // the service ends once
 }
 
 int HeadlessProgram::Run(platform::TerminationRequests& termination) {

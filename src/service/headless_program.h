@@ -61,7 +61,6 @@ class HeadlessProgram {
   const HeadlessOptions options_;
   CommunicationMonitor monitor_;
   ServiceEvents::Subscription subscription_;
-  bool ending_ = false;
 };
 
 }  // namespace orvik::service

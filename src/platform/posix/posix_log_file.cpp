@@ -19,20 +19,6 @@ LogFile::Opened LogFile::Open(const std::filesystem::path& path) {
   return result;
 }
 
-LogFile::~LogFile() { Close(); }
-
-LogFile::LogFile(LogFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
-
-LogFile& LogFile::operator=(LogFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
 void LogFile::Close() {
   if (handle_ != kNoHandle) ::close(static_cast<int>(std::exchange(handle_, kNoHandle)));
 }

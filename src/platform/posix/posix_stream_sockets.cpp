@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/socket_address_text.h"
 #include "platform/stream_sockets.h"
 
 namespace orvik::platform {
@@ -44,25 +45,6 @@ bool IsAbortedConnection(int error) {
     default:
       return false;
   }
-}
-
-std::string AddressText(const sockaddr_storage& peer, std::uint16_t& port) {
-  char text[INET6_ADDRSTRLEN] = "";
-  if (peer.ss_family == AF_INET) {
-    const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
-    port = ntohs(v4.sin_port);
-    ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-  } else if (peer.ss_family == AF_INET6) {
-    const auto& v6 = reinterpret_cast<const sockaddr_in6&>(peer);
-    port = ntohs(v6.sin6_port);
-    if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
-      // An IPv4 client on the dual-stack listener: its last four bytes.
-      ::inet_ntop(AF_INET, &v6.sin6_addr.s6_addr[12], text, sizeof text);
-    } else {
-      ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-    }
-  }
-  return text;
 }
 
 }  // namespace
@@ -126,7 +108,7 @@ std::uint16_t BoundPort(SocketHandle socket) {
   socklen_t size = sizeof address;
   if (::getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
   std::uint16_t port = 0;
-  AddressText(address, port);
+  SocketAddressText(address, port);
   return port;
 }
 
@@ -147,7 +129,7 @@ AcceptResult AcceptConnection(SocketHandle listener) {
   // Each record is a whole message: out at once, never held to fill a segment.
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  result.address = AddressText(peer, result.port);
+  result.address = SocketAddressText(peer, result.port);
   result.status = AcceptStatus::kAccepted;
   return result;
 }
